@@ -1,0 +1,52 @@
+// Tables of the upper bound: the bound tree, the working sets of the two
+// passes and of the subtree search, and the per-instance discount factors.
+// Everything is sized for the largest instance or when an instance is loaded,
+// so an evaluation allocates nothing.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "model/project_model.hpp"
+
+namespace rcpspdc {
+
+struct BoundState {
+  ActivitySet tree_set[ACTIVITY_ROWS] = {};  // row p: every s with tree arc p -> s; empty between evaluations
+  int tree_parent[ACTIVITY_ROWS] = {};       // binding predecessor chosen by the forward pass
+  ActivitySet ready_set = {};                // pass scratch: activities whose neighbours are done
+  ActivitySet done_set = {};                 // pass scratch: activities processed
+
+  ActivitySet visited_set = {};                       // reached in the current valuation
+  ActivitySet subtree_stack[ACTIVITY_ROWS + 1] = {};  // row d: subtree valued at depth d
+  int subtree_depth = 0;                              // current valuation depth
+  ActivitySet detached_set[ACTIVITY_ROWS] = {};       // subtrees detached in this valuation
+  int detached_count = 0;                             // rows of detached_set in use
+  ActivitySet pending_set = {};                       // detached activities not shifted yet
+
+  double node_npv = 0.0;        // value of the last relaxed schedule that met the deadline
+  double interest_rate = 0.0;   // continuous discount rate per period
+  std::vector<double> discount;  // discount[t] = e^(-interest_rate * t), t = 0..deadline
+};
+
+// Sizes and fills the discount table for the model's deadline. Called once per
+// instance, before the first evaluation.
+void prepare_bound(BoundState& b, const ProjectModel& m, double interest_rate);
+
+// Empties every finish time and every tree row of the model's activities: the
+// state each evaluation starts from.
+void clear_schedule(ProjectModel& m, BoundState& b);
+
+int forward_pass(ProjectModel& m, BoundState& b);
+void backward_pass(ProjectModel& m, BoundState& b);
+double subtree_value(ProjectModel& m, BoundState& b, int j);
+void shift_detached_sets(ProjectModel& m, BoundState& b);
+void subtree_search(ProjectModel& m, BoundState& b);
+
+// Evaluates the current network: 1 when fathomed (deadline unmet, or value not
+// strictly above best_npv; schedule and tree cleared), 0 when the node survives
+// with its schedule in finish_time, its tree in tree_set and its value in
+// node_npv. Counts the evaluation in created_nodes either way.
+int compute_bound(ProjectModel& m, BoundState& b, double best_npv, std::int64_t& created_nodes);
+
+}  // namespace rcpspdc

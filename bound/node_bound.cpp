@@ -1,0 +1,26 @@
+// The node bound: the best net present value of the current network when
+// resources are ignored but the deadline holds. The schedule and the tree are
+// rebuilt from scratch at every call; whoever consumes a surviving schedule
+// clears it again, so every evaluation starts from zeros.
+#include "bound/bound_state.hpp"
+
+namespace rcpspdc {
+
+int compute_bound(ProjectModel& m, BoundState& b, double best_npv, std::int64_t& created_nodes) {
+  ++created_nodes;
+  if (forward_pass(m, b) == 0) {
+    clear_schedule(m, b);
+    return 1;
+  }
+  backward_pass(m, b);
+  subtree_search(m, b);
+  double npv = 0.0;
+  for (int i = m.end_activity - 1; i >= 1; --i)
+    npv += m.cash_flow[i] * b.discount[static_cast<std::size_t>(m.finish_time[i])];
+  b.node_npv = npv;
+  if (npv > best_npv) return 0;
+  clear_schedule(m, b);
+  return 1;
+}
+
+}  // namespace rcpspdc

@@ -1,0 +1,192 @@
+// The console program: files, banner, dialogue, legend, the instance loop,
+// credits and the key wait. Output files are opened only for the phase that
+// writes them, so everything written so far is on disk after each instance.
+#include "driver/console.hpp"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "driver/platform.hpp"
+
+namespace rcpspdc {
+
+namespace {
+
+constexpr const char* TITLE = "\n The resource-constrained project scheduling problem with discounted cash flows\n";
+constexpr const char* RULE =
+    " ==============================================================================\n\n";
+constexpr const char* NAME_LINE = "\n\n Quintaard";
+constexpr const char* EMAIL_LINE = "\n e-mail: quintaard@rcpspdc.org";
+constexpr const char* WEBSITE_LINE = "\n website: https://rcpspdc.org";
+constexpr const char* LEGEND[] = {
+    "\n\n1st column: number of problem instance",
+    "\n2nd column: number of created nodes",
+    "\n3rd column: number of branched nodes",
+    "\n4th column: solution",
+    "\n5th column: total time spend (in seconds)",
+    "\n6th column: optimal or heuristic?\n\n",
+};
+
+std::FILE* open_or_complain(const std::string& name, const char* mode, RunState& run) {
+  std::FILE* file = std::fopen(name.c_str(), mode);
+  if (file == nullptr) {
+    std::fprintf(stderr, "rcpspdc: cannot open %s: %s\n", name.c_str(), std::strerror(errno));
+    run.failed = true;
+  }
+  return file;
+}
+
+bool close_or_complain(std::FILE* file, const std::string& name, RunState& run) {
+  if (std::fclose(file) == 0) return true;
+  std::fprintf(stderr, "rcpspdc: cannot write %s\n", name.c_str());
+  run.failed = true;
+  return false;
+}
+
+void skip_blanks(std::FILE* in) {
+  int c = 0;
+  while ((c = std::fgetc(in)) != EOF && std::isspace(c) != 0) {
+  }
+  if (c != EOF) std::ungetc(c, in);
+}
+
+// "%s": one word of any length.
+void read_word(std::FILE* in, std::string& target) {
+  skip_blanks(in);
+  target.clear();
+  int c = 0;
+  while ((c = std::fgetc(in)) != EOF && std::isspace(c) == 0) target += static_cast<char>(c);
+  if (c != EOF) std::ungetc(c, in);
+}
+
+// "%d": an optional sign and digits; an answer that does not convert, or does
+// not fit, leaves the target as it was.
+void read_int(std::FILE* in, int& target) {
+  skip_blanks(in);
+  int c = std::fgetc(in);
+  bool negative = false;
+  if (c == '+' || c == '-') {
+    negative = c == '-';
+    c = std::fgetc(in);
+  }
+  long long value = 0;
+  bool digits = false;
+  bool fits = true;
+  while (c != EOF && std::isdigit(c) != 0) {
+    digits = true;
+    value = value * 10 + (c - '0');
+    if (value > 2147483648LL) {
+      fits = false;
+      value = 2147483648LL;
+    }
+    c = std::fgetc(in);
+  }
+  if (c != EOF) std::ungetc(c, in);
+  if (negative) value = -value;
+  if (digits && fits && value >= INT_MIN && value <= INT_MAX) target = static_cast<int>(value);
+}
+
+void read_double(std::FILE* in, double& target) {
+  double value = 0.0;
+  if (std::fscanf(in, "%lf", &value) == 1) target = value;
+}
+
+void ask(RunState& run, const char* prompt) {
+  std::fputs(prompt, run.console_out);
+  std::fflush(run.console_out);
+}
+
+}  // namespace
+
+bool create_output_files(RunState& run) {
+  run.output_name = "output.out";
+  std::FILE* results = open_or_complain(run.output_name, "w", run);
+  if (results == nullptr || !close_or_complain(results, run.output_name, run)) return false;
+  run.info_file = open_or_complain("info.out", "w", run);
+  if (run.info_file == nullptr) return false;
+  std::fputs("information about the generated cash flows", run.info_file);
+  std::fputs("\nproblem number    project deadline     (number of activity / cash flow)", run.info_file);
+  std::fputs("\nRemark: information about dummy start and dummy end activity not displayed\n\n", run.info_file);
+  const bool closed = close_or_complain(run.info_file, "info.out", run);
+  run.info_file = nullptr;
+  return closed;
+}
+
+void run_dialogue(RunState& run) {
+  std::fputs(TITLE, run.console_out);
+  std::fputs(RULE, run.console_out);
+  if (std::FILE* results = open_or_complain(run.output_name, "a", run)) {
+    std::fputs(TITLE, results);
+    std::fputs(RULE, results);
+    std::fputs(NAME_LINE, results);
+    std::fputs(EMAIL_LINE, results);
+    std::fputs(WEBSITE_LINE, results);
+    std::fputs("\n\n\n\n", results);
+    if (!close_or_complain(results, run.output_name, run)) return;
+  } else {
+    return;
+  }
+  RunParams& p = run.params;
+  std::FILE* in = run.console_in;
+  ask(run, "\n Problem name : ");
+  read_word(in, p.problem_name);
+  ask(run, "\n Number of first problem : ");
+  read_int(in, p.first_problem);
+  ask(run, "\n Number of last problem : ");
+  read_int(in, p.last_problem);
+  ask(run, "\n Percentage negative cash flows (see paper. E.g. 60) : ");
+  read_int(in, p.negative_percent);
+  ask(run, "\n Startdeadline: how much above the makespan? (0 = deadline=makespan) : ");
+  read_int(in, p.deadline_offset);
+  ask(run, "\n Interest rate (e.g. 0.01) : ");
+  read_double(in, p.interest_rate);
+  ask(run, "\n Time limit in seconds : ");
+  read_int(in, p.time_limit);
+
+  std::FILE* results = open_or_complain(run.output_name, "a", run);
+  if (results == nullptr) return;
+  for (const char* text : LEGEND) std::fputs(text, run.console_out);
+  for (const char* text : LEGEND) std::fputs(text, results);
+  close_or_complain(results, run.output_name, run);
+}
+
+int run_console(std::FILE* in, std::FILE* out) {
+  SolverContext context;
+  RunState& run = context.run;
+  run.console_in = in;
+  run.console_out = out;
+  if (!create_output_files(run)) return 1;
+  run_dialogue(run);
+  if (run.failed) return 1;
+
+  SearchSettings& settings = context.solver->search.settings;
+  settings.interest_rate = run.params.interest_rate;
+  settings.time_limit = run.params.time_limit;
+  settings.single_instance = run.params.first_problem == run.params.last_problem;
+  settings.clock_ms = &clock_ms;
+  settings.sink = &context;
+  for (long long number = run.params.first_problem; number <= run.params.last_problem; ++number) {
+    run.problem_number = static_cast<int>(number);
+    run.output_file = open_or_complain(run.output_name, "a", run);
+    if (run.output_file == nullptr) return 1;
+    if (read_instance(context) == 1) {
+      run.start_clock = clock_ms();
+      settings.start_clock = run.start_clock;
+      solve_instance(*context.solver);
+    }
+    const bool closed = close_or_complain(run.output_file, run.output_name, run);
+    run.output_file = nullptr;
+    if (!closed || run.failed) return 1;
+  }
+  std::fputs(NAME_LINE, run.console_out);
+  std::fputs(EMAIL_LINE, run.console_out);
+  std::fputs(WEBSITE_LINE, run.console_out);
+  std::fputs("\n\n PRESS ANY KEY", run.console_out);
+  std::fflush(run.console_out);
+  wait_for_key(in);
+  return 0;
+}
+
+}  // namespace rcpspdc

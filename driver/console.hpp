@@ -1,0 +1,27 @@
+// The console program: output files, dialogue, the instance loop, reads and
+// reports. Everything it writes goes to the context's console stream and to
+// the results and information files in the working directory.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "driver/run_state.hpp"
+
+namespace rcpspdc {
+
+// Runs the whole console program on the given streams; returns the exit status.
+int run_console(std::FILE* in, std::FILE* out);
+
+bool create_output_files(RunState& run);
+void run_dialogue(RunState& run);
+
+// Loads instance problem_number: 1 when it is ready, 0 when it was rejected
+// and reported (or an output file failed, which sets run.failed).
+int read_instance(SolverContext& context);
+void report_read_error(RunState& run, int kind, const std::string& reason = {});
+
+void report_result(SolverContext& context, int kind);
+void report_solution(SolverContext& context);
+
+}  // namespace rcpspdc

@@ -1,0 +1,5 @@
+#include <cstdio>
+
+#include "driver/console.hpp"
+
+int main() { return rcpspdc::run_console(stdin, stdout); }

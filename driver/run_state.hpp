@@ -1,0 +1,51 @@
+// The run parameters from the dialogue, the run state of the console driver,
+// and the solver context that owns them together with the solver's tables.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "model/instance_data.hpp"
+#include "search/search_state.hpp"
+
+namespace rcpspdc {
+
+struct RunParams {
+  std::string problem_name;   // instance files are <name><number>.rcp, deadlines deadline.<name>
+  int first_problem = 0;      // first instance number
+  int last_problem = 0;       // last instance number
+  int negative_percent = 0;   // share of real activities with a negative cash flow
+  int deadline_offset = 0;    // periods added to the makespan from the deadline file
+  double interest_rate = 0.0; // continuous discount rate per period
+  int time_limit = 0;         // seconds per instance
+};
+
+struct RunState {
+  RunParams params;
+  int problem_number = 0;                  // instance being processed
+  std::string output_name = "output.out";  // the results file
+  std::FILE* output_file = nullptr;        // results file while an instance is processed
+  std::FILE* info_file = nullptr;          // information file while it is written
+  std::FILE* console_in = stdin;           // dialogue answers
+  std::FILE* console_out = stdout;         // console texts
+  std::int64_t start_clock = 0;            // clock reading when the instance's search started
+  std::mt19937 generator;                  // cash flows; reseeded at every read
+  bool failed = false;                     // an output file could not be written; the run stops
+};
+
+// One solver context: the run state, the instance as read (for the checker)
+// and the solver's tables. Contexts share nothing mutable, so several can
+// work at once on threads.
+struct SolverContext : ResultSink {
+  RunState run;
+  InstanceData instance;
+  std::unique_ptr<Solver> solver = std::make_unique<Solver>();
+
+  void report_result(int kind) override;
+  void report_solution() override;
+};
+
+}  // namespace rcpspdc

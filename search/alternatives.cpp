@@ -1,0 +1,103 @@
+// Branching on a resource conflict. Every minimal delaying set D of the
+// conflict set, with every kept activity k, gives the child that adds the arcs
+// k -> j for all j in D. Members are decided from the highest index down, the
+// delay branch before the keep branch; each fit test is one subtraction and
+// one mask on packed vectors.
+#include "search/search_state.hpp"
+
+namespace rcpspdc {
+
+void enumerate_alternatives(Solver& solver, Packed excess) {
+  SearchState& s = solver.search;
+  const ProjectModel& m = solver.model;
+  const int words = m.set_words;
+  const int j = set_highest(s.candidate_set, words);
+  if (j < 0) {
+    evaluate_alternative(solver, excess);
+    return;
+  }
+  set_toggle(s.candidate_set, j);
+  // Delay j only while the kept and undecided members still overload.
+  if (overloaded(excess, m.overflow_mask)) {
+    set_add(s.delay_set, j);
+    enumerate_alternatives(solver, excess + m.packed_demand[j]);
+    set_toggle(s.delay_set, j);
+  }
+  // Keep j only while it fits with the members already kept.
+  if (!overloaded(m.packed_capacity - m.packed_demand[j] - s.kept_demand, m.overflow_mask)) {
+    s.kept_demand += m.packed_demand[j];
+    enumerate_alternatives(solver, excess);
+    s.kept_demand -= m.packed_demand[j];
+  }
+  set_add(s.candidate_set, j);
+}
+
+namespace {
+
+// Stores the evaluated child, whose schedule still has a conflict, in the next
+// free slot and links it into the current level's list.
+void create_child(Solver& solver, int k) {
+  SearchState& s = solver.search;
+  const int words = solver.model.set_words;
+  const int slot = s.node_count;
+  if (static_cast<std::size_t>(slot) >= s.node_next.size())
+    reserve_pool(s, static_cast<std::size_t>(slot) + 1);
+  insert_node(solver, slot);
+  s.node_activity[slot] = k;
+  s.node_bound[slot] = solver.bound.node_npv;
+  set_copy(s.node_conflict[slot], s.conflict.found_conflict, words);
+  set_copy(s.node_delay[slot], s.delay_set, words);
+  s.node_excess_of[slot] = s.conflict.found_excess;
+  ++s.node_count;
+}
+
+}  // namespace
+
+void evaluate_alternative(Solver& solver, Packed excess) {
+  SearchState& s = solver.search;
+  ProjectModel& m = solver.model;
+  const int words = m.set_words;
+  // Minimality: a delayed member that would fit with everything kept makes
+  // the delaying set redundant.
+  s.delay_list_count = 0;
+  for (int w = words - 1; w >= 0; --w)
+    for (SetWord bits = s.delay_set.word[w]; bits != 0;) {
+      const int b = high_bit(bits);
+      bits ^= bit_mask[b];
+      const int j = WORD_BITS * w + b;
+      s.delay_list[s.delay_list_count++] = j;
+      if (!overloaded(excess - m.packed_demand[j], m.overflow_mask)) return;
+    }
+  const int count = s.delay_list_count;
+  if (count == 0) return;
+
+  ActivitySet kept;
+  for (int w = words - 1; w >= 0; --w) kept.word[w] = s.conflict_set.word[w] ^ s.delay_set.word[w];
+  for_each_member(kept, words, [&](int k) {
+    // The arcs k -> j, in ascending order of j. None exists yet: k and every j
+    // are in progress together in the conflict period.
+    const ActivitySet saved_succ = m.succ_set[k];
+    for (int e = count - 1; e >= 0; --e) add_arc(m, k, s.delay_list[e]);
+
+    if (is_dominated(solver, k)) {
+      // skipped: no bound, no entry
+    } else if (compute_bound(m, solver.bound, s.best_npv, s.created_nodes) == 1) {
+      record_discarded_alternative(solver, k);
+    } else if (detect_conflict(m, solver.bound, s.conflict) == 1) {
+      create_child(solver, k);
+    } else {
+      record_incumbent(solver);
+      record_discarded_alternative(solver, k);
+    }
+
+    for (int e = count - 1; e >= 0; --e) {
+      const int j = s.delay_list[e];
+      --m.pred_count[j];
+      set_toggle(m.pred_set[j], k);
+    }
+    m.succ_count[k] -= count;
+    set_copy(m.succ_set[k], saved_succ, words);
+  });
+}
+
+}  // namespace rcpspdc

@@ -1,0 +1,19 @@
+// The tests' platform: a clock they set by hand and no key wait.
+#include "tests/fake_platform.hpp"
+
+#include "driver/platform.hpp"
+
+namespace rcpspdc {
+
+std::int64_t fake_clock_now = 0;
+std::int64_t fake_clock_step = 0;
+
+std::int64_t clock_ms() {
+  const std::int64_t now = fake_clock_now;
+  fake_clock_now += fake_clock_step;
+  return now;
+}
+
+void wait_for_key(std::FILE*) {}
+
+}  // namespace rcpspdc
