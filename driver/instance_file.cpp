@@ -262,6 +262,16 @@ ReadOutcome read_instance_file(const std::string& path, InstanceData& data) {
   return parse_instance_text(text, data);
 }
 
+ReadOutcome read_instance_files(const std::string& problem_name, int problem_number, int deadline_offset,
+                                InstanceData& data) {
+  int deadline = 0;
+  ReadOutcome outcome =
+      read_deadline_file(deadline_file_name(problem_name), problem_number, deadline_offset, deadline);
+  if (outcome.ok()) outcome = read_instance_file(instance_file_name(problem_name, problem_number), data);
+  if (outcome.ok()) data.deadline = deadline;
+  return outcome;
+}
+
 void load_model(const InstanceData& d, ProjectModel& m) {
   begin_model(m, d.activity_count, d.resource_count, d.capacity.data());
   for (int i = 0; i < d.activity_count; ++i) {

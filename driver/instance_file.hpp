@@ -46,6 +46,11 @@ ReadOutcome parse_deadline_text(const std::string& text, int problem_number, int
 ReadOutcome read_instance_file(const std::string& path, InstanceData& data);
 ReadOutcome parse_instance_text(const std::string& text, InstanceData& data);
 
+// Both files of one numbered instance, the deadline file first: `data` gets
+// the network and the deadline (cash flows are left to the caller).
+ReadOutcome read_instance_files(const std::string& problem_name, int problem_number, int deadline_offset,
+                                InstanceData& data);
+
 // Fills the project model from a validated instance. Arcs go in activity by
 // activity in file order, so successor lists keep the file's order and
 // predecessor lists come out in ascending order of the predecessor.

@@ -69,18 +69,13 @@ int read_instance(SolverContext& context) {
   run.generator.seed(static_cast<std::uint32_t>(clock_ms()));
   std::fprintf(run.console_out, "\n %3d ", run.problem_number);
   std::fflush(run.console_out);
-  const std::string instance_name = instance_file_name(params.problem_name, run.problem_number);
-  const std::string deadline_name = deadline_file_name(params.problem_name);
-
   InstanceData& data = context.instance;
-  int deadline = 0;
-  ReadOutcome outcome = read_deadline_file(deadline_name, run.problem_number, params.deadline_offset, deadline);
-  if (outcome.ok()) outcome = read_instance_file(instance_name, data);
+  const ReadOutcome outcome =
+      read_instance_files(params.problem_name, run.problem_number, params.deadline_offset, data);
   if (!outcome.ok()) {
     report_read_error(run, outcome.kind, outcome.reason);
     return 0;
   }
-  data.deadline = deadline;
   draw_cash_flows(data, run.generator, params.negative_percent);
   load_model(data, context.solver->model);
   return write_info_record(run, data) ? 1 : 0;
