@@ -14,10 +14,10 @@ void prepare_bound(BoundState& b, const ProjectModel& m, double interest_rate) {
 }
 
 void clear_schedule(ProjectModel& m, BoundState& b) {
-  const int words = m.set_words;
   for (int i = m.activity_count - 1; i >= 0; --i) {
     m.finish_time[i] = 0;
-    set_clear(b.tree_set[i], words);
+    set_clear(b.tree_set[i]);
+    set_clear(b.tree_in[i]);
   }
 }
 

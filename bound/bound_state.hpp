@@ -13,6 +13,7 @@ namespace rcpspdc {
 
 struct BoundState {
   ActivitySet tree_set[ACTIVITY_ROWS] = {};  // row p: every s with tree arc p -> s; empty between evaluations
+  ActivitySet tree_in[ACTIVITY_ROWS] = {};   // row s: every p with tree arc p -> s (tree_set turned around)
   int tree_parent[ACTIVITY_ROWS] = {};       // binding predecessor chosen by the forward pass
   ActivitySet ready_set = {};                // pass scratch: activities whose neighbours are done
   ActivitySet done_set = {};                 // pass scratch: activities processed
@@ -23,6 +24,10 @@ struct BoundState {
   ActivitySet detached_set[ACTIVITY_ROWS] = {};       // subtrees detached in this valuation
   int detached_count = 0;                             // rows of detached_set in use
   ActivitySet pending_set = {};                       // detached activities not shifted yet
+  int detached_of[ACTIVITY_ROWS] = {};                // row of detached_set holding a pending activity
+  int slack_of[ACTIVITY_ROWS] = {};                   // pending activity: smallest slack to a settled successor
+  int slack_to[ACTIVITY_ROWS] = {};                   // that successor (the last in list order on a tie)
+  ActivitySet stale_set = {};                         // pending activities whose slack must be recomputed
 
   double node_npv = 0.0;        // value of the last relaxed schedule that met the deadline
   double interest_rate = 0.0;   // continuous discount rate per period
@@ -32,6 +37,16 @@ struct BoundState {
 // Sizes and fills the discount table for the model's deadline. Called once per
 // instance, before the first evaluation.
 void prepare_bound(BoundState& b, const ProjectModel& m, double interest_rate);
+
+// A tree arc is held in both directions.
+inline void tree_link(BoundState& b, int p, int s) {
+  set_add(b.tree_set[p], s);
+  set_add(b.tree_in[s], p);
+}
+inline void tree_unlink(BoundState& b, int p, int s) {
+  set_toggle(b.tree_set[p], s);
+  set_toggle(b.tree_in[s], p);
+}
 
 // Empties every finish time and every tree row of the model's activities: the
 // state each evaluation starts from.

@@ -10,16 +10,15 @@
 namespace rcpspdc {
 
 int forward_pass(ProjectModel& m, BoundState& b) {
-  const int words = m.set_words;
   m.finish_time[0] = 0;
-  set_clear(b.ready_set, words);
-  set_clear(b.done_set, words);
+  set_clear(b.ready_set);
+  set_clear(b.done_set);
   set_add(b.done_set, 0);
   for (int e = 0; e < m.succ_count[0]; ++e) {
     const int s = m.succ_list[0][e];
-    if (set_is_subset(m.pred_set[s], b.done_set, words)) set_add(b.ready_set, s);
+    if (set_is_subset(m.pred_set[s], b.done_set)) set_add(b.ready_set, s);
   }
-  for (int j = set_highest(b.ready_set, words); j >= 0; j = set_highest(b.ready_set, words)) {
+  for (int j = set_highest(b.ready_set); j >= 0; j = set_highest(b.ready_set)) {
     set_toggle(b.ready_set, j);
     set_add(b.done_set, j);
     // Scanning from the last entry and replacing only on a strictly later
@@ -37,38 +36,37 @@ int forward_pass(ProjectModel& m, BoundState& b) {
     }
     m.finish_time[j] = latest;
     b.tree_parent[j] = binding;
-    set_add(b.tree_set[binding], j);
+    tree_link(b, binding, j);
     for (int e = 0; e < m.succ_count[j]; ++e) {
       const int s = m.succ_list[j][e];
-      if (set_is_subset(m.pred_set[s], b.done_set, words)) set_add(b.ready_set, s);
+      if (set_is_subset(m.pred_set[s], b.done_set)) set_add(b.ready_set, s);
     }
   }
   const int end = m.end_activity;
   if (m.finish_time[end] > m.deadline) return 0;
   // The deadline arc replaces the end's binding arc in the tree.
   m.finish_time[end] = m.deadline;
-  set_toggle(b.tree_set[b.tree_parent[end]], end);
-  set_add(b.tree_set[end], 0);
+  tree_unlink(b, b.tree_parent[end], end);
+  tree_link(b, end, 0);
   return 1;
 }
 
 void backward_pass(ProjectModel& m, BoundState& b) {
-  const int words = m.set_words;
   const int end = m.end_activity;
-  set_clear(b.ready_set, words);
-  set_clear(b.done_set, words);
+  set_clear(b.ready_set);
+  set_clear(b.done_set);
   set_add(b.done_set, end);
   for (int e = 0; e < m.pred_count[end]; ++e) {
     const int p = m.pred_list[end][e];
-    if (set_is_subset(m.succ_set[p], b.done_set, words)) set_add(b.ready_set, p);
+    if (set_is_subset(m.succ_set[p], b.done_set)) set_add(b.ready_set, p);
   }
-  for (int j = set_highest(b.ready_set, words); j >= 0; j = set_highest(b.ready_set, words)) {
+  for (int j = set_highest(b.ready_set); j >= 0; j = set_highest(b.ready_set)) {
     set_toggle(b.ready_set, j);
     set_add(b.done_set, j);
     // Activity 0 comes last; its only list entry is the deadline arc, and
     // handling the end a second time would change nothing.
     if (j == 0) break;
-    if (m.cash_flow[j] < 0 && m.succ_count[j] > 0 && set_is_empty(b.tree_set[j], words)) {
+    if (m.cash_flow[j] < 0 && m.succ_count[j] > 0 && set_is_empty(b.tree_set[j])) {
       // Every successor is final here; the first one in list order wins a tie.
       int earliest = 9999;
       int stopper = -1;
@@ -81,12 +79,12 @@ void backward_pass(ProjectModel& m, BoundState& b) {
         }
       }
       m.finish_time[j] = earliest;
-      set_add(b.tree_set[j], stopper);
-      set_toggle(b.tree_set[b.tree_parent[j]], j);
+      tree_link(b, j, stopper);
+      tree_unlink(b, b.tree_parent[j], j);
     }
     for (int e = 0; e < m.pred_count[j]; ++e) {
       const int p = m.pred_list[j][e];
-      if (set_is_subset(m.succ_set[p], b.done_set, words)) set_add(b.ready_set, p);
+      if (set_is_subset(m.succ_set[p], b.done_set)) set_add(b.ready_set, p);
     }
   }
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace rcpspdc {
 
@@ -16,7 +17,7 @@ constexpr int MAX_ACTIVITIES = 128;                 // largest instance accepted
 constexpr int ACTIVITY_ROWS = MAX_ACTIVITIES + 1;   // rows of every per-activity table
 constexpr int SET_WORDS_MAX = MAX_ACTIVITIES / WORD_BITS;
 
-struct ActivitySet {
+struct alignas(16) ActivitySet {
   SetWord word[SET_WORDS_MAX];  // activity i is bit i mod 32 of word i / 32
 };
 
@@ -46,48 +47,67 @@ inline int set_words_for(int activity_count) {
   return static_cast<int>(activity_count * 0.03125 + 0.9999);
 }
 
-inline void set_clear(ActivitySet& s, int words) {
-  for (int w = words - 1; w >= 0; --w) s.word[w] = 0;
+// Whole-row operations work on all four words, as two 64-bit halves: every
+// row is kept zero beyond the instance's activities, so this gives the same
+// answer as a loop over the used words, with no loop bound to test.
+namespace set_detail {
+inline std::uint64_t half(const ActivitySet& s, int h) {
+  std::uint64_t v;
+  std::memcpy(&v, &s.word[2 * h], sizeof v);
+  return v;
 }
-inline void set_copy(ActivitySet& to, const ActivitySet& from, int words) {
-  for (int w = words - 1; w >= 0; --w) to.word[w] = from.word[w];
+inline void set_half(ActivitySet& s, int h, std::uint64_t v) { std::memcpy(&s.word[2 * h], &v, sizeof v); }
+inline int word_of(int i) { return static_cast<int>(static_cast<unsigned>(i) >> 5); }
+inline SetWord bit_of(int i) { return SetWord{1} << (static_cast<unsigned>(i) & 31u); }
+}  // namespace set_detail
+
+inline void set_clear(ActivitySet& s) {
+  set_detail::set_half(s, 0, 0);
+  set_detail::set_half(s, 1, 0);
 }
-inline void set_add(ActivitySet& s, int i) { s.word[i / WORD_BITS] |= bit_mask[i % WORD_BITS]; }
+inline void set_add(ActivitySet& s, int i) { s.word[set_detail::word_of(i)] |= set_detail::bit_of(i); }
 // Removal of a known member flips its bit.
-inline void set_toggle(ActivitySet& s, int i) { s.word[i / WORD_BITS] ^= bit_mask[i % WORD_BITS]; }
-inline void set_remove(ActivitySet& s, int i) { s.word[i / WORD_BITS] &= ~bit_mask[i % WORD_BITS]; }
+inline void set_toggle(ActivitySet& s, int i) { s.word[set_detail::word_of(i)] ^= set_detail::bit_of(i); }
+inline void set_remove(ActivitySet& s, int i) { s.word[set_detail::word_of(i)] &= ~set_detail::bit_of(i); }
 inline bool set_contains(const ActivitySet& s, int i) {
-  return (s.word[i / WORD_BITS] & bit_mask[i % WORD_BITS]) != 0;
+  return (s.word[set_detail::word_of(i)] & set_detail::bit_of(i)) != 0;
 }
-inline void set_union(ActivitySet& into, const ActivitySet& other, int words) {
-  for (int w = words - 1; w >= 0; --w) into.word[w] |= other.word[w];
+inline ActivitySet set_or(const ActivitySet& a, const ActivitySet& b) {
+  using namespace set_detail;
+  ActivitySet r;
+  set_half(r, 0, half(a, 0) | half(b, 0));
+  set_half(r, 1, half(a, 1) | half(b, 1));
+  return r;
 }
-// Containment of b in a: b AND NOT a is empty in every used word.
-inline bool set_is_subset(const ActivitySet& b, const ActivitySet& a, int words) {
-  for (int w = words - 1; w >= 0; --w)
-    if ((b.word[w] & ~a.word[w]) != 0) return false;
-  return true;
+inline ActivitySet set_xor(const ActivitySet& a, const ActivitySet& b) {
+  using namespace set_detail;
+  ActivitySet r;
+  set_half(r, 0, half(a, 0) ^ half(b, 0));
+  set_half(r, 1, half(a, 1) ^ half(b, 1));
+  return r;
 }
-inline bool set_is_empty(const ActivitySet& s, int words) {
-  for (int w = words - 1; w >= 0; --w)
-    if (s.word[w] != 0) return false;
-  return true;
+inline void set_union(ActivitySet& into, const ActivitySet& other) { into = set_or(into, other); }
+// Containment of b in a: b AND NOT a is empty in every word.
+inline bool set_is_subset(const ActivitySet& b, const ActivitySet& a) {
+  using namespace set_detail;
+  return ((half(b, 0) & ~half(a, 0)) | (half(b, 1) & ~half(a, 1))) == 0;
 }
-inline bool set_equal(const ActivitySet& a, const ActivitySet& b, int words) {
-  for (int w = words - 1; w >= 0; --w)
-    if (a.word[w] != b.word[w]) return false;
-  return true;
+inline bool set_is_empty(const ActivitySet& s) {
+  return (set_detail::half(s, 0) | set_detail::half(s, 1)) == 0;
 }
-inline int set_size(const ActivitySet& s, int words) {
-  int size = 0;
-  for (int w = words - 1; w >= 0; --w) size += std::popcount(s.word[w]);
-  return size;
+inline bool set_equal(const ActivitySet& a, const ActivitySet& b) {
+  using namespace set_detail;
+  return ((half(a, 0) ^ half(b, 0)) | (half(a, 1) ^ half(b, 1))) == 0;
+}
+inline int set_size(const ActivitySet& s) {
+  return std::popcount(set_detail::half(s, 0)) + std::popcount(set_detail::half(s, 1));
 }
 
 // Highest member of s, or -1 when s is empty.
-inline int set_highest(const ActivitySet& s, int words) {
-  for (int w = words - 1; w >= 0; --w)
-    if (s.word[w] != 0) return WORD_BITS * w + high_bit(s.word[w]);
+inline int set_highest(const ActivitySet& s) {
+  using namespace set_detail;
+  if (const std::uint64_t h = half(s, 1)) return 127 - std::countl_zero(h);
+  if (const std::uint64_t l = half(s, 0)) return 63 - std::countl_zero(l);
   return -1;
 }
 
@@ -96,15 +116,20 @@ template <typename Visit>
 inline void for_each_in_word(SetWord bits, int w, Visit&& visit) {
   while (bits != 0) {
     const int b = high_bit(bits);
-    bits ^= bit_mask[b];
+    bits ^= SetWord{1} << b;
     visit(WORD_BITS * w + b);
   }
 }
 
 // Visits the members of s in descending index order.
 template <typename Visit>
-inline void for_each_member(const ActivitySet& s, int words, Visit&& visit) {
-  for (int w = words - 1; w >= 0; --w) for_each_in_word(s.word[w], w, visit);
+inline void for_each_member(const ActivitySet& s, Visit&& visit) {
+  for (int h = 1; h >= 0; --h)
+    for (std::uint64_t bits = set_detail::half(s, h); bits != 0;) {
+      const int b = 63 - std::countl_zero(bits);
+      bits ^= std::uint64_t{1} << b;
+      visit(64 * h + b);
+    }
 }
 
 }  // namespace rcpspdc

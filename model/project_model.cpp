@@ -18,8 +18,8 @@ void begin_model(ProjectModel& m, int activity_count, int resource_count, const 
     weight <<= LANE_BITS;
   }
   for (int i = activity_count - 1; i >= 0; --i) {
-    set_clear(m.pred_set[i], SET_WORDS_MAX);
-    set_clear(m.succ_set[i], SET_WORDS_MAX);
+    set_clear(m.pred_set[i]);
+    set_clear(m.succ_set[i]);
     m.pred_count[i] = 0;
     m.succ_count[i] = 0;
     m.duration[i] = 0;

@@ -10,8 +10,7 @@ namespace rcpspdc {
 void enumerate_alternatives(Solver& solver, Packed excess) {
   SearchState& s = solver.search;
   const ProjectModel& m = solver.model;
-  const int words = m.set_words;
-  const int j = set_highest(s.candidate_set, words);
+  const int j = set_highest(s.candidate_set);
   if (j < 0) {
     evaluate_alternative(solver, excess);
     return;
@@ -38,15 +37,14 @@ namespace {
 // free slot and links it into the current level's list.
 void create_child(Solver& solver, int k) {
   SearchState& s = solver.search;
-  const int words = solver.model.set_words;
   const int slot = s.node_count;
   if (static_cast<std::size_t>(slot) >= s.node_next.size())
     reserve_pool(s, static_cast<std::size_t>(slot) + 1);
   insert_node(solver, slot);
   s.node_activity[slot] = k;
   s.node_bound[slot] = solver.bound.node_npv;
-  set_copy(s.node_conflict[slot], s.conflict.found_conflict, words);
-  set_copy(s.node_delay[slot], s.delay_set, words);
+  s.node_conflict[slot] = s.conflict.found_conflict;
+  s.node_delay[slot] = s.delay_set;
   s.node_excess_of[slot] = s.conflict.found_excess;
   ++s.node_count;
 }
@@ -56,11 +54,10 @@ void create_child(Solver& solver, int k) {
 void evaluate_alternative(Solver& solver, Packed excess) {
   SearchState& s = solver.search;
   ProjectModel& m = solver.model;
-  const int words = m.set_words;
   // Minimality: a delayed member that would fit with everything kept makes
   // the delaying set redundant.
   s.delay_list_count = 0;
-  for (int w = words - 1; w >= 0; --w)
+  for (int w = SET_WORDS_MAX - 1; w >= 0; --w)
     for (SetWord bits = s.delay_set.word[w]; bits != 0;) {
       const int b = high_bit(bits);
       bits ^= bit_mask[b];
@@ -71,9 +68,8 @@ void evaluate_alternative(Solver& solver, Packed excess) {
   const int count = s.delay_list_count;
   if (count == 0) return;
 
-  ActivitySet kept;
-  for (int w = words - 1; w >= 0; --w) kept.word[w] = s.conflict_set.word[w] ^ s.delay_set.word[w];
-  for_each_member(kept, words, [&](int k) {
+  const ActivitySet kept = set_xor(s.conflict_set, s.delay_set);
+  for_each_member(kept, [&](int k) {
     // The arcs k -> j, in ascending order of j. None exists yet: k and every j
     // are in progress together in the conflict period.
     const ActivitySet saved_succ = m.succ_set[k];
@@ -96,7 +92,7 @@ void evaluate_alternative(Solver& solver, Packed excess) {
       set_toggle(m.pred_set[j], k);
     }
     m.succ_count[k] -= count;
-    set_copy(m.succ_set[k], saved_succ, words);
+    m.succ_set[k] = saved_succ;
   });
 }
 

@@ -12,35 +12,31 @@ namespace rcpspdc {
 
 int is_dominated(Solver& solver, int k) {
   SearchState& s = solver.search;
-  const int words = solver.model.set_words;
   const int L = s.level;
-  const ActivitySet& d = s.delay_set;
   s.level_activity[L] = k;
-  set_copy(s.level_delay[L], d, words);
-  const ActivitySet& above = s.path_delayed[L - 1];
+  s.level_delay[L] = s.delay_set;
+  // Everything delayed on the path, the alternative included: an entry whose
+  // cover set is not inside it cannot apply. One word-wise test per entry
+  // before the per-level collection.
+  const ActivitySet delayed = set_or(s.delay_set, s.path_delayed[L - 1]);
+  const ActivitySet* cover = s.cut_union.data();
   for (int e = s.cut_count - 1; e >= 0; --e) {
-    // Cover test first: one word-wise pass, cheaper than the collection.
-    bool covered = true;
-    for (int w = words - 1; w >= 0; --w) {
-      s.covered_set.word[w] = 0;
-      if ((s.cut_union[e].word[w] & ~(d.word[w] | above.word[w])) != 0) covered = false;
-    }
-    if (!covered) continue;
+    if (!set_is_subset(cover[e], delayed)) continue;
     const int activity = s.cut_activity[e];
+    set_clear(s.covered_set);
     for (int l = L; l >= s.cut_level[e]; --l)
-      if (s.level_activity[l] == activity) set_union(s.covered_set, s.level_delay[l], words);
-    if (set_is_subset(s.cut_delay[e], s.covered_set, words)) return 1;
+      if (s.level_activity[l] == activity) set_union(s.covered_set, s.level_delay[l]);
+    if (set_is_subset(s.cut_delay[e], s.covered_set)) return 1;
   }
   return 0;
 }
 
 namespace {
-void append_cut(SearchState& s, const ActivitySet& delay, const ActivitySet& cover, int activity,
-                int words) {
+void append_cut(SearchState& s, const ActivitySet& delay, const ActivitySet& cover, int activity) {
   const int e = s.cut_count;
   if (static_cast<std::size_t>(e) >= s.cut_delay.size()) reserve_cuts(s, static_cast<std::size_t>(e) + 1);
-  set_copy(s.cut_delay[e], delay, words);
-  set_copy(s.cut_union[e], cover, words);
+  s.cut_delay[e] = delay;
+  s.cut_union[e] = cover;
   s.cut_activity[e] = activity;
   s.cut_level[e] = s.level;
   ++s.cut_count;
@@ -49,16 +45,13 @@ void append_cut(SearchState& s, const ActivitySet& delay, const ActivitySet& cov
 
 void record_discarded_alternative(Solver& solver, int k) {
   SearchState& s = solver.search;
-  append_cut(s, s.delay_set, s.delay_set, k, solver.model.set_words);
+  append_cut(s, s.delay_set, s.delay_set, k);
 }
 
 void record_explored_node(Solver& solver) {
   SearchState& s = solver.search;
-  const int words = solver.model.set_words;
   const int x = s.level_node[s.level];
-  ActivitySet cover;
-  for (int w = words - 1; w >= 0; --w) cover.word[w] = s.node_delay[x].word[w] | s.path_delayed[s.level].word[w];
-  append_cut(s, s.node_delay[x], cover, s.node_activity[x], words);
+  append_cut(s, s.node_delay[x], set_or(s.node_delay[x], s.path_delayed[s.level]), s.node_activity[x]);
 }
 
 }  // namespace rcpspdc

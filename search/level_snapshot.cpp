@@ -10,18 +10,17 @@ namespace rcpspdc {
 void push_level(Solver& solver) {
   SearchState& s = solver.search;
   const ProjectModel& m = solver.model;
-  const int words = m.set_words;
   if (static_cast<std::size_t>(s.level) + 2 >= s.level_head.size())
     reserve_levels(s, static_cast<std::size_t>(s.level) + 3);
   const int L = ++s.level;
   int slot = s.level_slot_base[L];
   const std::size_t needed = static_cast<std::size_t>(slot) + static_cast<std::size_t>(m.activity_count);
   if (needed > s.saved_succ_set.size()) reserve_snapshot_slots(s, needed);
-  for (int w = words - 1; w >= 0; --w) {
+  for (int w = SET_WORDS_MAX - 1; w >= 0; --w) {
     s.saved_conflict[L].word[w] = s.conflict_set.word[w];
     for_each_in_word(s.conflict_set.word[w], w, [&](int a) {
-      set_copy(s.saved_succ_set[slot], m.succ_set[a], words);
-      set_copy(s.saved_pred_set[slot], m.pred_set[a], words);
+      s.saved_succ_set[slot] = m.succ_set[a];
+      s.saved_pred_set[slot] = m.pred_set[a];
       s.saved_succ_count[slot] = m.succ_count[a];
       s.saved_pred_count[slot] = m.pred_count[a];
       ++slot;
@@ -34,14 +33,13 @@ void push_level(Solver& solver) {
 void restore_level(Solver& solver) {
   SearchState& s = solver.search;
   ProjectModel& m = solver.model;
-  const int words = m.set_words;
   const int L = s.level;
   int slot = s.level_slot_base[L];
-  for (int w = words - 1; w >= 0; --w) {
+  for (int w = SET_WORDS_MAX - 1; w >= 0; --w) {
     s.conflict_set.word[w] = s.saved_conflict[L].word[w];
     for_each_in_word(s.conflict_set.word[w], w, [&](int a) {
-      set_copy(m.succ_set[a], s.saved_succ_set[slot], words);
-      set_copy(m.pred_set[a], s.saved_pred_set[slot], words);
+      m.succ_set[a] = s.saved_succ_set[slot];
+      m.pred_set[a] = s.saved_pred_set[slot];
       m.succ_count[a] = s.saved_succ_count[slot];
       m.pred_count[a] = s.saved_pred_count[slot];
       ++slot;

@@ -13,8 +13,8 @@ int branch_node(Solver& solver) {
   s.level_head[L] = LIST_END;
   s.level_base[L] = s.node_count;
   s.kept_demand = 0;
-  set_clear(s.delay_set, solver.model.set_words);
-  set_copy(s.candidate_set, s.conflict_set, solver.model.set_words);
+  set_clear(s.delay_set);
+  s.candidate_set = s.conflict_set;
   enumerate_alternatives(solver, s.node_excess);
   return s.level_head[L] == LIST_END ? 1 : 0;
 }
@@ -50,10 +50,10 @@ void take_next_node(Solver& solver) {
   s.level_head[L] = s.node_next[x];
   const int d = s.node_activity[x];
   const ActivitySet& delay = s.node_delay[x];
-  for (int w = m.set_words - 1; w >= 0; --w) {
-    s.level_delay[L].word[w] = delay.word[w];
-    s.path_delayed[L].word[w] = s.path_delayed[L - 1].word[w] | delay.word[w];
-    s.conflict_set.word[w] = s.node_conflict[x].word[w];
+  s.level_delay[L] = delay;
+  s.path_delayed[L] = set_or(s.path_delayed[L - 1], delay);
+  s.conflict_set = s.node_conflict[x];
+  for (int w = SET_WORDS_MAX - 1; w >= 0; --w) {
     // The delayed activities start after d; arcs go in highest first.
     for_each_in_word(delay.word[w], w, [&](int j) { add_arc(m, d, j); });
   }
@@ -70,7 +70,7 @@ int backtrack(Solver& solver) {
     // that nothing left at this level does.
     if (head != LIST_END && s.node_bound[head] > s.best_npv) return 1;
     s.cut_count = s.level_cut_base[L];
-    set_clear(s.path_delayed[L], solver.model.set_words);
+    set_clear(s.path_delayed[L]);
     s.node_count = s.level_base[L];
     s.level = L - 1;
     if (s.level >= 1) record_explored_node(solver);

@@ -33,8 +33,8 @@ void init_search(Solver& solver) {
   prepare_search(solver);
   clear_schedule(m, solver.bound);
   // Level 0 has no snapshot: restoring it empties the conflict set only.
-  set_clear(s.saved_conflict[0], SET_WORDS_MAX);
-  set_clear(s.path_delayed[0], SET_WORDS_MAX);
+  set_clear(s.saved_conflict[0]);
+  set_clear(s.path_delayed[0]);
   s.level_slot_base[1] = 0;
 }
 
@@ -71,7 +71,7 @@ void solve_instance(Solver& solver) {
       record_incumbent(solver);
     } else {
       s.node_excess = s.conflict.found_excess;
-      set_copy(s.conflict_set, s.conflict.found_conflict, m.set_words);
+      s.conflict_set = s.conflict.found_conflict;
       branch = true;
     }
   }
