@@ -43,7 +43,8 @@ int time_limit_reached(Solver& solver) {
   if (--s.time_check_countdown != 0) return 0;
   const SearchSettings& settings = s.settings;
   const auto ticks = static_cast<std::int32_t>(settings.clock_ms() - settings.start_clock);
-  if (ticks * 0.001 > settings.time_limit) {
+  // The tick length is the single-precision 0.001, widened for the product.
+  if (ticks * static_cast<double>(0.001f) > settings.time_limit) {
     s.elapsed_seconds = elapsed_seconds(solver);
     settings.sink->report_result(0);
     return 1;
