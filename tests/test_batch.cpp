@@ -1,0 +1,316 @@
+// The batch runner: its options, its CSV, the information-file reader, and
+// agreement with the console program on the same cash flows.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "tests/console_harness.hpp"
+#include "tests/test_support.hpp"
+#include "tools/batch_options.hpp"
+#include "tools/batch_run.hpp"
+#include "tools/info_file.hpp"
+
+namespace rcpspdc::test {
+namespace {
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+// A CSV row without its seconds field (the 8th), which alone depends on timing.
+std::string without_seconds(const std::string& row) {
+  std::size_t from = 0;
+  for (int comma = 0; comma < 7; ++comma) from = row.find(',', from) + 1;
+  return row.substr(0, from) + row.substr(row.find(',', from));
+}
+
+// The value of a summary line: its name, blanks, the value.
+std::string summary_value(const std::string& summary, const std::string& name) {
+  for (const std::string& line : lines_of(summary))
+    if (line.rfind(name + "  ", 0) == 0) return line.substr(line.find_last_of(' ') + 1);
+  return "(no line " + name + ")";
+}
+
+struct BatchResult {
+  int status = 0;
+  std::vector<std::string> csv;  // header and rows
+  std::string out;
+  std::string err;
+};
+
+BatchResult run_batch_with(const std::vector<std::string>& args) {
+  const OptionsOutcome parsed = parse_batch_options(args);
+  EXPECT_TRUE(parsed.ok()) << parsed.error;
+  fake_clock_step = 0;  // the clock stands still: no search is stopped
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  BatchResult result;
+  result.status = run_batch(parsed.options, out, err, false);
+  result.out = read_all(out);
+  result.err = read_all(err);
+  std::fclose(out);
+  std::fclose(err);
+  if (!parsed.options.csv.empty()) result.csv = lines_of(slurp(parsed.options.csv));
+  return result;
+}
+
+void copy_patterson(const std::vector<int>& numbers) {
+  std::filesystem::copy_file(data_dir() / "pat" / "deadline.pat", "deadline.pat");
+  for (const int n : numbers) {
+    const std::string name = "pat" + std::to_string(n) + ".rcp";
+    std::filesystem::copy_file(data_dir() / "pat" / name, name);
+  }
+}
+
+TEST(BatchOptions, DefaultsAndEveryOption) {
+  const OptionsOutcome least = parse_batch_options({"--problem", "pat", "--first", "7"});
+  ASSERT_TRUE(least.ok()) << least.error;
+  const BatchOptions& d = least.options;
+  EXPECT_EQ(d.problem, "pat");
+  EXPECT_EQ(d.first, 7);
+  EXPECT_EQ(d.last, 7);
+  EXPECT_EQ(d.dir, "");
+  EXPECT_EQ(d.negative_percent, 60);
+  EXPECT_EQ(d.deadline_offset, 0);
+  EXPECT_EQ(d.interest_rate, 0.01);
+  EXPECT_EQ(d.time_limit, 60);
+  EXPECT_EQ(d.seed, 1u);
+  EXPECT_EQ(d.cash_flows, "");
+  EXPECT_EQ(d.csv, "");
+  EXPECT_FALSE(d.help);
+
+  const OptionsOutcome all = parse_batch_options({"--problem=j30", "--first", "-2", "--last=40", "--dir", "data/x",
+                                                  "--negative", "0", "--offset=-3", "--rate", "0.025",
+                                                  "--time-limit", "0", "--seed", "4294967295", "--csv", "o.csv"});
+  ASSERT_TRUE(all.ok()) << all.error;
+  const BatchOptions& o = all.options;
+  EXPECT_EQ(o.problem, "j30");
+  EXPECT_EQ(o.first, -2);
+  EXPECT_EQ(o.last, 40);
+  EXPECT_EQ(o.dir, "data/x");
+  EXPECT_EQ(o.negative_percent, 0);
+  EXPECT_EQ(o.deadline_offset, -3);
+  EXPECT_EQ(o.interest_rate, 0.025);
+  EXPECT_EQ(o.time_limit, 0);
+  EXPECT_EQ(o.seed, 4294967295u);
+  EXPECT_EQ(o.csv, "o.csv");
+
+  const OptionsOutcome flows = parse_batch_options({"--cash-flows", "info.out", "--problem", "p", "--first", "1"});
+  ASSERT_TRUE(flows.ok()) << flows.error;
+  EXPECT_EQ(flows.options.cash_flows, "info.out");
+  // --help needs nothing else, and its text names every option with its default.
+  const OptionsOutcome help = parse_batch_options({"--help"});
+  ASSERT_TRUE(help.ok());
+  EXPECT_TRUE(help.options.help);
+  for (const char* word : {"--problem", "--first", "--last", "--dir", "--negative P", "(default: 60)", "--offset",
+                           "(default: 0)", "--rate", "(default: 0.01)", "--time-limit", "--seed", "(default: 1)",
+                           "--cash-flows", "--csv", "--help"})
+    EXPECT_NE(batch_usage().find(word), std::string::npos) << word;
+}
+
+TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
+  const struct {
+    std::vector<std::string> args;
+    const char* says;
+  } cases[] = {
+      {{}, "--problem and --first are required"},
+      {{"--problem", "pat"}, "--problem and --first are required"},
+      {{"--first", "1"}, "--problem and --first are required"},
+      {{"--problem", "pat", "--first"}, "--first needs a value"},
+      {{"--problem", "pat", "--first", "x"}, "--first \"x\": expected an integer"},
+      {{"--problem", "pat", "--first", "1.5"}, "expected an integer"},
+      {{"--problem", "pat", "--first", "99999999999"}, "expected an integer"},
+      {{"--problem", "pat", "--first", "5", "--last", "4"}, "--first 5 is above --last 4"},
+      {{"--problem", "a/b", "--first", "1"}, "without blanks or '/'"},
+      {{"--problem", "pat", "--first", "1", "--negative", "101"}, "a percentage from 0 to 100"},
+      {{"--problem", "pat", "--first", "1", "--negative", "-1"}, "a percentage from 0 to 100"},
+      {{"--problem", "pat", "--first", "1", "--rate", "-0.01"}, "a rate of 0 or more"},
+      {{"--problem", "pat", "--first", "1", "--rate", "nan"}, "a rate of 0 or more"},
+      {{"--problem", "pat", "--first", "1", "--rate", "1%"}, "a rate of 0 or more"},
+      {{"--problem", "pat", "--first", "1", "--time-limit", "-1"}, "whole seconds"},
+      {{"--problem", "pat", "--first", "1", "--seed", "-1"}, "from 0 to 4294967295"},
+      {{"--problem", "pat", "--first", "1", "--seed", "4294967296"}, "from 0 to 4294967295"},
+      {{"--problem", "pat", "--first", "1", "--seed", "2", "--cash-flows", "i"}, "exclude each other"},
+      {{"--problem", "pat", "--first", "1", "--csv="}, "--csv \"\": expected a file name"},
+      {{"--problem", "pat", "--first", "1", "--jobs", "2"}, "unknown option --jobs"},
+      {{"--problem", "pat", "--first", "1", "extra"}, "unexpected argument \"extra\""},
+  };
+  for (const auto& c : cases) {
+    const OptionsOutcome outcome = parse_batch_options(c.args);
+    EXPECT_NE(outcome.error.find(c.says), std::string::npos) << "error: " << outcome.error << "\nwanted: " << c.says;
+  }
+}
+
+TEST(BatchCsv, HeaderAndRowsAreByteExact) {
+  EXPECT_EQ(csv_header(), "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status\n");
+  BatchRow solved{12, 22, 3, 41, 7154, 2194, true, -2315.4808768764706, 0.0272704, 0.02, RowStatus::optimal, "optimal"};
+  EXPECT_EQ(csv_row(solved), "12,22,3,41,7154,2194,-2315.4808768764706,0.027270,optimal\n");
+  solved.npv = 0.1;  // full precision, not the shortest form
+  EXPECT_EQ(csv_row(solved), "12,22,3,41,7154,2194,0.10000000000000001,0.027270,optimal\n");
+  const BatchRow stopped{5, 30, 4, 60, 123456789012, 98765, false, 0.0, 61.5, 61.0, RowStatus::time_limit, "time limit"};
+  EXPECT_EQ(csv_row(stopped), "5,30,4,60,123456789012,98765,,61.500000,time limit\n");
+  BatchRow unread;
+  unread.number = -3;
+  unread.status = "invalid instance: unexpected \"x,y\" after the last activity";
+  EXPECT_EQ(csv_row(unread), "-3,,,,,,,,\"invalid instance: unexpected \"\"x,y\"\" after the last activity\"\n");
+}
+
+TEST(BatchInfoFile, ReadsRecordsAndNamesTheFaultyLine) {
+  InfoRecords records;
+  std::string error;
+  ASSERT_TRUE(parse_info_text(INFO_HEAD + "\n    1        19     (1 / -137)   (2 / 244)   \n   -4     12345     "
+                                          "\n   12         7     (1 / 5)   ",
+                              records, error))
+      << error;
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records.at(1).deadline, 19);
+  EXPECT_EQ(records.at(1).cash_flow, (std::vector<int>{-137, 244}));
+  EXPECT_EQ(records.at(-4).deadline, 12345);
+  EXPECT_TRUE(records.at(-4).cash_flow.empty());
+  EXPECT_EQ(records.at(12).cash_flow, (std::vector<int>{5}));
+
+  const struct {
+    std::string text;
+    const char* says;
+  } bad[] = {
+      {"", "the file is empty"},
+      {"problem,cash\n1,2\n", "line 1: not an information file"},
+      {INFO_HEAD + "\n    1        19     (1 / 3)   (3 / 4)   ", "line 6: activity 3 where 2 should come"},
+      {INFO_HEAD + "\n    1        19     (1 / 3\n", "line 6: expected an \"(activity / cash flow)\" pair"},
+      {INFO_HEAD + "\n    1     \n", "line 6: expected an instance number and a deadline"},
+      {INFO_HEAD + "\n    1     5     \n    1     5     ", "line 7: instance 1 appears twice"},
+  };
+  for (const auto& b : bad) {
+    EXPECT_FALSE(parse_info_text(b.text, records, error));
+    EXPECT_NE(error.find(b.says), std::string::npos) << "error: " << error << "\nwanted: " << b.says;
+  }
+  EXPECT_FALSE(read_info_file("no-such-dir/info.out", records, error));
+  EXPECT_EQ(error, "cannot open no-such-dir/info.out");
+}
+
+// The console solves pat 1..6 (3 is rejected by the reader) at offset 5; the
+// batch runner, fed its info.out, must reproduce every result line, and with
+// the console's seed it must draw the same flows itself.
+TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
+  ScopedWorkDir dir;
+  copy_patterson({1, 2, 3, 4, 5, 6, 7});
+  ASSERT_EQ(run_console_with(answers("pat", 1, 6, 60, 5)).status, 0);
+  const std::vector<std::string> results = lines_of(slurp("output.out"));
+  ASSERT_GE(results.size(), 6u);
+  const std::vector<std::string> common = {"--problem", "pat", "--first", "1", "--last", "6", "--offset", "5",
+                                           "--rate", "0.01", "--time-limit", "10"};
+  std::vector<std::string> args = common;
+  for (const char* extra : {"--cash-flows", "info.out", "--csv", "replay.csv"}) args.emplace_back(extra);
+  const BatchResult replay = run_batch_with(args);
+  EXPECT_EQ(replay.status, 1);  // instance 3 is a read error
+  EXPECT_EQ(replay.err, "");
+  ASSERT_EQ(replay.csv.size(), 7u);
+  int solved = 0;
+  for (std::size_t r = 0; r < 6; ++r) {
+    const std::string& console_line = results[results.size() - 6 + r];
+    std::istringstream words(console_line);
+    std::vector<std::string> w;
+    for (std::string word; words >> word;) w.push_back(word);
+    std::vector<std::string> field;
+    std::istringstream row(replay.csv[r + 1]);
+    for (std::string f; std::getline(row, f, ',');) field.push_back(f);
+    ASSERT_EQ(field.size(), 9u) << replay.csv[r + 1];
+    EXPECT_EQ(w[0], field[0]);
+    if (w.back() != "optimal") {  // an error line: the same words as the row's status
+      EXPECT_EQ(console_line.substr(console_line.find(w[0]) + w[0].size() + 2), field[8]);
+      continue;
+    }
+    ++solved;
+    EXPECT_EQ(field[8], "optimal");
+    EXPECT_EQ(w[1], field[4]) << "created nodes of " << w[0];
+    EXPECT_EQ(w[2], field[5]) << "branched nodes of " << w[0];
+    char value[64];
+    std::snprintf(value, sizeof value, "%.2f", std::stod(field[6]));
+    EXPECT_EQ(w[3], value) << "value of " << w[0];
+  }
+  EXPECT_EQ(solved, 5);
+  EXPECT_EQ(replay.csv[3], "3,,,,,,,,invalid instance: activity 7 cannot reach the last activity");
+  EXPECT_EQ(summary_value(replay.out, "errors"), "1");
+  EXPECT_EQ(summary_value(replay.out, "optimal"), "5");
+
+  // The console seeded every instance with the same clock reading.
+  args = common;
+  for (const std::string& extra :
+       std::vector<std::string>{"--seed", std::to_string(SEED_CLOCK), "--negative", "60", "--csv", "seed.csv"})
+    args.push_back(extra);
+  const BatchResult seeded = run_batch_with(args);
+  ASSERT_EQ(seeded.csv.size(), replay.csv.size());
+  for (std::size_t r = 0; r < seeded.csv.size(); ++r)
+    EXPECT_EQ(without_seconds(seeded.csv[r]), without_seconds(replay.csv[r]));
+
+  // Flows recorded for another deadline or another instance are refused, row by row.
+  args = {"--problem", "pat", "--first", "1", "--last", "7", "--cash-flows", "info.out", "--csv", "off.csv"};
+  const BatchResult other = run_batch_with(args);
+  EXPECT_EQ(other.status, 1);
+  ASSERT_EQ(other.csv.size(), 8u);
+  EXPECT_EQ(other.csv[1], "1,14,3,19,,,,,\"cash flows recorded for deadline 24, the files give 19\"");
+  EXPECT_EQ(other.csv[7], "7,9,1,8,,,,,no cash flows for this instance in the info.out file");
+}
+
+TEST(BatchSeed, RunsRepeatAndRowsDoNotDependOnTheRange) {
+  ScopedWorkDir dir;
+  copy_patterson({1, 2, 4, 5, 6, 7, 8});
+  const auto run = [](const std::string& first, const std::string& last, const std::string& seed,
+                      const std::string& csv) {
+    return run_batch_with({"--problem", "pat", "--first", first, "--last", last, "--offset", "3", "--seed", seed,
+                           "--time-limit", "5", "--csv", csv});
+  };
+  const BatchResult a = run("4", "8", "42", "a.csv");
+  const BatchResult b = run("4", "8", "42", "b.csv");
+  const BatchResult alone = run("8", "8", "42", "alone.csv");
+  const BatchResult other = run("4", "8", "43", "other.csv");
+  EXPECT_EQ(a.status, 0);
+  ASSERT_EQ(a.csv.size(), 6u);
+  ASSERT_EQ(b.csv.size(), 6u);
+  int differ = 0;
+  for (std::size_t r = 1; r < a.csv.size(); ++r) {
+    EXPECT_NE(a.csv[r].find(",optimal"), std::string::npos) << a.csv[r];
+    EXPECT_EQ(without_seconds(a.csv[r]), without_seconds(b.csv[r]));
+    differ += without_seconds(a.csv[r]) != without_seconds(other.csv[r]);
+  }
+  EXPECT_EQ(without_seconds(alone.csv.at(1)), without_seconds(a.csv[5]));
+  EXPECT_GE(differ, 4);  // another seed, other flows
+  EXPECT_EQ(summary_value(a.out, "instances"), "5");
+  EXPECT_EQ(summary_value(a.out, "optimal"), "5");
+  EXPECT_EQ(summary_value(a.out, "stopped by the time limit"), "0");
+}
+
+TEST(BatchRun, UnusableFilesStopTheRunWithAMessage) {
+  ScopedWorkDir dir;
+  copy_patterson({1});
+  write_text("bad.out", "not an info file\n");
+  const struct {
+    std::vector<std::string> extra;
+    const char* says;
+  } cases[] = {
+      {{"--cash-flows", "missing.out"}, "rcpspdc-batch: --cash-flows: cannot open missing.out\n"},
+      {{"--cash-flows", "bad.out"}, "rcpspdc-batch: --cash-flows: bad.out, line 1: not an information file"},
+      {{"--dir", "nowhere"}, "rcpspdc-batch: --dir: nowhere is not a directory\n"},
+      {{"--csv", "nowhere/x.csv"}, "rcpspdc-batch: cannot write nowhere/x.csv: "},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"--problem", "pat", "--first", "1"};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    const BatchResult result = run_batch_with(args);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err.rfind(c.says, 0), 0u) << result.err;
+    EXPECT_EQ(result.out, "");
+  }
+  // From another directory, with --dir, the same instance is found.
+  std::filesystem::create_directory("elsewhere");
+  std::filesystem::current_path("elsewhere");
+  EXPECT_EQ(run_batch_with({"--problem", "pat", "--first", "1", "--dir", ".."}).status, 0);
+  std::filesystem::current_path("..");
+}
+
+}  // namespace
+}  // namespace rcpspdc::test

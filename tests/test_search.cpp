@@ -1,0 +1,350 @@
+// The branch-and-bound procedures on hand-set states: the order of the
+// delaying alternatives, the level lists, the snapshots, the dominance rule,
+// the counters and the time check; and table growth on real searches.
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "driver/platform.hpp"
+#include "model/schedule_check.hpp"
+#include "tests/fake_platform.hpp"
+#include "tests/search_checks.hpp"
+
+namespace rcpspdc::test {
+namespace {
+
+ActivitySet set_of(std::initializer_list<int> members) {
+  ActivitySet s{};
+  for (int i : members) set_add(s, i);
+  return s;
+}
+
+std::vector<int> members(const ActivitySet& s) {
+  std::vector<int> out;
+  for_each_member(s, SET_WORDS_MAX, [&](int i) { out.push_back(i); });
+  return out;
+}
+
+// n real activities of duration 1 side by side, one resource; demand 1 unless given.
+InstanceData parallel_instance(int n, int capacity, int deadline, std::vector<int> demand = {}) {
+  demand.resize(static_cast<std::size_t>(n), 1);
+  std::vector<Act> acts(static_cast<std::size_t>(n) + 2);
+  for (int i = 1; i <= n; ++i) {
+    acts[0].successors.push_back(i);
+    acts[static_cast<std::size_t>(i)] = Act{1, {demand[static_cast<std::size_t>(i) - 1]}, {n + 1}, 10 + (i * 37) % 90};
+  }
+  return make_instance({capacity}, acts, deadline);
+}
+
+// Every alternative of a hand-set conflict that is not dominated leaves one
+// cutset entry in the order it was tested: fathomed when the incumbent value
+// is out of reach, resource-feasible (and maybe the new incumbent) otherwise.
+TEST(SearchExamples, DelayingAlternativesComeInEnumerationOrder) {
+  struct Case {
+    int capacity;
+    std::vector<int> demand;                                 // of activities 1, 2, ...
+    std::vector<std::pair<std::vector<int>, int>> expected;  // (delaying set, delaying activity)
+  };
+  const std::vector<Case> cases = {
+      {4, {2, 2, 2}, {{{3}, 2}, {{3}, 1}, {{2}, 3}, {{2}, 1}, {{1}, 3}, {{1}, 2}}},
+      {5, {2, 4, 1}, {{{2}, 3}, {{2}, 1}, {{1}, 3}, {{1}, 2}}},
+      // A member without demand is never delayed and always a delaying activity.
+      {4, {2, 2, 2, 0}, {{{3}, 4}, {{3}, 2}, {{3}, 1}, {{2}, 4}, {{2}, 3}, {{2}, 1}, {{1}, 4}, {{1}, 3}, {{1}, 2}}},
+  };
+  for (const Case& c : cases)
+    for (const bool fathom_all : {true, false}) {
+      const int n = static_cast<int>(c.demand.size());
+      auto loaded = load_solver(parallel_instance(n, c.capacity, 10, c.demand), 0.01);
+      Solver& solver = *loaded->solver;
+      SearchState& s = solver.search;
+      init_search(solver);
+      if (fathom_all) s.best_npv = 1e9;
+      s.conflict_set = {};
+      s.node_excess = solver.model.packed_capacity;
+      for (int i = 1; i <= n; ++i) {
+        set_add(s.conflict_set, i);
+        s.node_excess -= solver.model.packed_demand[i];
+      }
+      const Network before = capture(solver.model);
+      push_level(solver);
+      EXPECT_EQ(branch_node(solver), 1);
+      EXPECT_TRUE(capture(solver.model) == before);
+      EXPECT_EQ(s.has_incumbent, !fathom_all);
+      std::vector<std::pair<std::vector<int>, int>> tested;
+      for (int e = 0; e < s.cut_count; ++e) {
+        const auto entry = static_cast<std::size_t>(e);
+        tested.emplace_back(members(s.cut_delay[entry]), s.cut_activity[entry]);
+        EXPECT_TRUE(set_equal(s.cut_union[entry], s.cut_delay[entry], SET_WORDS_MAX));
+        EXPECT_EQ(s.cut_level[entry], 1);
+      }
+      EXPECT_EQ(tested, c.expected) << "capacity " << c.capacity << (fathom_all ? ", all fathomed" : "");
+      EXPECT_EQ(s.created_nodes, 1 + static_cast<std::int64_t>(c.expected.size()));
+    }
+}
+
+TEST(SearchExamples, ListInsertionKeepsTheTieOrder) {
+  struct Case {
+    std::vector<double> list;  // bounds of slots 0, 1, ... in list order
+    double bound;              // of the new node, slot list.size()
+    std::vector<int> expected;
+  };
+  const std::vector<Case> cases = {
+      {{9, 7, 7}, 7, {0, 3, 1, 2}}, {{7, 5}, 7, {0, 2, 1}},     {{7, 5}, 8, {2, 0, 1}},
+      {{}, 7, {0}},                 {{9, 7, 7, 5}, 7, {0, 4, 1, 2, 3}}, {{7, 7, 5}, 7, {0, 3, 1, 2}},
+      {{9, 7, 7, 5}, 10, {4, 0, 1, 2, 3}}, {{9, 7, 7, 5}, 4, {0, 1, 2, 3, 4}}, {{9, 7, 7, 5}, 5, {0, 1, 2, 4, 3}},
+  };
+  auto loaded = load_solver(parallel_instance(2, 2, 5), 0.01);
+  Solver& solver = *loaded->solver;
+  SearchState& s = solver.search;
+  init_search(solver);
+  s.level = 1;
+  for (const Case& c : cases) {
+    const int k = static_cast<int>(c.list.size());
+    s.level_head[1] = k == 0 ? LIST_END : 0;
+    for (int i = 0; i < k; ++i) {
+      s.node_bound[static_cast<std::size_t>(i)] = c.list[static_cast<std::size_t>(i)];
+      s.node_next[static_cast<std::size_t>(i)] = i + 1 < k ? i + 1 : LIST_END;
+    }
+    solver.bound.node_npv = c.bound;
+    insert_node(solver, k);
+    std::vector<int> order;
+    for (int x = s.level_head[1]; x != LIST_END && order.size() < 10; x = s.node_next[static_cast<std::size_t>(x)])
+      order.push_back(x);
+    EXPECT_EQ(order, c.expected) << "new bound " << c.bound << " into a list of " << k;
+  }
+}
+
+// A list is kept only while its head beats the incumbent strictly.
+TEST(SearchExamples, BacktrackKeepsOnlyAHeadAboveTheIncumbent) {
+  struct Case {
+    bool list;
+    double head;
+    int result;
+  };
+  const Case cases[] = {{true, 5.0, 0}, {true, 5.000001, 1}, {true, 4.0, 0}, {false, 0.0, 0}};
+  auto loaded = load_solver(parallel_instance(3, 1, 10), 0.01);
+  Solver& solver = *loaded->solver;
+  SearchState& s = solver.search;
+  for (const Case& c : cases) {
+    init_search(solver);
+    s.best_npv = 5.0;
+    s.conflict_set = set_of({1, 2, 3});
+    push_level(solver);
+    s.level_base[1] = 0;
+    s.level_head[1] = c.list ? 0 : LIST_END;
+    s.node_bound[0] = c.head;
+    s.node_next[0] = LIST_END;
+    s.node_count = 1;
+    EXPECT_EQ(backtrack(solver), c.result) << "head " << c.head;
+    EXPECT_EQ(s.level, c.result);
+    EXPECT_EQ(s.node_count, c.result);
+  }
+}
+
+TEST(SearchExamples, SnapshotSlotsAndRestore) {
+  std::vector<Act> acts(42);
+  for (int i = 1; i <= 40; ++i) {
+    acts[0].successors.push_back(i);
+    acts[static_cast<std::size_t>(i)] = Act{1, {1}, {41}, 1};
+  }
+  acts[1].successors.push_back(40);
+  acts[2].successors.push_back(40);
+  acts[7].successors.insert(acts[7].successors.end(), {9, 10});
+  auto loaded = load_solver(make_instance({50}, acts, 10), 0.01);
+  Solver& solver = *loaded->solver;
+  ProjectModel& m = solver.model;
+  SearchState& s = solver.search;
+  init_search(solver);
+  const Network original = capture(m);
+
+  s.conflict_set = set_of({3, 7, 40});
+  push_level(solver);
+  ASSERT_EQ(s.level, 1);
+  const int base = s.level_slot_base[1];
+  EXPECT_EQ(s.level_slot_base[2], base + 3);
+  EXPECT_TRUE(set_equal(s.saved_conflict[1], set_of({3, 7, 40}), SET_WORDS_MAX));
+  const int order[] = {40, 7, 3};
+  for (int k = 0; k < 3; ++k) {
+    const auto slot = static_cast<std::size_t>(base + k);
+    const int a = order[k];
+    EXPECT_TRUE(set_equal(s.saved_succ_set[slot], m.succ_set[a], SET_WORDS_MAX)) << "slot " << k;
+    EXPECT_TRUE(set_equal(s.saved_pred_set[slot], m.pred_set[a], SET_WORDS_MAX)) << "slot " << k;
+    EXPECT_EQ(s.saved_succ_count[slot], m.succ_count[a]);
+    EXPECT_EQ(s.saved_pred_count[slot], m.pred_count[a]);
+  }
+
+  // A node at level 1 with delaying activity 3 and delaying set {40, 7}.
+  s.node_activity[0] = 3;
+  s.node_delay[0] = set_of({7, 40});
+  s.node_conflict[0] = set_of({5, 6});
+  s.node_excess_of[0] = 0;
+  s.node_next[0] = LIST_END;
+  s.level_head[1] = 0;
+  s.node_count = 1;
+  take_next_node(solver);
+  EXPECT_EQ(s.branched_nodes, 1);
+  EXPECT_EQ(s.level_head[1], LIST_END);
+  EXPECT_EQ(s.level_node[1], 0);
+  EXPECT_EQ(s.level_activity[1], 3);
+  EXPECT_EQ(members(s.level_delay[1]), (std::vector<int>{40, 7}));
+  EXPECT_EQ(members(s.path_delayed[1]), (std::vector<int>{40, 7}));
+  EXPECT_EQ(members(s.conflict_set), (std::vector<int>{6, 5}));
+  EXPECT_EQ(std::vector<int>(m.succ_list[3] + m.succ_count[3] - 2, m.succ_list[3] + m.succ_count[3]),
+            (std::vector<int>{40, 7}));
+  EXPECT_EQ(m.pred_list[40][m.pred_count[40] - 1], 3);
+  EXPECT_EQ(m.pred_list[7][m.pred_count[7] - 1], 3);
+  EXPECT_TRUE(set_contains(m.pred_set[40], 3) && set_contains(m.pred_set[7], 3));
+
+  // The next level's slots follow on the stack.
+  push_level(solver);
+  EXPECT_EQ(s.level_slot_base[2], base + 3);
+  EXPECT_EQ(s.level_slot_base[3], base + 5);
+  EXPECT_EQ(s.saved_succ_count[static_cast<std::size_t>(base + 3)], m.succ_count[6]);
+  add_arc(m, 6, 5);
+  restore_level(solver);
+  s.level = 1;
+  restore_level(solver);
+  EXPECT_TRUE(capture(m) == original);
+  EXPECT_EQ(members(s.conflict_set), (std::vector<int>{40, 7, 3}));
+  s.level = 0;
+  restore_level(solver);
+  EXPECT_TRUE(set_is_empty(s.conflict_set, SET_WORDS_MAX));
+  EXPECT_TRUE(capture(m) == original);
+}
+
+// An alternative ({5}, 3) fathomed at level 2 leaves the entry ({5}, {5}, 3, 2);
+// then a node with delaying set {4} and a given delaying activity is taken at
+// level 2, and alternatives with delaying set {5} are tested at level 3.
+TEST(SearchExamples, DominanceOverTheLevelsOfThePath) {
+  struct Case {
+    int node_activity, k;
+    bool dominated;
+  };
+  const Case cases[] = {{3, 3, true}, {3, 2, false}, {7, 3, true}, {7, 2, false}};
+  auto loaded = load_solver(parallel_instance(8, 8, 10), 0.01);
+  Solver& solver = *loaded->solver;
+  SearchState& s = solver.search;
+  for (const Case& c : cases) {
+    init_search(solver);
+    s.level_activity[1] = 6;
+    s.level_delay[1] = set_of({1});
+    s.path_delayed[1] = set_of({1});
+    s.level = 3;
+    s.delay_set = set_of({5});
+    EXPECT_EQ(is_dominated(solver, c.k), 0) << "empty store";
+    s.level = 2;
+    record_discarded_alternative(solver, 3);
+    s.level_activity[2] = c.node_activity;
+    s.level_delay[2] = set_of({4});
+    s.path_delayed[2] = set_of({1, 4});
+    s.level = 3;
+    EXPECT_EQ(is_dominated(solver, c.k), c.dominated ? 1 : 0)
+        << "node activity " << c.node_activity << ", alternative activity " << c.k;
+    EXPECT_EQ(s.level_activity[3], c.k);
+    EXPECT_EQ(members(s.level_delay[3]), std::vector<int>{5});
+  }
+}
+
+// Counters, results and the time check, with the driver's reading of the
+// clock just before the search.
+TEST(SearchCounters, RootOutcomesAndTimeLimit) {
+  const std::vector<ReferenceRow> rows = reference_rows();
+  const InstanceData long_search = find_row(rows, 17, 0).instance;   // 11813 branchings
+  const InstanceData short_search = find_row(rows, 16, 0).instance;  // 3413 branchings
+  struct Case {
+    const char* name;
+    InstanceData instance;
+    bool single;
+    int limit;
+    std::int64_t step, jump;  // clock step per reading; ticks added before the search
+    std::int64_t created, branched;  // -1: not checked
+    bool has_incumbent;
+    std::vector<int> results;
+    int solutions;
+  };
+  const std::vector<Case> cases = {
+      {"root feasible", parallel_instance(3, 3, 4), false, 10, 0, 0, 2, 0, true, {1}, 0},
+      {"root feasible, single", parallel_instance(3, 3, 4), true, 10, 0, 0, 2, 0, true, {}, 1},
+      {"root deadline-infeasible", parallel_instance(3, 3, 0), false, 10, 0, 0, 2, 0, false, {1}, 0},
+      {"root deadline-infeasible, single", parallel_instance(3, 3, 0), true, 10, 0, 0, 2, 0, false, {}, 1},
+      {"short search, limit 0", short_search, false, 0, 1, 0, -1, 3413, true, {1}, 0},
+      {"long search, limit 0", long_search, false, 0, 1, 0, -1, 9999, true, {0}, 0},
+      {"long search, limit 0, single", long_search, true, 0, 1, 0, -1, 9999, true, {0}, 0},
+      {"long search, clock still", long_search, false, 0, 0, 0, -1, 11813, true, {1}, 0},
+      // 1000 ticks times the single-precision 0.001 is a little above 1 second.
+      {"long search, exactly 1000 ticks, limit 1", long_search, false, 1, 0, 1000, -1, 9999, true, {0}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto loaded = load_solver(c.instance, 0.01, c.limit);
+    SearchState& s = loaded->solver->search;
+    s.settings.single_instance = c.single;
+    fake_clock_step = c.step;
+    s.settings.start_clock = clock_ms();
+    fake_clock_now += c.jump;
+    solve_instance(*loaded->solver);
+    fake_clock_step = 0;
+    if (c.created >= 0) {
+      EXPECT_EQ(s.created_nodes, c.created);
+    }
+    EXPECT_EQ(s.branched_nodes, c.branched);
+    EXPECT_EQ(s.has_incumbent, c.has_incumbent);
+    if (!c.has_incumbent) {
+      EXPECT_EQ(s.best_npv, -std::numeric_limits<double>::infinity());
+    }
+    EXPECT_EQ(loaded->sink.results, c.results);
+    EXPECT_EQ(loaded->sink.solutions, c.solutions);
+    if (c.results == std::vector<int>{0}) {
+      EXPECT_GT(s.elapsed_seconds, 0.0f);
+    }
+  }
+}
+
+// Searches driven step by step (the invariants checked throughout) with every
+// table starting at two entries and with every table large from the start:
+// the same nodes, counters, value and schedule.
+TEST(SearchGrowth, GrowingTablesChangeNothing) {
+  struct Case {
+    const char* name;
+    InstanceData instance;
+    double rate;
+    int budget;  // branchings before the search is cut off (0: none)
+  };
+  const std::vector<ReferenceRow> rows = reference_rows();
+  const ReferenceRow& row = find_row(rows, 16, 0);
+  const std::vector<Case> cases = {
+      {"60 activities in a row of one", parallel_instance(60, 1, 65), 0.01, 100},  // deep, many children
+      {"10 activities, 5 at a time", parallel_instance(10, 5, 12), 0.01, 0},       // 1260 alternatives
+      {"pat16", row.instance, row.rate, 0},
+  };
+  SearchTrace most;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SearchTrace trace[2];
+    std::vector<int> best[2];
+    for (int large = 0; large < 2; ++large) {
+      auto loaded = load_solver(c.instance, c.rate);
+      SearchSettings& settings = loaded->solver->search.settings;
+      settings.initial_pool = settings.initial_levels = settings.initial_cuts = large ? 1 << 15 : 1;
+      checked_search(*loaded->solver, trace[large], c.budget);
+      ASSERT_FALSE(HasFatalFailure());
+      best[large] = best_finish_times(*loaded->solver);
+    }
+    EXPECT_EQ(trace[0].created, trace[1].created);
+    EXPECT_EQ(trace[0].branched, trace[1].branched);
+    EXPECT_EQ(trace[0].best, trace[1].best);
+    EXPECT_EQ(best[0], best[1]);
+    EXPECT_EQ(trace[0].max_nodes, trace[1].max_nodes);
+    EXPECT_EQ(trace[0].max_cuts, trace[1].max_cuts);
+    EXPECT_TRUE(check_schedule(c.instance, best[0], c.rate).feasible());
+    most.max_nodes = std::max(most.max_nodes, trace[0].max_nodes);
+    most.max_level = std::max(most.max_level, trace[0].max_level);
+    most.max_cuts = std::max(most.max_cuts, trace[0].max_cuts);
+  }
+  EXPECT_GT(most.max_nodes, 1000);
+  EXPECT_GT(most.max_cuts, 1001);
+  EXPECT_GT(most.max_level, 50);
+}
+
+}  // namespace
+}  // namespace rcpspdc::test

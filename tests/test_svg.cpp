@@ -1,0 +1,284 @@
+// Schedule pictures: the document is well-formed XML (checked by a small
+// parser here), its bars, loads, capacities and deadline agree with the
+// schedule on one time scale, it stays readable for 120 activities, and a
+// real renderer turns it into a PNG of the stated size.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <set>
+#include <stdexcept>
+
+#include "tests/search_checks.hpp"
+#include "tests/test_support.hpp"
+#include "tools/svg_plot.hpp"
+
+namespace rcpspdc::test {
+namespace {
+
+struct Element {
+  std::string name, text;
+  std::map<std::string, std::string> attr;
+  std::vector<Element> children;
+  double num(const std::string& a) const { return std::stod(attr.at(a)); }
+};
+
+// A strict reader of the XML subset an SVG writer needs: declaration, nested
+// elements, double- or single-quoted attributes, text with the five entities.
+class Xml {
+ public:
+  explicit Xml(const std::string& text) : s_(text) {}
+  std::string parse(Element& root) {
+    if (s_.compare(0, 5, "<?xml") == 0) p_ = s_.find("?>") + 2;
+    blanks();
+    if (!element(root)) return error_ + " at byte " + std::to_string(p_);
+    blanks();
+    return p_ == s_.size() ? "" : "content after the root element";
+  }
+
+ private:
+  bool fail(const std::string& why) { return error_ = why, false; }
+  void blanks() { while (p_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[p_])) != 0) ++p_; }
+  bool eat(const std::string& t) { return s_.compare(p_, t.size(), t) == 0 ? (p_ += t.size(), true) : false; }
+  std::string name() {
+    const std::size_t from = p_;
+    while (p_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[p_])) != 0 || std::string_view("-_:.").find(s_[p_]) != std::string::npos)) ++p_;
+    return s_.substr(from, p_ - from);
+  }
+  bool chars(char stop, std::string& out) {
+    while (p_ < s_.size() && s_[p_] != stop) {
+      if (s_[p_] == '<') return fail("'<' in text");
+      if (s_[p_] != '&') { out += s_[p_++]; continue; }
+      const std::size_t end = s_.find(';', p_);
+      static const std::map<std::string, char> entities = {{"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+      const auto e = end == std::string::npos ? entities.end() : entities.find(s_.substr(p_ + 1, end - p_ - 1));
+      if (e == entities.end()) return fail("bad entity");
+      out += e->second;
+      p_ = end + 1;
+    }
+    return true;
+  }
+  bool element(Element& e) {
+    if (!eat("<") || (e.name = name()).empty()) return fail("expected an element");
+    for (;;) {
+      blanks();
+      if (eat("/>")) return true;
+      if (eat(">")) break;
+      const std::string key = name();
+      blanks();
+      if (key.empty() || !eat("=")) return fail("bad attribute");
+      blanks();
+      const char quote = p_ < s_.size() ? s_[p_++] : ' ';
+      std::string value;
+      if ((quote != '"' && quote != '\'') || !chars(quote, value) || !eat(std::string(1, quote))) return fail("bad attribute value");
+      if (!e.attr.emplace(key, value).second) return fail("attribute " + key + " twice");
+    }
+    for (;;) {
+      if (eat("</")) {
+        if (name() != e.name) return fail("</" + e.name + "> expected");
+        blanks();
+        return eat(">") || fail("unclosed end tag");
+      }
+      if (p_ >= s_.size()) return fail("<" + e.name + "> not closed");
+      if (s_[p_] == '<') {
+        e.children.emplace_back();
+        if (!element(e.children.back())) return false;
+      } else if (!chars('<', e.text)) {
+        return false;
+      }
+    }
+  }
+  const std::string& s_;
+  std::size_t p_ = 0;
+  std::string error_;
+};
+
+void flatten(const Element& e, std::vector<const Element*>& all) {
+  all.push_back(&e);
+  for (const Element& c : e.children) flatten(c, all);
+}
+
+struct Picture {
+  Element root;
+  std::vector<const Element*> all;  // document order
+  std::vector<const Element*> of(const std::string& cls) const {
+    std::vector<const Element*> found;
+    for (const Element* e : all)
+      if (e->attr.count("class") != 0 && e->attr.at("class") == cls) found.push_back(e);
+    return found;
+  }
+};
+
+Picture parsed(const std::string& svg) {
+  Picture p;
+  const std::string error = Xml(svg).parse(p.root);
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(p.root.name, "svg");
+  flatten(p.root, p.all);
+  return p;
+}
+
+// Finish times of the earliest schedule without resources.
+std::vector<int> early_finish(const InstanceData& d) {
+  std::vector<int> f(static_cast<std::size_t>(d.activity_count), 0);
+  for (int i = 0; i < d.activity_count; ++i)  // successors have higher indices in these instances
+    for (int s : d.successors[static_cast<std::size_t>(i)])
+      f[static_cast<std::size_t>(s)] = std::max(f[static_cast<std::size_t>(s)], f[static_cast<std::size_t>(i)] + d.duration[static_cast<std::size_t>(s)]);
+  return f;
+}
+
+// Two resources, cash flows of each sign and none.
+InstanceData small_instance() {
+  return make_instance({3, 2},
+                       {{0, {}, {1, 2, 3}}, {2, {2, 1}, {4}, 50}, {3, {2, 0}, {5}, -20}, {1, {1, 2}, {6}, 0},
+                        {4, {0, 1}, {6}, 35}, {2, {1, 1}, {6}, -5}, {0, {}, {}}},
+                       9);
+}
+
+TEST(SchedulePicture, BarsLoadsCapacitiesAndDeadlineAgreeWithTheSchedule) {
+  const InstanceData d = small_instance();
+  const std::vector<int> finish = {0, 2, 5, 1, 6, 7, 7};  // period 1 overloads resource 2
+  const Picture pic = parsed(schedule_svg(d, finish, "small <test> & \"more\""));
+  EXPECT_EQ(pic.all[2]->text, "small <test> & \"more\"");  // after the background rect
+
+  // Bars: width = scale * duration and x = origin + scale * start, one scale for all.
+  const auto bars = pic.of("activity");
+  ASSERT_EQ(bars.size(), 5u);
+  const double scale = bars[0]->num("width") / 2;
+  const double origin = bars[0]->num("x");  // activity 2 starts at 0
+  std::map<int, std::string> fill_of_sign;
+  for (int i = 1; i <= 5; ++i) {
+    const Element& bar = *bars[static_cast<std::size_t>(i - 1)];
+    const int duration = d.duration[static_cast<std::size_t>(i)];
+    const int cash = d.cash_flow[static_cast<std::size_t>(i)];
+    EXPECT_NEAR(bar.num("width"), scale * duration, 0.02) << i;
+    EXPECT_NEAR(bar.num("x"), origin + scale * (finish[static_cast<std::size_t>(i)] - duration), 0.02) << i;
+    EXPECT_NE(bar.children.at(0).text.find("activity " + std::to_string(i + 1) + ":"), std::string::npos);
+    const int sign = (cash > 0) - (cash < 0);
+    if (fill_of_sign.count(sign) == 0) fill_of_sign[sign] = bar.attr.at("fill");
+    EXPECT_EQ(bar.attr.at("fill"), fill_of_sign[sign]) << i;
+    // Its label: a text with the file number whose baseline lies within the bar's row.
+    const auto label = std::find_if(pic.all.begin(), pic.all.end(), [&](const Element* e) {
+      return e->name == "text" && e->text == std::to_string(i + 1) && e->attr.count("text-anchor") != 0 &&
+             e->num("y") >= bar.num("y") && e->num("y") <= bar.num("y") + bar.num("height") + 1 &&
+             e->num("x") <= origin;
+    });
+    EXPECT_NE(label, pic.all.end()) << i;
+  }
+  EXPECT_EQ(fill_of_sign.size(), 3u);
+  EXPECT_NE(fill_of_sign[1], fill_of_sign[-1]);
+  const auto deadline = pic.of("deadline");
+  ASSERT_EQ(deadline.size(), 1u);
+  EXPECT_NEAR(deadline[0]->num("x1"), origin + scale * d.deadline, 0.02);
+  EXPECT_EQ(deadline[0]->num("x1"), deadline[0]->num("x2"));
+
+  // Loads: the bars before each capacity line belong to its resource; their
+  // common bottom and the capacity line give the load scale.
+  const auto capacities = pic.of("capacity");
+  ASSERT_EQ(capacities.size(), 2u);
+  std::vector<std::vector<const Element*>> loads(2);
+  std::size_t k = 0;
+  for (const Element* e : pic.all) {
+    if (e->attr.count("class") == 0) continue;
+    if (e->attr.at("class") == "load") loads.at(k).push_back(e);
+    if (e->attr.at("class") == "capacity") ++k;
+  }
+  std::set<std::string> normal, overloaded;
+  for (k = 0; k < 2; ++k) {
+    ASSERT_FALSE(loads[k].empty());
+    const double base = loads[k][0]->num("y") + loads[k][0]->num("height");
+    const int capacity = d.capacity[k];
+    const double per_unit = (base - capacities[k]->num("y1")) / capacity;
+    for (int t = 1; t <= 9; ++t) {
+      int expected = 0;
+      for (int i = 1; i <= 5; ++i) {
+        const int f = finish[static_cast<std::size_t>(i)];
+        if (f - d.duration[static_cast<std::size_t>(i)] < t && t <= f) expected += d.requirement[static_cast<std::size_t>(i)][k];
+      }
+      const double middle = origin + scale * (t - 0.5);
+      double drawn = 0.0;
+      for (const Element* bar : loads[k])
+        if (bar->num("x") < middle && middle < bar->num("x") + bar->num("width")) {
+          EXPECT_NEAR(bar->num("y") + bar->num("height"), base, 0.02);
+          drawn = bar->num("height") / per_unit;
+          (expected > capacity ? overloaded : normal).insert(bar->attr.at("fill"));
+        }
+      EXPECT_NEAR(drawn, expected, 0.01) << "resource " << k + 1 << " period " << t;
+    }
+  }
+  EXPECT_EQ(normal.size(), 1u);
+  EXPECT_EQ(overloaded.size(), 1u);
+  EXPECT_NE(normal, overloaded);
+  EXPECT_THROW(schedule_svg(d, {0, 1}, "short"), std::invalid_argument);
+}
+
+TEST(SchedulePicture, StaysReadableFor120Activities) {
+  std::mt19937 rng(120);
+  const InstanceData d = random_instance(rng, 120);
+  const std::vector<int> finish = early_finish(d);
+  InstanceData timed = d;
+  timed.deadline = finish.back() + 3;
+  const Picture pic = parsed(schedule_svg(timed, finish, "random 120"));
+  const auto bars = pic.of("activity");
+  ASSERT_EQ(bars.size(), 120u);
+  for (std::size_t b = 0; b < bars.size(); ++b) {
+    EXPECT_GE(bars[b]->num("height"), 8.0);
+    if (b > 0) {
+      EXPECT_GE(bars[b]->num("y"), bars[b - 1]->num("y") + bars[b - 1]->num("height")) << "rows overlap";
+    }
+  }
+  for (const Element* e : pic.all)
+    if (e->name == "text") {
+      EXPECT_GE(e->num("font-size"), 8.0) << e->text;
+    }
+  EXPECT_GE(pic.root.num("height"), 120 * 12.0);
+  EXPECT_LE(pic.root.num("width"), 1100.0);
+  EXPECT_EQ(pic.of("capacity").size(), static_cast<std::size_t>(d.resource_count));
+  // A few activities get larger rows and text.
+  const Picture few = parsed(schedule_svg(small_instance(), {0, 2, 5, 1, 6, 7, 7}, "few"));
+  EXPECT_GT(few.of("activity")[0]->num("height"), bars[0]->num("height"));
+}
+
+bool have_rsvg() { return std::system("command -v rsvg-convert >/dev/null 2>&1") == 0; }
+
+// Renders with rsvg-convert; checks the PNG signature and that its size is the picture's.
+void expect_renders(const std::string& svg, const std::string& name) {
+  write_text(name + ".svg", svg);
+  const int status = std::system(("rsvg-convert -o " + name + ".png " + name + ".svg").c_str());
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << name;
+  const std::string png = slurp(name + ".png");
+  ASSERT_GT(png.size(), 2000u) << name;
+  EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+  const auto be32 = [&](std::size_t at) {
+    return (static_cast<unsigned char>(png[at]) << 24) | (static_cast<unsigned char>(png[at + 1]) << 16) |
+           (static_cast<unsigned char>(png[at + 2]) << 8) | static_cast<unsigned char>(png[at + 3]);
+  };
+  const Picture pic = parsed(svg);
+  EXPECT_NEAR(be32(16), pic.root.num("width"), 1.0) << name;
+  EXPECT_NEAR(be32(20), pic.root.num("height"), 1.0) << name;
+}
+
+TEST(SchedulePicture, RendersToPngWithRsvgConvert) {
+  if (!have_rsvg()) GTEST_SKIP() << "rsvg-convert is not installed (Debian package librsvg2-bin)";
+  ScopedWorkDir dir;
+  // Patterson instance 103 (51 activities) solved with the reference cash flows.
+  const std::vector<ReferenceRow> rows = reference_rows();
+  const ReferenceRow& row = find_row(rows, 103, 0);
+  ASSERT_TRUE(row.readable);
+  auto loaded = load_solver(row.instance, row.rate);
+  solve_instance(*loaded->solver);
+  ASSERT_TRUE(loaded->solver->search.has_incumbent);
+  expect_renders(schedule_svg(row.instance, best_finish_times(*loaded->solver), "pat103"), "pat103");
+  std::mt19937 rng(7);
+  InstanceData big = random_instance(rng, 120);
+  const std::vector<int> finish = early_finish(big);
+  big.deadline = finish.back();
+  expect_renders(schedule_svg(big, finish, "random 120"), "random120");
+}
+
+}  // namespace
+}  // namespace rcpspdc::test

@@ -1,0 +1,155 @@
+#include "tools/batch_options.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace rcpspdc {
+
+namespace {
+
+// Whole-string conversions; false when anything is left over or out of range.
+template <typename Number>
+bool to_number(const std::string& text, Number& value) {
+  const char* end = text.data() + text.size();
+  const auto [next, status] = std::from_chars(text.data(), end, value);
+  return !text.empty() && status == std::errc() && next == end;
+}
+
+bool to_int(const std::string& text, int low, int high, int& value) {
+  return to_number(text, value) && value >= low && value <= high;
+}
+
+}  // namespace
+
+OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
+  OptionsOutcome outcome;
+  BatchOptions& o = outcome.options;
+  bool have_problem = false;
+  bool have_first = false;
+  bool have_last = false;
+  bool have_seed = false;
+  constexpr int INT_LOW = std::numeric_limits<int>::min();
+  constexpr int INT_HIGH = std::numeric_limits<int>::max();
+  for (std::size_t a = 0; a < args.size(); ++a) {
+    std::string name = args[a];
+    if (name == "--help" || name == "-h") {
+      o.help = true;
+      continue;
+    }
+    if (name.rfind("--", 0) != 0) {
+      outcome.error = "unexpected argument \"" + name + "\" (options begin with --; see --help)";
+      return outcome;
+    }
+    std::string value;
+    const std::size_t equals = name.find('=');
+    if (equals != std::string::npos) {
+      value = name.substr(equals + 1);
+      name.resize(equals);
+    } else if (a + 1 < args.size()) {
+      value = args[++a];
+    } else {
+      outcome.error = name + " needs a value (see --help)";
+      return outcome;
+    }
+    bool good = true;
+    std::string wanted;
+    if (name == "--problem") {
+      o.problem = value;
+      have_problem = true;
+      good = !value.empty() && value.find_first_of(" \t\n/") == std::string::npos;
+      wanted = "a problem name without blanks or '/'";
+    } else if (name == "--first") {
+      good = to_int(value, INT_LOW, INT_HIGH, o.first);
+      have_first = true;
+      wanted = "an integer";
+    } else if (name == "--last") {
+      good = to_int(value, INT_LOW, INT_HIGH, o.last);
+      have_last = true;
+      wanted = "an integer";
+    } else if (name == "--dir") {
+      o.dir = value;
+      good = !value.empty();
+      wanted = "a directory";
+    } else if (name == "--negative") {
+      good = to_int(value, 0, 100, o.negative_percent);
+      wanted = "a percentage from 0 to 100";
+    } else if (name == "--offset") {
+      good = to_int(value, INT_LOW, INT_HIGH, o.deadline_offset);
+      wanted = "an integer";
+    } else if (name == "--rate") {
+      good = to_number(value, o.interest_rate) && std::isfinite(o.interest_rate) && o.interest_rate >= 0.0;
+      wanted = "a rate of 0 or more, such as 0.01";
+    } else if (name == "--time-limit") {
+      good = to_int(value, 0, INT_HIGH, o.time_limit);
+      wanted = "whole seconds, 0 or more";
+    } else if (name == "--seed") {
+      good = to_number(value, o.seed);
+      have_seed = true;
+      wanted = "an integer from 0 to 4294967295";
+    } else if (name == "--cash-flows") {
+      o.cash_flows = value;
+      good = !value.empty();
+      wanted = "an info.out file";
+    } else if (name == "--csv") {
+      o.csv = value;
+      good = !value.empty();
+      wanted = "a file name";
+    } else {
+      outcome.error = "unknown option " + name + " (see --help)";
+      return outcome;
+    }
+    if (!good) {
+      outcome.error = name + " \"" + value + "\": expected " + wanted;
+      return outcome;
+    }
+  }
+  if (o.help) return outcome;
+  if (!have_problem || !have_first) {
+    outcome.error = "--problem and --first are required (see --help)";
+  } else {
+    if (!have_last) o.last = o.first;
+    if (o.first > o.last)
+      outcome.error = "--first " + std::to_string(o.first) + " is above --last " + std::to_string(o.last);
+    else if (have_seed && !o.cash_flows.empty())
+      outcome.error = "--seed and --cash-flows exclude each other: flows are either drawn or taken from the file";
+  }
+  return outcome;
+}
+
+std::string batch_usage() {
+  return "Usage: rcpspdc-batch --problem NAME --first A [--last B] [options]\n"
+         "\n"
+         "Solves the instances NAME<A>.rcp .. NAME<B>.rcp one after another, with the\n"
+         "deadlines of deadline.NAME, as the console program rcpspdc does, but with\n"
+         "reproducible cash flows, a CSV row per instance and a summary on stdout.\n"
+         "\n"
+         "  --problem NAME     first part of the instance file names (required)\n"
+         "  --first A          first instance number (required)\n"
+         "  --last B           last instance number (default: A)\n"
+         "  --dir DIR          directory of the instance and deadline files\n"
+         "                     (default: the working directory)\n"
+         "  --negative P       percentage of negative cash flows, 0-100 (default: 60)\n"
+         "  --offset D         periods added to the makespan to form the deadline (default: 0)\n"
+         "  --rate R           continuous interest rate per period (default: 0.01)\n"
+         "  --time-limit S     time limit per instance in seconds (default: 60)\n"
+         "  --seed N           seed of the cash-flow generator (std::mt19937), set anew for\n"
+         "                     every instance, so an instance's flows depend only on N and\n"
+         "                     the instance (default: 1)\n"
+         "  --cash-flows FILE  take the cash flows from an info.out of a console run instead\n"
+         "                     of drawing them; the record's deadline must equal the one the\n"
+         "                     files give (not with --seed; --negative is then unused)\n"
+         "  --csv FILE         write one row per instance to FILE, with a header (default: none)\n"
+         "                     columns: number,activities,resources,deadline,created_nodes,\n"
+         "                     branched_nodes,npv,seconds,status\n"
+         "  --help             show this text\n"
+         "\n"
+         "status is optimal, infeasible (complete search, no feasible schedule), time limit,\n"
+         "or the reason the instance could not be solved; the run goes on after such a row.\n"
+         "npv is printed with 17 significant digits and is empty without a feasible schedule.\n"
+         "Progress is shown on stderr when it is a terminal. Exit status: 0 when every\n"
+         "instance could be read and solved, 1 when a row has an error, 2 on bad options\n"
+         "or files that cannot be read or written.\n";
+}
+
+}  // namespace rcpspdc

@@ -1,0 +1,38 @@
+// Command-line options of the batch runner.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rcpspdc {
+
+struct BatchOptions {
+  std::string problem;             // instance files <problem><number>.rcp, deadlines deadline.<problem>
+  int first = 0;                   // first instance number
+  int last = 0;                    // last instance number (default: first)
+  std::string dir;                 // directory of the instance and deadline files ("" = working directory)
+  int negative_percent = 60;       // share of real activities with a negative cash flow
+  int deadline_offset = 0;         // periods added to the makespan
+  double interest_rate = 0.01;     // continuous discount rate per period
+  int time_limit = 60;             // seconds per instance
+  std::uint32_t seed = 1;          // generator seed, applied anew at every instance
+  std::string cash_flows;          // info.out to take the cash flows from ("" = draw them)
+  std::string csv;                 // per-instance rows go here ("" = no file)
+  bool help = false;               // --help: print the usage and do nothing else
+};
+
+struct OptionsOutcome {
+  BatchOptions options;
+  std::string error;  // empty when the arguments were accepted
+  bool ok() const { return error.empty(); }
+};
+
+// Parses the arguments after the program name. Options take their value as
+// the next argument or after '=' ("--first 3", "--first=3").
+OptionsOutcome parse_batch_options(const std::vector<std::string>& args);
+
+// The --help text.
+std::string batch_usage();
+
+}  // namespace rcpspdc

@@ -1,0 +1,311 @@
+#include "tools/batch_run.hpp"
+
+#include <time.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <random>
+
+#include "driver/cash_flows.hpp"
+#include "driver/instance_file.hpp"
+#include "driver/platform.hpp"
+#include "model/schedule_check.hpp"
+
+namespace rcpspdc {
+
+namespace {
+
+constexpr std::int64_t BUSY_EVALUATIONS = 10000;  // searches above this count in the busy median
+
+// Records how the search ended.
+struct KindSink : ResultSink {
+  int kind = -1;
+  void report_result(int k) override { kind = k; }
+  void report_solution() override { kind = 1; }
+};
+
+// A value in full precision: 17 significant digits read back bit for bit.
+std::string full(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.17g", value);
+  return text;
+}
+
+std::string fixed(double value, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+// The console's words for a read failure.
+std::string read_error_text(const ReadOutcome& outcome) {
+  switch (outcome.kind) {
+    case READ_NOT_FOUND: return "problem not found";
+    case READ_TOO_MANY: return "too many activities";
+    case READ_DUMMIES: return "> 2 dummies detected";
+    case READ_NO_DEADLINE_FILE: return "missing deadline file";
+    case READ_INVALID: return "invalid instance: " + outcome.reason;
+    case READ_NO_DEADLINE: return "no deadline for this instance";
+    default: return "unreadable instance: " + outcome.reason;
+  }
+}
+
+// The console's two reads, the deadline file first, with the files looked up
+// in --dir instead of the working directory.
+ReadOutcome read_files(const BatchOptions& o, int number, InstanceData& data) {
+  const std::filesystem::path dir(o.dir);
+  int deadline = 0;
+  ReadOutcome outcome =
+      read_deadline_file((dir / deadline_file_name(o.problem)).string(), number, o.deadline_offset, deadline);
+  if (outcome.ok()) outcome = read_instance_file((dir / instance_file_name(o.problem, number)).string(), data);
+  if (outcome.ok()) data.deadline = deadline;
+  return outcome;
+}
+
+// Copies the recorded cash flows into `data`; returns what is wrong, or "".
+std::string take_cash_flows(const InfoRecords& records, int number, InstanceData& data) {
+  const auto found = records.find(number);
+  if (found == records.end()) return "no cash flows for this instance in the info.out file";
+  const InfoRecord& record = found->second;
+  if (record.deadline != data.deadline)
+    return "cash flows recorded for deadline " + std::to_string(record.deadline) + ", the files give " +
+           std::to_string(data.deadline);
+  const auto real = static_cast<std::size_t>(data.activity_count - 2);
+  if (record.cash_flow.size() != real)
+    return "cash flows recorded for " + std::to_string(record.cash_flow.size()) + " activities, the instance has " +
+           std::to_string(real);
+  data.cash_flow.assign(static_cast<std::size_t>(data.activity_count), 0);
+  std::copy(record.cash_flow.begin(), record.cash_flow.end(), data.cash_flow.begin() + 1);
+  return {};
+}
+
+// The independent checker's verdict on the incumbent: "" when it holds.
+std::string check_incumbent(const InstanceData& data, const SearchState& s, double rate) {
+  const std::vector<int> finish(s.best_finish, s.best_finish + data.activity_count);
+  const ScheduleCheck check = check_schedule(data, finish, rate);
+  if (!check.feasible()) return check.violations.front();
+  if (check.npv != s.best_npv)
+    return "the schedule is worth " + full(check.npv) + ", not " + full(s.best_npv);
+  return {};
+}
+
+std::string csv_field(const std::string& text) {
+  if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
+std::string optional_int(std::int64_t value) { return value < 0 ? std::string() : std::to_string(value); }
+
+double median(std::vector<double> values) {
+  if (values.empty()) return 0.0;
+  std::sort(values.begin(), values.end());
+  const std::size_t mid = values.size() / 2;
+  return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
+}
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Processor time of the calling thread, to tell a slow search from a busy machine.
+double thread_cpu_seconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+}  // namespace
+
+BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int number, Solver& solver) {
+  BatchRow row;
+  row.number = number;
+  InstanceData data;
+  const ReadOutcome outcome = read_files(options, number, data);
+  if (!outcome.ok()) {
+    row.status = read_error_text(outcome);
+    return row;
+  }
+  row.activities = data.activity_count;
+  row.resources = data.resource_count;
+  row.deadline = data.deadline;
+  if (records != nullptr) {
+    row.status = take_cash_flows(*records, number, data);
+    if (!row.status.empty()) return row;
+  } else {
+    // Seeded anew per instance, like the console's clock seed.
+    std::mt19937 generator(options.seed);
+    draw_cash_flows(data, generator, options.negative_percent);
+  }
+  load_model(data, solver.model);
+
+  KindSink sink;
+  SearchSettings& settings = solver.search.settings;
+  settings.interest_rate = options.interest_rate;
+  settings.time_limit = options.time_limit;
+  settings.single_instance = false;
+  settings.clock_ms = &clock_ms;
+  settings.sink = &sink;
+  const double cpu_start = thread_cpu_seconds();
+  const auto wall_start = std::chrono::steady_clock::now();
+  settings.start_clock = clock_ms();
+  solve_instance(solver);
+  row.seconds = seconds_since(wall_start);
+  row.cpu_seconds = thread_cpu_seconds() - cpu_start;
+  settings.sink = nullptr;
+
+  const SearchState& s = solver.search;
+  row.created_nodes = s.created_nodes;
+  row.branched_nodes = s.branched_nodes;
+  if (sink.kind != 0 && sink.kind != 1) {
+    row.status = "the search reported no result";
+    return row;
+  }
+  if (s.has_incumbent) {
+    const std::string problem = check_incumbent(data, s, options.interest_rate);
+    if (!problem.empty()) {
+      row.status = "schedule check failed: " + problem;
+      return row;
+    }
+    row.has_value = true;
+    row.npv = s.best_npv;
+  }
+  row.kind = sink.kind == 0 ? RowStatus::time_limit : s.has_incumbent ? RowStatus::optimal : RowStatus::infeasible;
+  row.status = row.kind == RowStatus::time_limit ? "time limit" : s.has_incumbent ? "optimal" : "infeasible";
+  return row;
+}
+
+std::string csv_header() {
+  return "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status\n";
+}
+
+std::string csv_row(const BatchRow& row) {
+  return std::to_string(row.number) + ',' + optional_int(row.activities) + ',' + optional_int(row.resources) + ',' +
+         optional_int(row.deadline) + ',' + optional_int(row.created_nodes) + ',' +
+         optional_int(row.branched_nodes) + ',' + (row.has_value ? full(row.npv) : "") + ',' +
+         (row.seconds < 0.0 ? "" : fixed(row.seconds, 6)) + ',' + csv_field(row.status) + '\n';
+}
+
+BatchSummary summarize(const std::vector<BatchRow>& rows) {
+  BatchSummary sum;
+  std::vector<double> seconds;
+  std::vector<double> busy_rates;
+  std::vector<double> busy_cpu_rates;
+  for (const BatchRow& row : rows) {
+    ++sum.instances;
+    switch (row.kind) {
+      case RowStatus::optimal: ++sum.optimal; break;
+      case RowStatus::infeasible: ++sum.infeasible; break;
+      case RowStatus::time_limit: ++sum.stopped; break;
+      case RowStatus::error: ++sum.errors; break;
+    }
+    if (row.seconds < 0.0) continue;
+    seconds.push_back(row.seconds);
+    sum.total_seconds += row.seconds;
+    sum.cpu_seconds += row.cpu_seconds;
+    const std::int64_t evaluations = row.created_nodes - 1;
+    sum.evaluations += evaluations;
+    if (evaluations > BUSY_EVALUATIONS && row.seconds > 0.0 && row.cpu_seconds > 0.0) {
+      busy_rates.push_back(static_cast<double>(evaluations) / row.seconds);
+      busy_cpu_rates.push_back(static_cast<double>(evaluations) / row.cpu_seconds);
+    }
+  }
+  sum.median_seconds = median(seconds);
+  if (sum.total_seconds > 0.0) sum.evaluations_per_second = static_cast<double>(sum.evaluations) / sum.total_seconds;
+  if (sum.cpu_seconds > 0.0) sum.evaluations_per_cpu_second = static_cast<double>(sum.evaluations) / sum.cpu_seconds;
+  sum.busy_instances = static_cast<int>(busy_rates.size());
+  sum.busy_median_rate = median(busy_rates);
+  sum.busy_median_cpu_rate = median(busy_cpu_rates);
+  return sum;
+}
+
+std::string format_summary(const BatchSummary& s) {
+  std::string text;
+  const auto line = [&text](const char* name, const std::string& value) {
+    char buffer[128];
+    std::snprintf(buffer, sizeof buffer, "%-44s %s\n", name, value.c_str());
+    text += buffer;
+  };
+  line("instances", std::to_string(s.instances));
+  line("optimal", std::to_string(s.optimal));
+  line("infeasible", std::to_string(s.infeasible));
+  line("stopped by the time limit", std::to_string(s.stopped));
+  line("errors", std::to_string(s.errors));
+  line("total seconds", fixed(s.total_seconds, 3));
+  line("median seconds", fixed(s.median_seconds, 6));
+  line("processor share of the search time",
+       s.total_seconds > 0.0 ? fixed(100.0 * s.cpu_seconds / s.total_seconds, 1) + " %" : "-");
+  line("bound evaluations", std::to_string(s.evaluations));
+  line("bound evaluations per second", fixed(s.evaluations_per_second, 0));
+  line("  per processor second", fixed(s.evaluations_per_cpu_second, 0));
+  line(("instances with more than " + std::to_string(BUSY_EVALUATIONS) + " evaluations").c_str(),
+       std::to_string(s.busy_instances));
+  line("  their median evaluations per second", fixed(s.busy_median_rate, 0));
+  line("  per processor second", fixed(s.busy_median_cpu_rate, 0));
+  return text;
+}
+
+int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool progress) {
+  InfoRecords records;
+  if (!options.cash_flows.empty()) {
+    std::string error;
+    if (!read_info_file(options.cash_flows, records, error)) {
+      std::fprintf(err, "rcpspdc-batch: --cash-flows: %s\n", error.c_str());
+      return 2;
+    }
+  }
+  std::error_code ignored;
+  if (!options.dir.empty() && !std::filesystem::is_directory(options.dir, ignored)) {
+    std::fprintf(err, "rcpspdc-batch: --dir: %s is not a directory\n", options.dir.c_str());
+    return 2;
+  }
+  std::FILE* csv = nullptr;
+  if (!options.csv.empty()) {
+    csv = std::fopen(options.csv.c_str(), "w");
+    if (csv == nullptr) {
+      std::fprintf(err, "rcpspdc-batch: cannot write %s: %s\n", options.csv.c_str(), std::strerror(errno));
+      return 2;
+    }
+    std::fputs(csv_header().c_str(), csv);
+  }
+
+  const auto run_start = std::chrono::steady_clock::now();
+  const long long count = static_cast<long long>(options.last) - options.first + 1;
+  auto solver = std::make_unique<Solver>();
+  std::vector<BatchRow> rows;
+  for (long long number = options.first; number <= options.last; ++number) {
+    if (progress) {
+      std::fprintf(err, "\rinstance %lld of %lld (number %lld), %.1f s elapsed\033[K", number - options.first + 1,
+                   count, number, seconds_since(run_start));
+      std::fflush(err);
+    }
+    rows.push_back(solve_one(options, options.cash_flows.empty() ? nullptr : &records, static_cast<int>(number),
+                             *solver));
+    if (csv != nullptr) {
+      std::fputs(csv_row(rows.back()).c_str(), csv);
+      std::fflush(csv);
+    }
+  }
+  if (progress) std::fputs("\r\033[K", err);
+  if (csv != nullptr) {
+    const bool failed = std::ferror(csv) != 0;
+    if (std::fclose(csv) != 0 || failed) {
+      std::fprintf(err, "rcpspdc-batch: cannot write %s\n", options.csv.c_str());
+      return 2;
+    }
+  }
+  const BatchSummary summary = summarize(rows);
+  std::fputs(format_summary(summary).c_str(), out);
+  std::fflush(out);
+  return summary.errors > 0 ? 1 : 0;
+}
+
+}  // namespace rcpspdc

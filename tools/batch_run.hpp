@@ -1,0 +1,71 @@
+// The batch runner: instances solved one by one on the core library, one CSV
+// row each, and a summary. The work of one instance is a function of the
+// options, the instance number and a Solver of its own, so instances can be
+// spread over several solvers without changing any result.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "search/search_state.hpp"
+#include "tools/batch_options.hpp"
+#include "tools/info_file.hpp"
+
+namespace rcpspdc {
+
+enum class RowStatus { optimal, infeasible, time_limit, error };
+
+// One instance's outcome. Fields that do not apply stay at -1 (or
+// has_value false) and are written as empty CSV fields.
+struct BatchRow {
+  int number = 0;
+  int activities = -1;
+  int resources = -1;
+  int deadline = -1;
+  std::int64_t created_nodes = -1;
+  std::int64_t branched_nodes = -1;
+  bool has_value = false;  // a feasible schedule was found
+  double npv = 0.0;
+  double seconds = -1.0;   // wall time of the search alone
+  double cpu_seconds = 0.0; // processor time of the search's thread (not in the CSV)
+  RowStatus kind = RowStatus::error;
+  std::string status;      // optimal, infeasible, time limit, or what went wrong
+};
+
+// Reads, prepares and solves instance `number` on `solver`. `records` holds
+// the cash flows when they come from an info.out, and is null when they are
+// drawn from the seed.
+BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int number, Solver& solver);
+
+std::string csv_header();
+std::string csv_row(const BatchRow& row);
+
+struct BatchSummary {
+  int instances = 0;
+  int optimal = 0;                 // complete searches with a feasible schedule
+  int infeasible = 0;              // complete searches without one
+  int stopped = 0;                 // stopped by the time limit
+  int errors = 0;                  // not read, or not solved
+  double total_seconds = 0.0;      // searches only
+  double cpu_seconds = 0.0;        // their processor time; below the wall time on a busy machine
+  double median_seconds = 0.0;     // over the instances searched
+  std::int64_t evaluations = 0;    // bound evaluations, created_nodes - 1 per instance
+  double evaluations_per_second = 0.0;
+  double evaluations_per_cpu_second = 0.0;
+  int busy_instances = 0;          // instances with more than 10,000 evaluations
+  double busy_median_rate = 0.0;   // median evaluations per second over those
+  double busy_median_cpu_rate = 0.0;  // the same per processor second
+};
+
+BatchSummary summarize(const std::vector<BatchRow>& rows);
+std::string format_summary(const BatchSummary& summary);
+
+// The whole run: rows to the CSV file, the summary to `out`, messages and the
+// progress (when `progress` is set) to `err`. Returns the exit status: 0 when
+// every row is optimal, infeasible or time limit, 1 when a row is an error,
+// 2 when a file cannot be read or written.
+int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool progress);
+
+}  // namespace rcpspdc

@@ -1,0 +1,113 @@
+#include "tools/info_file.hpp"
+
+#include <charconv>
+#include <fstream>
+#include <sstream>
+
+namespace rcpspdc {
+
+namespace {
+
+constexpr const char* INFO_TITLE = "information about the generated cash flows";
+constexpr int HEADER_LINES = 3;  // title, column names, remark
+
+// A cursor over one record line.
+struct LineCursor {
+  const char* at;
+  const char* end;
+
+  void skip_blanks() {
+    while (at != end && (*at == ' ' || *at == '\t' || *at == '\r')) ++at;
+  }
+  bool integer(int& value) {
+    skip_blanks();
+    const auto [next, status] = std::from_chars(at, end, value);
+    if (status != std::errc()) return false;
+    at = next;
+    return true;
+  }
+  bool symbol(char c) {
+    skip_blanks();
+    if (at == end || *at != c) return false;
+    ++at;
+    return true;
+  }
+  bool done() {
+    skip_blanks();
+    return at == end;
+  }
+};
+
+bool parse_record(const std::string& line, InfoRecord& record, std::string& problem) {
+  LineCursor cursor{line.data(), line.data() + line.size()};
+  if (!cursor.integer(record.number) || !cursor.integer(record.deadline)) {
+    problem = "expected an instance number and a deadline";
+    return false;
+  }
+  while (!cursor.done()) {
+    int activity = 0;
+    int cash = 0;
+    if (!cursor.symbol('(') || !cursor.integer(activity) || !cursor.symbol('/') || !cursor.integer(cash) ||
+        !cursor.symbol(')')) {
+      problem = "expected an \"(activity / cash flow)\" pair";
+      return false;
+    }
+    const auto expected = static_cast<int>(record.cash_flow.size()) + 1;
+    if (activity != expected) {
+      problem = "activity " + std::to_string(activity) + " where " + std::to_string(expected) + " should come";
+      return false;
+    }
+    record.cash_flow.push_back(cash);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool parse_info_text(const std::string& text, InfoRecords& records, std::string& error) {
+  records.clear();
+  std::istringstream lines(text);
+  std::string line;
+  int line_number = 0;
+  while (std::getline(lines, line)) {
+    ++line_number;
+    if (line_number == 1 && line != INFO_TITLE) {
+      error = "line 1: not an information file (it must begin with \"" + std::string(INFO_TITLE) + "\")";
+      return false;
+    }
+    if (line_number <= HEADER_LINES || LineCursor{line.data(), line.data() + line.size()}.done()) continue;
+    InfoRecord record;
+    std::string problem;
+    if (!parse_record(line, record, problem)) {
+      error = "line " + std::to_string(line_number) + ": " + problem;
+      return false;
+    }
+    const int number = record.number;
+    if (!records.emplace(number, std::move(record)).second) {
+      error = "line " + std::to_string(line_number) + ": instance " + std::to_string(number) + " appears twice";
+      return false;
+    }
+  }
+  if (line_number == 0) {
+    error = "the file is empty";
+    return false;
+  }
+  return true;
+}
+
+bool read_info_file(const std::string& path, InfoRecords& records, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot open " + path;
+    return false;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (!parse_info_text(text.str(), records, error)) {
+    error = path + ", " + error;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace rcpspdc

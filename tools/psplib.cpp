@@ -1,0 +1,340 @@
+#include "tools/psplib.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <fstream>
+#include <sstream>
+
+#include "driver/instance_file.hpp"
+#include "model/activity_set.hpp"
+#include "model/packed_resources.hpp"
+
+namespace rcpspdc {
+
+namespace {
+
+std::string trim(const std::string& s) {
+  std::size_t a = 0;
+  std::size_t b = s.size();
+  while (a < b && std::isspace(static_cast<unsigned char>(s[a])) != 0) ++a;
+  while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1])) != 0) --b;
+  return s.substr(a, b - a);
+}
+
+std::string lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool starts_with(const std::string& s, const std::string& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
+
+bool to_int(const std::string& token, int& value) {
+  const char* end = token.data() + token.size();
+  const auto [next, status] = std::from_chars(token.data(), end, value);
+  return status == std::errc() && next == end;
+}
+
+struct Token {
+  std::string text;
+  int line = 0;  // from 1
+};
+
+// A .sm file as trimmed lines, searched by their leading words.
+class SmFile {
+ public:
+  explicit SmFile(const std::string& text) {
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines_.push_back(trim(line));
+  }
+
+  // Index of the first line that starts with `prefix` (case ignored), or -1.
+  int find(const std::string& prefix) const {
+    const std::string wanted = lower(prefix);
+    for (std::size_t i = 0; i < lines_.size(); ++i)
+      if (starts_with(lower(lines_[i]), wanted)) return static_cast<int>(i);
+    return -1;
+  }
+
+  const std::string& line(int i) const { return lines_[static_cast<std::size_t>(i)]; }
+  int size() const { return static_cast<int>(lines_.size()); }
+
+  // The integer after the ':' of line i; false when there is none.
+  bool value_after_colon(int i, int& value) const {
+    const std::string& l = line(i);
+    const std::size_t colon = l.rfind(':');
+    if (colon == std::string::npos) return false;
+    std::istringstream rest(l.substr(colon + 1));
+    std::string token;
+    return static_cast<bool>(rest >> token) && to_int(token, value);
+  }
+
+  // The tokens of a table that starts at line `from`: lines up to the next
+  // separator ("***"), the end of the file or a line that starts a new section.
+  std::vector<Token> table(int from) const {
+    std::vector<Token> tokens;
+    for (int i = from; i < size(); ++i) {
+      const std::string& l = line(i);
+      if (starts_with(l, "*") || (!l.empty() && std::isalpha(static_cast<unsigned char>(l[0])) != 0)) break;
+      std::istringstream in(l);
+      for (std::string t; in >> t;) tokens.push_back(Token{t, i + 1});
+    }
+    return tokens;
+  }
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+std::string at_line(int line) { return "line " + std::to_string(line) + ": "; }
+
+// Resource columns named in a header line ("R 1  R 2  N 1" or "R1 R2 N1"):
+// the kind letter of each column, in order.
+std::string column_kinds(const std::string& header) {
+  std::string kinds;
+  std::istringstream in(header);
+  for (std::string t; in >> t;)
+    if (std::isalpha(static_cast<unsigned char>(t[0])) != 0) kinds += static_cast<char>(std::toupper(t[0]));
+  return kinds;
+}
+
+// Reads the next table entry as an integer of at least `minimum`.
+class TableCursor {
+ public:
+  TableCursor(const std::vector<Token>& tokens, int header_line, std::string section)
+      : tokens_(tokens), header_line_(header_line), section_(std::move(section)) {}
+
+  bool next(int& value, const std::string& what, int minimum, std::string& error) {
+    if (at_ >= tokens_.size()) {
+      error = at_line(header_line_) + "the " + section_ + " table ends before " + what;
+      return false;
+    }
+    const Token& t = tokens_[at_++];
+    if (!to_int(t.text, value)) {
+      error = at_line(t.line) + "\"" + t.text + "\" is not an integer (" + what + ")";
+      return false;
+    }
+    if (value < minimum) {
+      error = at_line(t.line) + what + " is " + t.text + "; it must be at least " + std::to_string(minimum);
+      return false;
+    }
+    return true;
+  }
+
+  int line() const { return at_ == 0 ? header_line_ : tokens_[at_ - 1].line; }
+
+  // "" when the table is used up, otherwise an error for the first extra entry.
+  std::string rest() const {
+    if (at_ >= tokens_.size()) return {};
+    return at_line(tokens_[at_].line) + "unexpected \"" + tokens_[at_].text + "\" after the last job of the " +
+           section_ + " table";
+  }
+
+ private:
+  const std::vector<Token>& tokens_;
+  std::size_t at_ = 0;
+  int header_line_;
+  std::string section_;
+};
+
+std::string job(int j) { return "job " + std::to_string(j); }
+
+// Skips the lines after a section title up to its first data line (column
+// names, dashes, blank lines) and sets `data_start` to that line. Returns the
+// line with the column names, or -1 when there is none.
+int skip_headers(const SmFile& f, int title, int& data_start) {
+  int named = -1;
+  data_start = title + 1;
+  while (data_start < f.size()) {
+    const std::string& l = f.line(data_start);
+    if (l.empty() || starts_with(l, "-")) {
+      ++data_start;
+    } else if (std::isalpha(static_cast<unsigned char>(l[0])) != 0 && !starts_with(l, "*")) {
+      named = data_start++;
+    } else {
+      break;
+    }
+  }
+  return named;
+}
+
+std::string parse_sm(const SmFile& f, InstanceData& d) {
+  const int jobs_line = f.find("jobs (incl. supersource/sink");
+  if (jobs_line < 0) return "no \"jobs (incl. supersource/sink ):\" line; this is not a PSPLIB .sm file";
+  int n = 0;
+  if (!f.value_after_colon(jobs_line, n)) return at_line(jobs_line + 1) + "the number of jobs is missing";
+  if (n < 2) return at_line(jobs_line + 1) + std::to_string(n) + " jobs; supersource and sink are needed";
+  if (n > MAX_ACTIVITIES)
+    return at_line(jobs_line + 1) + std::to_string(n) + " jobs; the solver takes at most " +
+           std::to_string(MAX_ACTIVITIES) + " including supersource and sink";
+
+  // Resource counts by kind: renewable (R), nonrenewable (N), doubly constrained (D).
+  int count[3] = {0, 0, 0};
+  const char* names[3] = {"- renewable", "- nonrenewable", "- doubly constrained"};
+  for (int kind = 0; kind < 3; ++kind) {
+    const int l = f.find(names[kind]);
+    if (l < 0) {
+      if (kind == 0) return "no \"- renewable :\" line in the RESOURCES section";
+      continue;
+    }
+    if (!f.value_after_colon(l, count[kind]) || count[kind] < 0)
+      return at_line(l + 1) + "the number of resources is missing";
+  }
+  const int K = count[0];
+  if (K > MAX_RESOURCES)
+    return std::to_string(K) + " renewable resources; the solver takes at most " + std::to_string(MAX_RESOURCES);
+
+  d = InstanceData{};
+  d.activity_count = n;
+  d.resource_count = K;
+  d.capacity.assign(static_cast<std::size_t>(K), 0);
+  d.duration.assign(static_cast<std::size_t>(n), 0);
+  d.requirement.assign(static_cast<std::size_t>(n), std::vector<int>(static_cast<std::size_t>(K), 0));
+  d.successors.assign(static_cast<std::size_t>(n), {});
+  std::string error;
+
+  // Precedence relations: jobnr, #modes, #successors, successors.
+  const int prec = f.find("PRECEDENCE RELATIONS");
+  if (prec < 0) return "no \"PRECEDENCE RELATIONS:\" section";
+  int start = 0;
+  skip_headers(f, prec, start);
+  const std::vector<Token> prec_tokens = f.table(start);
+  TableCursor pc(prec_tokens, prec + 1, "PRECEDENCE RELATIONS");
+  for (int j = 1; j <= n; ++j) {
+    int number = 0;
+    int modes = 0;
+    int successors = 0;
+    if (!pc.next(number, "the number of " + job(j), 1, error)) return error;
+    if (number != j) return at_line(pc.line()) + "row of job " + std::to_string(number) + " where " + job(j) + " should come";
+    if (!pc.next(modes, "the mode count of " + job(j), 1, error)) return error;
+    if (modes != 1)
+      return at_line(pc.line()) + job(j) + " has " + std::to_string(modes) +
+             " modes; only single-mode files (.sm) can be converted";
+    if (!pc.next(successors, "the successor count of " + job(j), 0, error)) return error;
+    for (int e = 0; e < successors; ++e) {
+      int s = 0;
+      if (!pc.next(s, "successor " + std::to_string(e + 1) + " of " + job(j), 1, error)) return error;
+      if (s > n) return at_line(pc.line()) + "successor " + std::to_string(s) + " of " + job(j) + " is above " + std::to_string(n);
+      d.successors[static_cast<std::size_t>(j - 1)].push_back(s - 1);
+    }
+  }
+  if (!(error = pc.rest()).empty()) return error;
+
+  // Requests and durations: jobnr, mode, duration, one column per resource.
+  const int req = f.find("REQUESTS/DURATIONS");
+  if (req < 0) return "no \"REQUESTS/DURATIONS:\" section";
+  const int req_header = skip_headers(f, req, start);
+  std::string kinds = std::string(static_cast<std::size_t>(count[0]), 'R') +
+                      std::string(static_cast<std::size_t>(count[1]), 'N') + std::string(static_cast<std::size_t>(count[2]), 'D');
+  if (req_header >= 0) {
+    const std::string header = f.line(req_header);
+    const std::size_t after = lower(header).find("duration");
+    const std::string named = column_kinds(after == std::string::npos ? std::string() : header.substr(after + 8));
+    if (named.size() != kinds.size() || std::count(named.begin(), named.end(), 'R') != K)
+      return at_line(req_header + 1) + "the header names " + std::to_string(named.size()) +
+             " resource columns (" + named + "); the RESOURCES section declares " + kinds;
+    kinds = named;
+  }
+  const std::vector<Token> req_tokens = f.table(start);
+  TableCursor rc(req_tokens, req + 1, "REQUESTS/DURATIONS");
+  for (int j = 1; j <= n; ++j) {
+    int number = 0;
+    int mode = 0;
+    if (!rc.next(number, "the number of " + job(j), 1, error)) return error;
+    if (number != j) return at_line(rc.line()) + "row of job " + std::to_string(number) + " where " + job(j) + " should come";
+    if (!rc.next(mode, "the mode of " + job(j), 1, error)) return error;
+    if (mode != 1) return at_line(rc.line()) + job(j) + " has mode " + std::to_string(mode) + "; only mode 1 can be converted";
+    if (!rc.next(d.duration[static_cast<std::size_t>(j - 1)], "the duration of " + job(j), 0, error)) return error;
+    int k = 0;
+    for (std::size_t c = 0; c < kinds.size(); ++c) {
+      int use = 0;
+      if (!rc.next(use, "the request of " + job(j) + " in column " + std::to_string(c + 1), 0, error)) return error;
+      if (kinds[c] == 'R') {
+        d.requirement[static_cast<std::size_t>(j - 1)][static_cast<std::size_t>(k++)] = use;
+      } else if (use != 0) {
+        return at_line(rc.line()) + job(j) + " uses " + std::to_string(use) + " units of a " +
+               (kinds[c] == 'N' ? "nonrenewable" : "doubly constrained") +
+               " resource; only renewable resources can be converted";
+      }
+    }
+  }
+  if (!(error = rc.rest()).empty()) return error;
+
+  // Availabilities, in the order of their own header.
+  const int avail = f.find("RESOURCEAVAILABILITIES");
+  if (avail < 0) return "no \"RESOURCEAVAILABILITIES:\" section";
+  const int avail_header = skip_headers(f, avail, start);
+  const std::string avail_kinds = avail_header >= 0 ? column_kinds(f.line(avail_header)) : kinds;
+  const std::vector<Token> avail_tokens = f.table(start);
+  TableCursor ac(avail_tokens, avail + 1, "RESOURCEAVAILABILITIES");
+  int k = 0;
+  for (std::size_t c = 0; c < avail_kinds.size(); ++c) {
+    int available = 0;
+    if (!ac.next(available, "the availability in column " + std::to_string(c + 1), 0, error)) return error;
+    if (avail_kinds[c] == 'R' && k < K) d.capacity[static_cast<std::size_t>(k++)] = available;
+  }
+  if (k != K)
+    return at_line(avail + 1) + "availabilities for " + std::to_string(k) + " renewable resources; " +
+           std::to_string(K) + " are declared";
+
+  // The converted file must read back as it stands.
+  InstanceData check;
+  const ReadOutcome outcome = parse_instance_text(format_instance(d), check);
+  if (!outcome.ok()) return "the instance cannot be solved as it stands: " + outcome.reason;
+  return {};
+}
+
+}  // namespace
+
+std::string parse_psplib_text(const std::string& text, InstanceData& data) { return parse_sm(SmFile(text), data); }
+
+std::string read_psplib_file(const std::string& path, InstanceData& data) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "cannot open " + path;
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) return "cannot read " + path;
+  return parse_psplib_text(text.str(), data);
+}
+
+std::string format_instance(const InstanceData& d) {
+  std::string out = std::to_string(d.activity_count) + ' ' + std::to_string(d.resource_count) + '\n';
+  for (int k = 0; k < d.resource_count; ++k)
+    out += (k > 0 ? " " : "") + std::to_string(d.capacity[static_cast<std::size_t>(k)]);
+  out += '\n';
+  for (int i = 0; i < d.activity_count; ++i) {
+    const auto a = static_cast<std::size_t>(i);
+    out += std::to_string(d.duration[a]);
+    for (int r : d.requirement[a]) out += ' ' + std::to_string(r);
+    out += ' ' + std::to_string(d.successors[a].size());
+    for (int s : d.successors[a]) out += ' ' + std::to_string(s + 1);
+    out += '\n';
+  }
+  return out;
+}
+
+std::string parse_makespans(const std::string& text, std::vector<int>& makespans) {
+  makespans.clear();
+  std::istringstream in(text);
+  for (std::string token; in >> token;) {
+    int value = 0;
+    if (!to_int(token, value) || value < 0)
+      return "makespan " + std::to_string(makespans.size() + 1) + ": \"" + token.substr(0, 20) +
+             "\" is not a non-negative integer";
+    if (value > MAX_DEADLINE)
+      return "makespan " + std::to_string(makespans.size() + 1) + " is " + token + ", above " +
+             std::to_string(MAX_DEADLINE) + " periods";
+    makespans.push_back(value);
+  }
+  if (makespans.empty()) return "the list holds no makespan";
+  return {};
+}
+
+std::string format_deadlines(const std::vector<int>& makespans) {
+  std::string out;
+  for (std::size_t p = 0; p < makespans.size(); ++p)
+    out += "1 " + std::to_string(p + 1) + ' ' + std::to_string(makespans[p]) + '\n';
+  return out;
+}
+
+}  // namespace rcpspdc
