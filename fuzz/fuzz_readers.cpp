@@ -41,8 +41,8 @@ void check_accepted(const InstanceData& d) {
   for (int i = 0; i < n; ++i) {
     arcs += m.succ_count[i];
     require(m.succ_count[i] == static_cast<int>(d.successors[static_cast<std::size_t>(i)].size()));
-    require(set_size(m.succ_set[i], m.set_words) == m.succ_count[i]);
-    require(set_size(m.pred_set[i], m.set_words) == m.pred_count[i] - (i == 0 ? 1 : 0));
+    require(set_size(m.succ_set[i]) == m.succ_count[i]);
+    require(set_size(m.pred_set[i]) == m.pred_count[i] - (i == 0 ? 1 : 0));
     for (int e = 0; e < m.succ_count[i]; ++e) require(set_contains(m.pred_set[m.succ_list[i][e]], i));
   }
   int preds = 0;

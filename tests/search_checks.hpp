@@ -96,7 +96,7 @@ struct Network {
   bool operator==(const Network& o) const {
     if (counts != o.counts || sets.size() != o.sets.size()) return false;
     for (std::size_t i = 0; i < sets.size(); ++i)
-      if (!set_equal(sets[i], o.sets[i], SET_WORDS_MAX)) return false;
+      if (!set_equal(sets[i], o.sets[i])) return false;
     return true;
   }
 };
@@ -162,13 +162,13 @@ inline void checked_search(Solver& solver, SearchTrace& trace, int budget = 0) {
       const int L = to + 1;  // the last level left
       ASSERT_EQ(s.node_count, s.level_base[static_cast<std::size_t>(L)]);
       for (int l = L; l <= from; ++l)
-        ASSERT_TRUE(set_is_empty(s.path_delayed[static_cast<std::size_t>(l)], SET_WORDS_MAX));
+        ASSERT_TRUE(set_is_empty(s.path_delayed[static_cast<std::size_t>(l)]));
       if (to >= 1) {
         ASSERT_EQ(s.cut_count, s.level_cut_base[static_cast<std::size_t>(L)] + 1);
         const auto e = static_cast<std::size_t>(s.cut_count - 1);
         const auto x = static_cast<std::size_t>(s.level_node[static_cast<std::size_t>(to)]);
-        EXPECT_TRUE(set_equal(s.cut_union[e], s.path_delayed[static_cast<std::size_t>(to)], SET_WORDS_MAX));
-        EXPECT_TRUE(set_equal(s.cut_delay[e], s.node_delay[x], SET_WORDS_MAX));
+        EXPECT_TRUE(set_equal(s.cut_union[e], s.path_delayed[static_cast<std::size_t>(to)]));
+        EXPECT_TRUE(set_equal(s.cut_delay[e], s.node_delay[x]));
         EXPECT_EQ(s.cut_activity[e], s.node_activity[x]);
         EXPECT_EQ(s.cut_level[e], to);
       }

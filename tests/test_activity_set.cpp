@@ -17,17 +17,17 @@
 namespace rcpspdc::test {
 namespace {
 
-std::vector<int> scan(const ActivitySet& s, int words) {
+std::vector<int> scan(const ActivitySet& s) {
   std::vector<int> seen;
-  for_each_member(s, words, [&](int i) { seen.push_back(i); });
+  for_each_member(s, [&](int i) { seen.push_back(i); });
   return seen;
 }
 
 TEST(ActivitySet, ScanVisitsMembersFromTheHighestDown) {
   ActivitySet s{};
   for (int i : {3, 40, 7}) set_add(s, i);
-  EXPECT_EQ(scan(s, 2), (std::vector<int>{40, 7, 3}));
-  EXPECT_EQ(set_highest(s, 2), 40);
+  EXPECT_EQ(scan(s), (std::vector<int>{40, 7, 3}));
+  EXPECT_EQ(set_highest(s), 40);
 
   // Random sets over 128 activities against std::set.
   std::mt19937 random(7);
@@ -39,19 +39,19 @@ TEST(ActivitySet, ScanVisitsMembersFromTheHighestDown) {
       set_add(a, i), ma.insert(i), set_add(b, j), mb.insert(j);
     }
     if (ma.size() > 1) set_toggle(a, *ma.begin()), ma.erase(ma.begin());
-    EXPECT_EQ(scan(a, 4), std::vector<int>(ma.rbegin(), ma.rend()));
-    EXPECT_EQ(set_size(a, 4), static_cast<int>(ma.size()));
-    EXPECT_EQ(set_highest(a, 4), *ma.rbegin());
-    EXPECT_EQ(set_is_subset(b, a, 4), std::includes(ma.begin(), ma.end(), mb.begin(), mb.end()));
-    EXPECT_EQ(set_is_subset(a, b, 4), std::includes(mb.begin(), mb.end(), ma.begin(), ma.end()));
+    EXPECT_EQ(scan(a), std::vector<int>(ma.rbegin(), ma.rend()));
+    EXPECT_EQ(set_size(a), static_cast<int>(ma.size()));
+    EXPECT_EQ(set_highest(a), *ma.rbegin());
+    EXPECT_EQ(set_is_subset(b, a), std::includes(ma.begin(), ma.end(), mb.begin(), mb.end()));
+    EXPECT_EQ(set_is_subset(a, b), std::includes(mb.begin(), mb.end(), ma.begin(), ma.end()));
     ActivitySet u = a;
-    set_union(u, b, 4);
+    set_union(u, b);
     ma.insert(mb.begin(), mb.end());
-    EXPECT_EQ(scan(u, 4), std::vector<int>(ma.rbegin(), ma.rend()));
-    EXPECT_TRUE(set_is_subset(a, u, 4) && set_is_subset(b, u, 4));
+    EXPECT_EQ(scan(u), std::vector<int>(ma.rbegin(), ma.rend()));
+    EXPECT_TRUE(set_is_subset(a, u) && set_is_subset(b, u));
   }
-  EXPECT_EQ(set_highest(ActivitySet{}, 4), -1);
-  EXPECT_TRUE(scan(ActivitySet{}, 4).empty());
+  EXPECT_EQ(set_highest(ActivitySet{}), -1);
+  EXPECT_TRUE(scan(ActivitySet{}).empty());
 }
 
 TEST(ActivitySet, BitTablesAndHighBit) {
@@ -158,8 +158,8 @@ void expect_model_matches(const InstanceData& d, const ProjectModel& m) {
     EXPECT_EQ(std::vector<int>(m.pred_list[i], m.pred_list[i] + m.pred_count[i]), preds) << i;
     if (i == 0) preds.pop_back();
     const std::set<int> succ_members(succ.begin(), succ.end());
-    EXPECT_EQ(scan(m.succ_set[i], 4), std::vector<int>(succ_members.rbegin(), succ_members.rend())) << i;
-    EXPECT_EQ(scan(m.pred_set[i], 4), std::vector<int>(preds.rbegin(), preds.rend())) << i;
+    EXPECT_EQ(scan(m.succ_set[i]), std::vector<int>(succ_members.rbegin(), succ_members.rend())) << i;
+    EXPECT_EQ(scan(m.pred_set[i]), std::vector<int>(preds.rbegin(), preds.rend())) << i;
     EXPECT_EQ(m.duration[i], d.duration[static_cast<std::size_t>(i)]);
     Packed demand = 0;
     for (int k = 0; k < d.resource_count; ++k)
@@ -181,7 +181,7 @@ TEST(ProjectModelRead, ListsAndSetsAfterARead) {
   EXPECT_EQ(std::vector<int>(m.pred_list[4], m.pred_list[4] + m.pred_count[4]), (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(m.pred_count[0], 1);
   EXPECT_EQ(m.pred_list[0][0], 4);
-  EXPECT_TRUE(set_is_empty(m.pred_set[0], 4));
+  EXPECT_TRUE(set_is_empty(m.pred_set[0]));
   EXPECT_EQ(m.deadline, 9);
   expect_model_matches(d, m);
 

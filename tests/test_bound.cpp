@@ -24,8 +24,8 @@ InstanceData chain(int d1, int d2, int c1, int c2, int deadline) {
 
 // One valuation of the tree from activity 0, as the subtree search starts it.
 void valuate(Net& n) {
-  set_clear(n.b.visited_set, n.m.set_words);
-  set_clear(n.b.pending_set, n.m.set_words);
+  set_clear(n.b.visited_set);
+  set_clear(n.b.pending_set);
   n.b.detached_count = 0;
   n.b.subtree_depth = 0;
   subtree_value(n.m, n.b, 0);
@@ -101,7 +101,7 @@ TEST(BoundSubtree, DetachShiftAndRehang) {
     EXPECT_EQ(n.finish(), (Times{0, 1, 2, deadline}));
     valuate(n);
     ASSERT_EQ(n.b.detached_count, 1);
-    EXPECT_EQ(set_size(n.b.detached_set[0], n.m.set_words), 2);
+    EXPECT_EQ(set_size(n.b.detached_set[0]), 2);
     EXPECT_TRUE(set_contains(n.b.detached_set[0], 1) && set_contains(n.b.detached_set[0], 2));
     EXPECT_EQ(n.tree(), (Rows{{}, {2}, {}, {0}}));
     shift_detached_sets(n.m, n.b);

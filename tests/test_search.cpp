@@ -21,7 +21,7 @@ ActivitySet set_of(std::initializer_list<int> members) {
 
 std::vector<int> members(const ActivitySet& s) {
   std::vector<int> out;
-  for_each_member(s, SET_WORDS_MAX, [&](int i) { out.push_back(i); });
+  for_each_member(s, [&](int i) { out.push_back(i); });
   return out;
 }
 
@@ -74,7 +74,7 @@ TEST(SearchExamples, DelayingAlternativesComeInEnumerationOrder) {
       for (int e = 0; e < s.cut_count; ++e) {
         const auto entry = static_cast<std::size_t>(e);
         tested.emplace_back(members(s.cut_delay[entry]), s.cut_activity[entry]);
-        EXPECT_TRUE(set_equal(s.cut_union[entry], s.cut_delay[entry], SET_WORDS_MAX));
+        EXPECT_TRUE(set_equal(s.cut_union[entry], s.cut_delay[entry]));
         EXPECT_EQ(s.cut_level[entry], 1);
       }
       EXPECT_EQ(tested, c.expected) << "capacity " << c.capacity << (fathom_all ? ", all fathomed" : "");
@@ -162,13 +162,13 @@ TEST(SearchExamples, SnapshotSlotsAndRestore) {
   ASSERT_EQ(s.level, 1);
   const int base = s.level_slot_base[1];
   EXPECT_EQ(s.level_slot_base[2], base + 3);
-  EXPECT_TRUE(set_equal(s.saved_conflict[1], set_of({3, 7, 40}), SET_WORDS_MAX));
+  EXPECT_TRUE(set_equal(s.saved_conflict[1], set_of({3, 7, 40})));
   const int order[] = {40, 7, 3};
   for (int k = 0; k < 3; ++k) {
     const auto slot = static_cast<std::size_t>(base + k);
     const int a = order[k];
-    EXPECT_TRUE(set_equal(s.saved_succ_set[slot], m.succ_set[a], SET_WORDS_MAX)) << "slot " << k;
-    EXPECT_TRUE(set_equal(s.saved_pred_set[slot], m.pred_set[a], SET_WORDS_MAX)) << "slot " << k;
+    EXPECT_TRUE(set_equal(s.saved_succ_set[slot], m.succ_set[a])) << "slot " << k;
+    EXPECT_TRUE(set_equal(s.saved_pred_set[slot], m.pred_set[a])) << "slot " << k;
     EXPECT_EQ(s.saved_succ_count[slot], m.succ_count[a]);
     EXPECT_EQ(s.saved_pred_count[slot], m.pred_count[a]);
   }
@@ -208,7 +208,7 @@ TEST(SearchExamples, SnapshotSlotsAndRestore) {
   EXPECT_EQ(members(s.conflict_set), (std::vector<int>{40, 7, 3}));
   s.level = 0;
   restore_level(solver);
-  EXPECT_TRUE(set_is_empty(s.conflict_set, SET_WORDS_MAX));
+  EXPECT_TRUE(set_is_empty(s.conflict_set));
   EXPECT_TRUE(capture(m) == original);
 }
 
