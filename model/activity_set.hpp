@@ -47,9 +47,12 @@ inline int set_words_for(int activity_count) {
   return static_cast<int>(activity_count * 0.03125 + 0.9999);
 }
 
-// Whole-row operations work on all four words, as two 64-bit halves: every
-// row is kept zero beyond the instance's activities, so this gives the same
-// answer as a loop over the used words, with no loop bound to test.
+// Set operations work on whole rows, as two 64-bit halves (words 0-1 and
+// 2-3 on this little-endian layout): every row is kept zero beyond the
+// instance's activities, so this gives the same answer as a loop over the
+// used words, with no loop bound to test.
+static_assert(std::endian::native == std::endian::little, "activity sets pair 32-bit words into halves");
+
 namespace set_detail {
 inline std::uint64_t half(const ActivitySet& s, int h) {
   std::uint64_t v;
@@ -109,16 +112,6 @@ inline int set_highest(const ActivitySet& s) {
   if (const std::uint64_t h = half(s, 1)) return 127 - std::countl_zero(h);
   if (const std::uint64_t l = half(s, 0)) return 63 - std::countl_zero(l);
   return -1;
-}
-
-// Visits the members of one word from the highest bit down.
-template <typename Visit>
-inline void for_each_in_word(SetWord bits, int w, Visit&& visit) {
-  while (bits != 0) {
-    const int b = high_bit(bits);
-    bits ^= SetWord{1} << b;
-    visit(WORD_BITS * w + b);
-  }
 }
 
 // Visits the members of s in descending index order.

@@ -56,16 +56,14 @@ void evaluate_alternative(Solver& solver, Packed excess) {
   ProjectModel& m = solver.model;
   // Minimality: a delayed member that would fit with everything kept makes
   // the delaying set redundant.
-  s.delay_list_count = 0;
-  for (int w = SET_WORDS_MAX - 1; w >= 0; --w)
-    for (SetWord bits = s.delay_set.word[w]; bits != 0;) {
-      const int b = high_bit(bits);
-      bits ^= bit_mask[b];
-      const int j = WORD_BITS * w + b;
-      s.delay_list[s.delay_list_count++] = j;
-      if (!overloaded(excess - m.packed_demand[j], m.overflow_mask)) return;
-    }
-  const int count = s.delay_list_count;
+  int count = 0;
+  bool minimal = true;
+  for_each_member(s.delay_set, [&](int j) {
+    s.delay_list[count++] = j;
+    if (!overloaded(excess - m.packed_demand[j], m.overflow_mask)) minimal = false;
+  });
+  s.delay_list_count = count;
+  if (!minimal) return;
   if (count == 0) return;
 
   const ActivitySet kept = set_xor(s.conflict_set, s.delay_set);

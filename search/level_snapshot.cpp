@@ -16,16 +16,14 @@ void push_level(Solver& solver) {
   int slot = s.level_slot_base[L];
   const std::size_t needed = static_cast<std::size_t>(slot) + static_cast<std::size_t>(m.activity_count);
   if (needed > s.saved_succ_set.size()) reserve_snapshot_slots(s, needed);
-  for (int w = SET_WORDS_MAX - 1; w >= 0; --w) {
-    s.saved_conflict[L].word[w] = s.conflict_set.word[w];
-    for_each_in_word(s.conflict_set.word[w], w, [&](int a) {
-      s.saved_succ_set[slot] = m.succ_set[a];
-      s.saved_pred_set[slot] = m.pred_set[a];
-      s.saved_succ_count[slot] = m.succ_count[a];
-      s.saved_pred_count[slot] = m.pred_count[a];
-      ++slot;
-    });
-  }
+  s.saved_conflict[L] = s.conflict_set;
+  for_each_member(s.conflict_set, [&](int a) {
+    s.saved_succ_set[slot] = m.succ_set[a];
+    s.saved_pred_set[slot] = m.pred_set[a];
+    s.saved_succ_count[slot] = m.succ_count[a];
+    s.saved_pred_count[slot] = m.pred_count[a];
+    ++slot;
+  });
   s.level_slot_base[L + 1] = slot;
   s.level_cut_base[L] = s.cut_count;
 }
@@ -35,16 +33,14 @@ void restore_level(Solver& solver) {
   ProjectModel& m = solver.model;
   const int L = s.level;
   int slot = s.level_slot_base[L];
-  for (int w = SET_WORDS_MAX - 1; w >= 0; --w) {
-    s.conflict_set.word[w] = s.saved_conflict[L].word[w];
-    for_each_in_word(s.conflict_set.word[w], w, [&](int a) {
-      m.succ_set[a] = s.saved_succ_set[slot];
-      m.pred_set[a] = s.saved_pred_set[slot];
-      m.succ_count[a] = s.saved_succ_count[slot];
-      m.pred_count[a] = s.saved_pred_count[slot];
-      ++slot;
-    });
-  }
+  s.conflict_set = s.saved_conflict[L];
+  for_each_member(s.conflict_set, [&](int a) {
+    m.succ_set[a] = s.saved_succ_set[slot];
+    m.pred_set[a] = s.saved_pred_set[slot];
+    m.succ_count[a] = s.saved_succ_count[slot];
+    m.pred_count[a] = s.saved_pred_count[slot];
+    ++slot;
+  });
 }
 
 }  // namespace rcpspdc

@@ -53,10 +53,8 @@ void take_next_node(Solver& solver) {
   s.level_delay[L] = delay;
   s.path_delayed[L] = set_or(s.path_delayed[L - 1], delay);
   s.conflict_set = s.node_conflict[x];
-  for (int w = SET_WORDS_MAX - 1; w >= 0; --w) {
-    // The delayed activities start after d; arcs go in highest first.
-    for_each_in_word(delay.word[w], w, [&](int j) { add_arc(m, d, j); });
-  }
+  // The delayed activities start after d; arcs go in highest first.
+  for_each_member(delay, [&](int j) { add_arc(m, d, j); });
   s.level_activity[L] = d;
 }
 
