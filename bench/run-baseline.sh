@@ -21,5 +21,5 @@ if [ -x /usr/bin/time ]; then timer=(/usr/bin/time -f 'peak memory: %M KiB, wall
 for offset in 0 5; do
   echo "== offset $offset"
   "${timer[@]}" "$batch" --problem pat --first 1 --last 110 --dir tests/data/pat --negative 60 \
-    --offset "$offset" --rate 0.01 --seed 1 --time-limit 5 --csv "$out/baseline_offset$offset.csv" || true
+    --offset "$offset" --rate 0.01 --seed 1 --time-limit 5 --jobs 1 --csv "$out/baseline_offset$offset.csv" || true
 done

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <climits>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -263,11 +264,13 @@ ReadOutcome read_instance_file(const std::string& path, InstanceData& data) {
 }
 
 ReadOutcome read_instance_files(const std::string& problem_name, int problem_number, int deadline_offset,
-                                InstanceData& data) {
+                                InstanceData& data, const std::string& directory) {
+  const std::filesystem::path dir(directory);
   int deadline = 0;
-  ReadOutcome outcome =
-      read_deadline_file(deadline_file_name(problem_name), problem_number, deadline_offset, deadline);
-  if (outcome.ok()) outcome = read_instance_file(instance_file_name(problem_name, problem_number), data);
+  ReadOutcome outcome = read_deadline_file((dir / deadline_file_name(problem_name)).string(), problem_number,
+                                           deadline_offset, deadline);
+  if (outcome.ok())
+    outcome = read_instance_file((dir / instance_file_name(problem_name, problem_number)).string(), data);
   if (outcome.ok()) data.deadline = deadline;
   return outcome;
 }

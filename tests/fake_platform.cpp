@@ -5,13 +5,11 @@
 
 namespace rcpspdc {
 
-std::int64_t fake_clock_now = 0;
-std::int64_t fake_clock_step = 0;
+std::atomic<std::int64_t> fake_clock_now{0};
+std::atomic<std::int64_t> fake_clock_step{0};
 
 std::int64_t clock_ms() {
-  const std::int64_t now = fake_clock_now;
-  fake_clock_now += fake_clock_step;
-  return now;
+  return fake_clock_now.fetch_add(fake_clock_step.load());
 }
 
 void wait_for_key(std::FILE*) {}

@@ -1,11 +1,12 @@
 // Control of the tests' fake clock.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace rcpspdc {
 
-extern std::int64_t fake_clock_now;   // the next reading
-extern std::int64_t fake_clock_step;  // added after every reading
+extern std::atomic<std::int64_t> fake_clock_now;   // the next reading
+extern std::atomic<std::int64_t> fake_clock_step;  // added after every reading (batch runs read it from several threads)
 
 }  // namespace rcpspdc

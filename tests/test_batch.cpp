@@ -136,7 +136,7 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
       {{"--problem", "pat", "--first", "1", "--seed", "4294967296"}, "from 0 to 4294967295"},
       {{"--problem", "pat", "--first", "1", "--seed", "2", "--cash-flows", "i"}, "exclude each other"},
       {{"--problem", "pat", "--first", "1", "--csv="}, "--csv \"\": expected a file name"},
-      {{"--problem", "pat", "--first", "1", "--jobs", "2"}, "unknown option --jobs"},
+      {{"--problem", "pat", "--first", "1", "--threads", "2"}, "unknown option --threads"},
       {{"--problem", "pat", "--first", "1", "extra"}, "unexpected argument \"extra\""},
   };
   for (const auto& c : cases) {

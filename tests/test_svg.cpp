@@ -1,7 +1,8 @@
 // Schedule pictures: the document is well-formed XML (checked by a small
 // parser here), its bars, loads, capacities and deadline agree with the
 // schedule on one time scale, it stays readable for 120 activities, and a
-// real renderer turns it into a PNG of the stated size.
+// real renderer turns it into a PNG of the stated size; the batch runner
+// draws one for every instance with a schedule.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -15,6 +16,9 @@
 
 #include "tests/search_checks.hpp"
 #include "tests/test_support.hpp"
+#include "tools/batch_options.hpp"
+#include "tools/batch_run.hpp"
+#include "tools/psplib.hpp"
 #include "tools/svg_plot.hpp"
 
 namespace rcpspdc::test {
@@ -278,6 +282,28 @@ TEST(SchedulePicture, RendersToPngWithRsvgConvert) {
   const std::vector<int> finish = early_finish(big);
   big.deadline = finish.back();
   expect_renders(schedule_svg(big, finish, "random 120"), "random120");
+}
+
+TEST(SchedulePicture, BatchDrawsEveryInstanceWithASchedule) {
+  ScopedWorkDir dir;
+  // Instance 1's deadline is below its critical path (6): no schedule, no picture.
+  write_text("t1.rcp", format_instance(small_instance()));
+  write_text("t2.rcp", format_instance(small_instance()));
+  write_text("deadline.t", "1 1 3\n1 2 9\n");
+  const OptionsOutcome parsed_options =
+      parse_batch_options({"--problem", "t", "--first", "1", "--last", "2", "--svg", "pics/sub"});
+  ASSERT_TRUE(parsed_options.ok()) << parsed_options.error;
+  EXPECT_FALSE(parse_batch_options({"--problem", "t", "--first", "1", "--svg="}).ok());
+  std::FILE* out = std::tmpfile();
+  EXPECT_EQ(run_batch(parsed_options.options, out, out, false), 0);
+  EXPECT_FALSE(std::filesystem::exists("pics/sub/t1.svg"));
+  const Picture pic = parsed(slurp("pics/sub/t2.svg"));
+  EXPECT_EQ(pic.of("activity").size(), 5u);
+  EXPECT_EQ(pic.all[2]->text.rfind("t2: optimal, net present value ", 0), 0u) << pic.all[2]->text;
+  BatchOptions blocked = parsed_options.options;
+  blocked.svg_dir = "t1.rcp/pics";  // below a file: cannot be created
+  EXPECT_EQ(run_batch(blocked, out, out, false), 2);
+  std::fclose(out);
 }
 
 }  // namespace

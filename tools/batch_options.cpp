@@ -8,6 +8,9 @@ namespace rcpspdc {
 
 namespace {
 
+constexpr int INT_MAX_VALUE = std::numeric_limits<int>::max();
+constexpr int MAX_JOBS = 1024;
+
 // Whole-string conversions; false when anything is left over or out of range.
 template <typename Number>
 bool to_number(const std::string& text, Number& value) {
@@ -18,6 +21,13 @@ bool to_number(const std::string& text, Number& value) {
 
 bool to_int(const std::string& text, int low, int high, int& value) {
   return to_number(text, value) && value >= low && value <= high;
+}
+
+// "I/N" with 0 <= I < N.
+bool to_shard(const std::string& text, int& index, int& count) {
+  const std::size_t slash = text.find('/');
+  return slash != std::string::npos && to_int(text.substr(0, slash), 0, INT_MAX_VALUE, index) &&
+         to_int(text.substr(slash + 1), 1, INT_MAX_VALUE, count) && index < count;
 }
 
 }  // namespace
@@ -91,10 +101,20 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
       o.cash_flows = value;
       good = !value.empty();
       wanted = "an info.out file";
+    } else if (name == "--jobs") {
+      good = to_int(value, 1, MAX_JOBS, o.jobs);
+      wanted = "a number of instances solved at once, from 1 to " + std::to_string(MAX_JOBS);
+    } else if (name == "--shard") {
+      good = to_shard(value, o.shard_index, o.shard_count);
+      wanted = "I/N, shard I of N with 0 <= I < N, such as 0/4";
     } else if (name == "--csv") {
       o.csv = value;
       good = !value.empty();
       wanted = "a file name";
+    } else if (name == "--svg") {
+      o.svg_dir = value;
+      good = !value.empty();
+      wanted = "a directory";
     } else {
       outcome.error = "unknown option " + name + " (see --help)";
       return outcome;
@@ -139,9 +159,15 @@ std::string batch_usage() {
          "  --cash-flows FILE  take the cash flows from an info.out of a console run instead\n"
          "                     of drawing them; the record's deadline must equal the one the\n"
          "                     files give (not with --seed; --negative is then unused)\n"
+         "  --jobs N           solve N instances at once, one thread each; completed searches\n"
+         "                     give the same rows for every N (default: the number of cores)\n"
+         "  --shard I/N        solve only the numbers n with (n - A) mod N = I, shard I of N\n"
+         "                     (0 <= I < N), to spread one run over N machines\n"
          "  --csv FILE         write one row per instance to FILE, with a header (default: none)\n"
          "                     columns: number,activities,resources,deadline,created_nodes,\n"
          "                     branched_nodes,npv,seconds,status\n"
+         "  --svg DIR          draw every feasible schedule found as DIR/NAME<number>.svg: a\n"
+         "                     Gantt chart over the load profiles (DIR is created if needed)\n"
          "  --help             show this text\n"
          "\n"
          "status is optimal, infeasible (complete search, no feasible schedule), time limit,\n"

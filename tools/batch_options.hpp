@@ -19,6 +19,10 @@ struct BatchOptions {
   std::uint32_t seed = 1;          // generator seed, applied anew at every instance
   std::string cash_flows;          // info.out to take the cash flows from ("" = draw them)
   std::string csv;                 // per-instance rows go here ("" = no file)
+  int jobs = 0;                    // instances solved at once (0 = one per core)
+  int shard_index = 0;             // --shard I/N: only the numbers n with
+  int shard_count = 1;             // (n - first) mod N = I
+  std::string svg_dir;             // a picture of every schedule found goes here ("" = none)
   bool help = false;               // --help: print the usage and do nothing else
 };
 

@@ -7,13 +7,15 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <memory>
+#include <mutex>
 #include <random>
 
 #include "driver/cash_flows.hpp"
 #include "driver/instance_file.hpp"
 #include "driver/platform.hpp"
 #include "model/schedule_check.hpp"
+#include "tools/batch_jobs.hpp"
+#include "tools/svg_plot.hpp"
 
 namespace rcpspdc {
 
@@ -52,18 +54,6 @@ std::string read_error_text(const ReadOutcome& outcome) {
     case READ_NO_DEADLINE: return "no deadline for this instance";
     default: return "unreadable instance: " + outcome.reason;
   }
-}
-
-// The console's two reads, the deadline file first, with the files looked up
-// in --dir instead of the working directory.
-ReadOutcome read_files(const BatchOptions& o, int number, InstanceData& data) {
-  const std::filesystem::path dir(o.dir);
-  int deadline = 0;
-  ReadOutcome outcome =
-      read_deadline_file((dir / deadline_file_name(o.problem)).string(), number, o.deadline_offset, deadline);
-  if (outcome.ok()) outcome = read_instance_file((dir / instance_file_name(o.problem, number)).string(), data);
-  if (outcome.ok()) data.deadline = deadline;
-  return outcome;
 }
 
 // Copies the recorded cash flows into `data`; returns what is wrong, or "".
@@ -129,7 +119,7 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
   BatchRow row;
   row.number = number;
   InstanceData data;
-  const ReadOutcome outcome = read_files(options, number, data);
+  const ReadOutcome outcome = read_instance_files(options.problem, number, options.deadline_offset, data, options.dir);
   if (!outcome.ok()) {
     row.status = read_error_text(outcome);
     return row;
@@ -180,6 +170,17 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
   }
   row.kind = sink.kind == 0 ? RowStatus::time_limit : s.has_incumbent ? RowStatus::optimal : RowStatus::infeasible;
   row.status = row.kind == RowStatus::time_limit ? "time limit" : s.has_incumbent ? "optimal" : "infeasible";
+  if (row.has_value && !options.svg_dir.empty()) {
+    const std::string name = options.problem + std::to_string(number);
+    const std::string problem = write_schedule_svg(
+        (std::filesystem::path(options.svg_dir) / (name + ".svg")).string(), data,
+        std::vector<int>(s.best_finish, s.best_finish + data.activity_count),
+        name + ": " + row.status + ", net present value " + fixed(row.npv, 2));
+    if (!problem.empty()) {
+      row.kind = RowStatus::error;
+      row.status = problem;
+    }
+  }
   return row;
 }
 
@@ -267,6 +268,11 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
     std::fprintf(err, "rcpspdc-batch: --dir: %s is not a directory\n", options.dir.c_str());
     return 2;
   }
+  if (!options.svg_dir.empty() && !std::filesystem::is_directory(options.svg_dir, ignored) &&
+      !std::filesystem::create_directories(options.svg_dir, ignored)) {
+    std::fprintf(err, "rcpspdc-batch: --svg: cannot create the directory %s\n", options.svg_dir.c_str());
+    return 2;
+  }
   std::FILE* csv = nullptr;
   if (!options.csv.empty()) {
     csv = std::fopen(options.csv.c_str(), "w");
@@ -278,22 +284,35 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
   }
 
   const auto run_start = std::chrono::steady_clock::now();
-  const long long count = static_cast<long long>(options.last) - options.first + 1;
-  auto solver = std::make_unique<Solver>();
-  std::vector<BatchRow> rows;
-  for (long long number = options.first; number <= options.last; ++number) {
+  // Row k is instance first + shard_index + k * shard_count. Rows are solved
+  // in parallel and written in order as soon as all before them are done.
+  const long long span = static_cast<long long>(options.last) - options.first + 1;
+  const long long count =
+      span > options.shard_index ? (span - options.shard_index + options.shard_count - 1) / options.shard_count : 0;
+  std::vector<BatchRow> rows(static_cast<std::size_t>(count));
+  std::vector<char> done(rows.size(), 0);
+  std::size_t written = 0;
+  long long started = 0;
+  std::mutex lock;  // guards done, written, started, the CSV file and err
+  run_jobs(count, options.jobs > 0 ? options.jobs : default_jobs(), [&](long long k, Solver& solver) {
+    const long long number = options.first + options.shard_index + k * options.shard_count;
     if (progress) {
-      std::fprintf(err, "\rinstance %lld of %lld (number %lld), %.1f s elapsed\033[K", number - options.first + 1,
-                   count, number, seconds_since(run_start));
+      const std::lock_guard<std::mutex> hold(lock);
+      std::fprintf(err, "\rinstance %lld of %lld (number %lld), %.1f s elapsed\033[K", ++started, count, number,
+                   seconds_since(run_start));
       std::fflush(err);
     }
-    rows.push_back(solve_one(options, options.cash_flows.empty() ? nullptr : &records, static_cast<int>(number),
-                             *solver));
-    if (csv != nullptr) {
-      std::fputs(csv_row(rows.back()).c_str(), csv);
-      std::fflush(csv);
-    }
-  }
+    BatchRow row =
+        solve_one(options, options.cash_flows.empty() ? nullptr : &records, static_cast<int>(number), solver);
+    const std::lock_guard<std::mutex> hold(lock);
+    rows[static_cast<std::size_t>(k)] = std::move(row);
+    done[static_cast<std::size_t>(k)] = 1;
+    for (; written < rows.size() && done[written] != 0; ++written)
+      if (csv != nullptr) {
+        std::fputs(csv_row(rows[written]).c_str(), csv);
+        std::fflush(csv);
+      }
+  });
   if (progress) std::fputs("\r\033[K", err);
   if (csv != nullptr) {
     const bool failed = std::ferror(csv) != 0;

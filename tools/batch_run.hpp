@@ -62,7 +62,8 @@ struct BatchSummary {
 BatchSummary summarize(const std::vector<BatchRow>& rows);
 std::string format_summary(const BatchSummary& summary);
 
-// The whole run: rows to the CSV file, the summary to `out`, messages and the
+// The whole run, on options.jobs threads (see tools/batch_jobs.hpp): rows to
+// the CSV file in instance order, the summary to `out`, messages and the
 // progress (when `progress` is set) to `err`. Returns the exit status: 0 when
 // every row is optimal, infeasible or time limit, 1 when a row is an error,
 // 2 when a file cannot be read or written.

@@ -1,7 +1,9 @@
 #include "tools/svg_plot.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 namespace rcpspdc {
@@ -189,6 +191,16 @@ std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish, 
          "\" viewBox=\"0 0 " + num(width) + " " + num(height) + "\" font-family=\"sans-serif\">\n"
          "<rect x=\"0\" y=\"0\" width=\"100%\" height=\"100%\" fill=\"white\"/>\n" +
          svg.body + "</svg>\n";
+}
+
+std::string write_schedule_svg(const std::string& path, const InstanceData& instance,
+                               const std::vector<int>& finish_time, const std::string& title) {
+  const std::string svg = schedule_svg(instance, finish_time, title);
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  if (file == nullptr) return "cannot write " + path + ": " + std::strerror(errno);
+  const bool written = std::fwrite(svg.data(), 1, svg.size(), file) == svg.size();
+  if (std::fclose(file) != 0 || !written) return "cannot write " + path;
+  return {};
 }
 
 }  // namespace rcpspdc

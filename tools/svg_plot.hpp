@@ -22,4 +22,8 @@ namespace rcpspdc {
 std::string schedule_svg(const InstanceData& instance, const std::vector<int>& finish_time,
                          const std::string& title);
 
+// Writes that document to `path`; returns "" or what went wrong.
+std::string write_schedule_svg(const std::string& path, const InstanceData& instance,
+                               const std::vector<int>& finish_time, const std::string& title);
+
 }  // namespace rcpspdc

@@ -1,0 +1,101 @@
+// Parallel and sharded batch runs: the options, several threads giving the
+// rows of one, and four shards run through GNU Parallel merging into the
+// unsharded run. The runs use the real program (real clock, real threads).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "tests/test_support.hpp"
+#include "tools/batch_options.hpp"
+
+namespace rcpspdc::test {
+namespace {
+
+// Quick Patterson instances at offset 5, with the three read errors among them.
+const std::string RANGE = "--problem pat --first 1 --last 15 --offset 5 --seed 1 --time-limit 60";
+
+int shell(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string batch_command(const std::string& extra) {
+  return std::string(RCPSPDC_BATCH) + " " + RANGE + " --dir " + (data_dir() / "pat").string() + " " + extra;
+}
+
+// The rows of a CSV file without the seconds (the 8th field), which alone
+// depend on timing.
+std::vector<std::string> rows_without_seconds(const std::string& path) {
+  std::vector<std::string> rows;
+  std::istringstream in(slurp(path));
+  for (std::string row; std::getline(in, row);) {
+    std::size_t from = 0;
+    for (int comma = 0; comma < 7; ++comma) from = row.find(',', from) + 1;
+    rows.push_back(row.substr(0, from) + row.substr(row.find(',', from) + 1));
+  }
+  return rows;
+}
+
+TEST(BatchParallel, JobsAndShardOptions) {
+  const OptionsOutcome least = parse_batch_options({"--problem", "p", "--first", "1"});
+  EXPECT_EQ(least.options.jobs, 0);  // one per core
+  EXPECT_EQ(least.options.shard_index, 0);
+  EXPECT_EQ(least.options.shard_count, 1);
+  const OptionsOutcome given = parse_batch_options({"--problem", "p", "--first", "1", "--jobs", "3", "--shard=2/5"});
+  ASSERT_TRUE(given.ok()) << given.error;
+  EXPECT_EQ(given.options.jobs, 3);
+  EXPECT_EQ(given.options.shard_index, 2);
+  EXPECT_EQ(given.options.shard_count, 5);
+  for (const char* jobs : {"0", "-1", "x", "1025", "2.5"})
+    EXPECT_NE(parse_batch_options({"--problem", "p", "--first", "1", "--jobs", jobs}).error.find("from 1 to 1024"),
+              std::string::npos)
+        << jobs;
+  for (const char* shard : {"4/4", "5/4", "-1/4", "1/0", "1", "/4", "1/", "a/b", "1/2/3", "0/-2", " 0/2"})
+    EXPECT_NE(parse_batch_options({"--problem", "p", "--first", "1", "--shard", shard}).error.find(
+                  "expected I/N, shard I of N with 0 <= I < N"),
+              std::string::npos)
+        << shard;
+  for (const char* word : {"--jobs N", "the number of cores", "--shard I/N", "(n - A) mod N = I"})
+    EXPECT_NE(batch_usage().find(word), std::string::npos) << word;
+}
+
+TEST(BatchParallel, SeveralJobsGiveTheRowsOfOne) {
+  ScopedWorkDir dir;
+  for (const char* jobs : {"1", "2", "3"})
+    EXPECT_EQ(shell(batch_command("--jobs " + std::string(jobs) + " --csv jobs" + jobs + ".csv > /dev/null")), 1)
+        << "three instances are read errors";
+  const std::vector<std::string> one = rows_without_seconds("jobs1.csv");
+  ASSERT_EQ(one.size(), 16u);
+  EXPECT_EQ(one[3], "3,,,,,,,invalid instance: activity 7 cannot reach the last activity");
+  EXPECT_EQ(one[12], "12,23,3,18,18349,2662,-2736.5701135115887,optimal");
+  EXPECT_EQ(rows_without_seconds("jobs2.csv"), one);
+  EXPECT_EQ(rows_without_seconds("jobs3.csv"), one);
+}
+
+TEST(BatchParallel, FourShardsThroughGnuParallelMergeIntoTheWholeRun) {
+  if (shell("command -v parallel > /dev/null") != 0) GTEST_SKIP() << "GNU Parallel (package parallel) is missing";
+  ScopedWorkDir dir;
+  ASSERT_EQ(shell(batch_command("--csv whole.csv > /dev/null")), 1);
+  // Every shard has a read error or not; parallel's status counts the shards
+  // that had one (3 is in shard 2, 9 and 13 in shard 0).
+  EXPECT_EQ(shell("parallel " + batch_command("--jobs 1 --shard {}/4 --csv shard-{}.csv") +
+                  " ::: 0 1 2 3 > summaries.txt 2>&1 < /dev/null"),
+            2)
+      << slurp("summaries.txt");
+  EXPECT_EQ(rows_without_seconds("shard-1.csv"),
+            (std::vector<std::string>{rows_without_seconds("whole.csv")[0], "2,7,3,12,2,0,-1110.0097460375964,optimal",
+                                      "6,22,3,13,290,43,-2685.8077816274226,optimal",
+                                      "10,8,2,19,2,0,-1282.2464241299072,optimal",
+                                      "14,35,1,48,4776,955,-2819.4488790189539,optimal"}));
+  const std::string merge = std::string(RCPSPDC_SCRIPTS) + "/merge-shards.sh";
+  ASSERT_EQ(shell(merge + " shard-3.csv shard-1.csv shard-0.csv shard-2.csv > merged.csv"), 0);
+  EXPECT_EQ(rows_without_seconds("merged.csv"), rows_without_seconds("whole.csv"));
+  // Shards of mixed-up runs are refused.
+  EXPECT_EQ(shell(merge + " shard-1.csv shard-1.csv > twice.csv 2> twice.txt"), 1);
+  EXPECT_EQ(slurp("twice.txt").rfind("merge-shards: instance 2 appears twice\n", 0), 0u) << slurp("twice.txt");
+}
+
+}  // namespace
+}  // namespace rcpspdc::test
