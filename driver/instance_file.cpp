@@ -9,9 +9,7 @@
 
 namespace rcpspdc {
 
-namespace {
-
-bool read_file(const std::string& path, std::string& text) {
+bool read_text_file(const std::string& path, std::string& text) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return false;
   text.clear();
@@ -22,6 +20,8 @@ bool read_file(const std::string& path, std::string& text) {
   std::fclose(file);
   return !failed;
 }
+
+namespace {
 
 bool is_blank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
@@ -197,7 +197,7 @@ ReadOutcome parse_deadline_text(const std::string& text, int problem_number, int
 ReadOutcome read_deadline_file(const std::string& path, int problem_number, int deadline_offset,
                                int& deadline) {
   std::string text;
-  if (!read_file(path, text)) return ReadOutcome{READ_NO_DEADLINE_FILE, "cannot open " + path};
+  if (!read_text_file(path, text)) return ReadOutcome{READ_NO_DEADLINE_FILE, "cannot open " + path};
   return parse_deadline_text(text, problem_number, deadline_offset, deadline);
 }
 
@@ -259,7 +259,7 @@ ReadOutcome parse_instance_text(const std::string& text, InstanceData& d) {
 
 ReadOutcome read_instance_file(const std::string& path, InstanceData& data) {
   std::string text;
-  if (!read_file(path, text)) return ReadOutcome{READ_NOT_FOUND, "cannot open " + path};
+  if (!read_text_file(path, text)) return ReadOutcome{READ_NOT_FOUND, "cannot open " + path};
   return parse_instance_text(text, data);
 }
 

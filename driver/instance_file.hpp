@@ -29,6 +29,9 @@ struct ReadOutcome {
   bool ok() const { return kind == READ_OK; }
 };
 
+// Reads a whole file; false when it cannot be opened or read.
+bool read_text_file(const std::string& path, std::string& text);
+
 // File names for a problem name and an instance number: "x7.rcp", "deadline.x".
 std::string instance_file_name(const std::string& problem_name, int problem_number);
 std::string deadline_file_name(const std::string& problem_name);

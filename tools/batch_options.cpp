@@ -1,6 +1,7 @@
 #include "tools/batch_options.hpp"
 
-#include <charconv>
+#include "tools/command_line.hpp"
+
 #include <cmath>
 #include <limits>
 
@@ -10,18 +11,6 @@ namespace {
 
 constexpr int INT_MAX_VALUE = std::numeric_limits<int>::max();
 constexpr int MAX_JOBS = 1024;
-
-// Whole-string conversions; false when anything is left over or out of range.
-template <typename Number>
-bool to_number(const std::string& text, Number& value) {
-  const char* end = text.data() + text.size();
-  const auto [next, status] = std::from_chars(text.data(), end, value);
-  return !text.empty() && status == std::errc() && next == end;
-}
-
-bool to_int(const std::string& text, int low, int high, int& value) {
-  return to_number(text, value) && value >= low && value <= high;
-}
 
 // "I/N" with 0 <= I < N.
 bool to_shard(const std::string& text, int& index, int& count) {
@@ -42,25 +31,12 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
   constexpr int INT_LOW = std::numeric_limits<int>::min();
   constexpr int INT_HIGH = std::numeric_limits<int>::max();
   for (std::size_t a = 0; a < args.size(); ++a) {
-    std::string name = args[a];
-    if (name == "--help" || name == "-h") {
+    std::string name;
+    std::string value;
+    if (!next_option(args, a, name, value, outcome.error)) return outcome;
+    if (name == "--help") {
       o.help = true;
       continue;
-    }
-    if (name.rfind("--", 0) != 0) {
-      outcome.error = "unexpected argument \"" + name + "\" (options begin with --; see --help)";
-      return outcome;
-    }
-    std::string value;
-    const std::size_t equals = name.find('=');
-    if (equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name.resize(equals);
-    } else if (a + 1 < args.size()) {
-      value = args[++a];
-    } else {
-      outcome.error = name + " needs a value (see --help)";
-      return outcome;
     }
     bool good = true;
     std::string wanted;

@@ -1,40 +1,23 @@
 #include "tools/check_schedule_files.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <sstream>
 
 #include "driver/instance_file.hpp"
 #include "model/schedule_check.hpp"
+#include "tools/command_line.hpp"
 #include "tools/info_file.hpp"
 
 namespace rcpspdc {
 
 namespace {
 
-template <typename Number>
-bool to_number(const std::string& text, Number& value) {
-  const char* end = text.data() + text.size();
-  const auto [next, status] = std::from_chars(text.data(), end, value);
-  return !text.empty() && status == std::errc() && next == end;
-}
-
 std::string trimmed(const std::string& text) {
   const std::size_t from = text.find_first_not_of(" \t\r");
   if (from == std::string::npos) return {};
   return text.substr(from, text.find_last_not_of(" \t\r") - from + 1);
-}
-
-bool read_text(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  text = buffer.str();
-  return !in.bad();
 }
 
 // "Act. 12: einde 30" -> 12, 30.
@@ -69,25 +52,12 @@ CheckOptionsOutcome parse_check_options(const std::vector<std::string>& args) {
   bool have_number = false;
   bool have_offset = false;
   for (std::size_t a = 0; a < args.size(); ++a) {
-    std::string name = args[a];
-    if (name == "--help" || name == "-h") {
+    std::string name;
+    std::string value;
+    if (!next_option(args, a, name, value, outcome.error)) return outcome;
+    if (name == "--help") {
       o.help = true;
       continue;
-    }
-    if (name.rfind("--", 0) != 0) {
-      outcome.error = "unexpected argument \"" + name + "\" (options begin with --; see --help)";
-      return outcome;
-    }
-    std::string value;
-    const std::size_t equals = name.find('=');
-    if (equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name.resize(equals);
-    } else if (a + 1 < args.size()) {
-      value = args[++a];
-    } else {
-      outcome.error = name + " needs a value (see --help)";
-      return outcome;
     }
     bool good = !value.empty();
     std::string wanted = "a file name";
@@ -268,7 +238,7 @@ int run_check(const CheckOptions& o, std::FILE* out, std::FILE* err) {
   data.cash_flow.assign(static_cast<std::size_t>(data.activity_count), 0);
   std::copy(flows.begin(), flows.end(), data.cash_flow.begin() + 1);
   std::string text;
-  if (!read_text(o.schedule, text)) return fail("cannot open " + o.schedule);
+  if (!read_text_file(o.schedule, text)) return fail("cannot open " + o.schedule);
   ScheduleFile schedule;
   if (!parse_schedule_text(text, data, schedule, error)) return fail(o.schedule + ", " + error);
 

@@ -3,11 +3,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "driver/instance_file.hpp"
 #include "tools/psplib.hpp"
 
 namespace {
@@ -26,15 +25,6 @@ const char* const USAGE =
 int usage_error(const std::string& message) {
   std::fprintf(stderr, "rcpspdc-convert: %s\n%s", message.c_str(), USAGE);
   return 2;
-}
-
-bool slurp(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream all;
-  all << in.rdbuf();
-  text = all.str();
-  return !in.bad();
 }
 
 int write_output(const std::string& path, const std::string& text) {
@@ -85,7 +75,7 @@ int main(int argc, char** argv) {
   std::string converted;
   if (deadlines) {
     std::string text;
-    if (!slurp(input, text)) {
+    if (!rcpspdc::read_text_file(input, text)) {
       std::fprintf(stderr, "rcpspdc-convert: cannot open %s\n", input.c_str());
       return 1;
     }

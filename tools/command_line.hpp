@@ -1,0 +1,31 @@
+// Pieces every tool's command line shares: "--name value" and "--name=value"
+// options, and whole-string number conversions.
+#pragma once
+
+#include <charconv>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace rcpspdc {
+
+// Whole-string conversion; false when anything is left over or out of range.
+template <typename Number>
+bool to_number(const std::string& text, Number& value) {
+  const char* end = text.data() + text.size();
+  const auto [next, status] = std::from_chars(text.data(), end, value);
+  return !text.empty() && status == std::errc() && next == end;
+}
+
+inline bool to_int(const std::string& text, int low, int high, int& value) {
+  return to_number(text, value) && value >= low && value <= high;
+}
+
+// One option of args[a]: "--help"/"-h" gives the name "--help" and no value;
+// any other option takes its value after '=' or as the next argument (then a
+// moves past it). Returns false with `error` set when args[a] is no option or
+// its value is missing.
+bool next_option(const std::vector<std::string>& args, std::size_t& a, std::string& name, std::string& value,
+                 std::string& error);
+
+}  // namespace rcpspdc
