@@ -60,20 +60,32 @@ inline std::uint64_t half(const ActivitySet& s, int h) {
   return v;
 }
 inline void set_half(ActivitySet& s, int h, std::uint64_t v) { std::memcpy(&s.word[2 * h], &v, sizeof v); }
-inline int word_of(int i) { return static_cast<int>(static_cast<unsigned>(i) >> 5); }
-inline SetWord bit_of(int i) { return SetWord{1} << (static_cast<unsigned>(i) & 31u); }
+inline int half_of(int i) { return static_cast<int>(static_cast<unsigned>(i) >> 6); }
+inline std::uint64_t half_bit(int i) { return std::uint64_t{1} << (static_cast<unsigned>(i) & 63u); }
 }  // namespace set_detail
 
 inline void set_clear(ActivitySet& s) {
   set_detail::set_half(s, 0, 0);
   set_detail::set_half(s, 1, 0);
 }
-inline void set_add(ActivitySet& s, int i) { s.word[set_detail::word_of(i)] |= set_detail::bit_of(i); }
+// Members are set and tested through the same 64-bit halves that whole-row
+// operations read, so a load never waits on a narrower store to the same row.
+inline void set_add(ActivitySet& s, int i) {
+  using namespace set_detail;
+  set_half(s, half_of(i), half(s, half_of(i)) | half_bit(i));
+}
 // Removal of a known member flips its bit.
-inline void set_toggle(ActivitySet& s, int i) { s.word[set_detail::word_of(i)] ^= set_detail::bit_of(i); }
-inline void set_remove(ActivitySet& s, int i) { s.word[set_detail::word_of(i)] &= ~set_detail::bit_of(i); }
+inline void set_toggle(ActivitySet& s, int i) {
+  using namespace set_detail;
+  set_half(s, half_of(i), half(s, half_of(i)) ^ half_bit(i));
+}
+inline void set_remove(ActivitySet& s, int i) {
+  using namespace set_detail;
+  set_half(s, half_of(i), half(s, half_of(i)) & ~half_bit(i));
+}
 inline bool set_contains(const ActivitySet& s, int i) {
-  return (s.word[set_detail::word_of(i)] & set_detail::bit_of(i)) != 0;
+  using namespace set_detail;
+  return (half(s, half_of(i)) & half_bit(i)) != 0;
 }
 inline ActivitySet set_or(const ActivitySet& a, const ActivitySet& b) {
   using namespace set_detail;
