@@ -15,8 +15,6 @@ struct BoundState {
   ActivitySet tree_set[ACTIVITY_ROWS] = {};  // row p: every s with tree arc p -> s; empty between evaluations
   ActivitySet tree_in[ACTIVITY_ROWS] = {};   // row s: every p with tree arc p -> s (tree_set turned around)
   int tree_parent[ACTIVITY_ROWS] = {};       // binding predecessor chosen by the forward pass
-  ActivitySet ready_set = {};                // pass scratch: activities whose neighbours are done
-  ActivitySet done_set = {};                 // pass scratch: activities processed
 
   ActivitySet visited_set = {};                       // reached in the current valuation
   ActivitySet subtree_stack[ACTIVITY_ROWS + 1] = {};  // row d: subtree valued at depth d

@@ -4,23 +4,24 @@
 // without a tree successor of its own as late as its successors allow, and
 // hangs it from the successor that stops it. Both passes take the highest
 // numbered ready activity first and test readiness as one subset test of a
-// whole neighbour set against done_set.
+// whole neighbour set against done_set. The two working sets live in locals
+// for the length of a pass, so they stay in registers.
 #include "bound/bound_state.hpp"
 
 namespace rcpspdc {
 
 int forward_pass(ProjectModel& m, BoundState& b) {
   m.finish_time[0] = 0;
-  set_clear(b.ready_set);
-  set_clear(b.done_set);
-  set_add(b.done_set, 0);
+  ActivitySet ready_set{};
+  ActivitySet done_set{};
+  set_add(done_set, 0);
   for (int e = 0; e < m.succ_count[0]; ++e) {
     const int s = m.succ_list[0][e];
-    if (set_is_subset(m.pred_set[s], b.done_set)) set_add(b.ready_set, s);
+    if (set_is_subset(m.pred_set[s], done_set)) set_add(ready_set, s);
   }
-  for (int j = set_highest(b.ready_set); j >= 0; j = set_highest(b.ready_set)) {
-    set_toggle(b.ready_set, j);
-    set_add(b.done_set, j);
+  for (int j = set_highest(ready_set); j >= 0; j = set_highest(ready_set)) {
+    set_toggle(ready_set, j);
+    set_add(done_set, j);
     // Scanning from the last entry and replacing only on a strictly later
     // finish lets the predecessor standing last in the list win a tie.
     int latest = -9999;
@@ -39,7 +40,7 @@ int forward_pass(ProjectModel& m, BoundState& b) {
     tree_link(b, binding, j);
     for (int e = 0; e < m.succ_count[j]; ++e) {
       const int s = m.succ_list[j][e];
-      if (set_is_subset(m.pred_set[s], b.done_set)) set_add(b.ready_set, s);
+      if (set_is_subset(m.pred_set[s], done_set)) set_add(ready_set, s);
     }
   }
   const int end = m.end_activity;
@@ -53,16 +54,16 @@ int forward_pass(ProjectModel& m, BoundState& b) {
 
 void backward_pass(ProjectModel& m, BoundState& b) {
   const int end = m.end_activity;
-  set_clear(b.ready_set);
-  set_clear(b.done_set);
-  set_add(b.done_set, end);
+  ActivitySet ready_set{};
+  ActivitySet done_set{};
+  set_add(done_set, end);
   for (int e = 0; e < m.pred_count[end]; ++e) {
     const int p = m.pred_list[end][e];
-    if (set_is_subset(m.succ_set[p], b.done_set)) set_add(b.ready_set, p);
+    if (set_is_subset(m.succ_set[p], done_set)) set_add(ready_set, p);
   }
-  for (int j = set_highest(b.ready_set); j >= 0; j = set_highest(b.ready_set)) {
-    set_toggle(b.ready_set, j);
-    set_add(b.done_set, j);
+  for (int j = set_highest(ready_set); j >= 0; j = set_highest(ready_set)) {
+    set_toggle(ready_set, j);
+    set_add(done_set, j);
     // Activity 0 comes last; its only list entry is the deadline arc, and
     // handling the end a second time would change nothing.
     if (j == 0) break;
@@ -84,7 +85,7 @@ void backward_pass(ProjectModel& m, BoundState& b) {
     }
     for (int e = 0; e < m.pred_count[j]; ++e) {
       const int p = m.pred_list[j][e];
-      if (set_is_subset(m.succ_set[p], b.done_set)) set_add(b.ready_set, p);
+      if (set_is_subset(m.succ_set[p], done_set)) set_add(ready_set, p);
     }
   }
 }
