@@ -79,10 +79,6 @@ inline void set_toggle(ActivitySet& s, int i) {
   using namespace set_detail;
   set_half(s, half_of(i), half(s, half_of(i)) ^ half_bit(i));
 }
-inline void set_remove(ActivitySet& s, int i) {
-  using namespace set_detail;
-  set_half(s, half_of(i), half(s, half_of(i)) & ~half_bit(i));
-}
 inline bool set_contains(const ActivitySet& s, int i) {
   using namespace set_detail;
   return (half(s, half_of(i)) & half_bit(i)) != 0;

@@ -46,13 +46,6 @@ void add_arc(ProjectModel& m, int p, int s) {
   set_add(m.pred_set[s], p);
 }
 
-void remove_last_arc(ProjectModel& m, int p, int s) {
-  --m.succ_count[p];
-  set_remove(m.succ_set[p], s);
-  --m.pred_count[s];
-  set_remove(m.pred_set[s], p);
-}
-
 void finish_model(ProjectModel& m, int deadline) {
   m.end_activity = m.activity_count - 1;
   m.set_words = set_words_for(m.activity_count);

@@ -52,9 +52,6 @@ void set_activity(ProjectModel& m, int i, int duration, const int* requirement);
 // Appends the arc p -> s to both lists and both sets.
 void add_arc(ProjectModel& m, int p, int s);
 
-// Removes the most recently appended arc p -> s from both lists and both sets.
-void remove_last_arc(ProjectModel& m, int p, int s);
-
 // Closes the network: sets end_activity and set_words and appends the deadline
 // entry (the end) to pred_list[0] without touching any set.
 void finish_model(ProjectModel& m, int deadline);
