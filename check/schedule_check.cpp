@@ -1,4 +1,4 @@
-#include "model/schedule_check.hpp"
+#include "check/schedule_check.hpp"
 
 #include <cmath>
 #include <string>

@@ -1,14 +1,14 @@
 // The console program: files, banner, dialogue, legend, the instance loop,
 // credits and the key wait. Output files are opened only for the phase that
 // writes them, so everything written so far is on disk after each instance.
-#include "driver/console.hpp"
+#include "console/console.hpp"
 
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 
-#include "driver/platform.hpp"
+#include "console/platform.hpp"
 
 namespace rcpspdc {
 

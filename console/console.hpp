@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "driver/run_state.hpp"
+#include "console/run_state.hpp"
 
 namespace rcpspdc {
 

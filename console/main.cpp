@@ -1,5 +1,5 @@
 #include <cstdio>
 
-#include "driver/console.hpp"
+#include "console/console.hpp"
 
 int main() { return rcpspdc::run_console(stdin, stdout); }

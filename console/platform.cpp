@@ -1,4 +1,4 @@
-#include "driver/platform.hpp"
+#include "console/platform.hpp"
 
 #include <termios.h>
 #include <unistd.h>

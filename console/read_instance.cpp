@@ -5,10 +5,10 @@
 #include <cerrno>
 #include <cstring>
 
-#include "driver/cash_flows.hpp"
-#include "driver/console.hpp"
-#include "driver/instance_file.hpp"
-#include "driver/platform.hpp"
+#include "model/cash_flows.hpp"
+#include "console/console.hpp"
+#include "formats/instance_file.hpp"
+#include "console/platform.hpp"
 
 namespace rcpspdc {
 

@@ -4,8 +4,8 @@
 #include <cinttypes>
 #include <vector>
 
-#include "driver/console.hpp"
-#include "model/schedule_check.hpp"
+#include "console/console.hpp"
+#include "check/schedule_check.hpp"
 
 namespace rcpspdc {
 

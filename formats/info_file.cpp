@@ -1,4 +1,4 @@
-#include "tools/info_file.hpp"
+#include "formats/info_file.hpp"
 
 #include <charconv>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "driver/instance_file.hpp"
+#include "formats/instance_file.hpp"
 
 #include <cctype>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "tools/psplib.hpp"
+#include "formats/psplib.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "driver/instance_file.hpp"
+#include "formats/instance_file.hpp"
 #include "model/activity_set.hpp"
 #include "model/packed_resources.hpp"
 

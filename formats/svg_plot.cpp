@@ -1,4 +1,4 @@
-#include "tools/svg_plot.hpp"
+#include "formats/svg_plot.hpp"
 
 #include <algorithm>
 #include <cerrno>

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "driver/instance_file.hpp"
+#include "formats/instance_file.hpp"
 #include "model/project_model.hpp"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "driver/cash_flows.hpp"
+#include "model/cash_flows.hpp"
 
 namespace rcpspdc {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/console.hpp"
+#include "console/console.hpp"
 #include "tests/fake_platform.hpp"
 
 namespace rcpspdc::test {

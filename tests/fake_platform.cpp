@@ -1,7 +1,7 @@
 // The tests' platform: a clock they set by hand and no key wait.
 #include "tests/fake_platform.hpp"
 
-#include "driver/platform.hpp"
+#include "console/platform.hpp"
 
 namespace rcpspdc {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/instance_file.hpp"
+#include "formats/instance_file.hpp"
 #include "tests/test_support.hpp"
 
 namespace rcpspdc::test {

@@ -9,8 +9,8 @@
 #include <set>
 #include <vector>
 
-#include "driver/cash_flows.hpp"
-#include "driver/instance_file.hpp"
+#include "model/cash_flows.hpp"
+#include "formats/instance_file.hpp"
 #include "model/project_model.hpp"
 #include "tests/test_support.hpp"
 

@@ -9,9 +9,9 @@
 #include <new>
 #include <random>
 
-#include "driver/cash_flows.hpp"
-#include "driver/instance_file.hpp"
-#include "driver/platform.hpp"
+#include "model/cash_flows.hpp"
+#include "formats/instance_file.hpp"
+#include "console/platform.hpp"
 #include "search/search_state.hpp"
 
 namespace {

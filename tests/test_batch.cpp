@@ -8,7 +8,7 @@
 #include "tests/test_support.hpp"
 #include "tools/batch_options.hpp"
 #include "tools/batch_run.hpp"
-#include "tools/info_file.hpp"
+#include "formats/info_file.hpp"
 
 namespace rcpspdc::test {
 namespace {

@@ -13,8 +13,8 @@
 #include <random>
 #include <sstream>
 
-#include "driver/cash_flows.hpp"
-#include "driver/instance_file.hpp"
+#include "model/cash_flows.hpp"
+#include "formats/instance_file.hpp"
 #include "tests/bound_checks.hpp"
 
 namespace rcpspdc {

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "driver/instance_file.hpp"
+#include "formats/instance_file.hpp"
 #include "tests/console_harness.hpp"
 #include "tests/test_support.hpp"
 #include "tools/batch_options.hpp"

@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <tuple>
 
-#include "driver/instance_file.hpp"
-#include "model/schedule_check.hpp"
+#include "formats/instance_file.hpp"
+#include "check/schedule_check.hpp"
 #include "tests/test_support.hpp"
-#include "tools/psplib.hpp"
+#include "formats/psplib.hpp"
 
 namespace rcpspdc::test {
 namespace {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "driver/instance_file.hpp"
+#include "formats/instance_file.hpp"
 #include "tests/console_harness.hpp"
 #include "tests/test_support.hpp"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/console.hpp"
+#include "console/console.hpp"
 #include "tests/console_harness.hpp"
 #include "tests/test_support.hpp"
 

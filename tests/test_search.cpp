@@ -5,8 +5,8 @@
 
 #include <limits>
 
-#include "driver/platform.hpp"
-#include "model/schedule_check.hpp"
+#include "console/platform.hpp"
+#include "check/schedule_check.hpp"
 #include "tests/fake_platform.hpp"
 #include "tests/search_checks.hpp"
 

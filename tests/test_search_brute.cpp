@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#include "model/schedule_check.hpp"
+#include "check/schedule_check.hpp"
 #include "tests/fake_platform.hpp"
 #include "tests/search_checks.hpp"
 

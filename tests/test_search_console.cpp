@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <sstream>
 
-#include "driver/console.hpp"
-#include "driver/instance_file.hpp"
-#include "driver/platform.hpp"
-#include "model/schedule_check.hpp"
+#include "console/console.hpp"
+#include "formats/instance_file.hpp"
+#include "console/platform.hpp"
+#include "check/schedule_check.hpp"
 #include "tests/fake_platform.hpp"
 #include "tests/test_support.hpp"
 

@@ -4,8 +4,8 @@
 #include <random>
 #include <sstream>
 
-#include "driver/instance_file.hpp"
-#include "driver/platform.hpp"
+#include "formats/instance_file.hpp"
+#include "console/platform.hpp"
 #include "tests/fake_platform.hpp"
 
 namespace rcpspdc::test {

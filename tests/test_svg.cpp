@@ -18,8 +18,8 @@
 #include "tests/test_support.hpp"
 #include "tools/batch_options.hpp"
 #include "tools/batch_run.hpp"
-#include "tools/psplib.hpp"
-#include "tools/svg_plot.hpp"
+#include "formats/psplib.hpp"
+#include "formats/svg_plot.hpp"
 
 namespace rcpspdc::test {
 namespace {

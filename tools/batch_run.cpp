@@ -10,12 +10,12 @@
 #include <mutex>
 #include <random>
 
-#include "driver/cash_flows.hpp"
-#include "driver/instance_file.hpp"
-#include "driver/platform.hpp"
-#include "model/schedule_check.hpp"
+#include "model/cash_flows.hpp"
+#include "formats/instance_file.hpp"
+#include "console/platform.hpp"
+#include "check/schedule_check.hpp"
 #include "tools/batch_jobs.hpp"
-#include "tools/svg_plot.hpp"
+#include "formats/svg_plot.hpp"
 
 namespace rcpspdc {
 

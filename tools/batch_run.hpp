@@ -11,7 +11,7 @@
 
 #include "search/search_state.hpp"
 #include "tools/batch_options.hpp"
-#include "tools/info_file.hpp"
+#include "formats/info_file.hpp"
 
 namespace rcpspdc {
 

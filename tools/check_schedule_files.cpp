@@ -5,10 +5,10 @@
 #include <limits>
 #include <sstream>
 
-#include "driver/instance_file.hpp"
-#include "model/schedule_check.hpp"
+#include "formats/instance_file.hpp"
+#include "check/schedule_check.hpp"
 #include "tools/command_line.hpp"
-#include "tools/info_file.hpp"
+#include "formats/info_file.hpp"
 
 namespace rcpspdc {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/instance_file.hpp"
-#include "tools/psplib.hpp"
+#include "formats/instance_file.hpp"
+#include "formats/psplib.hpp"
 
 namespace {
 
