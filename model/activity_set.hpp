@@ -1,9 +1,8 @@
-// Activity sets: one bit per activity in a short row of 32-bit words, and the
-// bit tables that scan them. Every scan in the solver visits members from the
-// highest index down; that order decides every tie.
+// Activity sets: one bit per activity in a short row of 32-bit words. Every
+// scan in the solver visits members from the highest index down; that order
+// decides every tie.
 #pragma once
 
-#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -20,32 +19,6 @@ constexpr int SET_WORDS_MAX = MAX_ACTIVITIES / WORD_BITS;
 struct alignas(16) ActivitySet {
   SetWord word[SET_WORDS_MAX];  // activity i is bit i mod 32 of word i / 32
 };
-
-// bit_mask[j] = 2^j by doubling in 32-bit arithmetic, so entries 32 and up are 0.
-constexpr std::array<SetWord, ACTIVITY_ROWS> make_bit_mask() {
-  std::array<SetWord, ACTIVITY_ROWS> mask{};
-  SetWord value = 1;
-  for (int j = 0; j < ACTIVITY_ROWS; ++j) {
-    mask[static_cast<std::size_t>(j)] = value;
-    value = static_cast<SetWord>(value * 2u);
-  }
-  return mask;
-}
-
-inline constexpr std::array<SetWord, ACTIVITY_ROWS> bit_mask = make_bit_mask();
-
-// high_bit_table[v] = floor(log2 v) for v >= 1, and 0 for v = 0. Shared and
-// read-only: every solver context of the process uses the same table.
-extern const std::array<std::uint8_t, 65536> high_bit_table;
-
-// Index of the highest set bit of w (0 for w = 0, as the table gives). The
-// count-leading-zeros instruction returns what the table lookup would.
-inline int high_bit(SetWord w) { return 31 - std::countl_zero(w | 1u); }
-
-// Words an activity set needs for n activities: the ceiling of n / 32.
-inline int set_words_for(int activity_count) {
-  return static_cast<int>(activity_count * 0.03125 + 0.9999);
-}
 
 // Set operations work on whole rows, as two 64-bit halves (words 0-1 and
 // 2-3 on this little-endian layout): every row is kept zero beyond the

@@ -6,7 +6,6 @@ void begin_model(ProjectModel& m, int activity_count, int resource_count, const 
   m.activity_count = activity_count;
   m.end_activity = activity_count - 1;
   m.resource_count = resource_count;
-  m.set_words = set_words_for(activity_count);
   m.packed_capacity = 0;
   m.overflow_mask = 0;
   Packed weight = 1;
@@ -48,7 +47,6 @@ void add_arc(ProjectModel& m, int p, int s) {
 
 void finish_model(ProjectModel& m, int deadline) {
   m.end_activity = m.activity_count - 1;
-  m.set_words = set_words_for(m.activity_count);
   m.deadline = deadline;
   m.pred_list[0][m.pred_count[0]++] = m.end_activity;
 }

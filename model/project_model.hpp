@@ -18,7 +18,6 @@ struct ProjectModel {
   int activity_count = 0;    // activities including both dummies
   int end_activity = 0;      // activity_count - 1, the dummy end
   int resource_count = 0;    // renewable resource types, 0..4
-  int set_words = 0;         // words of an activity set for this instance
   int deadline = 0;          // makespan from the deadline file plus the offset
   Packed packed_capacity = 0;  // capacities, one lane per resource type
   Packed overflow_mask = 0;    // top bit of every used lane
@@ -52,8 +51,8 @@ void set_activity(ProjectModel& m, int i, int duration, const int* requirement);
 // Appends the arc p -> s to both lists and both sets.
 void add_arc(ProjectModel& m, int p, int s);
 
-// Closes the network: sets end_activity and set_words and appends the deadline
-// entry (the end) to pred_list[0] without touching any set.
+// Closes the network: sets end_activity and the deadline and appends the
+// end entry to pred_list[0] without touching any set.
 void finish_model(ProjectModel& m, int deadline);
 
 }  // namespace rcpspdc

@@ -62,7 +62,6 @@ void evaluate_alternative(Solver& solver, Packed excess) {
     s.delay_list[count++] = j;
     if (!overloaded(excess - m.packed_demand[j], m.overflow_mask)) minimal = false;
   });
-  s.delay_list_count = count;
   if (!minimal) return;
   if (count == 0) return;
 

@@ -67,7 +67,6 @@ struct SearchState {
   ActivitySet delay_set = {};          // members decided as delayed
   Packed kept_demand = 0;              // summed demand of the members kept
   int delay_list[ACTIVITY_ROWS] = {};  // a complete delaying set, descending
-  int delay_list_count = 0;
 
   // Node pool: one record per stored child, fields as parallel tables.
   int node_count = 0;                     // slots in use

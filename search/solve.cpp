@@ -29,7 +29,6 @@ void init_search(Solver& solver) {
   s.has_incumbent = false;
   s.best_npv = -std::numeric_limits<double>::infinity();
   for (int i = 0; i < ACTIVITY_ROWS; ++i) s.best_finish[i] = 0;
-  m.set_words = set_words_for(m.activity_count);
   prepare_search(solver);
   clear_schedule(m, solver.bound);
   // Level 0 has no snapshot: restoring it empties the conflict set only.

@@ -54,32 +54,6 @@ TEST(ActivitySet, ScanVisitsMembersFromTheHighestDown) {
   EXPECT_TRUE(scan(ActivitySet{}).empty());
 }
 
-TEST(ActivitySet, BitTablesAndHighBit) {
-  for (int j = 0; j < ACTIVITY_ROWS; ++j)
-    EXPECT_EQ(bit_mask[static_cast<std::size_t>(j)], j < 32 ? SetWord{1} << j : 0u) << j;
-  auto log2_floor = [](std::uint32_t v) {
-    int b = 0;
-    while (v > 1) v >>= 1, ++b;
-    return b;
-  };
-  for (std::uint32_t v = 0; v < 65536; ++v) {
-    ASSERT_EQ(high_bit_table[v], log2_floor(v)) << v;
-    ASSERT_EQ(high_bit(v), log2_floor(v)) << v;
-    if (v == 0) continue;
-    ASSERT_EQ(high_bit(v << 16), 16 + log2_floor(v)) << v;
-    ASSERT_EQ(high_bit((v << 16) | (v ^ 0xFFFFu)), 16 + log2_floor(v)) << v;
-  }
-  EXPECT_EQ(high_bit(1u), 0);
-  EXPECT_EQ(high_bit(0x80000000u), 31);
-  EXPECT_EQ(high_bit(65536u), 16);
-  EXPECT_EQ(high_bit(65535u), 15);
-}
-
-TEST(ActivitySet, SetWordsIsTheCeilingOfNOver32) {
-  for (int n = 1; n <= MAX_ACTIVITIES; ++n) EXPECT_EQ(set_words_for(n), (n + 31) / 32) << n;
-  EXPECT_EQ(set_words_for(32) * 100 + set_words_for(33) * 10 + set_words_for(128), 124);
-}
-
 // A model with the given capacities; the load packs `load` with its weights.
 bool overloaded_load(const std::vector<int>& capacity, const std::vector<int>& load) {
   static ProjectModel m;
@@ -146,7 +120,6 @@ void expect_model_matches(const InstanceData& d, const ProjectModel& m) {
   const int n = d.activity_count;
   ASSERT_EQ(m.activity_count, n);
   EXPECT_EQ(m.end_activity, n - 1);
-  EXPECT_EQ(m.set_words, (n + 31) / 32);
   for (int i = 0; i < n; ++i) {
     const auto& succ = d.successors[static_cast<std::size_t>(i)];
     EXPECT_EQ(std::vector<int>(m.succ_list[i], m.succ_list[i] + m.succ_count[i]), succ) << i;
