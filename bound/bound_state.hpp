@@ -56,10 +56,13 @@ double subtree_value(ProjectModel& m, BoundState& b, int j);
 void shift_detached_sets(ProjectModel& m, BoundState& b);
 void subtree_search(ProjectModel& m, BoundState& b);
 
-// Evaluates the current network: 1 when fathomed (deadline unmet, or value not
-// strictly above best_npv; schedule and tree cleared), 0 when the node survives
-// with its schedule in finish_time, its tree in tree_set and its value in
-// node_npv. Counts the evaluation in created_nodes either way.
-int compute_bound(ProjectModel& m, BoundState& b, double best_npv, std::int64_t& created_nodes);
+// What an evaluation of a node found.
+enum class BoundOutcome {
+  open,      // survives: schedule in finish_time, tree in tree_set, value in node_npv
+  fathomed,  // deadline unmet, or value not strictly above best_npv; schedule and tree cleared
+};
+
+// Evaluates the current network and counts the evaluation in created_nodes.
+BoundOutcome compute_bound(ProjectModel& m, BoundState& b, double best_npv, std::int64_t& created_nodes);
 
 }  // namespace rcpspdc

@@ -6,11 +6,11 @@
 
 namespace rcpspdc {
 
-int compute_bound(ProjectModel& m, BoundState& b, double best_npv, std::int64_t& created_nodes) {
+BoundOutcome compute_bound(ProjectModel& m, BoundState& b, double best_npv, std::int64_t& created_nodes) {
   ++created_nodes;
   if (forward_pass(m, b) == 0) {
     clear_schedule(m, b);
-    return 1;
+    return BoundOutcome::fathomed;
   }
   backward_pass(m, b);
   subtree_search(m, b);
@@ -18,9 +18,9 @@ int compute_bound(ProjectModel& m, BoundState& b, double best_npv, std::int64_t&
   for (int i = m.end_activity - 1; i >= 1; --i)
     npv += m.cash_flow[i] * b.discount[static_cast<std::size_t>(m.finish_time[i])];
   b.node_npv = npv;
-  if (npv > best_npv) return 0;
+  if (npv > best_npv) return BoundOutcome::open;
   clear_schedule(m, b);
-  return 1;
+  return BoundOutcome::fathomed;
 }
 
 }  // namespace rcpspdc

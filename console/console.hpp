@@ -21,7 +21,7 @@ void run_dialogue(RunState& run);
 int read_instance(SolverContext& context);
 void report_read_error(RunState& run, int kind, const std::string& reason = {});
 
-void report_result(SolverContext& context, int kind);
+void report_result(SolverContext& context, SearchEnd end);
 void report_solution(SolverContext& context);
 
 }  // namespace rcpspdc

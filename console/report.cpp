@@ -38,14 +38,13 @@ double reported_value(const SearchState& s) { return s.has_incumbent ? s.best_np
 
 }  // namespace
 
-void report_result(SolverContext& context, int kind) {
-  if (kind != 0 && kind != 1) return;
+void report_result(SolverContext& context, SearchEnd end) {
   if (!incumbent_checks_out(context)) return;
   const SearchState& s = context.solver->search;
   RunState& run = context.run;
   const double value = reported_value(s);
   const double seconds = static_cast<double>(s.elapsed_seconds);
-  if (kind == 1) {
+  if (end == SearchEnd::complete) {
     std::fprintf(run.console_out, "%10" PRId64 "   %10" PRId64 "   %7.2lf   %7.2lf   optimal", s.created_nodes,
                  s.branched_nodes, value, seconds);
     std::fprintf(run.output_file, "\n%10d   %10" PRId64 "   %10" PRId64 "   %7.2lf   %7.2lf   optimal",
@@ -77,7 +76,7 @@ void report_solution(SolverContext& context) {
   std::fflush(run.console_out);
 }
 
-void SolverContext::report_result(int kind) { rcpspdc::report_result(*this, kind); }
+void SolverContext::report_result(SearchEnd end) { rcpspdc::report_result(*this, end); }
 void SolverContext::report_solution() { rcpspdc::report_solution(*this); }
 
 }  // namespace rcpspdc

@@ -44,7 +44,7 @@ struct SolverContext : ResultSink {
   InstanceData instance;
   std::unique_ptr<Solver> solver = std::make_unique<Solver>();
 
-  void report_result(int kind) override;
+  void report_result(SearchEnd end) override;
   void report_solution() override;
 };
 

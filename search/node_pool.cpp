@@ -7,7 +7,7 @@
 
 namespace rcpspdc {
 
-int branch_node(Solver& solver) {
+Branching branch_node(Solver& solver) {
   SearchState& s = solver.search;
   const int L = s.level;
   s.level_head[L] = LIST_END;
@@ -16,7 +16,7 @@ int branch_node(Solver& solver) {
   set_clear(s.delay_set);
   s.candidate_set = s.conflict_set;
   enumerate_alternatives(solver, s.node_excess);
-  return s.level_head[L] == LIST_END ? 1 : 0;
+  return s.level_head[L] == LIST_END ? Branching::no_child : Branching::children;
 }
 
 // A new node goes behind every node of greater bound and in front of those of

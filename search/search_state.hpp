@@ -23,13 +23,19 @@ struct ConflictState {
   Packed found_excess = 0;          // capacity minus that period's load, packed
 };
 
+// How a search ended.
+enum class SearchEnd {
+  time_limit,  // stopped; the incumbent, if any, may not be optimal
+  complete,    // the incumbent, if any, is optimal
+};
+
 // Where a search reports its outcome. The console driver writes the result
 // lines and the listing; a batch runner or a test can record them instead.
 class ResultSink {
  public:
   virtual ~ResultSink() = default;
-  virtual void report_result(int kind) = 0;  // 1 = complete and optimal, 0 = time limit
-  virtual void report_solution() = 0;        // listing of a complete single-instance run
+  virtual void report_result(SearchEnd end) = 0;  // the result line of a run of several
+  virtual void report_solution() = 0;  // listing of a complete single-instance run
 };
 
 struct SearchSettings {
@@ -133,7 +139,9 @@ int time_limit_reached(Solver& solver);
 void record_incumbent(Solver& solver);
 float elapsed_seconds(const Solver& solver);
 
-int branch_node(Solver& solver);
+// Fills the current level's list with the children of the current node.
+enum class Branching { children, no_child };
+Branching branch_node(Solver& solver);
 void insert_node(Solver& solver, int k);
 void take_next_node(Solver& solver);
 int backtrack(Solver& solver);

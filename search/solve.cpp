@@ -45,7 +45,7 @@ int time_limit_reached(Solver& solver) {
   // The tick length is the single-precision 0.001, widened for the product.
   if (ticks * static_cast<double>(0.001f) > settings.time_limit) {
     s.elapsed_seconds = elapsed_seconds(solver);
-    settings.sink->report_result(0);
+    settings.sink->report_result(SearchEnd::time_limit);
     return 1;
   }
   s.time_check_countdown = TIME_CHECK_INTERVAL;
@@ -66,7 +66,7 @@ void solve_instance(Solver& solver) {
   ProjectModel& m = solver.model;
   init_search(solver);
   bool branch = false;
-  if (compute_bound(m, solver.bound, s.best_npv, s.created_nodes) == 0) {
+  if (compute_bound(m, solver.bound, s.best_npv, s.created_nodes) == BoundOutcome::open) {
     if (detect_conflict(m, solver.bound, s.conflict) == 0) {
       record_incumbent(solver);
     } else {
@@ -81,7 +81,7 @@ void solve_instance(Solver& solver) {
       push_level(solver);
       // The head of a freshly filled list is taken without comparing its
       // bound with the incumbent, even one found in the same branching.
-      if (branch_node(solver) == 0) {
+      if (branch_node(solver) == Branching::children) {
         take_next_node(solver);
         continue;
       }
@@ -94,7 +94,7 @@ void solve_instance(Solver& solver) {
   if (s.settings.single_instance)
     s.settings.sink->report_solution();
   else
-    s.settings.sink->report_result(1);
+    s.settings.sink->report_result(SearchEnd::complete);
 }
 
 }  // namespace rcpspdc

@@ -129,7 +129,7 @@ inline void checked_search(Solver& solver, SearchTrace& trace, int budget = 0) {
   init_search(solver);
   std::vector<Network> filled_in{capture(m)};  // row L: network when list L was filled
   bool branch = false;
-  if (compute_bound(m, solver.bound, s.best_npv, s.created_nodes) == 0) {
+  if (compute_bound(m, solver.bound, s.best_npv, s.created_nodes) == BoundOutcome::open) {
     if (detect_conflict(m, solver.bound, s.conflict) == 0) {
       record_incumbent(solver);
     } else {
@@ -145,12 +145,12 @@ inline void checked_search(Solver& solver, SearchTrace& trace, int budget = 0) {
       const int L = s.level;
       filled_in.resize(static_cast<std::size_t>(L) + 1);
       filled_in[static_cast<std::size_t>(L)] = capture(m);
-      const int none = branch_node(solver);
+      const Branching branching = branch_node(solver);
       ASSERT_TRUE(capture(m) == filled_in[static_cast<std::size_t>(L)]) << "branching changed the network";
       trace.max_nodes = std::max(trace.max_nodes, s.node_count);
       trace.max_level = std::max(trace.max_level, L);
       trace.max_cuts = std::max(trace.max_cuts, s.cut_count);
-      if (none == 0) {
+      if (branching == Branching::children) {
         take_next_node(solver);
         continue;
       }

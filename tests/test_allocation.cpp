@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <optional>
 #include <random>
 
 #include "model/cash_flows.hpp"
@@ -35,9 +36,9 @@ namespace rcpspdc {
 namespace {
 
 struct SilentSink : ResultSink {
-  int last_kind = -1;
-  void report_result(int kind) override { last_kind = kind; }
-  void report_solution() override { last_kind = 2; }
+  std::optional<SearchEnd> last_end;  // empty until a result line is reported
+  void report_result(SearchEnd end) override { last_end = end; }
+  void report_solution() override { last_end.reset(); }
 };
 
 TEST(NodeLoop, SearchAllocatesNothingOnceTheInstanceIsLoaded) {
@@ -65,13 +66,13 @@ TEST(NodeLoop, SearchAllocatesNothingOnceTheInstanceIsLoaded) {
   // The first search sizes the per-instance tables; a complete search leaves
   // the network as it was read, so the second one solves the same instance.
   solve_instance(*solver);
-  ASSERT_EQ(sink.last_kind, 1);
+  ASSERT_EQ(sink.last_end, SearchEnd::complete);
   const auto created = solver->search.created_nodes;
 
   allocations = 0;
   solve_instance(*solver);
   EXPECT_EQ(allocations.load(), 0);
-  EXPECT_EQ(sink.last_kind, 1);
+  EXPECT_EQ(sink.last_end, SearchEnd::complete);
   EXPECT_EQ(solver->search.created_nodes, created);
   EXPECT_GT(created, 10000);
 }

@@ -115,7 +115,7 @@ TEST(BoundSubtree, DetachShiftAndRehang) {
   // The whole evaluation ends at the same schedule.
   Net n(chain(1, 1, -300, 100, 10), r);
   std::int64_t created = 0;
-  ASSERT_EQ(n.bound(NO_INCUMBENT, created), 0);
+  ASSERT_EQ(n.bound(NO_INCUMBENT, created), BoundOutcome::open);
   EXPECT_EQ(n.finish(), (Times{0, 9, 10, 10}));
   EXPECT_NEAR(n.b.node_npv, -300 * std::exp(-9 * r) + 100 * std::exp(-10 * r), 1e-12);
 }
@@ -170,7 +170,7 @@ TEST(BoundSubtree, DetachThreshold) {
     SCOPED_TRACE(c.rate);
     Net n(chain(1, 1, c.c1, 0, 5), c.rate);
     std::int64_t created = 0;
-    ASSERT_EQ(n.bound(NO_INCUMBENT, created), 0);
+    ASSERT_EQ(n.bound(NO_INCUMBENT, created), BoundOutcome::open);
     EXPECT_EQ(n.finish(), c.finish);
   }
 }
@@ -180,34 +180,34 @@ TEST(BoundCompute, FathomingOutcomes) {
   // Deadline one period short: fathomed, counted, cleared, node_npv kept.
   Net late(chain(2, 3, 50, -70, 4), 0.01);
   late.b.node_npv = 42.5;
-  EXPECT_EQ(late.bound(NO_INCUMBENT, created), 1);
+  EXPECT_EQ(late.bound(NO_INCUMBENT, created), BoundOutcome::fathomed);
   EXPECT_EQ(created, 8);
   EXPECT_EQ(late.b.node_npv, 42.5);
   EXPECT_TRUE(late.cleared());
 
   // A bound equal to the incumbent fathoms; one just above it survives.
   Net n(chain(2, 3, -300, 100, 12), 0.1);
-  ASSERT_EQ(n.bound(NO_INCUMBENT, created), 0);
+  ASSERT_EQ(n.bound(NO_INCUMBENT, created), BoundOutcome::open);
   const double value = n.b.node_npv;
   const Times schedule = n.finish();
   clear_schedule(n.m, n.b);
   n.b.node_npv = 0.0;
-  EXPECT_EQ(n.bound(value, created), 1);
+  EXPECT_EQ(n.bound(value, created), BoundOutcome::fathomed);
   EXPECT_EQ(n.b.node_npv, value);  // written even when fathomed by the bound
   EXPECT_TRUE(n.cleared());
-  EXPECT_EQ(n.bound(std::nextafter(value, NO_INCUMBENT), created), 0);
+  EXPECT_EQ(n.bound(std::nextafter(value, NO_INCUMBENT), created), BoundOutcome::open);
   EXPECT_EQ(n.finish(), schedule);
   EXPECT_EQ(created, 11);
 
   // All cash flows zero: the bound is 0.0, above no incumbent or -9999 but not above 0.0.
   Net zero(chain(2, 3, 0, 0, 10), 0.01);
   for (const double best : {NO_INCUMBENT, -9999.0}) {
-    ASSERT_EQ(zero.bound(best, created), 0);
+    ASSERT_EQ(zero.bound(best, created), BoundOutcome::open);
     EXPECT_EQ(zero.b.node_npv, 0.0);
     EXPECT_EQ(zero.finish(), (Times{0, 2, 5, 10}));
     clear_schedule(zero.m, zero.b);
   }
-  EXPECT_EQ(zero.bound(0.0, created), 1);
+  EXPECT_EQ(zero.bound(0.0, created), BoundOutcome::fathomed);
   EXPECT_TRUE(zero.cleared());
 }
 

@@ -158,7 +158,7 @@ TEST(BoundBrute, MatchesEnumeratedOptimum) {
                    std::to_string(net.data.deadline));
       Net n(net.data, rate);
       std::int64_t created = 0;
-      ASSERT_EQ(n.bound(NO_INCUMBENT, created), 0);
+      ASSERT_EQ(n.bound(NO_INCUMBENT, created), BoundOutcome::open);
       const std::vector<int> schedule = n.finish();
       ASSERT_EQ(precedence_fault(net.data, schedule), "");
       ASSERT_EQ(tree_fault(n), "");
@@ -168,16 +168,16 @@ TEST(BoundBrute, MatchesEnumeratedOptimum) {
 
       // Fathomed by the bound (equal to the incumbent): all cleared.
       clear_schedule(n.m, n.b);
-      EXPECT_EQ(n.bound(value, created), 1);
+      EXPECT_EQ(n.bound(value, created), BoundOutcome::fathomed);
       ASSERT_TRUE(n.cleared());
       // The same evaluation again gives the same bits and the same schedule.
-      ASSERT_EQ(n.bound(NO_INCUMBENT, created), 0);
+      ASSERT_EQ(n.bound(NO_INCUMBENT, created), BoundOutcome::open);
       EXPECT_EQ(std::bit_cast<std::uint64_t>(n.b.node_npv), std::bit_cast<std::uint64_t>(value));
       EXPECT_EQ(n.finish(), schedule);
       // Fathomed by the deadline: all cleared, node_npv kept.
       clear_schedule(n.m, n.b);
       n.m.deadline = net.critical - 1;
-      EXPECT_EQ(n.bound(NO_INCUMBENT, created), 1);
+      EXPECT_EQ(n.bound(NO_INCUMBENT, created), BoundOutcome::fathomed);
       ASSERT_TRUE(n.cleared());
       EXPECT_EQ(std::bit_cast<std::uint64_t>(n.b.node_npv), std::bit_cast<std::uint64_t>(value));
       EXPECT_EQ(created, 4);
@@ -226,7 +226,7 @@ TEST(BoundPatterson, RootScheduleKeepsArcsAndDeadline) {
     }
     Net n(d, rate);
     std::int64_t created = 0;
-    ASSERT_EQ(n.bound(NO_INCUMBENT, created), 0);
+    ASSERT_EQ(n.bound(NO_INCUMBENT, created), BoundOutcome::open);
     EXPECT_EQ(precedence_fault(d, n.finish()), "");
     EXPECT_EQ(tree_fault(n), "");
     EXPECT_EQ(n.b.node_npv, npv_of(d, n.finish(), rate));

@@ -42,7 +42,7 @@ TEST(Conflict, ThreeDemandsOfTwoOnCapacityFour) {
   // The bound keeps the node; detection then ends the evaluation.
   Net n(parallel({4}, {{2}, {2}, {2}}), 0.01);
   std::int64_t created = 0;
-  ASSERT_EQ(n.bound(test::NO_INCUMBENT, created), 0);
+  ASSERT_EQ(n.bound(test::NO_INCUMBENT, created), BoundOutcome::open);
   ASSERT_EQ(n.finish(), (std::vector<int>{0, 1, 1, 1, 4}));
   ASSERT_FALSE(n.cleared());
   EXPECT_EQ(detect(n), 1);
@@ -97,7 +97,7 @@ TEST(Conflict, TwoResourcesPackedInOneWord) {
     ConflictState& found = n.solver.search.conflict;
     ASSERT_EQ(n.m.packed_capacity, 10u + 5u * 65536u);
     std::int64_t created = 0;
-    ASSERT_EQ(n.bound(test::NO_INCUMBENT, created), 0);
+    ASSERT_EQ(n.bound(test::NO_INCUMBENT, created), BoundOutcome::open);
     const std::vector<int> schedule = n.finish();
     const test::Rows tree = n.tree();
     found.found_excess = 12345;

@@ -159,7 +159,7 @@ TEST(PsplibConvert, ConvertedSeriesSolvesToTheBruteForceOptimum) {
 
   auto loaded = load_solver(d, rate);
   solve_instance(*loaded->solver);
-  EXPECT_EQ(loaded->sink.results, std::vector<int>{1});
+  EXPECT_EQ(loaded->sink.results, std::vector<SearchEnd>{SearchEnd::complete});
   ASSERT_TRUE(loaded->solver->search.has_incumbent);
   const ScheduleCheck check = check_schedule(d, best_finish_times(*loaded->solver), rate);
   EXPECT_TRUE(check.feasible());

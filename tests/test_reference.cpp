@@ -41,7 +41,7 @@ TEST(SearchReference, QuickPattersonRowsReachTheProvenOptimum) {
     solve_instance(*loaded->solver);
     fake_clock_step = 0;
     const SearchState& s = loaded->solver->search;
-    ASSERT_EQ(loaded->sink.results, std::vector<int>{1});
+    ASSERT_EQ(loaded->sink.results, std::vector<SearchEnd>{SearchEnd::complete});
     ASSERT_TRUE(s.has_incumbent);
     EXPECT_NEAR(s.best_npv, row.npv, 1e-6);
     const ScheduleCheck check = check_schedule(row.instance, best_finish_times(*loaded->solver), row.rate);

@@ -58,8 +58,8 @@ struct Reporter {
     std::fclose(context.run.output_file);
     return r;
   }
-  Reported result(int kind) {
-    return capture([kind](SolverContext& c) { report_result(c, kind); });
+  Reported result(SearchEnd end) {
+    return capture([end](SolverContext& c) { report_result(c, end); });
   }
   Reported solution() {
     return capture([](SolverContext& c) { report_solution(c); });
@@ -70,30 +70,26 @@ TEST(ReportResult, LinesByteForByte) {
   Reporter r(4, {100, -50});
   r.incumbent({0, 2, 3, 3}, 50.0);
   r.counters(45, 10, 1.5f);
-  Reported optimal = r.result(1);
+  Reported optimal = r.result(SearchEnd::complete);
   EXPECT_EQ(optimal.console, "        45           10     50.00      1.50   optimal");
   EXPECT_EQ(optimal.file, "\n         7           45           10     50.00      1.50   optimal");
-  Reported heuristic = r.result(0);
+  Reported heuristic = r.result(SearchEnd::time_limit);
   EXPECT_EQ(heuristic.console, "        45           10     50.00      1.50   heuristic  (time limit!)");
   EXPECT_EQ(heuristic.file, "\n         7           45           10     50.00      1.50   heuristic  (time limit!) ");
-  for (int kind : {2, -1, 100}) {
-    Reported none = r.result(kind);
-    EXPECT_EQ(none.console + none.file, "") << kind;
-  }
 
   // Overlong values widen their columns; the counters go beyond 32 bits.
   Reporter wide(4, {-100000, -23456});
   wide.incumbent({0, 2, 3, 3}, -123456.0);
   wide.counters(12345678901, 9876543210, 123456.5f);
   wide.context.run.problem_number = -12345678;
-  EXPECT_EQ(wide.result(1).file, "\n -12345678   12345678901   9876543210   -123456.00   123456.50   optimal");
-  EXPECT_EQ(wide.result(0).console, "12345678901   9876543210   -123456.00   123456.50   heuristic  (time limit!)");
+  EXPECT_EQ(wide.result(SearchEnd::complete).file, "\n -12345678   12345678901   9876543210   -123456.00   123456.50   optimal");
+  EXPECT_EQ(wide.result(SearchEnd::time_limit).console, "12345678901   9876543210   -123456.00   123456.50   heuristic  (time limit!)");
 
   // No incumbent: the value shows as -9999.00.
   Reporter empty(4, {100, -50});
   empty.counters(3, 1, 0.25f);
-  EXPECT_EQ(empty.result(0).file, "\n         7            3            1   -9999.00      0.25   heuristic  (time limit!) ");
-  EXPECT_EQ(empty.result(1).console, "         3            1   -9999.00      0.25   optimal");
+  EXPECT_EQ(empty.result(SearchEnd::time_limit).file, "\n         7            3            1   -9999.00      0.25   heuristic  (time limit!) ");
+  EXPECT_EQ(empty.result(SearchEnd::complete).console, "         3            1   -9999.00      0.25   optimal");
 }
 
 TEST(ReportSolution, ListingsByteForByte) {
@@ -144,7 +140,9 @@ TEST(ReportCheck, FailedCheckReplacesResultAndListing) {
     r.incumbent(row.finish, row.npv);
     r.counters(45, 10, 1.5f);
     for (int call = 0; call < 3; ++call) {
-      const Reported out = call == 2 ? r.solution() : r.result(call);
+      const Reported out = call == 2   ? r.solution()
+                           : call == 1 ? r.result(SearchEnd::complete)
+                                       : r.result(SearchEnd::time_limit);
       EXPECT_EQ(out.console, TABS + "schedule check failed");
       EXPECT_EQ(out.file, std::string("\n    7  schedule check failed: ") + row.reason);
     }

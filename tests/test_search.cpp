@@ -67,7 +67,7 @@ TEST(SearchExamples, DelayingAlternativesComeInEnumerationOrder) {
       }
       const Network before = capture(solver.model);
       push_level(solver);
-      EXPECT_EQ(branch_node(solver), 1);
+      EXPECT_EQ(branch_node(solver), Branching::no_child);
       EXPECT_TRUE(capture(solver.model) == before);
       EXPECT_EQ(s.has_incumbent, !fathom_all);
       std::vector<std::pair<std::vector<int>, int>> tested;
@@ -259,20 +259,22 @@ TEST(SearchCounters, RootOutcomesAndTimeLimit) {
     std::int64_t step, jump;  // clock step per reading; ticks added before the search
     std::int64_t created, branched;  // -1: not checked
     bool has_incumbent;
-    std::vector<int> results;
+    std::vector<SearchEnd> results;
     int solutions;
   };
+  constexpr SearchEnd DONE = SearchEnd::complete;
+  constexpr SearchEnd STOPPED = SearchEnd::time_limit;
   const std::vector<Case> cases = {
-      {"root feasible", parallel_instance(3, 3, 4), false, 10, 0, 0, 2, 0, true, {1}, 0},
+      {"root feasible", parallel_instance(3, 3, 4), false, 10, 0, 0, 2, 0, true, {DONE}, 0},
       {"root feasible, single", parallel_instance(3, 3, 4), true, 10, 0, 0, 2, 0, true, {}, 1},
-      {"root deadline-infeasible", parallel_instance(3, 3, 0), false, 10, 0, 0, 2, 0, false, {1}, 0},
+      {"root deadline-infeasible", parallel_instance(3, 3, 0), false, 10, 0, 0, 2, 0, false, {DONE}, 0},
       {"root deadline-infeasible, single", parallel_instance(3, 3, 0), true, 10, 0, 0, 2, 0, false, {}, 1},
-      {"short search, limit 0", short_search, false, 0, 1, 0, -1, 3413, true, {1}, 0},
-      {"long search, limit 0", long_search, false, 0, 1, 0, -1, 9999, true, {0}, 0},
-      {"long search, limit 0, single", long_search, true, 0, 1, 0, -1, 9999, true, {0}, 0},
-      {"long search, clock still", long_search, false, 0, 0, 0, -1, 11813, true, {1}, 0},
+      {"short search, limit 0", short_search, false, 0, 1, 0, -1, 3413, true, {DONE}, 0},
+      {"long search, limit 0", long_search, false, 0, 1, 0, -1, 9999, true, {STOPPED}, 0},
+      {"long search, limit 0, single", long_search, true, 0, 1, 0, -1, 9999, true, {STOPPED}, 0},
+      {"long search, clock still", long_search, false, 0, 0, 0, -1, 11813, true, {DONE}, 0},
       // 1000 ticks times the single-precision 0.001 is a little above 1 second.
-      {"long search, exactly 1000 ticks, limit 1", long_search, false, 1, 0, 1000, -1, 9999, true, {0}, 0},
+      {"long search, exactly 1000 ticks, limit 1", long_search, false, 1, 0, 1000, -1, 9999, true, {STOPPED}, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -294,7 +296,7 @@ TEST(SearchCounters, RootOutcomesAndTimeLimit) {
     }
     EXPECT_EQ(loaded->sink.results, c.results);
     EXPECT_EQ(loaded->sink.solutions, c.solutions);
-    if (c.results == std::vector<int>{0}) {
+    if (c.results == std::vector<SearchEnd>{SearchEnd::time_limit}) {
       EXPECT_GT(s.elapsed_seconds, 0.0f);
     }
   }

@@ -99,7 +99,7 @@ TEST(SearchBruteForce, MatchesEnumerationOnRandomTinyInstances) {
     Solver& solver = *loaded->solver;
     solve_instance(solver);
     const SearchState& s = solver.search;
-    ASSERT_EQ(loaded->sink.results, std::vector<int>{1});
+    ASSERT_EQ(loaded->sink.results, std::vector<SearchEnd>{SearchEnd::complete});
     if (std::isinf(expected)) {
       ++infeasible;
       EXPECT_FALSE(s.has_incumbent);

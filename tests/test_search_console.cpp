@@ -139,7 +139,7 @@ TEST(SearchConsole, TimeLimitedRunWritesTheHeuristicLine) {
   auto here = solve_here(recorded_instance(17, info), 0, 1);
   const SearchState& s = here->solver->search;
   EXPECT_EQ(s.branched_nodes, 9999);
-  EXPECT_EQ(here->sink.results, std::vector<int>{0});
+  EXPECT_EQ(here->sink.results, std::vector<SearchEnd>{SearchEnd::time_limit});
   const std::string line =
       format("\n%10d   %10lld   %10lld   %7.2lf   %7.2lf   heuristic  (time limit!) ", 17,
              static_cast<long long>(s.created_nodes), 9999LL, s.has_incumbent ? s.best_npv : -9999.0,

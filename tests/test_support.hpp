@@ -28,9 +28,9 @@ InstanceData make_instance(const std::vector<int>& capacity, const std::vector<A
 // A solver with the instance loaded and the settings a test needs: fake clock,
 // a sink that records what the search reported, the given rate and limit.
 struct RecordingSink : ResultSink {
-  std::vector<int> results;  // kinds passed to report_result
-  int solutions = 0;         // calls of report_solution
-  void report_result(int kind) override { results.push_back(kind); }
+  std::vector<SearchEnd> results;  // what report_result was given, in order
+  int solutions = 0;               // calls of report_solution
+  void report_result(SearchEnd end) override { results.push_back(end); }
   void report_solution() override { ++solutions; }
 };
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <random>
 
 #include "model/cash_flows.hpp"
@@ -24,10 +25,10 @@ namespace {
 constexpr std::int64_t BUSY_EVALUATIONS = 10000;  // searches above this count in the busy median
 
 // Records how the search ended.
-struct KindSink : ResultSink {
-  int kind = -1;
-  void report_result(int k) override { kind = k; }
-  void report_solution() override { kind = 1; }
+struct EndSink : ResultSink {
+  std::optional<SearchEnd> end;  // empty until the search reports
+  void report_result(SearchEnd e) override { end = e; }
+  void report_solution() override { end = SearchEnd::complete; }
 };
 
 // A value in full precision: 17 significant digits read back bit for bit.
@@ -137,7 +138,7 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
   }
   load_model(data, solver.model);
 
-  KindSink sink;
+  EndSink sink;
   SearchSettings& settings = solver.search.settings;
   settings.interest_rate = options.interest_rate;
   settings.time_limit = options.time_limit;
@@ -155,7 +156,7 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
   const SearchState& s = solver.search;
   row.created_nodes = s.created_nodes;
   row.branched_nodes = s.branched_nodes;
-  if (sink.kind != 0 && sink.kind != 1) {
+  if (!sink.end) {
     row.status = "the search reported no result";
     return row;
   }
@@ -168,7 +169,7 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
     row.has_value = true;
     row.npv = s.best_npv;
   }
-  row.kind = sink.kind == 0 ? RowStatus::time_limit : s.has_incumbent ? RowStatus::optimal : RowStatus::infeasible;
+  row.kind = sink.end == SearchEnd::time_limit ? RowStatus::time_limit : s.has_incumbent ? RowStatus::optimal : RowStatus::infeasible;
   row.status = row.kind == RowStatus::time_limit ? "time limit" : s.has_incumbent ? "optimal" : "infeasible";
   if (row.has_value && !options.svg_dir.empty()) {
     const std::string name = options.problem + std::to_string(number);
