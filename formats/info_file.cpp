@@ -1,8 +1,9 @@
 #include "formats/info_file.hpp"
 
 #include <charconv>
-#include <fstream>
 #include <sstream>
+
+#include "formats/text_file.hpp"
 
 namespace rcpspdc {
 
@@ -96,14 +97,12 @@ bool parse_info_text(const std::string& text, InfoRecords& records, std::string&
 }
 
 bool read_info_file(const std::string& path, InfoRecords& records, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::string text;
+  if (!read_text_file(path, text)) {
     error = "cannot open " + path;
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!parse_info_text(text.str(), records, error)) {
+  if (!parse_info_text(text, records, error)) {
     error = path + ", " + error;
     return false;
   }

@@ -7,19 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace rcpspdc {
+#include "formats/text_file.hpp"
 
-bool read_text_file(const std::string& path, std::string& text) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  text.clear();
-  char buffer[65536];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  return !failed;
-}
+namespace rcpspdc {
 
 namespace {
 

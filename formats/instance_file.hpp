@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "formats/text_file.hpp"
 #include "model/instance_data.hpp"
 #include "model/project_model.hpp"
 
@@ -28,9 +29,6 @@ struct ReadOutcome {
   std::string reason;  // plain words on what is wrong and where (READ_INVALID)
   bool ok() const { return kind == READ_OK; }
 };
-
-// Reads a whole file; false when it cannot be opened or read.
-bool read_text_file(const std::string& path, std::string& text);
 
 // File names for a problem name and an instance number: "x7.rcp", "deadline.x".
 std::string instance_file_name(const std::string& problem_name, int problem_number);

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
-#include <fstream>
 #include <sstream>
 
 #include "formats/instance_file.hpp"
+#include "formats/text_file.hpp"
 #include "model/activity_set.hpp"
 #include "model/packed_resources.hpp"
 
@@ -28,12 +27,6 @@ std::string lower(std::string s) {
 }
 
 bool starts_with(const std::string& s, const std::string& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
-
-bool to_int(const std::string& token, int& value) {
-  const char* end = token.data() + token.size();
-  const auto [next, status] = std::from_chars(token.data(), end, value);
-  return status == std::errc() && next == end;
-}
 
 struct Token {
   std::string text;
@@ -66,7 +59,7 @@ class SmFile {
     if (colon == std::string::npos) return false;
     std::istringstream rest(l.substr(colon + 1));
     std::string token;
-    return static_cast<bool>(rest >> token) && to_int(token, value);
+    return static_cast<bool>(rest >> token) && to_number(token, value);
   }
 
   // The tokens of a table that starts at line `from`: lines up to the next
@@ -110,7 +103,7 @@ class TableCursor {
       return false;
     }
     const Token& t = tokens_[at_++];
-    if (!to_int(t.text, value)) {
+    if (!to_number(t.text, value)) {
       error = at_line(t.line) + "\"" + t.text + "\" is not an integer (" + what + ")";
       return false;
     }
@@ -289,12 +282,9 @@ std::string parse_sm(const SmFile& f, InstanceData& d) {
 std::string parse_psplib_text(const std::string& text, InstanceData& data) { return parse_sm(SmFile(text), data); }
 
 std::string read_psplib_file(const std::string& path, InstanceData& data) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "cannot open " + path;
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) return "cannot read " + path;
-  return parse_psplib_text(text.str(), data);
+  std::string text;
+  if (!read_text_file(path, text)) return "cannot open " + path;
+  return parse_psplib_text(text, data);
 }
 
 std::string format_instance(const InstanceData& d) {
@@ -318,7 +308,7 @@ std::string parse_makespans(const std::string& text, std::vector<int>& makespans
   std::istringstream in(text);
   for (std::string token; in >> token;) {
     int value = 0;
-    if (!to_int(token, value) || value < 0)
+    if (!to_number(token, value) || value < 0)
       return "makespan " + std::to_string(makespans.size() + 1) + ": \"" + token.substr(0, 20) +
              "\" is not a non-negative integer";
     if (value > MAX_DEADLINE)

@@ -1,10 +1,9 @@
 #include "formats/svg_plot.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <stdexcept>
+
+#include "formats/text_file.hpp"
 
 namespace rcpspdc {
 
@@ -85,9 +84,7 @@ int tick_step(double pixels_per_period, double min_pixels) {
 std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish, const std::string& title) {
   const int n = d.activity_count;
   const int K = d.resource_count;
-  if (static_cast<int>(finish.size()) != n)
-    throw std::invalid_argument("schedule_svg: " + std::to_string(finish.size()) + " finish times for " +
-                                std::to_string(n) + " activities");
+  if (static_cast<int>(finish.size()) != n) return {};
   const auto at = [](int i) { return static_cast<std::size_t>(i); };
 
   int horizon = std::max(d.deadline, 1);
@@ -195,12 +192,10 @@ std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish, 
 
 std::string write_schedule_svg(const std::string& path, const InstanceData& instance,
                                const std::vector<int>& finish_time, const std::string& title) {
-  const std::string svg = schedule_svg(instance, finish_time, title);
-  std::FILE* file = std::fopen(path.c_str(), "w");
-  if (file == nullptr) return "cannot write " + path + ": " + std::strerror(errno);
-  const bool written = std::fwrite(svg.data(), 1, svg.size(), file) == svg.size();
-  if (std::fclose(file) != 0 || !written) return "cannot write " + path;
-  return {};
+  if (static_cast<int>(finish_time.size()) != instance.activity_count)
+    return std::to_string(finish_time.size()) + " finish times for " +
+           std::to_string(instance.activity_count) + " activities";
+  return write_text_file(path, schedule_svg(instance, finish_time, title));
 }
 
 }  // namespace rcpspdc

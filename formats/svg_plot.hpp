@@ -19,10 +19,11 @@ namespace rcpspdc {
 // activities down to an 8 px font; beyond that the picture grows in height.
 // Marked for readers of the document: bars have class "activity", capacity
 // lines class "capacity", the deadline class "deadline", load bars class "load".
+// Empty when finish_time does not hold one entry per activity.
 std::string schedule_svg(const InstanceData& instance, const std::vector<int>& finish_time,
                          const std::string& title);
 
-// Writes that document to `path`; returns "" or what went wrong.
+// Writes that document to `path`; returns "" or what went wrong (any thread).
 std::string write_schedule_svg(const std::string& path, const InstanceData& instance,
                                const std::vector<int>& finish_time, const std::string& title);
 

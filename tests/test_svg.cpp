@@ -217,7 +217,7 @@ TEST(SchedulePicture, BarsLoadsCapacitiesAndDeadlineAgreeWithTheSchedule) {
   EXPECT_EQ(normal.size(), 1u);
   EXPECT_EQ(overloaded.size(), 1u);
   EXPECT_NE(normal, overloaded);
-  EXPECT_THROW(schedule_svg(d, {0, 1}, "short"), std::invalid_argument);
+  EXPECT_EQ(schedule_svg(d, {0, 1}, "short"), "");
 }
 
 TEST(SchedulePicture, StaysReadableFor120Activities) {

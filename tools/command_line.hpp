@@ -2,20 +2,13 @@
 // options, and whole-string number conversions.
 #pragma once
 
-#include <charconv>
 #include <cstddef>
 #include <string>
 #include <vector>
 
-namespace rcpspdc {
+#include "formats/text_file.hpp"
 
-// Whole-string conversion; false when anything is left over or out of range.
-template <typename Number>
-bool to_number(const std::string& text, Number& value) {
-  const char* end = text.data() + text.size();
-  const auto [next, status] = std::from_chars(text.data(), end, value);
-  return !text.empty() && status == std::errc() && next == end;
-}
+namespace rcpspdc {
 
 inline bool to_int(const std::string& text, int low, int high, int& value) {
   return to_number(text, value) && value >= low && value <= high;

@@ -1,8 +1,6 @@
 // rcpspdc-convert: PSPLIB single-mode files to instance files, and makespan
 // lists to deadline files (see --help).
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -32,17 +30,10 @@ int write_output(const std::string& path, const std::string& text) {
     std::fputs(text.c_str(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
-  std::FILE* file = std::fopen(path.c_str(), "w");
-  if (file == nullptr) {
-    std::fprintf(stderr, "rcpspdc-convert: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
-    return 1;
-  }
-  const bool written = std::fputs(text.c_str(), file) >= 0;
-  if (std::fclose(file) != 0 || !written) {
-    std::fprintf(stderr, "rcpspdc-convert: cannot write %s\n", path.c_str());
-    return 1;
-  }
-  return 0;
+  const std::string error = rcpspdc::write_text_file(path, text);
+  if (error.empty()) return 0;
+  std::fprintf(stderr, "rcpspdc-convert: %s\n", error.c_str());
+  return 1;
 }
 
 }  // namespace

@@ -1,0 +1,28 @@
+// Whole text files and whole-string numbers: the one way every reader and
+// writer of the project gets a file's text, puts one on disk and converts a
+// field that must be a number and nothing else.
+#pragma once
+
+#include <charconv>
+#include <string>
+#include <system_error>
+
+namespace rcpspdc {
+
+// Reads a whole file; false when it cannot be opened or read.
+bool read_text_file(const std::string& path, std::string& text);
+
+// Writes `text` as the whole file; returns "" or what went wrong, naming the
+// file. Safe on any thread (no strerror).
+std::string write_text_file(const std::string& path, const std::string& text);
+
+// Whole-string conversion; false when the text is empty, has anything left
+// over, or is out of the type's range.
+template <typename Number>
+bool to_number(const std::string& text, Number& value) {
+  const char* end = text.data() + text.size();
+  const auto [next, status] = std::from_chars(text.data(), end, value);
+  return !text.empty() && status == std::errc() && next == end;
+}
+
+}  // namespace rcpspdc
