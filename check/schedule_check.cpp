@@ -1,12 +1,22 @@
 #include "check/schedule_check.hpp"
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 namespace rcpspdc {
 
 namespace {
+
 std::string act(int i) { return "activity " + std::to_string(i + 1); }
+
+// 17 significant digits: two values that print alike are the same double.
+std::string full(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.17g", value);
+  return text;
+}
+
 }  // namespace
 
 ScheduleCheck check_schedule(const InstanceData& instance, const std::vector<int>& finish,
@@ -52,6 +62,14 @@ ScheduleCheck check_schedule(const InstanceData& instance, const std::vector<int
   for (int i = n - 2; i >= 1; --i) npv += instance.cash_flow[i] * std::exp(-interest_rate * finish[i]);
   check.npv = npv;
   return check;
+}
+
+std::string check_reported_schedule(const InstanceData& instance, const std::vector<int>& finish_time,
+                                    double claimed_npv, double interest_rate) {
+  const ScheduleCheck check = check_schedule(instance, finish_time, interest_rate);
+  if (!check.feasible()) return check.violations.front();
+  if (check.npv != claimed_npv) return "the schedule is worth " + full(check.npv) + ", not " + full(claimed_npv);
+  return {};
 }
 
 }  // namespace rcpspdc

@@ -171,7 +171,7 @@ int run_console(std::FILE* in, std::FILE* out) {
     run.problem_number = static_cast<int>(number);
     run.output_file = open_or_complain(run.output_name, "a", run);
     if (run.output_file == nullptr) return 1;
-    if (read_instance(context) == 1) {
+    if (read_instance(context)) {
       run.start_clock = clock_ms();
       settings.start_clock = run.start_clock;
       solve_instance(*context.solver);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "console/run_state.hpp"
+#include "formats/instance_file.hpp"
 
 namespace rcpspdc {
 
@@ -16,10 +17,10 @@ int run_console(std::FILE* in, std::FILE* out);
 bool create_output_files(RunState& run);
 void run_dialogue(RunState& run);
 
-// Loads instance problem_number: 1 when it is ready, 0 when it was rejected
-// and reported (or an output file failed, which sets run.failed).
-int read_instance(SolverContext& context);
-void report_read_error(RunState& run, int kind, const std::string& reason = {});
+// Loads instance problem_number: true when it is ready, false when it was
+// rejected and reported (or an output file failed, which sets run.failed).
+bool read_instance(SolverContext& context);
+void report_read_error(RunState& run, const ReadOutcome& outcome);
 
 void report_result(SolverContext& context, SearchEnd end);
 void report_solution(SolverContext& context);

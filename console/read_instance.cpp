@@ -46,23 +46,14 @@ bool write_info_record(RunState& run, const InstanceData& data) {
 
 }  // namespace
 
-void report_read_error(RunState& run, int kind, const std::string& reason) {
-  if (kind < 0 || kind > 5) return;
-  std::fputs(READ_ERROR_CONSOLE[kind], run.console_out);
+void report_read_error(RunState& run, const ReadOutcome& outcome) {
+  if (outcome.kind < READ_NOT_FOUND || outcome.kind > READ_NO_DEADLINE) return;
+  std::fputs(READ_ERROR_CONSOLE[outcome.kind], run.console_out);
   std::fflush(run.console_out);
-  const int number = run.problem_number;
-  switch (kind) {
-    case READ_NOT_FOUND: std::fprintf(run.output_file, "\n%5d  problem not found", number); break;
-    case READ_TOO_MANY: std::fprintf(run.output_file, "\n%5d  too many activities", number); break;
-    case READ_DUMMIES: std::fprintf(run.output_file, "\n%5d  > 2 dummies detected", number); break;
-    case READ_NO_DEADLINE_FILE: std::fprintf(run.output_file, "\n%5d  missing deadline file", number); break;
-    case READ_INVALID: std::fprintf(run.output_file, "\n%5d  invalid instance: %s", number, reason.c_str()); break;
-    case READ_NO_DEADLINE: std::fprintf(run.output_file, "\n%5d  no deadline for this instance", number); break;
-    default: break;
-  }
+  std::fprintf(run.output_file, "\n%5d  %s", run.problem_number, read_error_text(outcome).c_str());
 }
 
-int read_instance(SolverContext& context) {
+bool read_instance(SolverContext& context) {
   RunState& run = context.run;
   const RunParams& params = run.params;
   // A fresh seed at every read: cash flows differ from run to run.
@@ -73,12 +64,12 @@ int read_instance(SolverContext& context) {
   const ReadOutcome outcome =
       read_instance_files(params.problem_name, run.problem_number, params.deadline_offset, data);
   if (!outcome.ok()) {
-    report_read_error(run, outcome.kind, outcome.reason);
-    return 0;
+    report_read_error(run, outcome);
+    return false;
   }
   draw_cash_flows(data, run.generator, params.negative_percent);
   load_model(data, context.solver->model);
-  return write_info_record(run, data) ? 1 : 0;
+  return write_info_record(run, data);
 }
 
 }  // namespace rcpspdc

@@ -18,14 +18,9 @@ constexpr const char* CHECK_FAILED_CONSOLE = "\t\t\t\t\t\t\t\t\t    schedule che
 bool incumbent_checks_out(SolverContext& context) {
   const SearchState& s = context.solver->search;
   if (!s.has_incumbent) return true;
-  const int n = context.instance.activity_count;
-  const std::vector<int> finish(s.best_finish, s.best_finish + n);
-  const ScheduleCheck check = check_schedule(context.instance, finish, context.run.params.interest_rate);
-  std::string problem;
-  if (!check.feasible())
-    problem = check.violations.front();
-  else if (check.npv != s.best_npv)
-    problem = "the schedule is worth " + std::to_string(check.npv) + ", not " + std::to_string(s.best_npv);
+  const std::vector<int> finish(s.best_finish, s.best_finish + context.instance.activity_count);
+  const std::string problem =
+      check_reported_schedule(context.instance, finish, s.best_npv, context.run.params.interest_rate);
   if (problem.empty()) return true;
   RunState& run = context.run;
   std::fputs(CHECK_FAILED_CONSOLE, run.console_out);

@@ -1,5 +1,6 @@
 #include "formats/info_file.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <sstream>
 
@@ -106,6 +107,14 @@ bool read_info_file(const std::string& path, InfoRecords& records, std::string& 
     error = path + ", " + error;
     return false;
   }
+  return true;
+}
+
+bool take_cash_flows(const InfoRecord& record, InstanceData& data) {
+  const auto real = static_cast<std::size_t>(data.activity_count - 2);
+  if (data.activity_count < 2 || record.cash_flow.size() != real) return false;
+  data.cash_flow.assign(static_cast<std::size_t>(data.activity_count), 0);
+  std::copy(record.cash_flow.begin(), record.cash_flow.end(), data.cash_flow.begin() + 1);
   return true;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "model/instance_data.hpp"
+
 namespace rcpspdc {
 
 struct InfoRecord {
@@ -18,6 +20,11 @@ struct InfoRecord {
 // Records by instance number. A parse that fails leaves a message naming the
 // line and what is wrong in `error` and returns false.
 using InfoRecords = std::map<int, InfoRecord>;
+
+// Gives the real activities of `data` the record's cash flows and both dummies
+// 0; false, with `data` untouched, when the record's count is not the
+// instance's number of real activities.
+bool take_cash_flows(const InfoRecord& record, InstanceData& data);
 
 bool parse_info_text(const std::string& text, InfoRecords& records, std::string& error);
 bool read_info_file(const std::string& path, InfoRecords& records, std::string& error);

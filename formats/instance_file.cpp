@@ -159,7 +159,20 @@ ReadOutcome check_structure(const InstanceData& d) {
   return ReadOutcome{};
 }
 
+// By ReadErrorKind; an invalid instance's line goes on with the reason.
+constexpr const char* READ_ERROR_TEXT[] = {
+    "problem not found",     "too many activities",  "> 2 dummies detected", "missing deadline file",
+    "invalid instance: ",    "no deadline for this instance",
+};
+
 }  // namespace
+
+std::string read_error_text(const ReadOutcome& outcome) {
+  if (outcome.kind < READ_NOT_FOUND || outcome.kind > READ_NO_DEADLINE)
+    return "unreadable instance: " + outcome.reason;
+  const std::string text = READ_ERROR_TEXT[outcome.kind];
+  return outcome.kind == READ_INVALID ? text + outcome.reason : text;
+}
 
 std::string instance_file_name(const std::string& problem_name, int problem_number) {
   return problem_name + std::to_string(problem_number) + ".rcp";

@@ -30,6 +30,10 @@ struct ReadOutcome {
   bool ok() const { return kind == READ_OK; }
 };
 
+// The words a failure is reported with, in output.out and the batch CSV alike:
+// "problem not found", "invalid instance: <reason>", ...
+std::string read_error_text(const ReadOutcome& outcome);
+
 // File names for a problem name and an instance number: "x7.rcp", "deadline.x".
 std::string instance_file_name(const std::string& problem_name, int problem_number);
 std::string deadline_file_name(const std::string& problem_name);

@@ -44,43 +44,17 @@ std::string fixed(double value, int decimals) {
   return text;
 }
 
-// The console's words for a read failure.
-std::string read_error_text(const ReadOutcome& outcome) {
-  switch (outcome.kind) {
-    case READ_NOT_FOUND: return "problem not found";
-    case READ_TOO_MANY: return "too many activities";
-    case READ_DUMMIES: return "> 2 dummies detected";
-    case READ_NO_DEADLINE_FILE: return "missing deadline file";
-    case READ_INVALID: return "invalid instance: " + outcome.reason;
-    case READ_NO_DEADLINE: return "no deadline for this instance";
-    default: return "unreadable instance: " + outcome.reason;
-  }
-}
-
 // Copies the recorded cash flows into `data`; returns what is wrong, or "".
-std::string take_cash_flows(const InfoRecords& records, int number, InstanceData& data) {
+std::string cash_flows_from(const InfoRecords& records, int number, InstanceData& data) {
   const auto found = records.find(number);
   if (found == records.end()) return "no cash flows for this instance in the info.out file";
   const InfoRecord& record = found->second;
   if (record.deadline != data.deadline)
     return "cash flows recorded for deadline " + std::to_string(record.deadline) + ", the files give " +
            std::to_string(data.deadline);
-  const auto real = static_cast<std::size_t>(data.activity_count - 2);
-  if (record.cash_flow.size() != real)
-    return "cash flows recorded for " + std::to_string(record.cash_flow.size()) + " activities, the instance has " +
-           std::to_string(real);
-  data.cash_flow.assign(static_cast<std::size_t>(data.activity_count), 0);
-  std::copy(record.cash_flow.begin(), record.cash_flow.end(), data.cash_flow.begin() + 1);
-  return {};
-}
-
-// The independent checker's verdict on the incumbent: "" when it holds.
-std::string check_incumbent(const InstanceData& data, const SearchState& s, double rate) {
-  const std::vector<int> finish(s.best_finish, s.best_finish + data.activity_count);
-  const ScheduleCheck check = check_schedule(data, finish, rate);
-  if (!check.feasible()) return check.violations.front();
-  if (check.npv != s.best_npv)
-    return "the schedule is worth " + full(check.npv) + ", not " + full(s.best_npv);
+  if (!take_cash_flows(record, data))
+    return "cash flows recorded for " + std::to_string(record.cash_flow.size()) +
+           " activities, the instance has " + std::to_string(data.activity_count - 2);
   return {};
 }
 
@@ -129,7 +103,7 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
   row.resources = data.resource_count;
   row.deadline = data.deadline;
   if (records != nullptr) {
-    row.status = take_cash_flows(*records, number, data);
+    row.status = cash_flows_from(*records, number, data);
     if (!row.status.empty()) return row;
   } else {
     // Seeded anew per instance, like the console's clock seed.
@@ -161,7 +135,9 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
     return row;
   }
   if (s.has_incumbent) {
-    const std::string problem = check_incumbent(data, s, options.interest_rate);
+    const std::string problem = check_reported_schedule(
+        data, std::vector<int>(s.best_finish, s.best_finish + data.activity_count), s.best_npv,
+        options.interest_rate);
     if (!problem.empty()) {
       row.status = "schedule check failed: " + problem;
       return row;

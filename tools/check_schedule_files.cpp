@@ -230,13 +230,10 @@ int run_check(const CheckOptions& o, std::FILE* out, std::FILE* err) {
   const auto record = records.find(o.number);
   if (record == records.end())
     return fail(o.cash_flows + " has no record of instance " + std::to_string(o.number));
-  const std::vector<int>& flows = record->second.cash_flow;
-  if (static_cast<int>(flows.size()) != data.activity_count - 2)
+  if (!take_cash_flows(record->second, data))
     return fail("record " + std::to_string(o.number) + " of " + o.cash_flows + " has " +
-                std::to_string(flows.size()) + " cash flows; " + o.instance + " has " +
+                std::to_string(record->second.cash_flow.size()) + " cash flows; " + o.instance + " has " +
                 std::to_string(data.activity_count - 2) + " real activities");
-  data.cash_flow.assign(static_cast<std::size_t>(data.activity_count), 0);
-  std::copy(flows.begin(), flows.end(), data.cash_flow.begin() + 1);
   std::string text;
   if (!read_text_file(o.schedule, text)) return fail("cannot open " + o.schedule);
   ScheduleFile schedule;
