@@ -26,4 +26,10 @@ std::string write_text_file(const std::string& path, const std::string& text) {
   return {};
 }
 
+std::string fixed_decimals(double value, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
 }  // namespace rcpspdc

@@ -25,4 +25,7 @@ bool to_number(const std::string& text, Number& value) {
   return !text.empty() && status == std::errc() && next == end;
 }
 
+// `value` with `decimals` digits after the point, as printf's "%.*f" gives it.
+std::string fixed_decimals(double value, int decimals);
+
 }  // namespace rcpspdc

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "formats/instance_file.hpp"
+#include "formats/schedule_file.hpp"
 #include "tests/console_harness.hpp"
 #include "tests/test_support.hpp"
 #include "tools/batch_options.hpp"

@@ -31,19 +31,6 @@ struct EndSink : ResultSink {
   void report_solution() override { end = SearchEnd::complete; }
 };
 
-// A value in full precision: 17 significant digits read back bit for bit.
-std::string full(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.17g", value);
-  return text;
-}
-
-std::string fixed(double value, int decimals) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  return text;
-}
-
 // Copies the recorded cash flows into `data`; returns what is wrong, or "".
 std::string cash_flows_from(const InfoRecords& records, int number, InstanceData& data) {
   const auto found = records.find(number);
@@ -57,18 +44,6 @@ std::string cash_flows_from(const InfoRecords& records, int number, InstanceData
            " activities, the instance has " + std::to_string(data.activity_count - 2);
   return {};
 }
-
-std::string csv_field(const std::string& text) {
-  if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + '"';
-}
-
-std::string optional_int(std::int64_t value) { return value < 0 ? std::string() : std::to_string(value); }
 
 double median(std::vector<double> values) {
   if (values.empty()) return 0.0;
@@ -152,24 +127,13 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
     const std::string problem = write_schedule_svg(
         (std::filesystem::path(options.svg_dir) / (name + ".svg")).string(), data,
         std::vector<int>(s.best_finish, s.best_finish + data.activity_count),
-        name + ": " + row.status + ", net present value " + fixed(row.npv, 2));
+        name + ": " + row.status + ", net present value " + fixed_decimals(row.npv, 2));
     if (!problem.empty()) {
       row.kind = RowStatus::error;
       row.status = problem;
     }
   }
   return row;
-}
-
-std::string csv_header() {
-  return "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status\n";
-}
-
-std::string csv_row(const BatchRow& row) {
-  return std::to_string(row.number) + ',' + optional_int(row.activities) + ',' + optional_int(row.resources) + ',' +
-         optional_int(row.deadline) + ',' + optional_int(row.created_nodes) + ',' +
-         optional_int(row.branched_nodes) + ',' + (row.has_value ? full(row.npv) : "") + ',' +
-         (row.seconds < 0.0 ? "" : fixed(row.seconds, 6)) + ',' + csv_field(row.status) + '\n';
 }
 
 BatchSummary summarize(const std::vector<BatchRow>& rows) {
@@ -217,17 +181,17 @@ std::string format_summary(const BatchSummary& s) {
   line("infeasible", std::to_string(s.infeasible));
   line("stopped by the time limit", std::to_string(s.stopped));
   line("errors", std::to_string(s.errors));
-  line("total seconds", fixed(s.total_seconds, 3));
-  line("median seconds", fixed(s.median_seconds, 6));
+  line("total seconds", fixed_decimals(s.total_seconds, 3));
+  line("median seconds", fixed_decimals(s.median_seconds, 6));
   line("processor share of the search time",
-       s.total_seconds > 0.0 ? fixed(100.0 * s.cpu_seconds / s.total_seconds, 1) + " %" : "-");
+       s.total_seconds > 0.0 ? fixed_decimals(100.0 * s.cpu_seconds / s.total_seconds, 1) + " %" : "-");
   line("bound evaluations", std::to_string(s.evaluations));
-  line("bound evaluations per second", fixed(s.evaluations_per_second, 0));
-  line("  per processor second", fixed(s.evaluations_per_cpu_second, 0));
+  line("bound evaluations per second", fixed_decimals(s.evaluations_per_second, 0));
+  line("  per processor second", fixed_decimals(s.evaluations_per_cpu_second, 0));
   line(("instances with more than " + std::to_string(BUSY_EVALUATIONS) + " evaluations").c_str(),
        std::to_string(s.busy_instances));
-  line("  their median evaluations per second", fixed(s.busy_median_rate, 0));
-  line("  per processor second", fixed(s.busy_median_cpu_rate, 0));
+  line("  their median evaluations per second", fixed_decimals(s.busy_median_rate, 0));
+  line("  per processor second", fixed_decimals(s.busy_median_cpu_rate, 0));
   return text;
 }
 

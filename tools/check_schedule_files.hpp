@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "model/instance_data.hpp"
 
 namespace rcpspdc {
 
@@ -33,23 +32,6 @@ struct CheckOptionsOutcome {
 
 CheckOptionsOutcome parse_check_options(const std::vector<std::string>& args);
 std::string check_usage();
-
-// A schedule as read: finish times in model numbering with the dummies filled
-// in, and the value a listing's "Solution:" line claims ("" when none).
-struct ScheduleFile {
-  std::vector<int> finish;
-  std::string claimed_value;
-};
-
-// Reads either form, told apart by content: a text with an "Act. " line is a
-// solution listing ("Act. 2: einde 6", activities numbered as in the instance
-// file); anything else must be CSV lines "activity,finish" (file numbering),
-// the first line possibly a header. Every real activity needs exactly one
-// finish time. The start dummy finishes at 0 and the end dummy at the largest
-// finish time of the real activities, unless the file lists them. False, with
-// the line and the fault in `error`, when the text does not fit the instance.
-bool parse_schedule_text(const std::string& text, const InstanceData& instance, ScheduleFile& schedule,
-                         std::string& error);
 
 // The whole check: a report to `out`, file and usage faults to `err`. Returns
 // 0 for a feasible schedule (whose listed value, if any, matches), 1 for an
