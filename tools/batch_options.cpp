@@ -1,22 +1,22 @@
 #include "tools/batch_options.hpp"
 
-#include "tools/command_line.hpp"
-
-#include <cmath>
 #include <limits>
+
+#include "tools/command_line.hpp"
 
 namespace rcpspdc {
 
 namespace {
 
-constexpr int INT_MAX_VALUE = std::numeric_limits<int>::max();
+constexpr int INT_LOW = std::numeric_limits<int>::min();
+constexpr int INT_HIGH = std::numeric_limits<int>::max();
 constexpr int MAX_JOBS = 1024;
 
 // "I/N" with 0 <= I < N.
 bool to_shard(const std::string& text, int& index, int& count) {
   const std::size_t slash = text.find('/');
-  return slash != std::string::npos && to_int(text.substr(0, slash), 0, INT_MAX_VALUE, index) &&
-         to_int(text.substr(slash + 1), 1, INT_MAX_VALUE, count) && index < count;
+  return slash != std::string::npos && set_int(index, 0, INT_HIGH)(text.substr(0, slash)) &&
+         set_int(count, 1, INT_HIGH)(text.substr(slash + 1)) && index < count;
 }
 
 }  // namespace
@@ -24,84 +24,35 @@ bool to_shard(const std::string& text, int& index, int& count) {
 OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
   OptionsOutcome outcome;
   BatchOptions& o = outcome.options;
-  bool have_problem = false;
   bool have_first = false;
   bool have_last = false;
   bool have_seed = false;
-  constexpr int INT_LOW = std::numeric_limits<int>::min();
-  constexpr int INT_HIGH = std::numeric_limits<int>::max();
-  for (std::size_t a = 0; a < args.size(); ++a) {
-    std::string name;
-    std::string value;
-    if (!next_option(args, a, name, value, outcome.error)) return outcome;
-    if (name == "--help") {
-      o.help = true;
-      continue;
-    }
-    bool good = true;
-    std::string wanted;
-    if (name == "--problem") {
-      o.problem = value;
-      have_problem = true;
-      good = !value.empty() && value.find_first_of(" \t\n/") == std::string::npos;
-      wanted = "a problem name without blanks or '/'";
-    } else if (name == "--first") {
-      good = to_int(value, INT_LOW, INT_HIGH, o.first);
-      have_first = true;
-      wanted = "an integer";
-    } else if (name == "--last") {
-      good = to_int(value, INT_LOW, INT_HIGH, o.last);
-      have_last = true;
-      wanted = "an integer";
-    } else if (name == "--dir") {
-      o.dir = value;
-      good = !value.empty();
-      wanted = "a directory";
-    } else if (name == "--negative") {
-      good = to_int(value, 0, 100, o.negative_percent);
-      wanted = "a percentage from 0 to 100";
-    } else if (name == "--offset") {
-      good = to_int(value, INT_LOW, INT_HIGH, o.deadline_offset);
-      wanted = "an integer";
-    } else if (name == "--rate") {
-      good = to_number(value, o.interest_rate) && std::isfinite(o.interest_rate) && o.interest_rate >= 0.0;
-      wanted = "a rate of 0 or more, such as 0.01";
-    } else if (name == "--time-limit") {
-      good = to_int(value, 0, INT_HIGH, o.time_limit);
-      wanted = "whole seconds, 0 or more";
-    } else if (name == "--seed") {
-      good = to_number(value, o.seed);
-      have_seed = true;
-      wanted = "an integer from 0 to 4294967295";
-    } else if (name == "--cash-flows") {
-      o.cash_flows = value;
-      good = !value.empty();
-      wanted = "an info.out file";
-    } else if (name == "--jobs") {
-      good = to_int(value, 1, MAX_JOBS, o.jobs);
-      wanted = "a number of instances solved at once, from 1 to " + std::to_string(MAX_JOBS);
-    } else if (name == "--shard") {
-      good = to_shard(value, o.shard_index, o.shard_count);
-      wanted = "I/N, shard I of N with 0 <= I < N, such as 0/4";
-    } else if (name == "--csv") {
-      o.csv = value;
-      good = !value.empty();
-      wanted = "a file name";
-    } else if (name == "--svg") {
-      o.svg_dir = value;
-      good = !value.empty();
-      wanted = "a directory";
-    } else {
-      outcome.error = "unknown option " + name + " (see --help)";
-      return outcome;
-    }
-    if (!good) {
-      outcome.error = name + " \"" + value + "\": expected " + wanted;
-      return outcome;
-    }
-  }
-  if (o.help) return outcome;
-  if (!have_problem || !have_first) {
+  const std::vector<OptionSpec> table = {
+      {"--problem", "a problem name without blanks or '/'",
+       [&o](const std::string& value) {
+         o.problem = value;
+         return !value.empty() && value.find_first_of(" \t\n/") == std::string::npos;
+       }},
+      {"--first", "an integer", set_int(o.first, INT_LOW, INT_HIGH), &have_first},
+      {"--last", "an integer", set_int(o.last, INT_LOW, INT_HIGH), &have_last},
+      {"--dir", "a directory", set_text(o.dir)},
+      {"--negative", "a percentage from 0 to 100", set_int(o.negative_percent, 0, 100)},
+      {"--offset", "an integer", set_int(o.deadline_offset, INT_LOW, INT_HIGH)},
+      {"--rate", "a rate of 0 or more, such as 0.01", set_rate(o.interest_rate)},
+      {"--time-limit", "whole seconds, 0 or more", set_int(o.time_limit, 0, INT_HIGH)},
+      {"--seed", "an integer from 0 to 4294967295",
+       [&o](const std::string& value) { return to_number(value, o.seed); }, &have_seed},
+      {"--cash-flows", "an info.out file", set_text(o.cash_flows)},
+      {"--jobs", "a number of instances solved at once, from 1 to " + std::to_string(MAX_JOBS),
+       set_int(o.jobs, 1, MAX_JOBS)},
+      {"--shard", "I/N, shard I of N with 0 <= I < N, such as 0/4",
+       [&o](const std::string& value) { return to_shard(value, o.shard_index, o.shard_count); }},
+      {"--csv", "a file name", set_text(o.csv)},
+      {"--svg", "a directory", set_text(o.svg_dir)},
+  };
+  outcome.error = parse_options(args, table, o.help);
+  if (!outcome.ok() || o.help) return outcome;
+  if (o.problem.empty() || !have_first) {
     outcome.error = "--problem and --first are required (see --help)";
   } else {
     if (!have_last) o.last = o.first;

@@ -1,6 +1,5 @@
 #include "tools/check_schedule_files.hpp"
 
-#include <cmath>
 #include <limits>
 
 #include "check/schedule_check.hpp"
@@ -17,49 +16,21 @@ CheckOptionsOutcome parse_check_options(const std::vector<std::string>& args) {
   bool have_rate = false;
   bool have_number = false;
   bool have_offset = false;
-  for (std::size_t a = 0; a < args.size(); ++a) {
-    std::string name;
-    std::string value;
-    if (!next_option(args, a, name, value, outcome.error)) return outcome;
-    if (name == "--help") {
-      o.help = true;
-      continue;
-    }
-    bool good = !value.empty();
-    std::string wanted = "a file name";
-    if (name == "--instance") {
-      o.instance = value;
-    } else if (name == "--deadline") {
-      good = to_number(value, o.deadline) && o.deadline >= 0 && o.deadline <= MAX_DEADLINE;
-      o.have_deadline = true;
-      wanted = "a whole number of periods from 0 to " + std::to_string(MAX_DEADLINE);
-    } else if (name == "--deadline-file") {
-      o.deadline_file = value;
-    } else if (name == "--offset") {
-      good = to_number(value, o.offset);
-      have_offset = true;
-      wanted = "an integer";
-    } else if (name == "--rate") {
-      good = to_number(value, o.interest_rate) && std::isfinite(o.interest_rate) && o.interest_rate >= 0.0;
-      have_rate = true;
-      wanted = "a rate of 0 or more, such as 0.01";
-    } else if (name == "--cash-flows") {
-      o.cash_flows = value;
-    } else if (name == "--number") {
-      good = to_number(value, o.number);
-      have_number = true;
-      wanted = "an instance number";
-    } else if (name == "--schedule") {
-      o.schedule = value;
-    } else {
-      outcome.error = "unknown option " + name + " (see --help)";
-      return outcome;
-    }
-    if (!good) {
-      outcome.error = name + " \"" + value + "\": expected " + wanted;
-      return outcome;
-    }
-  }
+  constexpr int INT_LOW = std::numeric_limits<int>::min();
+  constexpr int INT_HIGH = std::numeric_limits<int>::max();
+  const std::vector<OptionSpec> table = {
+      {"--instance", "a file name", set_text(o.instance)},
+      {"--deadline", "a whole number of periods from 0 to " + std::to_string(MAX_DEADLINE),
+       set_int(o.deadline, 0, MAX_DEADLINE), &o.have_deadline},
+      {"--deadline-file", "a file name", set_text(o.deadline_file)},
+      {"--offset", "an integer", set_int(o.offset, INT_LOW, INT_HIGH), &have_offset},
+      {"--rate", "a rate of 0 or more, such as 0.01", set_rate(o.interest_rate), &have_rate},
+      {"--cash-flows", "a file name", set_text(o.cash_flows)},
+      {"--number", "an instance number", set_int(o.number, INT_LOW, INT_HIGH), &have_number},
+      {"--schedule", "a file name", set_text(o.schedule)},
+  };
+  outcome.error = parse_options(args, table, o.help);
+  if (!outcome.ok()) return outcome;
   if (o.help) return outcome;
   std::string missing;
   for (const auto& [given, option] : {std::pair{!o.instance.empty(), "--instance"}, {have_rate, "--rate"},

@@ -1,30 +1,60 @@
 #include "tools/command_line.hpp"
 
+#include <cmath>
+
 namespace rcpspdc {
 
-bool next_option(const std::vector<std::string>& args, std::size_t& a, std::string& name, std::string& value,
-                 std::string& error) {
-  name = args[a];
-  value.clear();
-  if (name == "--help" || name == "-h") {
-    name = "--help";
-    return true;
+std::function<bool(const std::string&)> set_text(std::string& target) {
+  return [&target](const std::string& value) {
+    target = value;
+    return !value.empty();
+  };
+}
+
+std::function<bool(const std::string&)> set_int(int& target, int low, int high) {
+  return [&target, low, high](const std::string& value) {
+    return to_number(value, target) && target >= low && target <= high;
+  };
+}
+
+std::function<bool(const std::string&)> set_rate(double& target) {
+  return [&target](const std::string& value) {
+    return to_number(value, target) && std::isfinite(target) && target >= 0.0;
+  };
+}
+
+std::string parse_options(const std::vector<std::string>& args, const std::vector<OptionSpec>& table,
+                          bool& help) {
+  for (std::size_t a = 0; a < args.size(); ++a) {
+    std::string name = args[a];
+    if (name == "--help" || name == "-h") {
+      help = true;
+      continue;
+    }
+    if (name.rfind("--", 0) != 0)
+      return "unexpected argument \"" + name + "\" (options begin with --; see --help)";
+    std::string value;
+    const std::size_t equals = name.find('=');
+    if (equals != std::string::npos) {
+      value = name.substr(equals + 1);
+      name.resize(equals);
+    } else if (a + 1 < args.size()) {
+      value = args[++a];
+    } else {
+      return name + " needs a value (see --help)";
+    }
+    if (name == "--help") {
+      help = true;
+      continue;
+    }
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& option : table)
+      if (name == option.name) spec = &option;
+    if (spec == nullptr) return "unknown option " + name + " (see --help)";
+    if (spec->given != nullptr) *spec->given = true;
+    if (!spec->set(value)) return name + " \"" + value + "\": expected " + spec->wanted;
   }
-  if (name.rfind("--", 0) != 0) {
-    error = "unexpected argument \"" + name + "\" (options begin with --; see --help)";
-    return false;
-  }
-  const std::size_t equals = name.find('=');
-  if (equals != std::string::npos) {
-    value = name.substr(equals + 1);
-    name.resize(equals);
-  } else if (a + 1 < args.size()) {
-    value = args[++a];
-  } else {
-    error = name + " needs a value (see --help)";
-    return false;
-  }
-  return true;
+  return {};
 }
 
 }  // namespace rcpspdc

@@ -1,8 +1,8 @@
-// Pieces every tool's command line shares: "--name value" and "--name=value"
-// options, and whole-string number conversions.
+// Every tool's command line: "--name value" and "--name=value" options read
+// against one declarative table per program.
 #pragma once
 
-#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,15 +10,23 @@
 
 namespace rcpspdc {
 
-inline bool to_int(const std::string& text, int low, int high, int& value) {
-  return to_number(text, value) && value >= low && value <= high;
-}
+// One option of a program's table.
+struct OptionSpec {
+  const char* name;                             // "--first"
+  std::string wanted;                           // what a refused value should have been
+  std::function<bool(const std::string&)> set;  // takes the value; false when it does not fit
+  bool* given = nullptr;                        // set when the option appears (may be null)
+};
 
-// One option of args[a]: "--help"/"-h" gives the name "--help" and no value;
-// any other option takes its value after '=' or as the next argument (then a
-// moves past it). Returns false with `error` set when args[a] is no option or
-// its value is missing.
-bool next_option(const std::vector<std::string>& args, std::size_t& a, std::string& name, std::string& value,
-                 std::string& error);
+// Setters for the common kinds of value.
+std::function<bool(const std::string&)> set_text(std::string& target);  // any non-empty text
+std::function<bool(const std::string&)> set_int(int& target, int low, int high);
+std::function<bool(const std::string&)> set_rate(double& target);  // finite, 0 or more
+
+// Reads `args` (after the program name) against `table`. "--help" or "-h"
+// sets `help` and takes no value. Returns "" or the first fault, in the words
+// every tool prints after its name.
+std::string parse_options(const std::vector<std::string>& args, const std::vector<OptionSpec>& table,
+                          bool& help);
 
 }  // namespace rcpspdc
