@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/command_line.hpp"
+
 namespace rcpspdc {
 
 struct BatchOptions {
@@ -26,11 +28,7 @@ struct BatchOptions {
   bool help = false;               // --help: print the usage and do nothing else
 };
 
-struct OptionsOutcome {
-  BatchOptions options;
-  std::string error;  // empty when the arguments were accepted
-  bool ok() const { return error.empty(); }
-};
+using OptionsOutcome = ParsedOptions<BatchOptions>;
 
 // Parses the arguments after the program name. Options take their value as
 // the next argument or after '=' ("--first 3", "--first=3").

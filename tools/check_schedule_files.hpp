@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/command_line.hpp"
+
 
 namespace rcpspdc {
 
@@ -24,11 +26,7 @@ struct CheckOptions {
   bool help = false;
 };
 
-struct CheckOptionsOutcome {
-  CheckOptions options;
-  std::string error;  // empty when the arguments were accepted
-  bool ok() const { return error.empty(); }
-};
+using CheckOptionsOutcome = ParsedOptions<CheckOptions>;
 
 CheckOptionsOutcome parse_check_options(const std::vector<std::string>& args);
 std::string check_usage();

@@ -2,6 +2,7 @@
 // against one declarative table per program.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,6 +18,32 @@ struct OptionSpec {
   std::function<bool(const std::string&)> set;  // takes the value; false when it does not fit
   bool* given = nullptr;                        // set when the option appears (may be null)
 };
+
+// A program's options as parsed, or why they were refused.
+template <typename Options>
+struct ParsedOptions {
+  Options options;
+  std::string error;  // empty when the arguments were accepted
+  bool ok() const { return error.empty(); }
+};
+
+// A tool's main: parses argv, prints the fault (exit 2) or the usage (exit 0),
+// or runs the tool on the options and returns its status.
+template <typename Options>
+int tool_main(const char* program, int argc, char** argv,
+              ParsedOptions<Options> (*parse)(const std::vector<std::string>&), std::string (*usage)(),
+              const std::function<int(const Options&)>& run) {
+  const ParsedOptions<Options> parsed = parse(std::vector<std::string>(argv + 1, argv + argc));
+  if (!parsed.ok()) {
+    std::fprintf(stderr, "%s: %s\n", program, parsed.error.c_str());
+    return 2;
+  }
+  if (parsed.options.help) {
+    std::fputs(usage().c_str(), stdout);
+    return 0;
+  }
+  return run(parsed.options);
+}
 
 // Setters for the common kinds of value.
 std::function<bool(const std::string&)> set_text(std::string& target);  // any non-empty text
