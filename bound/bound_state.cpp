@@ -10,7 +10,8 @@ void prepare_bound(BoundState& b, const ProjectModel& m, double interest_rate) {
   const int horizon = std::max(m.deadline, 0);
   b.discount.resize(static_cast<std::size_t>(horizon) + 1);
   // The same expression the checker evaluates, so both agree bit for bit.
-  for (int t = 0; t <= horizon; ++t) b.discount[static_cast<std::size_t>(t)] = std::exp(-interest_rate * t);
+  for (int t = 0; t <= horizon; ++t)
+    b.discount[static_cast<std::size_t>(t)] = std::exp(-interest_rate * t);
 }
 
 void clear_schedule(ProjectModel& m, BoundState& b) {

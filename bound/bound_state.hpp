@@ -12,9 +12,11 @@
 namespace rcpspdc {
 
 struct BoundState {
-  ActivitySet tree_set[ACTIVITY_ROWS] = {};  // row p: every s with tree arc p -> s; empty between evaluations
-  ActivitySet tree_in[ACTIVITY_ROWS] = {};   // row s: every p with tree arc p -> s (tree_set turned around)
-  int tree_parent[ACTIVITY_ROWS] = {};       // binding predecessor chosen by the forward pass
+  // row p: every s with tree arc p -> s; empty between evaluations
+  ActivitySet tree_set[ACTIVITY_ROWS] = {};
+  // row s: every p with tree arc p -> s (tree_set turned around)
+  ActivitySet tree_in[ACTIVITY_ROWS] = {};
+  int tree_parent[ACTIVITY_ROWS] = {};  // binding predecessor chosen by the forward pass
 
   ActivitySet visited_set = {};                       // reached in the current valuation
   ActivitySet subtree_stack[ACTIVITY_ROWS + 1] = {};  // row d: subtree valued at depth d
@@ -22,13 +24,17 @@ struct BoundState {
   ActivitySet detached_set[ACTIVITY_ROWS] = {};       // subtrees detached in this valuation
   int detached_count = 0;                             // rows of detached_set in use
   ActivitySet pending_set = {};                       // detached activities not shifted yet
-  int detached_of[ACTIVITY_ROWS] = {};                // row of detached_set holding a pending activity
-  int slack_of[ACTIVITY_ROWS] = {};                   // pending activity: smallest slack to a settled successor
-  int slack_to[ACTIVITY_ROWS] = {};                   // that successor (the last in list order on a tie)
-  ActivitySet stale_set = {};                         // pending activities whose slack must be recomputed
+  // row of detached_set holding a pending activity
+  int detached_of[ACTIVITY_ROWS] = {};
+  // pending activity: smallest slack to a settled successor
+  int slack_of[ACTIVITY_ROWS] = {};
+  // that successor (the last in list order on a tie)
+  int slack_to[ACTIVITY_ROWS] = {};
+  // pending activities whose slack must be recomputed
+  ActivitySet stale_set = {};
 
-  double node_npv = 0.0;        // value of the last relaxed schedule that met the deadline
-  double interest_rate = 0.0;   // continuous discount rate per period
+  double node_npv = 0.0;         // value of the last relaxed schedule that met the deadline
+  double interest_rate = 0.0;    // continuous discount rate per period
   std::vector<double> discount;  // discount[t] = e^(-interest_rate * t), t = 0..deadline
 };
 
@@ -63,6 +69,7 @@ enum class BoundOutcome {
 };
 
 // Evaluates the current network and counts the evaluation in created_nodes.
-BoundOutcome compute_bound(ProjectModel& m, BoundState& b, double best_npv, std::int64_t& created_nodes);
+BoundOutcome compute_bound(ProjectModel& m, BoundState& b, double best_npv,
+                           std::int64_t& created_nodes);
 
 }  // namespace rcpspdc

@@ -6,7 +6,8 @@
 
 namespace rcpspdc {
 
-BoundOutcome compute_bound(ProjectModel& m, BoundState& b, double best_npv, std::int64_t& created_nodes) {
+BoundOutcome compute_bound(ProjectModel& m, BoundState& b, double best_npv,
+                           std::int64_t& created_nodes) {
   ++created_nodes;
   if (forward_pass(m, b) == 0) {
     clear_schedule(m, b);

@@ -35,17 +35,19 @@ ScheduleCheck check_schedule(const InstanceData& instance, const std::vector<int
   int horizon = 0;
   for (int i = 0; i < n; ++i) {
     const int start = finish[i] - duration[i];
-    if (start < 0) out.push_back(act(i) + " starts at " + std::to_string(start) + ", before time 0");
+    if (start < 0)
+      out.push_back(act(i) + " starts at " + std::to_string(start) + ", before time 0");
     if (finish[i] > instance.deadline)
-      out.push_back(act(i) + " finishes at " + std::to_string(finish[i]) + ", after the deadline " +
-                    std::to_string(instance.deadline));
+      out.push_back(act(i) + " finishes at " + std::to_string(finish[i]) +
+                    ", after the deadline " + std::to_string(instance.deadline));
     if (finish[i] > horizon) horizon = finish[i];
   }
   for (int p = 0; p < n; ++p)
     for (int s : instance.successors[p])
       if (finish[s] - duration[s] < finish[p])
         out.push_back(act(s) + " starts at " + std::to_string(finish[s] - duration[s]) +
-                      ", before its predecessor " + act(p) + " finishes at " + std::to_string(finish[p]));
+                      ", before its predecessor " + act(p) + " finishes at " +
+                      std::to_string(finish[p]));
   // Period t runs from time t - 1 to t; an activity finishing at f with
   // duration d is in progress in periods f - d + 1 .. f.
   for (int k = 0; k < instance.resource_count; ++k)
@@ -59,16 +61,19 @@ ScheduleCheck check_schedule(const InstanceData& instance, const std::vector<int
                       std::to_string(instance.capacity[k]));
     }
   double npv = 0.0;
-  for (int i = n - 2; i >= 1; --i) npv += instance.cash_flow[i] * std::exp(-interest_rate * finish[i]);
+  for (int i = n - 2; i >= 1; --i)
+    npv += instance.cash_flow[i] * std::exp(-interest_rate * finish[i]);
   check.npv = npv;
   return check;
 }
 
-std::string check_reported_schedule(const InstanceData& instance, const std::vector<int>& finish_time,
-                                    double claimed_npv, double interest_rate) {
+std::string check_reported_schedule(const InstanceData& instance,
+                                    const std::vector<int>& finish_time, double claimed_npv,
+                                    double interest_rate) {
   const ScheduleCheck check = check_schedule(instance, finish_time, interest_rate);
   if (!check.feasible()) return check.violations.front();
-  if (check.npv != claimed_npv) return "the schedule is worth " + full(check.npv) + ", not " + full(claimed_npv);
+  if (check.npv != claimed_npv)
+    return "the schedule is worth " + full(check.npv) + ", not " + full(claimed_npv);
   return {};
 }
 

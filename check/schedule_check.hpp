@@ -28,7 +28,8 @@ ScheduleCheck check_schedule(const InstanceData& instance, const std::vector<int
 // The verdict on a schedule a search reports as worth `claimed_npv`: "" when
 // it is feasible and worth exactly that, bit for bit; otherwise the first
 // violation, or both values in full precision.
-std::string check_reported_schedule(const InstanceData& instance, const std::vector<int>& finish_time,
-                                    double claimed_npv, double interest_rate);
+std::string check_reported_schedule(const InstanceData& instance,
+                                    const std::vector<int>& finish_time, double claimed_npv,
+                                    double interest_rate);
 
 }  // namespace rcpspdc

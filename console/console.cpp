@@ -14,19 +14,17 @@ namespace rcpspdc {
 
 namespace {
 
-constexpr const char* TITLE = "\n The resource-constrained project scheduling problem with discounted cash flows\n";
+constexpr const char* TITLE =
+    "\n The resource-constrained project scheduling problem with discounted cash flows\n";
 constexpr const char* RULE =
     " ==============================================================================\n\n";
 constexpr const char* NAME_LINE = "\n\n Quintaard";
 constexpr const char* EMAIL_LINE = "\n e-mail: quintaard@rcpspdc.org";
 constexpr const char* WEBSITE_LINE = "\n website: https://rcpspdc.org";
 constexpr const char* LEGEND[] = {
-    "\n\n1st column: number of problem instance",
-    "\n2nd column: number of created nodes",
-    "\n3rd column: number of branched nodes",
-    "\n4th column: solution",
-    "\n5th column: total time spend (in seconds)",
-    "\n6th column: optimal or heuristic?\n\n",
+    "\n\n1st column: number of problem instance",  "\n2nd column: number of created nodes",
+    "\n3rd column: number of branched nodes",      "\n4th column: solution",
+    "\n5th column: total time spend (in seconds)", "\n6th column: optimal or heuristic?\n\n",
 };
 
 std::FILE* open_or_complain(const std::string& name, const char* mode, RunState& run) {
@@ -47,8 +45,7 @@ bool close_or_complain(std::FILE* file, const std::string& name, RunState& run) 
 
 void skip_blanks(std::FILE* in) {
   int c = 0;
-  while ((c = std::fgetc(in)) != EOF && std::isspace(c) != 0) {
-  }
+  while ((c = std::fgetc(in)) != EOF && std::isspace(c) != 0) {}
   if (c != EOF) std::ungetc(c, in);
 }
 
@@ -107,8 +104,10 @@ bool create_output_files(RunState& run) {
   run.info_file = open_or_complain("info.out", "w", run);
   if (run.info_file == nullptr) return false;
   std::fputs("information about the generated cash flows", run.info_file);
-  std::fputs("\nproblem number    project deadline     (number of activity / cash flow)", run.info_file);
-  std::fputs("\nRemark: information about dummy start and dummy end activity not displayed\n\n", run.info_file);
+  std::fputs("\nproblem number    project deadline     (number of activity / cash flow)",
+             run.info_file);
+  std::fputs("\nRemark: information about dummy start and dummy end activity not displayed\n\n",
+             run.info_file);
   const bool closed = close_or_complain(run.info_file, "info.out", run);
   run.info_file = nullptr;
   return closed;

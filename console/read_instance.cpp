@@ -5,22 +5,19 @@
 #include <cerrno>
 #include <cstring>
 
-#include "model/cash_flows.hpp"
 #include "console/console.hpp"
-#include "formats/instance_file.hpp"
 #include "console/platform.hpp"
+#include "formats/instance_file.hpp"
+#include "model/cash_flows.hpp"
 
 namespace rcpspdc {
 
 namespace {
 
 constexpr const char* READ_ERROR_CONSOLE[] = {
-    "\t\t\t\t\t\t\t\t\t    not found",
-    "\t\t\t\t\t\t\t\t\t    too many act",
-    "\t\t\t\t\t\t\t\t\t    > 2 dummies",
-    "\t\t\t\t\t\t\t\t\t    missing deadline file",
-    "\t\t\t\t\t\t\t\t\t    invalid instance",
-    "\t\t\t\t\t\t\t\t\t    no deadline",
+    "\t\t\t\t\t\t\t\t\t    not found",        "\t\t\t\t\t\t\t\t\t    too many act",
+    "\t\t\t\t\t\t\t\t\t    > 2 dummies",      "\t\t\t\t\t\t\t\t\t    missing deadline file",
+    "\t\t\t\t\t\t\t\t\t    invalid instance", "\t\t\t\t\t\t\t\t\t    no deadline",
 };
 
 // Appends the information record: number, deadline, and every real
@@ -28,7 +25,8 @@ constexpr const char* READ_ERROR_CONSOLE[] = {
 bool write_info_record(RunState& run, const InstanceData& data) {
   run.info_file = std::fopen("info.out", "a");
   if (run.info_file == nullptr) {
-    std::fprintf(stderr, "rcpspdc: cannot open info.out for appending: %s\n", std::strerror(errno));
+    std::fprintf(stderr, "rcpspdc: cannot open info.out for appending: %s\n",
+                 std::strerror(errno));
     run.failed = true;
     return false;
   }

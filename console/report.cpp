@@ -4,8 +4,8 @@
 #include <cinttypes>
 #include <vector>
 
-#include "console/console.hpp"
 #include "check/schedule_check.hpp"
+#include "console/console.hpp"
 
 namespace rcpspdc {
 
@@ -19,17 +19,20 @@ bool incumbent_checks_out(SolverContext& context) {
   const SearchState& s = context.solver->search;
   if (!s.has_incumbent) return true;
   const std::vector<int> finish(s.best_finish, s.best_finish + context.instance.activity_count);
-  const std::string problem =
-      check_reported_schedule(context.instance, finish, s.best_npv, context.run.params.interest_rate);
+  const std::string problem = check_reported_schedule(context.instance, finish, s.best_npv,
+                                                      context.run.params.interest_rate);
   if (problem.empty()) return true;
   RunState& run = context.run;
   std::fputs(CHECK_FAILED_CONSOLE, run.console_out);
   std::fflush(run.console_out);
-  std::fprintf(run.output_file, "\n%5d  schedule check failed: %s", run.problem_number, problem.c_str());
+  std::fprintf(run.output_file, "\n%5d  schedule check failed: %s", run.problem_number,
+               problem.c_str());
   return false;
 }
 
-double reported_value(const SearchState& s) { return s.has_incumbent ? s.best_npv : NO_SCHEDULE_VALUE; }
+double reported_value(const SearchState& s) {
+  return s.has_incumbent ? s.best_npv : NO_SCHEDULE_VALUE;
+}
 
 }  // namespace
 
@@ -40,15 +43,18 @@ void report_result(SolverContext& context, SearchEnd end) {
   const double value = reported_value(s);
   const double seconds = static_cast<double>(s.elapsed_seconds);
   if (end == SearchEnd::complete) {
-    std::fprintf(run.console_out, "%10" PRId64 "   %10" PRId64 "   %7.2lf   %7.2lf   optimal", s.created_nodes,
-                 s.branched_nodes, value, seconds);
-    std::fprintf(run.output_file, "\n%10d   %10" PRId64 "   %10" PRId64 "   %7.2lf   %7.2lf   optimal",
-                 run.problem_number, s.created_nodes, s.branched_nodes, value, seconds);
-  } else {
-    std::fprintf(run.console_out, "%10" PRId64 "   %10" PRId64 "   %7.2lf   %7.2lf   heuristic  (time limit!)",
+    std::fprintf(run.console_out, "%10" PRId64 "   %10" PRId64 "   %7.2lf   %7.2lf   optimal",
                  s.created_nodes, s.branched_nodes, value, seconds);
     std::fprintf(run.output_file,
-                 "\n%10d   %10" PRId64 "   %10" PRId64 "   %7.2lf   %7.2lf   heuristic  (time limit!) ",
+                 "\n%10d   %10" PRId64 "   %10" PRId64 "   %7.2lf   %7.2lf   optimal",
+                 run.problem_number, s.created_nodes, s.branched_nodes, value, seconds);
+  } else {
+    std::fprintf(run.console_out,
+                 "%10" PRId64 "   %10" PRId64 "   %7.2lf   %7.2lf   heuristic  (time limit!)",
+                 s.created_nodes, s.branched_nodes, value, seconds);
+    std::fprintf(run.output_file,
+                 "\n%10d   %10" PRId64 "   %10" PRId64
+                 "   %7.2lf   %7.2lf   heuristic  (time limit!) ",
                  run.problem_number, s.created_nodes, s.branched_nodes, value, seconds);
   }
   std::fflush(run.console_out);

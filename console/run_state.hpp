@@ -14,13 +14,13 @@
 namespace rcpspdc {
 
 struct RunParams {
-  std::string problem_name;   // instance files are <name><number>.rcp, deadlines deadline.<name>
-  int first_problem = 0;      // first instance number
-  int last_problem = 0;       // last instance number
-  int negative_percent = 0;   // share of real activities with a negative cash flow
-  int deadline_offset = 0;    // periods added to the makespan from the deadline file
-  double interest_rate = 0.0; // continuous discount rate per period
-  int time_limit = 0;         // seconds per instance
+  std::string problem_name;    // instance files are <name><number>.rcp, deadlines deadline.<name>
+  int first_problem = 0;       // first instance number
+  int last_problem = 0;        // last instance number
+  int negative_percent = 0;    // share of real activities with a negative cash flow
+  int deadline_offset = 0;     // periods added to the makespan from the deadline file
+  double interest_rate = 0.0;  // continuous discount rate per period
+  int time_limit = 0;          // seconds per instance
 };
 
 struct RunState {

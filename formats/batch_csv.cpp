@@ -40,7 +40,8 @@ std::string csv_row(const BatchRow& row) {
          optional_int(row.resources) + ',' + optional_int(row.deadline) + ',' +
          optional_int(row.created_nodes) + ',' + optional_int(row.branched_nodes) + ',' +
          (row.has_value ? full(row.npv) : "") + ',' +
-         (row.seconds < 0.0 ? "" : fixed_decimals(row.seconds, 6)) + ',' + csv_field(row.status) + '\n';
+         (row.seconds < 0.0 ? "" : fixed_decimals(row.seconds, 6)) + ',' + csv_field(row.status) +
+         '\n';
 }
 
 }  // namespace rcpspdc

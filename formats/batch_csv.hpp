@@ -21,10 +21,10 @@ struct BatchRow {
   std::int64_t branched_nodes = -1;
   bool has_value = false;  // a feasible schedule was found
   double npv = 0.0;
-  double seconds = -1.0;   // wall time of the search alone
-  double cpu_seconds = 0.0; // processor time of the search's thread (not in the CSV)
+  double seconds = -1.0;     // wall time of the search alone
+  double cpu_seconds = 0.0;  // processor time of the search's thread (not in the CSV)
   RowStatus kind = RowStatus::error;
-  std::string status;      // optimal, infeasible, time limit, or what went wrong
+  std::string status;  // optimal, infeasible, time limit, or what went wrong
 };
 
 std::string csv_header();

@@ -49,14 +49,15 @@ bool parse_record(const std::string& line, InfoRecord& record, std::string& prob
   while (!cursor.done()) {
     int activity = 0;
     int cash = 0;
-    if (!cursor.symbol('(') || !cursor.integer(activity) || !cursor.symbol('/') || !cursor.integer(cash) ||
-        !cursor.symbol(')')) {
+    if (!cursor.symbol('(') || !cursor.integer(activity) || !cursor.symbol('/') ||
+        !cursor.integer(cash) || !cursor.symbol(')')) {
       problem = "expected an \"(activity / cash flow)\" pair";
       return false;
     }
     const auto expected = static_cast<int>(record.cash_flow.size()) + 1;
     if (activity != expected) {
-      problem = "activity " + std::to_string(activity) + " where " + std::to_string(expected) + " should come";
+      problem = "activity " + std::to_string(activity) + " where " + std::to_string(expected) +
+                " should come";
       return false;
     }
     record.cash_flow.push_back(cash);
@@ -74,10 +75,12 @@ bool parse_info_text(const std::string& text, InfoRecords& records, std::string&
   while (std::getline(lines, line)) {
     ++line_number;
     if (line_number == 1 && line != INFO_TITLE) {
-      error = "line 1: not an information file (it must begin with \"" + std::string(INFO_TITLE) + "\")";
+      error = "line 1: not an information file (it must begin with \"" + std::string(INFO_TITLE) +
+              "\")";
       return false;
     }
-    if (line_number <= HEADER_LINES || LineCursor{line.data(), line.data() + line.size()}.done()) continue;
+    if (line_number <= HEADER_LINES || LineCursor{line.data(), line.data() + line.size()}.done())
+      continue;
     InfoRecord record;
     std::string problem;
     if (!parse_record(line, record, problem)) {
@@ -86,7 +89,8 @@ bool parse_info_text(const std::string& text, InfoRecords& records, std::string&
     }
     const int number = record.number;
     if (!records.emplace(number, std::move(record)).second) {
-      error = "line " + std::to_string(line_number) + ": instance " + std::to_string(number) + " appears twice";
+      error = "line " + std::to_string(line_number) + ": instance " + std::to_string(number) +
+              " appears twice";
       return false;
     }
   }

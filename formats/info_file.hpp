@@ -12,9 +12,9 @@
 namespace rcpspdc {
 
 struct InfoRecord {
-  int number = 0;               // instance number
-  int deadline = 0;             // deadline after the offset was added
-  std::vector<int> cash_flow;   // real activities 1..n-2, model numbering, in order
+  int number = 0;              // instance number
+  int deadline = 0;            // deadline after the offset was added
+  std::vector<int> cash_flow;  // real activities 1..n-2, model numbering, in order
 };
 
 // Records by instance number. A parse that fails leaves a message naming the

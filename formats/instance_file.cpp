@@ -19,7 +19,8 @@ bool is_blank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0;
 // fitting a 32-bit signed integer.
 class TokenReader {
  public:
-  explicit TokenReader(const std::string& text) : p_(text.data()), end_(text.data() + text.size()) {}
+  explicit TokenReader(const std::string& text)
+      : p_(text.data()), end_(text.data() + text.size()) {}
 
   // Reads the next integer; on failure `problem` says why, naming `what`.
   bool next(int& value, const std::string& what, std::string& problem) {
@@ -69,7 +70,8 @@ class TokenReader {
  private:
   static std::string shortened(const std::string& token) {
     std::string shown;
-    for (char c : token.substr(0, 20)) shown += std::isprint(static_cast<unsigned char>(c)) != 0 ? c : '?';
+    for (char c : token.substr(0, 20))
+      shown += std::isprint(static_cast<unsigned char>(c)) != 0 ? c : '?';
     return token.size() > 20 ? shown + "..." : shown;
   }
 
@@ -94,14 +96,16 @@ ReadOutcome check_structure(const InstanceData& d) {
                      std::to_string(d.duration[static_cast<std::size_t>(i)]) + "; it must be 0");
     for (int k = 0; k < K; ++k)
       if (d.requirement[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)] != 0)
-        return invalid(std::string(which) + " (" + act(i) + ") demands " + res(k) + "; it must demand nothing");
+        return invalid(std::string(which) + " (" + act(i) + ") demands " + res(k) +
+                       "; it must demand nothing");
   }
   for (int k = 0; k < K; ++k) {
     if (d.capacity[static_cast<std::size_t>(k)] > LANE_LIMIT)
-      return invalid("the capacity " + std::to_string(d.capacity[static_cast<std::size_t>(k)]) + " of " + res(k) +
-                     " is above " + std::to_string(LANE_LIMIT));
+      return invalid("the capacity " + std::to_string(d.capacity[static_cast<std::size_t>(k)]) +
+                     " of " + res(k) + " is above " + std::to_string(LANE_LIMIT));
     long long total = 0;
-    for (int i = 0; i < n; ++i) total += d.requirement[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)];
+    for (int i = 0; i < n; ++i)
+      total += d.requirement[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)];
     if (total > LANE_LIMIT)
       return invalid("the demands on " + res(k) + " sum to " + std::to_string(total) + ", above " +
                      std::to_string(LANE_LIMIT));
@@ -154,15 +158,16 @@ ReadOutcome check_structure(const InstanceData& d) {
   for (int i = 0; i < n; ++i) {
     if (from_first[static_cast<std::size_t>(i)] == 0)
       return invalid(act(i) + " cannot be reached from the first activity");
-    if (to_last[static_cast<std::size_t>(i)] == 0) return invalid(act(i) + " cannot reach the last activity");
+    if (to_last[static_cast<std::size_t>(i)] == 0)
+      return invalid(act(i) + " cannot reach the last activity");
   }
   return ReadOutcome{};
 }
 
 // By ReadErrorKind; an invalid instance's line goes on with the reason.
 constexpr const char* READ_ERROR_TEXT[] = {
-    "problem not found",     "too many activities",  "> 2 dummies detected", "missing deadline file",
-    "invalid instance: ",    "no deadline for this instance",
+    "problem not found",     "too many activities", "> 2 dummies detected",
+    "missing deadline file", "invalid instance: ",  "no deadline for this instance",
 };
 
 }  // namespace
@@ -178,7 +183,9 @@ std::string instance_file_name(const std::string& problem_name, int problem_numb
   return problem_name + std::to_string(problem_number) + ".rcp";
 }
 
-std::string deadline_file_name(const std::string& problem_name) { return "deadline." + problem_name; }
+std::string deadline_file_name(const std::string& problem_name) {
+  return "deadline." + problem_name;
+}
 
 ReadOutcome parse_deadline_text(const std::string& text, int problem_number, int deadline_offset,
                                 int& deadline) {
@@ -188,7 +195,8 @@ ReadOutcome parse_deadline_text(const std::string& text, int problem_number, int
   int value = 0;
   for (int triple = 1; triple <= wanted; ++triple)
     for (int field = 0; field < 3; ++field)
-      if (!tokens.next(value, "the deadline", problem)) return ReadOutcome{READ_NO_DEADLINE, problem};
+      if (!tokens.next(value, "the deadline", problem))
+        return ReadOutcome{READ_NO_DEADLINE, problem};
   const long long total = static_cast<long long>(value) + deadline_offset;
   if (total > MAX_DEADLINE || total < INT_MIN)
     return ReadOutcome{READ_NO_DEADLINE, "the deadline " + std::to_string(total) + " is above " +
@@ -200,7 +208,8 @@ ReadOutcome parse_deadline_text(const std::string& text, int problem_number, int
 ReadOutcome read_deadline_file(const std::string& path, int problem_number, int deadline_offset,
                                int& deadline) {
   std::string text;
-  if (!read_text_file(path, text)) return ReadOutcome{READ_NO_DEADLINE_FILE, "cannot open " + path};
+  if (!read_text_file(path, text))
+    return ReadOutcome{READ_NO_DEADLINE_FILE, "cannot open " + path};
   return parse_deadline_text(text, problem_number, deadline_offset, deadline);
 }
 
@@ -214,8 +223,11 @@ ReadOutcome parse_instance_text(const std::string& text, InstanceData& d) {
   if (n > MAX_ACTIVITIES || K > MAX_RESOURCES)
     return ReadOutcome{READ_TOO_MANY, std::to_string(n) + " activities and " + std::to_string(K) +
                                           " resource types, more than 128 or 4"};
-  if (n < 2) return invalid("the instance has " + std::to_string(n) + " activities; the two dummies are needed");
-  if (K < 0) return invalid("the number of resource types is negative (" + std::to_string(K) + ")");
+  if (n < 2)
+    return invalid("the instance has " + std::to_string(n) +
+                   " activities; the two dummies are needed");
+  if (K < 0)
+    return invalid("the number of resource types is negative (" + std::to_string(K) + ")");
   d = InstanceData{};
   d.activity_count = n;
   d.resource_count = K;
@@ -223,31 +235,42 @@ ReadOutcome parse_instance_text(const std::string& text, InstanceData& d) {
   for (int k = 0; k < K; ++k) {
     int& c = d.capacity[static_cast<std::size_t>(k)];
     if (!tokens.next(c, "the capacity of " + res(k), problem)) return invalid(problem);
-    if (c < 0) return invalid("the capacity of " + res(k) + " is negative (" + std::to_string(c) + ")");
+    if (c < 0)
+      return invalid("the capacity of " + res(k) + " is negative (" + std::to_string(c) + ")");
   }
   d.duration.assign(static_cast<std::size_t>(n), 0);
-  d.requirement.assign(static_cast<std::size_t>(n), std::vector<int>(static_cast<std::size_t>(K), 0));
+  d.requirement.assign(static_cast<std::size_t>(n),
+                       std::vector<int>(static_cast<std::size_t>(K), 0));
   d.successors.assign(static_cast<std::size_t>(n), {});
-  std::vector<int> listed_by(static_cast<std::size_t>(n) + 1, -1);  // file number -> activity that listed it last
+  // file number -> activity that listed it last
+  std::vector<int> listed_by(static_cast<std::size_t>(n) + 1, -1);
   for (int i = 0; i < n; ++i) {
     int& dur = d.duration[static_cast<std::size_t>(i)];
     if (!tokens.next(dur, "the duration of " + act(i), problem)) return invalid(problem);
-    if (dur < 0) return invalid("the duration of " + act(i) + " is negative (" + std::to_string(dur) + ")");
-    if (dur == 0 && i > 0 && i < n - 1) return ReadOutcome{READ_DUMMIES, act(i) + " has duration 0"};
+    if (dur < 0)
+      return invalid("the duration of " + act(i) + " is negative (" + std::to_string(dur) + ")");
+    if (dur == 0 && i > 0 && i < n - 1)
+      return ReadOutcome{READ_DUMMIES, act(i) + " has duration 0"};
     for (int k = 0; k < K; ++k) {
       int& r = d.requirement[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)];
-      if (!tokens.next(r, "the demand of " + act(i) + " on " + res(k), problem)) return invalid(problem);
+      if (!tokens.next(r, "the demand of " + act(i) + " on " + res(k), problem))
+        return invalid(problem);
       if (r < 0)
-        return invalid("the demand of " + act(i) + " on " + res(k) + " is negative (" + std::to_string(r) + ")");
+        return invalid("the demand of " + act(i) + " on " + res(k) + " is negative (" +
+                       std::to_string(r) + ")");
     }
     int count = 0;
-    if (!tokens.next(count, "the number of successors of " + act(i), problem)) return invalid(problem);
+    if (!tokens.next(count, "the number of successors of " + act(i), problem))
+      return invalid(problem);
     if (count < 0)
-      return invalid(act(i) + " has a negative number of successors (" + std::to_string(count) + ")");
+      return invalid(act(i) + " has a negative number of successors (" + std::to_string(count) +
+                     ")");
     for (int e = 0; e < count; ++e) {
       int s = 0;
-      if (!tokens.next(s, "successor " + std::to_string(e + 1) + " of " + act(i), problem)) return invalid(problem);
-      if (s < 1 || s > n) return invalid("successor " + std::to_string(s) + " of " + act(i) + " is out of range");
+      if (!tokens.next(s, "successor " + std::to_string(e + 1) + " of " + act(i), problem))
+        return invalid(problem);
+      if (s < 1 || s > n)
+        return invalid("successor " + std::to_string(s) + " of " + act(i) + " is out of range");
       if (s == i + 1) return invalid(act(i) + " lists itself as a successor");
       if (listed_by[static_cast<std::size_t>(s)] == i)
         return invalid(act(i) + " lists successor " + std::to_string(s) + " twice");
@@ -256,7 +279,8 @@ ReadOutcome parse_instance_text(const std::string& text, InstanceData& d) {
     }
   }
   std::string extra;
-  if (!tokens.at_end(extra)) return invalid("unexpected \"" + extra + "\" after the last activity");
+  if (!tokens.at_end(extra))
+    return invalid("unexpected \"" + extra + "\" after the last activity");
   return check_structure(d);
 }
 
@@ -266,14 +290,16 @@ ReadOutcome read_instance_file(const std::string& path, InstanceData& data) {
   return parse_instance_text(text, data);
 }
 
-ReadOutcome read_instance_files(const std::string& problem_name, int problem_number, int deadline_offset,
-                                InstanceData& data, const std::string& directory) {
+ReadOutcome read_instance_files(const std::string& problem_name, int problem_number,
+                                int deadline_offset, InstanceData& data,
+                                const std::string& directory) {
   const std::filesystem::path dir(directory);
   int deadline = 0;
-  ReadOutcome outcome = read_deadline_file((dir / deadline_file_name(problem_name)).string(), problem_number,
-                                           deadline_offset, deadline);
+  ReadOutcome outcome = read_deadline_file((dir / deadline_file_name(problem_name)).string(),
+                                           problem_number, deadline_offset, deadline);
   if (outcome.ok())
-    outcome = read_instance_file((dir / instance_file_name(problem_name, problem_number)).string(), data);
+    outcome = read_instance_file((dir / instance_file_name(problem_name, problem_number)).string(),
+                                 data);
   if (outcome.ok()) data.deadline = deadline;
   return outcome;
 }

@@ -54,8 +54,9 @@ ReadOutcome parse_instance_text(const std::string& text, InstanceData& data);
 // Both files of one numbered instance, the deadline file first: `data` gets
 // the network and the deadline (cash flows are left to the caller). The files
 // are looked up in `directory`, or in the working directory when it is "".
-ReadOutcome read_instance_files(const std::string& problem_name, int problem_number, int deadline_offset,
-                                InstanceData& data, const std::string& directory = "");
+ReadOutcome read_instance_files(const std::string& problem_name, int problem_number,
+                                int deadline_offset, InstanceData& data,
+                                const std::string& directory = "");
 
 // Fills the project model from a validated instance. Arcs go in activity by
 // activity in file order, so successor lists keep the file's order and

@@ -26,7 +26,9 @@ std::string lower(std::string s) {
   return s;
 }
 
-bool starts_with(const std::string& s, const std::string& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
+bool starts_with(const std::string& s, const std::string& prefix) {
+  return s.compare(0, prefix.size(), prefix) == 0;
+}
 
 struct Token {
   std::string text;
@@ -68,7 +70,9 @@ class SmFile {
     std::vector<Token> tokens;
     for (int i = from; i < size(); ++i) {
       const std::string& l = line(i);
-      if (starts_with(l, "*") || (!l.empty() && std::isalpha(static_cast<unsigned char>(l[0])) != 0)) break;
+      if (starts_with(l, "*") ||
+          (!l.empty() && std::isalpha(static_cast<unsigned char>(l[0])) != 0))
+        break;
       std::istringstream in(l);
       for (std::string t; in >> t;) tokens.push_back(Token{t, i + 1});
     }
@@ -87,7 +91,8 @@ std::string column_kinds(const std::string& header) {
   std::string kinds;
   std::istringstream in(header);
   for (std::string t; in >> t;)
-    if (std::isalpha(static_cast<unsigned char>(t[0])) != 0) kinds += static_cast<char>(std::toupper(t[0]));
+    if (std::isalpha(static_cast<unsigned char>(t[0])) != 0)
+      kinds += static_cast<char>(std::toupper(t[0]));
   return kinds;
 }
 
@@ -108,7 +113,8 @@ class TableCursor {
       return false;
     }
     if (value < minimum) {
-      error = at_line(t.line) + what + " is " + t.text + "; it must be at least " + std::to_string(minimum);
+      error = at_line(t.line) + what + " is " + t.text + "; it must be at least " +
+              std::to_string(minimum);
       return false;
     }
     return true;
@@ -119,8 +125,8 @@ class TableCursor {
   // "" when the table is used up, otherwise an error for the first extra entry.
   std::string rest() const {
     if (at_ >= tokens_.size()) return {};
-    return at_line(tokens_[at_].line) + "unexpected \"" + tokens_[at_].text + "\" after the last job of the " +
-           section_ + " table";
+    return at_line(tokens_[at_].line) + "unexpected \"" + tokens_[at_].text +
+           "\" after the last job of the " + section_ + " table";
   }
 
  private:
@@ -153,10 +159,13 @@ int skip_headers(const SmFile& f, int title, int& data_start) {
 
 std::string parse_sm(const SmFile& f, InstanceData& d) {
   const int jobs_line = f.find("jobs (incl. supersource/sink");
-  if (jobs_line < 0) return "no \"jobs (incl. supersource/sink ):\" line; this is not a PSPLIB .sm file";
+  if (jobs_line < 0)
+    return "no \"jobs (incl. supersource/sink ):\" line; this is not a PSPLIB .sm file";
   int n = 0;
-  if (!f.value_after_colon(jobs_line, n)) return at_line(jobs_line + 1) + "the number of jobs is missing";
-  if (n < 2) return at_line(jobs_line + 1) + std::to_string(n) + " jobs; supersource and sink are needed";
+  if (!f.value_after_colon(jobs_line, n))
+    return at_line(jobs_line + 1) + "the number of jobs is missing";
+  if (n < 2)
+    return at_line(jobs_line + 1) + std::to_string(n) + " jobs; supersource and sink are needed";
   if (n > MAX_ACTIVITIES)
     return at_line(jobs_line + 1) + std::to_string(n) + " jobs; the solver takes at most " +
            std::to_string(MAX_ACTIVITIES) + " including supersource and sink";
@@ -175,14 +184,16 @@ std::string parse_sm(const SmFile& f, InstanceData& d) {
   }
   const int K = count[0];
   if (K > MAX_RESOURCES)
-    return std::to_string(K) + " renewable resources; the solver takes at most " + std::to_string(MAX_RESOURCES);
+    return std::to_string(K) + " renewable resources; the solver takes at most " +
+           std::to_string(MAX_RESOURCES);
 
   d = InstanceData{};
   d.activity_count = n;
   d.resource_count = K;
   d.capacity.assign(static_cast<std::size_t>(K), 0);
   d.duration.assign(static_cast<std::size_t>(n), 0);
-  d.requirement.assign(static_cast<std::size_t>(n), std::vector<int>(static_cast<std::size_t>(K), 0));
+  d.requirement.assign(static_cast<std::size_t>(n),
+                       std::vector<int>(static_cast<std::size_t>(K), 0));
   d.successors.assign(static_cast<std::size_t>(n), {});
   std::string error;
 
@@ -198,7 +209,9 @@ std::string parse_sm(const SmFile& f, InstanceData& d) {
     int modes = 0;
     int successors = 0;
     if (!pc.next(number, "the number of " + job(j), 1, error)) return error;
-    if (number != j) return at_line(pc.line()) + "row of job " + std::to_string(number) + " where " + job(j) + " should come";
+    if (number != j)
+      return at_line(pc.line()) + "row of job " + std::to_string(number) + " where " + job(j) +
+             " should come";
     if (!pc.next(modes, "the mode count of " + job(j), 1, error)) return error;
     if (modes != 1)
       return at_line(pc.line()) + job(j) + " has " + std::to_string(modes) +
@@ -206,8 +219,11 @@ std::string parse_sm(const SmFile& f, InstanceData& d) {
     if (!pc.next(successors, "the successor count of " + job(j), 0, error)) return error;
     for (int e = 0; e < successors; ++e) {
       int s = 0;
-      if (!pc.next(s, "successor " + std::to_string(e + 1) + " of " + job(j), 1, error)) return error;
-      if (s > n) return at_line(pc.line()) + "successor " + std::to_string(s) + " of " + job(j) + " is above " + std::to_string(n);
+      if (!pc.next(s, "successor " + std::to_string(e + 1) + " of " + job(j), 1, error))
+        return error;
+      if (s > n)
+        return at_line(pc.line()) + "successor " + std::to_string(s) + " of " + job(j) +
+               " is above " + std::to_string(n);
       d.successors[static_cast<std::size_t>(j - 1)].push_back(s - 1);
     }
   }
@@ -218,11 +234,13 @@ std::string parse_sm(const SmFile& f, InstanceData& d) {
   if (req < 0) return "no \"REQUESTS/DURATIONS:\" section";
   const int req_header = skip_headers(f, req, start);
   std::string kinds = std::string(static_cast<std::size_t>(count[0]), 'R') +
-                      std::string(static_cast<std::size_t>(count[1]), 'N') + std::string(static_cast<std::size_t>(count[2]), 'D');
+                      std::string(static_cast<std::size_t>(count[1]), 'N') +
+                      std::string(static_cast<std::size_t>(count[2]), 'D');
   if (req_header >= 0) {
     const std::string header = f.line(req_header);
     const std::size_t after = lower(header).find("duration");
-    const std::string named = column_kinds(after == std::string::npos ? std::string() : header.substr(after + 8));
+    const std::string named =
+        column_kinds(after == std::string::npos ? std::string() : header.substr(after + 8));
     if (named.size() != kinds.size() || std::count(named.begin(), named.end(), 'R') != K)
       return at_line(req_header + 1) + "the header names " + std::to_string(named.size()) +
              " resource columns (" + named + "); the RESOURCES section declares " + kinds;
@@ -234,14 +252,22 @@ std::string parse_sm(const SmFile& f, InstanceData& d) {
     int number = 0;
     int mode = 0;
     if (!rc.next(number, "the number of " + job(j), 1, error)) return error;
-    if (number != j) return at_line(rc.line()) + "row of job " + std::to_string(number) + " where " + job(j) + " should come";
+    if (number != j)
+      return at_line(rc.line()) + "row of job " + std::to_string(number) + " where " + job(j) +
+             " should come";
     if (!rc.next(mode, "the mode of " + job(j), 1, error)) return error;
-    if (mode != 1) return at_line(rc.line()) + job(j) + " has mode " + std::to_string(mode) + "; only mode 1 can be converted";
-    if (!rc.next(d.duration[static_cast<std::size_t>(j - 1)], "the duration of " + job(j), 0, error)) return error;
+    if (mode != 1)
+      return at_line(rc.line()) + job(j) + " has mode " + std::to_string(mode) +
+             "; only mode 1 can be converted";
+    if (!rc.next(d.duration[static_cast<std::size_t>(j - 1)], "the duration of " + job(j), 0,
+                 error))
+      return error;
     int k = 0;
     for (std::size_t c = 0; c < kinds.size(); ++c) {
       int use = 0;
-      if (!rc.next(use, "the request of " + job(j) + " in column " + std::to_string(c + 1), 0, error)) return error;
+      if (!rc.next(use, "the request of " + job(j) + " in column " + std::to_string(c + 1), 0,
+                   error))
+        return error;
       if (kinds[c] == 'R') {
         d.requirement[static_cast<std::size_t>(j - 1)][static_cast<std::size_t>(k++)] = use;
       } else if (use != 0) {
@@ -263,12 +289,13 @@ std::string parse_sm(const SmFile& f, InstanceData& d) {
   int k = 0;
   for (std::size_t c = 0; c < avail_kinds.size(); ++c) {
     int available = 0;
-    if (!ac.next(available, "the availability in column " + std::to_string(c + 1), 0, error)) return error;
+    if (!ac.next(available, "the availability in column " + std::to_string(c + 1), 0, error))
+      return error;
     if (avail_kinds[c] == 'R' && k < K) d.capacity[static_cast<std::size_t>(k++)] = available;
   }
   if (k != K)
-    return at_line(avail + 1) + "availabilities for " + std::to_string(k) + " renewable resources; " +
-           std::to_string(K) + " are declared";
+    return at_line(avail + 1) + "availabilities for " + std::to_string(k) +
+           " renewable resources; " + std::to_string(K) + " are declared";
 
   // The converted file must read back as it stands.
   InstanceData check;
@@ -279,7 +306,9 @@ std::string parse_sm(const SmFile& f, InstanceData& d) {
 
 }  // namespace
 
-std::string parse_psplib_text(const std::string& text, InstanceData& data) { return parse_sm(SmFile(text), data); }
+std::string parse_psplib_text(const std::string& text, InstanceData& data) {
+  return parse_sm(SmFile(text), data);
+}
 
 std::string read_psplib_file(const std::string& path, InstanceData& data) {
   std::string text;
@@ -288,7 +317,8 @@ std::string read_psplib_file(const std::string& path, InstanceData& data) {
 }
 
 std::string format_instance(const InstanceData& d) {
-  std::string out = std::to_string(d.activity_count) + ' ' + std::to_string(d.resource_count) + '\n';
+  std::string out =
+      std::to_string(d.activity_count) + ' ' + std::to_string(d.resource_count) + '\n';
   for (int k = 0; k < d.resource_count; ++k)
     out += (k > 0 ? " " : "") + std::to_string(d.capacity[static_cast<std::size_t>(k)]);
   out += '\n';

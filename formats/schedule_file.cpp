@@ -34,8 +34,8 @@ bool csv_line(const std::string& line, int& activity, int& finish) {
 
 }  // namespace
 
-bool parse_schedule_text(const std::string& text, const InstanceData& instance, ScheduleFile& schedule,
-                         std::string& error) {
+bool parse_schedule_text(const std::string& text, const InstanceData& instance,
+                         ScheduleFile& schedule, std::string& error) {
   const int n = instance.activity_count;
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -45,7 +45,8 @@ bool parse_schedule_text(const std::string& text, const InstanceData& instance, 
     listing = listing || trimmed(line).rfind("Act. ", 0) == 0;
   }
   std::vector<int> finish(static_cast<std::size_t>(n), 0);
-  std::vector<int> listed_on(static_cast<std::size_t>(n), 0);  // line of each activity's finish, 0 = none
+  // line of each activity's finish, 0 = none
+  std::vector<int> listed_on(static_cast<std::size_t>(n), 0);
   schedule.claimed_value.clear();
   bool first_line = true;
   for (std::size_t l = 0; l < lines.size(); ++l) {
@@ -65,22 +66,26 @@ bool parse_schedule_text(const std::string& text, const InstanceData& instance, 
       }
     } else {
       if (line.empty()) continue;
-      const bool header = first_line && !line.empty() && line[0] != '-' && (line[0] < '0' || line[0] > '9');
+      const bool header =
+          first_line && !line.empty() && line[0] != '-' && (line[0] < '0' || line[0] > '9');
       first_line = false;
       if (header) continue;
       if (!csv_line(line, activity, value)) {
-        error = where + "expected \"activity,finish\" with two integers (or an output.out solution listing)";
+        error =
+            where +
+            "expected \"activity,finish\" with two integers (or an output.out solution listing)";
         return false;
       }
     }
     if (activity < 1 || activity > n) {
-      error = where + "activity " + std::to_string(activity) + " is not one of the instance's 1.." + std::to_string(n);
+      error = where + "activity " + std::to_string(activity) +
+              " is not one of the instance's 1.." + std::to_string(n);
       return false;
     }
     int& seen = listed_on[static_cast<std::size_t>(activity - 1)];
     if (seen != 0) {
-      error = where + "activity " + std::to_string(activity) + " was given a finish time on line " +
-              std::to_string(seen) + " already";
+      error = where + "activity " + std::to_string(activity) +
+              " was given a finish time on line " + std::to_string(seen) + " already";
       return false;
     }
     seen = static_cast<int>(l + 1);
@@ -95,11 +100,12 @@ bool parse_schedule_text(const std::string& text, const InstanceData& instance, 
   }
   if (missing > 0) {
     error = "no finish time for activity " + std::to_string(first_missing) +
-            (missing > 1 ? " and " + std::to_string(missing - 1) + " more" : std::string()) + " of 2.." +
-            std::to_string(n - 1);
+            (missing > 1 ? " and " + std::to_string(missing - 1) + " more" : std::string()) +
+            " of 2.." + std::to_string(n - 1);
     return false;
   }
-  if (n >= 2 && listed_on[static_cast<std::size_t>(n - 1)] == 0) finish[static_cast<std::size_t>(n - 1)] = latest;
+  if (n >= 2 && listed_on[static_cast<std::size_t>(n - 1)] == 0)
+    finish[static_cast<std::size_t>(n - 1)] = latest;
   schedule.finish = std::move(finish);
   return true;
 }

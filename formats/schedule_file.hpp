@@ -23,7 +23,7 @@ struct ScheduleFile {
 // finish time. The start dummy finishes at 0 and the end dummy at the largest
 // finish time of the real activities, unless the file lists them. False, with
 // the line and the fault in `error`, when the text does not fit the instance.
-bool parse_schedule_text(const std::string& text, const InstanceData& instance, ScheduleFile& schedule,
-                         std::string& error);
+bool parse_schedule_text(const std::string& text, const InstanceData& instance,
+                         ScheduleFile& schedule, std::string& error);
 
 }  // namespace rcpspdc

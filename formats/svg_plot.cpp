@@ -10,7 +10,7 @@ namespace rcpspdc {
 namespace {
 
 // Geometry in pixels.
-constexpr double LEFT = 56.0;          // room for row labels and load values
+constexpr double LEFT = 56.0;  // room for row labels and load values
 constexpr double RIGHT = 24.0;
 constexpr double GANTT_TOP = 62.0;     // below the title and the legend
 constexpr double PLOT_WIDTH = 960.0;   // time axis of a long schedule
@@ -19,7 +19,7 @@ constexpr double ROWS_HEIGHT = 720.0;  // Gantt height while rows stay above the
 constexpr double MIN_ROW = 12.0;       // row height at which the font reaches 8 px
 constexpr double MAX_ROW = 24.0;
 constexpr double PROFILE_HEIGHT = 100.0;
-constexpr double MIN_WIDTH = 480.0;    // the legend's width
+constexpr double MIN_WIDTH = 480.0;  // the legend's width
 
 const char* const POSITIVE = "#43a047";
 const char* const NEGATIVE = "#e53935";
@@ -45,7 +45,8 @@ std::string escaped(const std::string& text) {
       default:
         // Plain ASCII only: control characters are not allowed in XML, and a
         // stray byte of a broken UTF-8 sequence would spoil the document.
-        out += static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7f ? c : '?';
+        out += static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7f ? c
+                                                                                             : '?';
     }
   }
   return out;
@@ -55,16 +56,18 @@ class Svg {
  public:
   std::string body;
 
-  void rect(double x, double y, double w, double h, const std::string& attributes, const std::string& tooltip = {}) {
-    body += "<rect x=\"" + num(x) + "\" y=\"" + num(y) + "\" width=\"" + num(std::max(w, 0.0)) + "\" height=\"" +
-            num(std::max(h, 0.0)) + "\" " + attributes;
+  void rect(double x, double y, double w, double h, const std::string& attributes,
+            const std::string& tooltip = {}) {
+    body += "<rect x=\"" + num(x) + "\" y=\"" + num(y) + "\" width=\"" + num(std::max(w, 0.0)) +
+            "\" height=\"" + num(std::max(h, 0.0)) + "\" " + attributes;
     body += tooltip.empty() ? "/>\n" : "><title>" + escaped(tooltip) + "</title></rect>\n";
   }
   void line(double x1, double y1, double x2, double y2, const std::string& attributes) {
-    body += "<line x1=\"" + num(x1) + "\" y1=\"" + num(y1) + "\" x2=\"" + num(x2) + "\" y2=\"" + num(y2) + "\" " +
-            attributes + "/>\n";
+    body += "<line x1=\"" + num(x1) + "\" y1=\"" + num(y1) + "\" x2=\"" + num(x2) + "\" y2=\"" +
+            num(y2) + "\" " + attributes + "/>\n";
   }
-  void text(double x, double y, double size, const std::string& content, const std::string& attributes = {}) {
+  void text(double x, double y, double size, const std::string& content,
+            const std::string& attributes = {}) {
     body += "<text x=\"" + num(x) + "\" y=\"" + num(y) + "\" font-size=\"" + num(size) + "\"" +
             (attributes.empty() ? "" : " " + attributes) + ">" + escaped(content) + "</text>\n";
   }
@@ -75,13 +78,15 @@ class Svg {
 int tick_step(double pixels_per_period, double min_pixels) {
   for (long long power = 1;; power *= 10)
     for (int factor : {1, 2, 5})
-      if (static_cast<double>(power * factor) * pixels_per_period >= min_pixels || power > 100000000)
+      if (static_cast<double>(power * factor) * pixels_per_period >= min_pixels ||
+          power > 100000000)
         return static_cast<int>(power * factor);
 }
 
 }  // namespace
 
-std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish, const std::string& title) {
+std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish,
+                         const std::string& title) {
   const int n = d.activity_count;
   const int K = d.resource_count;
   if (static_cast<int>(finish.size()) != n) return {};
@@ -104,7 +109,8 @@ std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish, 
   // duration p occupies periods f - p + 1 to f.
   std::vector<std::vector<long long>> load(at(K), std::vector<long long>(at(horizon) + 1, 0));
   for (int i = 0; i < n; ++i)
-    for (int t = std::max(1, finish[at(i)] - d.duration[at(i)] + 1); t <= std::min(horizon, finish[at(i)]); ++t)
+    for (int t = std::max(1, finish[at(i)] - d.duration[at(i)] + 1);
+         t <= std::min(horizon, finish[at(i)]); ++t)
       for (int k = 0; k < K; ++k) load[at(k)][at(t)] += d.requirement[at(i)][at(k)];
 
   const double block = 18.0 + PROFILE_HEIGHT + 30.0;  // caption, chart, axis labels
@@ -123,15 +129,17 @@ std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish, 
   // Title and legend.
   svg.text(LEFT, 22, 14, title, "font-weight=\"bold\"");
   double legend_x = LEFT;
-  for (const auto& [colour, words] : {std::pair{POSITIVE, "positive cash flow"}, std::pair{NEGATIVE, "negative cash flow"},
-                                      std::pair{NEUTRAL, "no cash flow"}}) {
+  for (const auto& [colour, words] :
+       {std::pair{POSITIVE, "positive cash flow"}, std::pair{NEGATIVE, "negative cash flow"},
+        std::pair{NEUTRAL, "no cash flow"}}) {
     svg.rect(legend_x, 34, 10, 10, std::string("fill=\"") + colour + "\"");
     svg.text(legend_x + 14, 43, 11, words);
     legend_x += 135;
   }
 
   // Gantt chart: row stripes, grid, bars, labels, axis.
-  for (int r = 1; r < real; r += 2) svg.rect(LEFT, GANTT_TOP + row * r, plot, row, "fill=\"#f2f2f2\"");
+  for (int r = 1; r < real; r += 2)
+    svg.rect(LEFT, GANTT_TOP + row * r, plot, row, "fill=\"#f2f2f2\"");
   for (int t = step; t <= horizon; t += step)
     svg.line(x_of(t), GANTT_TOP, x_of(t), gantt_bottom, "stroke=\"#dddddd\" stroke-width=\"0.5\"");
   for (int i = 1; i <= real; ++i) {
@@ -141,10 +149,12 @@ std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish, 
     const int cash = d.cash_flow.empty() ? 0 : d.cash_flow[at(i)];
     const char* colour = cash > 0 ? POSITIVE : cash < 0 ? NEGATIVE : NEUTRAL;
     svg.rect(x_of(f - p), y + row * 0.15, period * p, row * 0.7,
-             std::string("class=\"activity\" fill=\"") + colour + "\" stroke=\"#263238\" stroke-width=\"0.5\"",
-             "activity " + std::to_string(i + 1) + ": start " + std::to_string(f - p) + ", finish " +
-                 std::to_string(f) + ", cash flow " + std::to_string(cash));
-    svg.text(LEFT - 6, y + row / 2 + font * 0.35, font, std::to_string(i + 1), "text-anchor=\"end\"");
+             std::string("class=\"activity\" fill=\"") + colour +
+                 "\" stroke=\"#263238\" stroke-width=\"0.5\"",
+             "activity " + std::to_string(i + 1) + ": start " + std::to_string(f - p) +
+                 ", finish " + std::to_string(f) + ", cash flow " + std::to_string(cash));
+    svg.text(LEFT - 6, y + row / 2 + font * 0.35, font, std::to_string(i + 1),
+             "text-anchor=\"end\"");
   }
   axis(gantt_bottom);
 
@@ -156,7 +166,8 @@ std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish, 
     long long peak = std::max(capacity, 1);
     for (long long v : load[at(k)]) peak = std::max(peak, v);
     const double scale = PROFILE_HEIGHT / static_cast<double>(peak);
-    svg.text(LEFT, top + 11, 11, "resource " + std::to_string(k + 1) + ", capacity " + std::to_string(capacity));
+    svg.text(LEFT, top + 11, 11,
+             "resource " + std::to_string(k + 1) + ", capacity " + std::to_string(capacity));
     for (int t = 1; t <= horizon;) {
       int end = t;
       while (end < horizon && load[at(k)][at(end + 1)] == load[at(k)][at(t)]) ++end;
@@ -166,11 +177,13 @@ std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish, 
                  static_cast<double>(v) * scale,
                  std::string("class=\"load\" shape-rendering=\"crispEdges\" fill=\"") +
                      (v > capacity ? "#ef9a9a" : "#90caf9") + "\"",
-                 "periods " + std::to_string(t) + "-" + std::to_string(end) + ": load " + std::to_string(v));
+                 "periods " + std::to_string(t) + "-" + std::to_string(end) + ": load " +
+                     std::to_string(v));
       t = end + 1;
     }
     const double cap_y = base - capacity * scale;
-    svg.line(LEFT, cap_y, LEFT + plot, cap_y, "class=\"capacity\" stroke=\"#0d47a1\" stroke-width=\"1.5\"");
+    svg.line(LEFT, cap_y, LEFT + plot, cap_y,
+             "class=\"capacity\" stroke=\"#0d47a1\" stroke-width=\"1.5\"");
     svg.text(LEFT - 6, cap_y + 4, 10, std::to_string(capacity), "text-anchor=\"end\"");
     svg.text(LEFT - 6, base + 4, 10, "0", "text-anchor=\"end\"");
     axis(base);
@@ -178,14 +191,18 @@ std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish, 
 
   // The deadline across everything.
   const double dx = x_of(d.deadline);
-  const double bottom = K > 0 ? profiles_top + block * (K - 1) + 18.0 + PROFILE_HEIGHT : gantt_bottom;
+  const double bottom =
+      K > 0 ? profiles_top + block * (K - 1) + 18.0 + PROFILE_HEIGHT : gantt_bottom;
   svg.line(dx, GANTT_TOP - 4, dx, bottom,
            "class=\"deadline\" stroke=\"#b71c1c\" stroke-width=\"1.5\" stroke-dasharray=\"5 4\"");
-  svg.text(dx - 3, GANTT_TOP - 6, 10, "deadline " + std::to_string(d.deadline), "text-anchor=\"end\" fill=\"#b71c1c\"");
+  svg.text(dx - 3, GANTT_TOP - 6, 10, "deadline " + std::to_string(d.deadline),
+           "text-anchor=\"end\" fill=\"#b71c1c\"");
 
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(width) + "\" height=\"" + num(height) +
-         "\" viewBox=\"0 0 " + num(width) + " " + num(height) + "\" font-family=\"sans-serif\">\n"
+         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+         num(width) + "\" height=\"" + num(height) + "\" viewBox=\"0 0 " + num(width) + " " +
+         num(height) +
+         "\" font-family=\"sans-serif\">\n"
          "<rect x=\"0\" y=\"0\" width=\"100%\" height=\"100%\" fill=\"white\"/>\n" +
          svg.body + "</svg>\n";
 }

@@ -30,8 +30,8 @@ void check_accepted(const InstanceData& d) {
     for (int s : d.successors[a]) require(s >= 0 && s < n && s != i);
   }
   for (int k = 0; k < K; ++k)
-    require(d.capacity[static_cast<std::size_t>(k)] >= 0 && d.capacity[static_cast<std::size_t>(k)] <= LANE_LIMIT &&
-            demand_sum[k] <= LANE_LIMIT);
+    require(d.capacity[static_cast<std::size_t>(k)] >= 0 &&
+            d.capacity[static_cast<std::size_t>(k)] <= LANE_LIMIT && demand_sum[k] <= LANE_LIMIT);
 
   static ProjectModel m;
   InstanceData with_deadline = d;
@@ -43,7 +43,8 @@ void check_accepted(const InstanceData& d) {
     require(m.succ_count[i] == static_cast<int>(d.successors[static_cast<std::size_t>(i)].size()));
     require(set_size(m.succ_set[i]) == m.succ_count[i]);
     require(set_size(m.pred_set[i]) == m.pred_count[i] - (i == 0 ? 1 : 0));
-    for (int e = 0; e < m.succ_count[i]; ++e) require(set_contains(m.pred_set[m.succ_list[i][e]], i));
+    for (int e = 0; e < m.succ_count[i]; ++e)
+      require(set_contains(m.pred_set[m.succ_list[i][e]], i));
   }
   int preds = 0;
   for (int i = 0; i < n; ++i) preds += m.pred_count[i];
@@ -57,8 +58,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   InstanceData instance;
   const ReadOutcome outcome = parse_instance_text(text, instance);
-  if (outcome.ok()) check_accepted(instance);
-  else require(outcome.kind == READ_TOO_MANY || outcome.kind == READ_DUMMIES || outcome.kind == READ_INVALID);
+  if (outcome.ok())
+    check_accepted(instance);
+  else
+    require(outcome.kind == READ_TOO_MANY || outcome.kind == READ_DUMMIES ||
+            outcome.kind == READ_INVALID);
 
   // Instance number and offset come from the input's length, so that the
   // corpus files stay plain deadline files.
@@ -66,7 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int offset = static_cast<int>((size / 37) % 11) - 5;
   int deadline = -1;
   const ReadOutcome read = parse_deadline_text(text, number, offset, deadline);
-  if (read.ok()) require(deadline <= MAX_DEADLINE);
-  else require(read.kind == READ_NO_DEADLINE && !read.reason.empty());
+  if (read.ok())
+    require(deadline <= MAX_DEADLINE);
+  else
+    require(read.kind == READ_NO_DEADLINE && !read.reason.empty());
   return 0;
 }

@@ -12,8 +12,8 @@ namespace rcpspdc {
 using SetWord = std::uint32_t;
 
 constexpr int WORD_BITS = 32;
-constexpr int MAX_ACTIVITIES = 128;                 // largest instance accepted
-constexpr int ACTIVITY_ROWS = MAX_ACTIVITIES + 1;   // rows of every per-activity table
+constexpr int MAX_ACTIVITIES = 128;                // largest instance accepted
+constexpr int ACTIVITY_ROWS = MAX_ACTIVITIES + 1;  // rows of every per-activity table
 constexpr int SET_WORDS_MAX = MAX_ACTIVITIES / WORD_BITS;
 
 struct alignas(16) ActivitySet {
@@ -24,7 +24,8 @@ struct alignas(16) ActivitySet {
 // 2-3 on this little-endian layout): every row is kept zero beyond the
 // instance's activities, so this gives the same answer as a loop over the
 // used words, with no loop bound to test.
-static_assert(std::endian::native == std::endian::little, "activity sets pair 32-bit words into halves");
+static_assert(std::endian::native == std::endian::little,
+              "activity sets pair 32-bit words into halves");
 
 namespace set_detail {
 inline std::uint64_t half(const ActivitySet& s, int h) {
@@ -32,9 +33,13 @@ inline std::uint64_t half(const ActivitySet& s, int h) {
   std::memcpy(&v, &s.word[2 * h], sizeof v);
   return v;
 }
-inline void set_half(ActivitySet& s, int h, std::uint64_t v) { std::memcpy(&s.word[2 * h], &v, sizeof v); }
+inline void set_half(ActivitySet& s, int h, std::uint64_t v) {
+  std::memcpy(&s.word[2 * h], &v, sizeof v);
+}
 inline int half_of(int i) { return static_cast<int>(static_cast<unsigned>(i) >> 6); }
-inline std::uint64_t half_bit(int i) { return std::uint64_t{1} << (static_cast<unsigned>(i) & 63u); }
+inline std::uint64_t half_bit(int i) {
+  return std::uint64_t{1} << (static_cast<unsigned>(i) & 63u);
+}
 }  // namespace set_detail
 
 inline void set_clear(ActivitySet& s) {

@@ -8,14 +8,14 @@
 namespace rcpspdc {
 
 struct InstanceData {
-  int activity_count = 0;                       // including both dummies
-  int resource_count = 0;                       // renewable resource types
-  int deadline = 0;                             // deadline file makespan plus offset
-  std::vector<int> capacity;                    // per resource type
-  std::vector<int> duration;                    // per activity
-  std::vector<std::vector<int>> requirement;    // [activity][resource]
-  std::vector<std::vector<int>> successors;     // model indices, in file order
-  std::vector<int> cash_flow;                   // per activity; 0 for both dummies
+  int activity_count = 0;                     // including both dummies
+  int resource_count = 0;                     // renewable resource types
+  int deadline = 0;                           // deadline file makespan plus offset
+  std::vector<int> capacity;                  // per resource type
+  std::vector<int> duration;                  // per activity
+  std::vector<std::vector<int>> requirement;  // [activity][resource]
+  std::vector<std::vector<int>> successors;   // model indices, in file order
+  std::vector<int> cash_flow;                 // per activity; 0 for both dummies
 };
 
 }  // namespace rcpspdc

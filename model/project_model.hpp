@@ -15,25 +15,25 @@ namespace rcpspdc {
 constexpr int LIST_ROW = MAX_ACTIVITIES + 1;
 
 struct ProjectModel {
-  int activity_count = 0;    // activities including both dummies
-  int end_activity = 0;      // activity_count - 1, the dummy end
-  int resource_count = 0;    // renewable resource types, 0..4
-  int deadline = 0;          // makespan from the deadline file plus the offset
+  int activity_count = 0;      // activities including both dummies
+  int end_activity = 0;        // activity_count - 1, the dummy end
+  int resource_count = 0;      // renewable resource types, 0..4
+  int deadline = 0;            // makespan from the deadline file plus the offset
   Packed packed_capacity = 0;  // capacities, one lane per resource type
   Packed overflow_mask = 0;    // top bit of every used lane
 
-  int capacity[MAX_RESOURCES] = {};     // availability per period
+  int capacity[MAX_RESOURCES] = {};        // availability per period
   Packed byte_weight[MAX_RESOURCES] = {};  // lane weight 65536^k of resource k
 
-  int duration[ACTIVITY_ROWS] = {};                      // periods
-  int requirement[ACTIVITY_ROWS][MAX_RESOURCES] = {};    // demand per period and type
-  Packed packed_demand[ACTIVITY_ROWS] = {};              // requirement, packed
-  int cash_flow[ACTIVITY_ROWS] = {};                     // falls at the finish; 0 for dummies
+  int duration[ACTIVITY_ROWS] = {};                    // periods
+  int requirement[ACTIVITY_ROWS][MAX_RESOURCES] = {};  // demand per period and type
+  Packed packed_demand[ACTIVITY_ROWS] = {};            // requirement, packed
+  int cash_flow[ACTIVITY_ROWS] = {};                   // falls at the finish; 0 for dummies
 
-  int succ_count[ACTIVITY_ROWS] = {};          // direct successors in use
+  int succ_count[ACTIVITY_ROWS] = {};           // direct successors in use
   int succ_list[ACTIVITY_ROWS][LIST_ROW] = {};  // in the order they were added
   ActivitySet succ_set[ACTIVITY_ROWS] = {};     // the same successors as a set
-  int pred_count[ACTIVITY_ROWS] = {};          // direct predecessors in use
+  int pred_count[ACTIVITY_ROWS] = {};           // direct predecessors in use
   int pred_list[ACTIVITY_ROWS][LIST_ROW] = {};  // pred_list[0] ends with the deadline entry
   ActivitySet pred_set[ACTIVITY_ROWS] = {};     // predecessors as a set (no deadline entry)
 

@@ -74,7 +74,8 @@ void evaluate_alternative(Solver& solver, Packed excess) {
 
     if (is_dominated(solver, k)) {
       // skipped: no bound, no entry
-    } else if (compute_bound(m, solver.bound, s.best_npv, s.created_nodes) == BoundOutcome::fathomed) {
+    } else if (compute_bound(m, solver.bound, s.best_npv, s.created_nodes) ==
+               BoundOutcome::fathomed) {
       record_discarded_alternative(solver, k);
     } else if (detect_conflict(m, solver.bound, s.conflict) == 1) {
       create_child(solver, k);

@@ -34,7 +34,8 @@ int is_dominated(Solver& solver, int k) {
 namespace {
 void append_cut(SearchState& s, const ActivitySet& delay, const ActivitySet& cover, int activity) {
   const int e = s.cut_count;
-  if (static_cast<std::size_t>(e) >= s.cut_delay.size()) reserve_cuts(s, static_cast<std::size_t>(e) + 1);
+  if (static_cast<std::size_t>(e) >= s.cut_delay.size())
+    reserve_cuts(s, static_cast<std::size_t>(e) + 1);
   s.cut_delay[e] = delay;
   s.cut_union[e] = cover;
   s.cut_activity[e] = activity;
@@ -51,7 +52,8 @@ void record_discarded_alternative(Solver& solver, int k) {
 void record_explored_node(Solver& solver) {
   SearchState& s = solver.search;
   const int x = s.level_node[s.level];
-  append_cut(s, s.node_delay[x], set_or(s.node_delay[x], s.path_delayed[s.level]), s.node_activity[x]);
+  append_cut(s, s.node_delay[x], set_or(s.node_delay[x], s.path_delayed[s.level]),
+             s.node_activity[x]);
 }
 
 }  // namespace rcpspdc

@@ -14,7 +14,8 @@ void push_level(Solver& solver) {
     reserve_levels(s, static_cast<std::size_t>(s.level) + 3);
   const int L = ++s.level;
   int slot = s.level_slot_base[L];
-  const std::size_t needed = static_cast<std::size_t>(slot) + static_cast<std::size_t>(m.activity_count);
+  const std::size_t needed =
+      static_cast<std::size_t>(slot) + static_cast<std::size_t>(m.activity_count);
   if (needed > s.saved_succ_set.size()) reserve_snapshot_slots(s, needed);
   s.saved_conflict[L] = s.conflict_set;
   for_each_member(s.conflict_set, [&](int a) {

@@ -35,33 +35,33 @@ class ResultSink {
  public:
   virtual ~ResultSink() = default;
   virtual void report_result(SearchEnd end) = 0;  // the result line of a run of several
-  virtual void report_solution() = 0;  // listing of a complete single-instance run
+  virtual void report_solution() = 0;             // listing of a complete single-instance run
 };
 
 struct SearchSettings {
-  double interest_rate = 0.0;                 // continuous discount rate per period
-  int time_limit = 0;                         // seconds per instance
-  bool single_instance = false;               // complete searches write the listing
-  std::int64_t start_clock = 0;               // clock reading when the search started
-  std::int64_t (*clock_ms)() = nullptr;       // milliseconds since program start
-  ResultSink* sink = nullptr;                 // receives the outcome
-  int initial_pool = 1024;                    // first capacity of the node pool
-  int initial_levels = 1024;                  // first capacity of the level tables
-  int initial_cuts = 1024;                    // first capacity of the cutset store
+  double interest_rate = 0.0;            // continuous discount rate per period
+  int time_limit = 0;                    // seconds per instance
+  bool single_instance = false;          // complete searches write the listing
+  std::int64_t start_clock = 0;          // clock reading when the search started
+  std::int64_t (*clock_ms)() = nullptr;  // milliseconds since program start
+  ResultSink* sink = nullptr;            // receives the outcome
+  int initial_pool = 1024;               // first capacity of the node pool
+  int initial_levels = 1024;             // first capacity of the level tables
+  int initial_cuts = 1024;               // first capacity of the cutset store
 };
 
 struct SearchState {
   SearchSettings settings;
 
   // Driver, incumbent and counters.
-  int level = 0;                            // depth of the list being filled or taken from
-  bool has_incumbent = false;               // a resource-feasible schedule was found
-  double best_npv = 0.0;                    // its value; minus infinity while there is none
-  int best_finish[ACTIVITY_ROWS] = {};      // its finish times
-  std::int64_t created_nodes = 0;           // 1 plus the bound evaluations
-  std::int64_t branched_nodes = 0;          // nodes taken from level lists
-  int time_check_countdown = 0;             // calls of the time check before the clock is read
-  float elapsed_seconds = 0.0f;             // seconds spent, set when the search ends
+  int level = 0;                        // depth of the list being filled or taken from
+  bool has_incumbent = false;           // a resource-feasible schedule was found
+  double best_npv = 0.0;                // its value; minus infinity while there is none
+  int best_finish[ACTIVITY_ROWS] = {};  // its finish times
+  std::int64_t created_nodes = 0;       // 1 plus the bound evaluations
+  std::int64_t branched_nodes = 0;      // nodes taken from level lists
+  int time_check_countdown = 0;         // calls of the time check before the clock is read
+  float elapsed_seconds = 0.0f;         // seconds spent, set when the search ends
 
   // The current node.
   ActivitySet conflict_set = {};  // activities in progress in its first overloaded period
@@ -75,39 +75,41 @@ struct SearchState {
   int delay_list[ACTIVITY_ROWS] = {};  // a complete delaying set, descending
 
   // Node pool: one record per stored child, fields as parallel tables.
-  int node_count = 0;                     // slots in use
-  std::vector<int> node_next;             // next node of the same list, or LIST_END
-  std::vector<int> node_activity;         // delaying activity
-  std::vector<ActivitySet> node_delay;    // delaying set
-  std::vector<double> node_bound;         // value of the child's relaxed schedule
-  std::vector<ActivitySet> node_conflict; // conflict set of that schedule
-  std::vector<Packed> node_excess_of;     // residual capacity of its conflict period
+  int node_count = 0;                      // slots in use
+  std::vector<int> node_next;              // next node of the same list, or LIST_END
+  std::vector<int> node_activity;          // delaying activity
+  std::vector<ActivitySet> node_delay;     // delaying set
+  std::vector<double> node_bound;          // value of the child's relaxed schedule
+  std::vector<ActivitySet> node_conflict;  // conflict set of that schedule
+  std::vector<Packed> node_excess_of;      // residual capacity of its conflict period
 
   // Per-level tables, levels 0..capacity-1.
-  std::vector<int> level_head;             // first node of the level's list
-  std::vector<int> level_base;             // node_count when the list was opened
-  std::vector<int> level_node;             // slot of the node taken at the level
-  std::vector<int> level_activity;         // delaying activity of the path node (or alternative under test)
-  std::vector<ActivitySet> level_delay;    // its delaying set
-  std::vector<ActivitySet> path_delayed;   // union of level_delay over levels 1..l
-  std::vector<int> level_cut_base;         // cut_count when the level was pushed
+  std::vector<int> level_head;  // first node of the level's list
+  std::vector<int> level_base;  // node_count when the list was opened
+  std::vector<int> level_node;  // slot of the node taken at the level
+  // delaying activity of the path node (or alternative under test)
+  std::vector<int> level_activity;
+  std::vector<ActivitySet> level_delay;   // its delaying set
+  std::vector<ActivitySet> path_delayed;  // union of level_delay over levels 1..l
+  std::vector<int> level_cut_base;        // cut_count when the level was pushed
 
   // Level snapshots: the conflict set of each level and, in a stack of slots,
   // the precedence rows and counts of its members (descending index order).
   std::vector<ActivitySet> saved_conflict;  // per level
-  std::vector<int> level_slot_base;         // first snapshot slot of each level; entry l + 1 ends level l
+  // first snapshot slot of each level; entry l + 1 ends level l
+  std::vector<int> level_slot_base;
   std::vector<ActivitySet> saved_succ_set;  // per slot
   std::vector<ActivitySet> saved_pred_set;  // per slot
   std::vector<int> saved_succ_count;        // per slot
   std::vector<int> saved_pred_count;        // per slot
 
   // Cutset store, a stack truncated per level.
-  int cut_count = 0;                    // entries in force
-  std::vector<ActivitySet> cut_delay;   // delaying set of the alternative or node
-  std::vector<ActivitySet> cut_union;   // activities that must all be delayed on the path
-  std::vector<int> cut_activity;        // delaying activity
-  std::vector<int> cut_level;           // level of the alternative or node
-  ActivitySet covered_set = {};         // working set of the dominance test
+  int cut_count = 0;                   // entries in force
+  std::vector<ActivitySet> cut_delay;  // delaying set of the alternative or node
+  std::vector<ActivitySet> cut_union;  // activities that must all be delayed on the path
+  std::vector<int> cut_activity;       // delaying activity
+  std::vector<int> cut_level;          // level of the alternative or node
+  ActivitySet covered_set = {};        // working set of the dominance test
 };
 
 // Everything one instance is solved with.

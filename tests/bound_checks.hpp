@@ -36,7 +36,9 @@ struct Net {
     return finish() == std::vector<int>(static_cast<std::size_t>(m.activity_count), 0) &&
            tree() == Rows(static_cast<std::size_t>(m.activity_count));
   }
-  BoundOutcome bound(double best_npv, std::int64_t& created) { return compute_bound(m, b, best_npv, created); }
+  BoundOutcome bound(double best_npv, std::int64_t& created) {
+    return compute_bound(m, b, best_npv, created);
+  }
 };
 
 }  // namespace rcpspdc::test

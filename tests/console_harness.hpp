@@ -46,15 +46,17 @@ inline ConsoleRun run_console_with(const std::string& answers) {
 }
 
 // Dialogue answers: name, first, last, percent negative, offset, rate, limit.
-inline std::string answers(const std::string& name, int first, int last, int percent = 0, int offset = 0) {
-  return name + "\n" + std::to_string(first) + "\n" + std::to_string(last) + "\n" + std::to_string(percent) +
-         "\n" + std::to_string(offset) + "\n0.01\n10\n";
+inline std::string answers(const std::string& name, int first, int last, int percent = 0,
+                           int offset = 0) {
+  return name + "\n" + std::to_string(first) + "\n" + std::to_string(last) + "\n" +
+         std::to_string(percent) + "\n" + std::to_string(offset) + "\n0.01\n10\n";
 }
 
 // The fixed texts of both files and of the console.
 inline const std::string TITLE =
     "\n The resource-constrained project scheduling problem with discounted cash flows\n"
-    " " + std::string(78, '=') + "\n\n";
+    " " +
+    std::string(78, '=') + "\n\n";
 inline const std::string CONTACT =
     "\n\n Quintaard\n e-mail: quintaard@rcpspdc.org\n website: https://rcpspdc.org";
 inline const std::string LEGEND =
@@ -84,14 +86,16 @@ inline std::vector<int> expected_cash_flows(std::uint32_t seed, int n, int perce
     const auto r1 = static_cast<std::uint32_t>(generator());
     const auto r2 = static_cast<std::uint32_t>(generator());
     const int magnitude = static_cast<int>(r1 % 500) + 1;
-    flows[static_cast<std::size_t>(i)] = static_cast<int>(r2 % 100) < percent ? -magnitude : magnitude;
+    flows[static_cast<std::size_t>(i)] =
+        static_cast<int>(r2 % 100) < percent ? -magnitude : magnitude;
   }
   return flows;
 }
 
 // The information record of an instance read with the fake clock.
 inline std::string info_record(int number, int deadline, int n, int percent) {
-  const std::vector<int> flows = expected_cash_flows(static_cast<std::uint32_t>(SEED_CLOCK), n, percent);
+  const std::vector<int> flows =
+      expected_cash_flows(static_cast<std::uint32_t>(SEED_CLOCK), n, percent);
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "\n%5d     %5d     ", number, deadline);
   std::string record = buffer;
@@ -113,7 +117,8 @@ inline std::string tiny_result(int number, bool in_file) {
   const double npv = flow * std::exp(-0.01 * 2);
   char line[128];
   if (in_file)
-    std::snprintf(line, sizeof line, "\n%10d   %10d   %10d   %7.2f      0.00   optimal", number, 2, 0, npv);
+    std::snprintf(line, sizeof line, "\n%10d   %10d   %10d   %7.2f      0.00   optimal", number, 2,
+                  0, npv);
   else
     std::snprintf(line, sizeof line, "%10d   %10d   %7.2f      0.00   optimal", 2, 0, npv);
   return line;

@@ -8,9 +8,7 @@ namespace rcpspdc {
 std::atomic<std::int64_t> fake_clock_now{0};
 std::atomic<std::int64_t> fake_clock_step{0};
 
-std::int64_t clock_ms() {
-  return fake_clock_now.fetch_add(fake_clock_step.load());
-}
+std::int64_t clock_ms() { return fake_clock_now.fetch_add(fake_clock_step.load()); }
 
 void wait_for_key(std::FILE*) {}
 

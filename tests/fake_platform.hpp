@@ -6,7 +6,8 @@
 
 namespace rcpspdc {
 
-extern std::atomic<std::int64_t> fake_clock_now;   // the next reading
-extern std::atomic<std::int64_t> fake_clock_step;  // added after every reading (batch runs read it from several threads)
+extern std::atomic<std::int64_t> fake_clock_now;  // the next reading
+// added after every reading (batch runs read it from several threads)
+extern std::atomic<std::int64_t> fake_clock_step;
 
 }  // namespace rcpspdc

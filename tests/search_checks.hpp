@@ -76,7 +76,8 @@ inline std::vector<ReferenceRow> reference_rows() {
       row.instance.cash_flow.assign(static_cast<std::size_t>(row.instance.activity_count), 0);
       std::stringstream flows(field.at(4));
       std::size_t i = 1;
-      for (std::string f; std::getline(flows, f, ';');) row.instance.cash_flow.at(i++) = std::stoi(f);
+      for (std::string f; std::getline(flows, f, ';');)
+        row.instance.cash_flow.at(i++) = std::stoi(f);
       EXPECT_EQ(i, row.instance.cash_flow.size() - 1) << "row of pat" << row.number;
     }
     rows.push_back(std::move(row));
@@ -84,9 +85,11 @@ inline std::vector<ReferenceRow> reference_rows() {
   return rows;
 }
 
-inline const ReferenceRow& find_row(const std::vector<ReferenceRow>& rows, int number, int offset) {
-  return *std::find_if(rows.begin(), rows.end(),
-                       [&](const ReferenceRow& r) { return r.number == number && r.offset == offset; });
+inline const ReferenceRow& find_row(const std::vector<ReferenceRow>& rows, int number,
+                                    int offset) {
+  return *std::find_if(rows.begin(), rows.end(), [&](const ReferenceRow& r) {
+    return r.number == number && r.offset == offset;
+  });
 }
 
 // Precedence counts and sets of every activity.
@@ -146,7 +149,8 @@ inline void checked_search(Solver& solver, SearchTrace& trace, int budget = 0) {
       filled_in.resize(static_cast<std::size_t>(L) + 1);
       filled_in[static_cast<std::size_t>(L)] = capture(m);
       const Branching branching = branch_node(solver);
-      ASSERT_TRUE(capture(m) == filled_in[static_cast<std::size_t>(L)]) << "branching changed the network";
+      ASSERT_TRUE(capture(m) == filled_in[static_cast<std::size_t>(L)])
+          << "branching changed the network";
       trace.max_nodes = std::max(trace.max_nodes, s.node_count);
       trace.max_level = std::max(trace.max_level, L);
       trace.max_cuts = std::max(trace.max_cuts, s.cut_count);
@@ -173,7 +177,8 @@ inline void checked_search(Solver& solver, SearchTrace& trace, int budget = 0) {
         EXPECT_EQ(s.cut_level[e], to);
       }
     }
-    ASSERT_TRUE(capture(m) == filled_in[static_cast<std::size_t>(to)]) << "restore at level " << to;
+    ASSERT_TRUE(capture(m) == filled_in[static_cast<std::size_t>(to)])
+        << "restore at level " << to;
     if (more == 0) break;
     take_next_node(solver);
     branch = true;

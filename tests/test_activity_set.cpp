@@ -9,8 +9,8 @@
 #include <set>
 #include <vector>
 
-#include "model/cash_flows.hpp"
 #include "formats/instance_file.hpp"
+#include "model/cash_flows.hpp"
 #include "model/project_model.hpp"
 #include "tests/test_support.hpp"
 
@@ -59,7 +59,8 @@ bool overloaded_load(const std::vector<int>& capacity, const std::vector<int>& l
   static ProjectModel m;
   begin_model(m, 2, static_cast<int>(capacity.size()), capacity.data());
   Packed packed = 0;
-  for (std::size_t k = 0; k < load.size(); ++k) packed += static_cast<Packed>(load[k]) * m.byte_weight[k];
+  for (std::size_t k = 0; k < load.size(); ++k)
+    packed += static_cast<Packed>(load[k]) * m.byte_weight[k];
   return overloaded(m.packed_capacity - packed, m.overflow_mask);
 }
 
@@ -69,13 +70,20 @@ TEST(PackedResources, OverloadTestAtTheLaneLimits) {
     bool overloaded;
   };
   const Row rows[] = {
-      {{10, 5}, {10, 5}, false}, {{10, 5}, {10, 6}, true}, {{10, 5}, {11, 0}, true},
-      {{32767}, {32767}, false}, {{32767}, {32768}, true}, {{0}, {32767}, true},
+      {{10, 5}, {10, 5}, false},
+      {{10, 5}, {10, 6}, true},
+      {{10, 5}, {11, 0}, true},
+      {{32767}, {32767}, false},
+      {{32767}, {32768}, true},
+      {{0}, {32767}, true},
       {{32767, 32767, 32767, 32767}, {32767, 32767, 32767, 32767}, false},
       {{32767, 32767, 32767, 32767}, {0, 0, 0, 32768}, true},
       // A negative lower lane borrows from the lanes above it.
-      {{5, 10, 3}, {6, 4, 3}, true}, {{5, 4, 0}, {6, 4, 0}, true}, {{0, 32767, 32767, 0}, {32767, 0, 0, 0}, true},
-      {{5, 0, 0, 7}, {5, 0, 0, 8}, true}, {{4, 10, 3}, {4, 10, 3}, false},
+      {{5, 10, 3}, {6, 4, 3}, true},
+      {{5, 4, 0}, {6, 4, 0}, true},
+      {{0, 32767, 32767, 0}, {32767, 0, 0, 0}, true},
+      {{5, 0, 0, 7}, {5, 0, 0, 8}, true},
+      {{4, 10, 3}, {4, 10, 3}, false},
   };
   for (const Row& row : rows) EXPECT_EQ(overloaded_load(row.capacity, row.load), row.overloaded);
 
@@ -89,8 +97,9 @@ TEST(PackedResources, OverloadTestAtTheLaneLimits) {
     for (std::size_t k = 0; k < types; ++k) {
       const bool edge = random() % 4 == 0;
       capacity[k] = static_cast<int>(edge ? 32767 - random() % 2 : random() % 32768);
-      load[k] = static_cast<int>(random() % 2 == 0 ? capacity[k] + static_cast<int>(random() % 3) - 1
-                                                     : static_cast<int>(random() % 32768));
+      load[k] =
+          static_cast<int>(random() % 2 == 0 ? capacity[k] + static_cast<int>(random() % 3) - 1
+                                             : static_cast<int>(random() % 32768));
       load[k] = std::clamp(load[k], 0, 32767);
       expected = expected || load[k] > capacity[k];
     }
@@ -131,12 +140,14 @@ void expect_model_matches(const InstanceData& d, const ProjectModel& m) {
     EXPECT_EQ(std::vector<int>(m.pred_list[i], m.pred_list[i] + m.pred_count[i]), preds) << i;
     if (i == 0) preds.pop_back();
     const std::set<int> succ_members(succ.begin(), succ.end());
-    EXPECT_EQ(scan(m.succ_set[i]), std::vector<int>(succ_members.rbegin(), succ_members.rend())) << i;
+    EXPECT_EQ(scan(m.succ_set[i]), std::vector<int>(succ_members.rbegin(), succ_members.rend()))
+        << i;
     EXPECT_EQ(scan(m.pred_set[i]), std::vector<int>(preds.rbegin(), preds.rend())) << i;
     EXPECT_EQ(m.duration[i], d.duration[static_cast<std::size_t>(i)]);
     Packed demand = 0;
     for (int k = 0; k < d.resource_count; ++k)
-      demand += static_cast<Packed>(d.requirement[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)])
+      demand += static_cast<Packed>(
+                    d.requirement[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)])
                 << (16 * k);
     EXPECT_EQ(m.packed_demand[i], demand);
   }
@@ -146,12 +157,14 @@ void expect_model_matches(const InstanceData& d, const ProjectModel& m) {
 TEST(ProjectModelRead, ListsAndSetsAfterARead) {
   // Activity 1 lists its successors out of order; activity 5 has three predecessors.
   InstanceData d;
-  ASSERT_TRUE(parse_instance_text("5 1\n4\n0 0 3 4 2 3\n1 1 1 5\n2 2 1 5\n3 1 1 5\n0 0 0\n", d).ok());
+  ASSERT_TRUE(
+      parse_instance_text("5 1\n4\n0 0 3 4 2 3\n1 1 1 5\n2 2 1 5\n3 1 1 5\n0 0 0\n", d).ok());
   d.deadline = 9;
   static ProjectModel m;
   load_model(d, m);
   EXPECT_EQ(std::vector<int>(m.succ_list[0], m.succ_list[0] + 3), (std::vector<int>{3, 1, 2}));
-  EXPECT_EQ(std::vector<int>(m.pred_list[4], m.pred_list[4] + m.pred_count[4]), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(std::vector<int>(m.pred_list[4], m.pred_list[4] + m.pred_count[4]),
+            (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(m.pred_count[0], 1);
   EXPECT_EQ(m.pred_list[0][0], 4);
   EXPECT_TRUE(set_is_empty(m.pred_set[0]));
@@ -161,7 +174,9 @@ TEST(ProjectModelRead, ListsAndSetsAfterARead) {
   int loaded = 0;
   for (int number = 110; number >= 1; --number) {
     InstanceData p;
-    if (!read_instance_file((data_dir() / "pat" / ("pat" + std::to_string(number) + ".rcp")).string(), p).ok())
+    if (!read_instance_file(
+             (data_dir() / "pat" / ("pat" + std::to_string(number) + ".rcp")).string(), p)
+             .ok())
       continue;
     SCOPED_TRACE(number);
     load_model(p, m);
@@ -194,7 +209,8 @@ TEST(CashFlows, DistributionAndTwoDrawsPerRealActivity) {
     const auto negatives = std::count_if(all.begin(), all.end(), [](int f) { return f < 0; });
     const double share = static_cast<double>(negatives) / static_cast<double>(all.size());
     EXPECT_NEAR(share, std::clamp(percent, 0, 100) / 100.0, 0.03) << percent;
-    EXPECT_EQ(negatives == 0 || negatives == static_cast<long>(all.size()), percent <= 0 || percent >= 100);
+    EXPECT_EQ(negatives == 0 || negatives == static_cast<long>(all.size()),
+              percent <= 0 || percent >= 100);
     for (int& f : all) f = std::abs(f);
     EXPECT_EQ(*std::min_element(all.begin(), all.end()), 1);
     EXPECT_EQ(*std::max_element(all.begin(), all.end()), 500);

@@ -10,9 +10,9 @@
 #include <optional>
 #include <random>
 
-#include "model/cash_flows.hpp"
-#include "formats/instance_file.hpp"
 #include "console/platform.hpp"
+#include "formats/instance_file.hpp"
+#include "model/cash_flows.hpp"
 #include "search/search_state.hpp"
 
 namespace {

@@ -4,11 +4,11 @@
 
 #include <sstream>
 
+#include "formats/info_file.hpp"
 #include "tests/console_harness.hpp"
 #include "tests/test_support.hpp"
 #include "tools/batch_options.hpp"
 #include "tools/batch_run.hpp"
-#include "formats/info_file.hpp"
 
 namespace rcpspdc::test {
 namespace {
@@ -75,9 +75,10 @@ TEST(BatchOptions, DefaultsAndEveryOption) {
   EXPECT_EQ(d.last, 7);
   EXPECT_FALSE(d.help);
 
-  const OptionsOutcome all = parse_batch_options({"--problem=j30", "--first", "-2", "--last=40", "--dir", "data/x",
-                                                  "--negative", "0", "--offset=-3", "--rate", "0.025",
-                                                  "--time-limit", "0", "--seed", "4294967295", "--csv", "o.csv"});
+  const OptionsOutcome all =
+      parse_batch_options({"--problem=j30", "--first", "-2", "--last=40", "--dir", "data/x",
+                           "--negative", "0", "--offset=-3", "--rate", "0.025", "--time-limit",
+                           "0", "--seed", "4294967295", "--csv", "o.csv"});
   ASSERT_TRUE(all.ok()) << all.error;
   const BatchOptions& o = all.options;
   EXPECT_EQ(o.problem, "j30");
@@ -91,7 +92,8 @@ TEST(BatchOptions, DefaultsAndEveryOption) {
   EXPECT_EQ(o.seed, 4294967295u);
   EXPECT_EQ(o.csv, "o.csv");
 
-  const OptionsOutcome flows = parse_batch_options({"--cash-flows", "info.out", "--problem", "p", "--first", "1"});
+  const OptionsOutcome flows =
+      parse_batch_options({"--cash-flows", "info.out", "--problem", "p", "--first", "1"});
   ASSERT_TRUE(flows.ok()) << flows.error;
   EXPECT_EQ(flows.options.cash_flows, "info.out");
   // --help needs nothing else.
@@ -122,37 +124,55 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
       {{"--problem", "pat", "--first", "1", "--time-limit", "-1"}, "whole seconds"},
       {{"--problem", "pat", "--first", "1", "--seed", "-1"}, "from 0 to 4294967295"},
       {{"--problem", "pat", "--first", "1", "--seed", "4294967296"}, "from 0 to 4294967295"},
-      {{"--problem", "pat", "--first", "1", "--seed", "2", "--cash-flows", "i"}, "exclude each other"},
+      {{"--problem", "pat", "--first", "1", "--seed", "2", "--cash-flows", "i"},
+       "exclude each other"},
       {{"--problem", "pat", "--first", "1", "--csv="}, "--csv \"\": expected a file name"},
       {{"--problem", "pat", "--first", "1", "--threads", "2"}, "unknown option --threads"},
       {{"--problem", "pat", "--first", "1", "extra"}, "unexpected argument \"extra\""},
   };
   for (const auto& c : cases) {
     const OptionsOutcome outcome = parse_batch_options(c.args);
-    EXPECT_NE(outcome.error.find(c.says), std::string::npos) << "error: " << outcome.error << "\nwanted: " << c.says;
+    EXPECT_NE(outcome.error.find(c.says), std::string::npos)
+        << "error: " << outcome.error << "\nwanted: " << c.says;
   }
 }
 
 TEST(BatchCsv, HeaderAndRowsAreByteExact) {
-  EXPECT_EQ(csv_header(), "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status\n");
-  BatchRow solved{12, 22, 3, 41, 7154, 2194, true, -2315.4808768764706, 0.0272704, 0.02, RowStatus::optimal, "optimal"};
+  EXPECT_EQ(
+      csv_header(),
+      "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status\n");
+  BatchRow solved{12,
+                  22,
+                  3,
+                  41,
+                  7154,
+                  2194,
+                  true,
+                  -2315.4808768764706,
+                  0.0272704,
+                  0.02,
+                  RowStatus::optimal,
+                  "optimal"};
   EXPECT_EQ(csv_row(solved), "12,22,3,41,7154,2194,-2315.4808768764706,0.027270,optimal\n");
   solved.npv = 0.1;  // full precision, not the shortest form
   EXPECT_EQ(csv_row(solved), "12,22,3,41,7154,2194,0.10000000000000001,0.027270,optimal\n");
-  const BatchRow stopped{5, 30, 4, 60, 123456789012, 98765, false, 0.0, 61.5, 61.0, RowStatus::time_limit, "time limit"};
+  const BatchRow stopped{5,     30,  4,    60,   123456789012,          98765,
+                         false, 0.0, 61.5, 61.0, RowStatus::time_limit, "time limit"};
   EXPECT_EQ(csv_row(stopped), "5,30,4,60,123456789012,98765,,61.500000,time limit\n");
   BatchRow unread;
   unread.number = -3;
   unread.status = "invalid instance: unexpected \"x,y\" after the last activity";
-  EXPECT_EQ(csv_row(unread), "-3,,,,,,,,\"invalid instance: unexpected \"\"x,y\"\" after the last activity\"\n");
+  EXPECT_EQ(csv_row(unread),
+            "-3,,,,,,,,\"invalid instance: unexpected \"\"x,y\"\" after the last activity\"\n");
 }
 
 TEST(BatchInfoFile, ReadsRecordsAndNamesTheFaultyLine) {
   InfoRecords records;
   std::string error;
-  ASSERT_TRUE(parse_info_text(INFO_HEAD + "\n    1        19     (1 / -137)   (2 / 244)   \n   -4     12345     "
-                                          "\n   12         7     (1 / 5)   ",
-                              records, error))
+  ASSERT_TRUE(parse_info_text(
+      INFO_HEAD + "\n    1        19     (1 / -137)   (2 / 244)   \n   -4     12345     "
+                  "\n   12         7     (1 / 5)   ",
+      records, error))
       << error;
   ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(records.at(1).deadline, 19);
@@ -167,14 +187,17 @@ TEST(BatchInfoFile, ReadsRecordsAndNamesTheFaultyLine) {
   } bad[] = {
       {"", "the file is empty"},
       {"problem,cash\n1,2\n", "line 1: not an information file"},
-      {INFO_HEAD + "\n    1        19     (1 / 3)   (3 / 4)   ", "line 6: activity 3 where 2 should come"},
-      {INFO_HEAD + "\n    1        19     (1 / 3\n", "line 6: expected an \"(activity / cash flow)\" pair"},
+      {INFO_HEAD + "\n    1        19     (1 / 3)   (3 / 4)   ",
+       "line 6: activity 3 where 2 should come"},
+      {INFO_HEAD + "\n    1        19     (1 / 3\n",
+       "line 6: expected an \"(activity / cash flow)\" pair"},
       {INFO_HEAD + "\n    1     \n", "line 6: expected an instance number and a deadline"},
       {INFO_HEAD + "\n    1     5     \n    1     5     ", "line 7: instance 1 appears twice"},
   };
   for (const auto& b : bad) {
     EXPECT_FALSE(parse_info_text(b.text, records, error));
-    EXPECT_NE(error.find(b.says), std::string::npos) << "error: " << error << "\nwanted: " << b.says;
+    EXPECT_NE(error.find(b.says), std::string::npos)
+        << "error: " << error << "\nwanted: " << b.says;
   }
   EXPECT_FALSE(read_info_file("no-such-dir/info.out", records, error));
   EXPECT_EQ(error, "cannot open no-such-dir/info.out");
@@ -189,10 +212,12 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
   ASSERT_EQ(run_console_with(answers("pat", 1, 6, 60, 5)).status, 0);
   const std::vector<std::string> results = lines_of(slurp("output.out"));
   ASSERT_GE(results.size(), 6u);
-  const std::vector<std::string> common = {"--problem", "pat", "--first", "1", "--last", "6", "--offset", "5",
-                                           "--rate", "0.01", "--time-limit", "10"};
+  const std::vector<std::string> common = {"--problem", "pat",  "--first",      "1",
+                                           "--last",    "6",    "--offset",     "5",
+                                           "--rate",    "0.01", "--time-limit", "10"};
   std::vector<std::string> args = common;
-  for (const char* extra : {"--cash-flows", "info.out", "--csv", "replay.csv"}) args.emplace_back(extra);
+  for (const char* extra : {"--cash-flows", "info.out", "--csv", "replay.csv"})
+    args.emplace_back(extra);
   const BatchResult replay = run_batch_with(args);
   EXPECT_EQ(replay.status, 1);  // instance 3 is a read error
   EXPECT_EQ(replay.err, "");
@@ -227,8 +252,8 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
 
   // The console seeded every instance with the same clock reading.
   args = common;
-  for (const std::string& extra :
-       std::vector<std::string>{"--seed", std::to_string(SEED_CLOCK), "--negative", "60", "--csv", "seed.csv"})
+  for (const std::string& extra : std::vector<std::string>{
+           "--seed", std::to_string(SEED_CLOCK), "--negative", "60", "--csv", "seed.csv"})
     args.push_back(extra);
   const BatchResult seeded = run_batch_with(args);
   ASSERT_EQ(seeded.csv.size(), replay.csv.size());
@@ -236,11 +261,13 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
     EXPECT_EQ(without_seconds(seeded.csv[r]), without_seconds(replay.csv[r]));
 
   // Flows recorded for another deadline or another instance are refused, row by row.
-  args = {"--problem", "pat", "--first", "1", "--last", "7", "--cash-flows", "info.out", "--csv", "off.csv"};
+  args = {"--problem", "pat",          "--first",  "1",     "--last",
+          "7",         "--cash-flows", "info.out", "--csv", "off.csv"};
   const BatchResult other = run_batch_with(args);
   EXPECT_EQ(other.status, 1);
   ASSERT_EQ(other.csv.size(), 8u);
-  EXPECT_EQ(other.csv[1], "1,14,3,19,,,,,\"cash flows recorded for deadline 24, the files give 19\"");
+  EXPECT_EQ(other.csv[1],
+            "1,14,3,19,,,,,\"cash flows recorded for deadline 24, the files give 19\"");
   EXPECT_EQ(other.csv[7], "7,9,1,8,,,,,no cash flows for this instance in the info.out file");
 }
 
@@ -249,8 +276,8 @@ TEST(BatchSeed, RunsRepeatAndRowsDoNotDependOnTheRange) {
   copy_patterson({1, 2, 4, 5, 6, 7, 8});
   const auto run = [](const std::string& first, const std::string& last, const std::string& seed,
                       const std::string& csv) {
-    return run_batch_with({"--problem", "pat", "--first", first, "--last", last, "--offset", "3", "--seed", seed,
-                           "--time-limit", "5", "--csv", csv});
+    return run_batch_with({"--problem", "pat", "--first", first, "--last", last, "--offset", "3",
+                           "--seed", seed, "--time-limit", "5", "--csv", csv});
   };
   const BatchResult a = run("4", "8", "42", "a.csv");
   const BatchResult b = run("4", "8", "42", "b.csv");
@@ -281,7 +308,8 @@ TEST(BatchRun, UnusableFilesStopTheRunWithAMessage) {
     const char* says;
   } cases[] = {
       {{"--cash-flows", "missing.out"}, "rcpspdc-batch: --cash-flows: cannot open missing.out\n"},
-      {{"--cash-flows", "bad.out"}, "rcpspdc-batch: --cash-flows: bad.out, line 1: not an information file"},
+      {{"--cash-flows", "bad.out"},
+       "rcpspdc-batch: --cash-flows: bad.out, line 1: not an information file"},
       {{"--dir", "nowhere"}, "rcpspdc-batch: --dir: nowhere is not a directory\n"},
       {{"--csv", "nowhere/x.csv"}, "rcpspdc-batch: cannot write nowhere/x.csv: "},
   };

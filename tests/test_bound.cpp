@@ -18,8 +18,8 @@ using Times = std::vector<int>;
 
 // Chain 0 -> 1 -> 2 -> 3 with the given durations and cash flows of 1 and 2.
 InstanceData chain(int d1, int d2, int c1, int c2, int deadline) {
-  return test::make_instance({}, {{0, {}, {1}, 0}, {d1, {}, {2}, c1}, {d2, {}, {3}, c2}, {0, {}, {}, 0}},
-                             deadline);
+  return test::make_instance(
+      {}, {{0, {}, {1}, 0}, {d1, {}, {2}, c1}, {d2, {}, {3}, c2}, {0, {}, {}, 0}}, deadline);
 }
 
 // One valuation of the tree from activity 0, as the subtree search starts it.
@@ -47,7 +47,8 @@ TEST(BoundPasses, ChainDeadlinesAndRelinking) {
       {5, 0, -5, {0, 2, 5, 5}, {{1}, {}, {3}, {0}}},  // relinked at the same time
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "deadline " << c.deadline << " cash " << c.c1 << " " << c.c2);
+    SCOPED_TRACE(testing::Message()
+                 << "deadline " << c.deadline << " cash " << c.c1 << " " << c.c2);
     Net n(chain(2, 3, c.c1, c.c2, c.deadline), 0.01);
     ASSERT_EQ(forward_pass(n.m, n.b), 1);
     EXPECT_EQ(n.finish(), (Times{0, 2, 5, c.deadline}));
@@ -65,8 +66,14 @@ TEST(BoundPasses, TiesFollowListOrder) {
   // Forward: 2 and 3 both finish at 4 and precede 5; the one last in
   // pred_list[5] binds, whichever its number.
   for (const bool reversed : {false, true}) {
-    Net n(test::make_instance({}, {{0, {}, {1, 2, 3, 4}, 0}, {1, {}, {6}, 0}, {4, {}, {5}, 0}, {4, {}, {5}, 0},
-                                   {1, {}, {6}, 0}, {1, {}, {6}, 0}, {0, {}, {}, 0}},
+    Net n(test::make_instance({},
+                              {{0, {}, {1, 2, 3, 4}, 0},
+                               {1, {}, {6}, 0},
+                               {4, {}, {5}, 0},
+                               {4, {}, {5}, 0},
+                               {1, {}, {6}, 0},
+                               {1, {}, {6}, 0},
+                               {0, {}, {}, 0}},
                               9),
           0.01);
     ASSERT_EQ(n.m.pred_count[5], 2);
@@ -131,11 +138,25 @@ TEST(BoundSubtree, ShiftTiesGoToHighestActivityThenLastListEntry) {
     Rows tree;
   };
   const Case cases[] = {
-      {{{0, {}, {1, 3}, 0}, {1, {}, {2, 4}, -300}, {1, {}, {5}, 100}, {3, {}, {4}, 0}, {1, {}, {5}, 0}, {0, {}, {}, 0}},
-       4, {0, 3, 4, 3, 4, 4}, {{3}, {2}, {5}, {4}, {}, {0}}},
-      {{{0, {}, {1, 3}, 0}, {1, {}, {2}, -300}, {1, {}, {4, 5}, 100}, {3, {}, {4, 5}, 0}, {1, {}, {6}, 0},
-        {1, {}, {6}, 0}, {0, {}, {}, 0}},
-       10, {0, 2, 3, 3, 4, 4, 10}, {{3}, {2}, {5}, {4, 5}, {}, {}, {0}}},
+      {{{0, {}, {1, 3}, 0},
+        {1, {}, {2, 4}, -300},
+        {1, {}, {5}, 100},
+        {3, {}, {4}, 0},
+        {1, {}, {5}, 0},
+        {0, {}, {}, 0}},
+       4,
+       {0, 3, 4, 3, 4, 4},
+       {{3}, {2}, {5}, {4}, {}, {0}}},
+      {{{0, {}, {1, 3}, 0},
+        {1, {}, {2}, -300},
+        {1, {}, {4, 5}, 100},
+        {3, {}, {4, 5}, 0},
+        {1, {}, {6}, 0},
+        {1, {}, {6}, 0},
+        {0, {}, {}, 0}},
+       10,
+       {0, 2, 3, 3, 4, 4, 10},
+       {{3}, {2}, {5}, {4, 5}, {}, {}, {0}}},
   };
   for (const Case& c : cases) {
     Net n(test::make_instance({}, c.acts, c.deadline), 0.05);
@@ -158,7 +179,8 @@ TEST(BoundSubtree, DetachThreshold) {
     int c1;
     Times finish;
   };
-  std::vector<Case> cases = {{11.6, -1, {0, 1, 2, 5}}, {11.4, -1, {0, 4, 5, 5}}, {0.1, 0, {0, 1, 2, 5}}};
+  std::vector<Case> cases = {
+      {11.6, -1, {0, 1, 2, 5}}, {11.4, -1, {0, 4, 5, 5}}, {0.1, 0, {0, 1, 2, 5}}};
   for (int c = 1; c <= 200 && cases.size() == 3; ++c) {
     double r = std::log(c / 0.00001);
     for (int k = 0; k < 20; ++k) r = std::nextafter(r, 0.0);

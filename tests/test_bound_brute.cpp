@@ -13,8 +13,8 @@
 #include <random>
 #include <sstream>
 
-#include "model/cash_flows.hpp"
 #include "formats/instance_file.hpp"
+#include "model/cash_flows.hpp"
 #include "tests/bound_checks.hpp"
 
 namespace rcpspdc {
@@ -27,7 +27,8 @@ using test::NO_INCUMBENT;
 // it bit for bit.
 double npv_of(const InstanceData& d, const std::vector<int>& finish, double rate) {
   double sum = 0.0;
-  for (int i = d.activity_count - 2; i >= 1; --i) sum += d.cash_flow[i] * std::exp(-rate * finish[i]);
+  for (int i = d.activity_count - 2; i >= 1; --i)
+    sum += d.cash_flow[i] * std::exp(-rate * finish[i]);
   return sum;
 }
 
@@ -39,7 +40,8 @@ std::string precedence_fault(const InstanceData& d, const std::vector<int>& fini
   if (finish[n - 1] != d.deadline) return "end dummy not at the deadline";
   for (int i = 0; i < n; ++i) {
     const int f = finish[i];
-    if (f - d.duration[i] < 0 || f > d.deadline) return "activity " + std::to_string(i) + " out of range";
+    if (f - d.duration[i] < 0 || f > d.deadline)
+      return "activity " + std::to_string(i) + " out of range";
     for (int s : d.successors[i])
       if (finish[s] - d.duration[s] < f)
         return "arc " + std::to_string(i) + " -> " + std::to_string(s) + " broken";
@@ -116,7 +118,8 @@ Network random_network(std::mt19937& g, int k) {
     net.critical = std::max(net.critical, head[b]);
   }
   for (int b = k - 1; b >= 0; --b) {
-    for (int a : net.preds[b]) net.tail[a] = std::max(net.tail[a], net.tail[b] + d.duration[net.act[b]]);
+    for (int a : net.preds[b])
+      net.tail[a] = std::max(net.tail[a], net.tail[b] + d.duration[net.act[b]]);
     auto& list = d.successors[net.act[b]];
     if (list.empty() || pick(0, 9) == 0) list.push_back(k + 1);
   }
@@ -154,8 +157,8 @@ TEST(BoundBrute, MatchesEnumeratedOptimum) {
     Network net = random_network(g, 2 + trial % 6);
     for (const double rate : {0.01, 0.1}) {
       net.data.deadline = net.critical + std::uniform_int_distribution<int>(0, 3)(g);
-      SCOPED_TRACE("trial " + std::to_string(trial) + " rate " + std::to_string(rate) + " deadline " +
-                   std::to_string(net.data.deadline));
+      SCOPED_TRACE("trial " + std::to_string(trial) + " rate " + std::to_string(rate) +
+                   " deadline " + std::to_string(net.data.deadline));
       Net n(net.data, rate);
       std::int64_t created = 0;
       ASSERT_EQ(n.bound(NO_INCUMBENT, created), BoundOutcome::open);
@@ -201,7 +204,8 @@ TEST(BoundPatterson, RootScheduleKeepsArcsAndDeadline) {
   while (std::getline(csv, line)) rows.push_back(split(line, ','));
   // Instances the reference does not cover get fixed-seed cash flows.
   for (int number = 1; number <= 110; ++number)
-    if (std::none_of(rows.begin(), rows.end(), [&](const auto& r) { return std::stoi(r[0]) == number; }))
+    if (std::none_of(rows.begin(), rows.end(),
+                     [&](const auto& r) { return std::stoi(r[0]) == number; }))
       rows.push_back({std::to_string(number), "0", "", "0.01", "", ""});
   ASSERT_GE(rows.size(), 216u);
 
@@ -213,7 +217,8 @@ TEST(BoundPatterson, RootScheduleKeepsArcsAndDeadline) {
     InstanceData d;
     const std::string dir = (test::data_dir() / "pat").string();
     if (!read_instance_file(dir + "/pat" + row[0] + ".rcp", d).ok()) continue;
-    ASSERT_TRUE(read_deadline_file(dir + "/deadline.pat", number, std::stoi(row[1]), d.deadline).ok());
+    ASSERT_TRUE(
+        read_deadline_file(dir + "/deadline.pat", number, std::stoi(row[1]), d.deadline).ok());
     if (row[4].empty()) {
       std::mt19937 g(static_cast<std::uint32_t>(number));
       draw_cash_flows(d, g, 50);

@@ -41,8 +41,9 @@ Checked check(const std::vector<std::string>& args) {
 }
 
 std::vector<std::string> pat_args(const std::string& schedule) {
-  return {"--instance", "pat5.rcp", "--deadline-file", "deadline.pat", "--offset", "5", "--rate",
-          "0.01", "--cash-flows", "info.out", "--number", "5", "--schedule", schedule};
+  return {"--instance", "pat5.rcp", "--deadline-file", "deadline.pat", "--offset", "5",
+          "--rate",     "0.01",     "--cash-flows",    "info.out",     "--number", "5",
+          "--schedule", schedule};
 }
 
 // The listing with activity `activity`'s finish time replaced.
@@ -62,14 +63,16 @@ std::string tampered(const std::string& listing, int activity, int finish) {
 // the checker accepts it in both forms and values it as the search did.
 TEST(CheckTool, AcceptsTheConsoleListingAndCatchesTampering) {
   ScopedWorkDir dir;
-  for (const char* name : {"pat5.rcp", "deadline.pat"}) std::filesystem::copy_file(data_dir() / "pat" / name, name);
+  for (const char* name : {"pat5.rcp", "deadline.pat"})
+    std::filesystem::copy_file(data_dir() / "pat" / name, name);
   ASSERT_EQ(run_console_with(answers("pat", 5, 5, 60, 5)).status, 0);
   const std::string listing = slurp("output.out");
   ASSERT_NE(listing.find("Act. 2: einde"), std::string::npos) << listing;
 
   // The search's own value in full precision, by the batch runner on the same flows.
-  const OptionsOutcome batch = parse_batch_options(
-      {"--problem", "pat", "--first", "5", "--offset", "5", "--cash-flows", "info.out", "--time-limit", "10"});
+  const OptionsOutcome batch =
+      parse_batch_options({"--problem", "pat", "--first", "5", "--offset", "5", "--cash-flows",
+                           "info.out", "--time-limit", "10"});
   Solver solver;
   InfoRecords records;
   std::string error;
@@ -100,10 +103,12 @@ TEST(CheckTool, AcceptsTheConsoleListingAndCatchesTampering) {
   write_text("schedule.csv", csv);
   std::vector<std::string> args = pat_args("schedule.csv");
   args.erase(args.begin() + 2, args.begin() + 6);
-  for (const std::string& extra : {std::string("--deadline"), std::to_string(d.deadline)}) args.push_back(extra);
+  for (const std::string& extra : {std::string("--deadline"), std::to_string(d.deadline)})
+    args.push_back(extra);
   const Checked from_csv = check(args);
   EXPECT_EQ(from_csv.status, 0) << from_csv.out << from_csv.err;
-  EXPECT_NE(from_csv.out.find(std::string(value) + "feasible\n"), std::string::npos) << from_csv.out;
+  EXPECT_NE(from_csv.out.find(std::string(value) + "feasible\n"), std::string::npos)
+      << from_csv.out;
 
   // Tampering: an activity starting before a predecessor finishes, the
   // latest activity pushed past the deadline, and a wrong listed value.
@@ -112,11 +117,15 @@ TEST(CheckTool, AcceptsTheConsoleListingAndCatchesTampering) {
     for (const int b : d.successors[static_cast<std::size_t>(a)])
       if (b < d.activity_count - 1) p = a, s = b;
   ASSERT_GT(s, 0);
-  const int early = finish[static_cast<std::size_t>(p)] + d.duration[static_cast<std::size_t>(s)] - 1;
-  const int latest = static_cast<int>(std::max_element(finish.begin(), finish.end()) - finish.begin());
+  const int early =
+      finish[static_cast<std::size_t>(p)] + d.duration[static_cast<std::size_t>(s)] - 1;
+  const int latest =
+      static_cast<int>(std::max_element(finish.begin(), finish.end()) - finish.begin());
   char fault[160];
-  std::snprintf(fault, sizeof fault, "violated: activity %d starts at %d, before its predecessor activity %d "
-                "finishes at %d\n", s + 1, early - d.duration[static_cast<std::size_t>(s)], p + 1,
+  std::snprintf(fault, sizeof fault,
+                "violated: activity %d starts at %d, before its predecessor activity %d "
+                "finishes at %d\n",
+                s + 1, early - d.duration[static_cast<std::size_t>(s)], p + 1,
                 finish[static_cast<std::size_t>(p)]);
   const struct {
     std::string listing;
@@ -124,16 +133,19 @@ TEST(CheckTool, AcceptsTheConsoleListingAndCatchesTampering) {
   } bad[] = {
       {tampered(listing, s + 1, early), fault},
       {tampered(listing, latest + 1, d.deadline + 1),
-       "violated: activity " + std::to_string(latest + 1) + " finishes at " + std::to_string(d.deadline + 1) +
-           ", after the deadline " + std::to_string(d.deadline) + "\n"},
-      {listing.substr(0, listing.find("Solution:")) + "Solution: 12.34" + listing.substr(listing.rfind(',')),
+       "violated: activity " + std::to_string(latest + 1) + " finishes at " +
+           std::to_string(d.deadline + 1) + ", after the deadline " + std::to_string(d.deadline) +
+           "\n"},
+      {listing.substr(0, listing.find("Solution:")) + "Solution: 12.34" +
+           listing.substr(listing.rfind(',')),
        "the listing's value 12.34 does NOT match\nfeasible, but the listed value is wrong\n"},
   };
   for (const auto& b : bad) {
     write_text("tampered.out", b.listing);
     const Checked result = check(pat_args("tampered.out"));
     EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.out.find(b.says), std::string::npos) << "wanted: " << b.says << "\nin:\n" << result.out;
+    EXPECT_NE(result.out.find(b.says), std::string::npos) << "wanted: " << b.says << "\nin:\n"
+                                                          << result.out;
   }
 }
 
@@ -141,24 +153,28 @@ TEST(CheckTool, AcceptsTheConsoleListingAndCatchesTampering) {
 TEST(CheckTool, ReportsEveryFaultOfAHandMadeSchedule) {
   ScopedWorkDir dir;
   write_text("tiny.rcp", "5 1\n2\n0 0 2 2 3\n2 2 1 4\n3 1 1 5\n1 1 1 5\n0 0 0\n");
-  write_text("info.out", INFO_HEAD + "\n    1        10     (1 / 100)   (2 / -50)   (3 / 80)   \n");
+  write_text("info.out",
+             INFO_HEAD + "\n    1        10     (1 / 100)   (2 / -50)   (3 / 80)   \n");
   write_text("good.csv", "2,2\n3,5\n4,3\n");
   write_text("bad.csv", "activity,finish\n2,2\n3,4\n4,2\n");
-  const std::vector<std::string> common = {"--instance", "tiny.rcp", "--rate", "0.01", "--cash-flows",
-                                           "info.out", "--number", "1", "--deadline"};
+  const std::vector<std::string> common = {"--instance",   "tiny.rcp", "--rate",   "0.01",
+                                           "--cash-flows", "info.out", "--number", "1",
+                                           "--deadline"};
   auto args = [&common](const std::string& deadline, const std::string& schedule) {
     std::vector<std::string> all = common;
     all.insert(all.end(), {deadline, "--schedule", schedule});
     return all;
   };
   char value[64];
-  std::snprintf(value, sizeof value, "%.2f", 100 * std::exp(-0.02) - 50 * std::exp(-0.05) + 80 * std::exp(-0.03));
+  std::snprintf(value, sizeof value, "%.2f",
+                100 * std::exp(-0.02) - 50 * std::exp(-0.05) + 80 * std::exp(-0.03));
   const Checked good = check(args("10", "good.csv"));
   EXPECT_EQ(good.status, 0);
   EXPECT_EQ(good.out.substr(0, good.out.find(" (")),
             "instance tiny.rcp: 5 activities, 1 resources, deadline 10, rate 0.01\n"
             "schedule good.csv: the last activity finishes at 5\n"
-            "net present value: " + std::string(value));
+            "net present value: " +
+                std::string(value));
 
   const Checked bad = check(args("3", "bad.csv"));
   EXPECT_EQ(bad.status, 1);
@@ -170,15 +186,17 @@ TEST(CheckTool, ReportsEveryFaultOfAHandMadeSchedule) {
             "violated: activity 5 finishes at 4, after the deadline 3\n"
             "violated: activity 4 starts at 1, before its predecessor activity 2 finishes at 2\n"
             "violated: resource 1 is loaded 4 in period 2, above its capacity 2\n");
-  EXPECT_EQ(bad.out.substr(bad.out.rfind('\n', bad.out.size() - 2) + 1), "INFEASIBLE: 4 violations\n");
+  EXPECT_EQ(bad.out.substr(bad.out.rfind('\n', bad.out.size() - 2) + 1),
+            "INFEASIBLE: 4 violations\n");
 }
 
 TEST(CheckTool, BadUsageAndUnusableFilesExitWithTwo) {
   ScopedWorkDir dir;
   write_text("tiny.rcp", "5 1\n2\n0 0 2 2 3\n2 2 1 4\n3 1 1 5\n1 1 1 5\n0 0 0\n");
   write_text("deadline.x", "1 1 7\n");
-  write_text("info.out", INFO_HEAD + "\n    1        10     (1 / 100)   (2 / -50)   (3 / 80)   \n"
-                                     "    2        10     (1 / 100)   \n");
+  write_text("info.out", INFO_HEAD +
+                             "\n    1        10     (1 / 100)   (2 / -50)   (3 / 80)   \n"
+                             "    2        10     (1 / 100)   \n");
   for (const auto& [name, text] : std::vector<std::pair<std::string, std::string>>{
            {"missing.csv", "2,2\n4,3\n"},
            {"twice.csv", "2,2\n3,5\n2,3\n4,3\n"},
@@ -186,7 +204,8 @@ TEST(CheckTool, BadUsageAndUnusableFilesExitWithTwo) {
            {"words.csv", "2,2\n3,five\n"},
            {"act.out", "Act. 2: einde 2\nAct. 3: ende 5\n"}})
     write_text(name, text);
-  const std::vector<std::string> base = {"--instance", "tiny.rcp", "--rate", "0.01", "--cash-flows", "info.out"};
+  const std::vector<std::string> base = {"--instance", "tiny.rcp",     "--rate",
+                                         "0.01",       "--cash-flows", "info.out"};
   const struct {
     const char* extra;
     const char* says;
@@ -201,14 +220,20 @@ TEST(CheckTool, BadUsageAndUnusableFilesExitWithTwo) {
       {"--number 1 --schedule x --deadline 9 --jobs 2", "unknown option --jobs"},
       {"--number 1 --schedule nowhere.csv --deadline 9", "cannot open nowhere.csv"},
       {"--number 3 --schedule missing.csv --deadline 9", "info.out has no record of instance 3"},
-      {"--number 2 --schedule missing.csv --deadline 9", "has 1 cash flows; tiny.rcp has 3 real activities"},
-      {"--number 2 --schedule x --deadline-file deadline.x", "deadline.x: no deadline for instance 2"},
+      {"--number 2 --schedule missing.csv --deadline 9",
+       "has 1 cash flows; tiny.rcp has 3 real activities"},
+      {"--number 2 --schedule x --deadline-file deadline.x",
+       "deadline.x: no deadline for instance 2"},
       {"--number 1 --schedule x --deadline-file deadline.y", "cannot open deadline.y"},
       {"--number 1 --schedule missing.csv --deadline 9", "no finish time for activity 3 of 2..4"},
-      {"--number 1 --schedule twice.csv --deadline 9", "line 3: activity 2 was given a finish time on line 1"},
-      {"--number 1 --schedule range.csv --deadline 9", "line 4: activity 6 is not one of the instance's 1..5"},
-      {"--number 1 --schedule words.csv --deadline 9", "words.csv, line 2: expected \"activity,finish\""},
-      {"--number 1 --schedule act.out --deadline 9", "act.out, line 2: expected \"Act. <activity>: einde"},
+      {"--number 1 --schedule twice.csv --deadline 9",
+       "line 3: activity 2 was given a finish time on line 1"},
+      {"--number 1 --schedule range.csv --deadline 9",
+       "line 4: activity 6 is not one of the instance's 1..5"},
+      {"--number 1 --schedule words.csv --deadline 9",
+       "words.csv, line 2: expected \"activity,finish\""},
+      {"--number 1 --schedule act.out --deadline 9",
+       "act.out, line 2: expected \"Act. <activity>: einde"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = base;
@@ -216,11 +241,12 @@ TEST(CheckTool, BadUsageAndUnusableFilesExitWithTwo) {
     for (std::string word; words >> word;) args.push_back(word);
     const Checked result = check(args);
     EXPECT_EQ(result.status, 2) << c.says;
-    EXPECT_NE(result.err.find(c.says), std::string::npos) << "error: " << result.err << "\nwanted: " << c.says;
+    EXPECT_NE(result.err.find(c.says), std::string::npos)
+        << "error: " << result.err << "\nwanted: " << c.says;
     EXPECT_EQ(result.out, "");
   }
-  Checked missing_instance = check({"--instance", "none.rcp", "--deadline", "9", "--rate", "0", "--cash-flows", "i",
-                                    "--number", "1", "--schedule", "s"});
+  Checked missing_instance = check({"--instance", "none.rcp", "--deadline", "9", "--rate", "0",
+                                    "--cash-flows", "i", "--number", "1", "--schedule", "s"});
   EXPECT_EQ(missing_instance.status, 2);
   EXPECT_EQ(missing_instance.err, "rcpspdc-check: cannot open none.rcp\n");
   EXPECT_TRUE(parse_check_options({"--help"}).options.help);

@@ -17,7 +17,8 @@ using Members = std::vector<int>;
 
 // Activities 1..k in parallel between the dummies, each with duration 1, the
 // given demands and cash flow 10: the bound puts all of them in period 1.
-InstanceData parallel(const std::vector<int>& capacity, const std::vector<std::vector<int>>& demands) {
+InstanceData parallel(const std::vector<int>& capacity,
+                      const std::vector<std::vector<int>>& demands) {
   const int k = static_cast<int>(demands.size());
   std::vector<Act> acts = {{0, {}, {}, 0}};
   for (int i = 1; i <= k; ++i) {
@@ -36,7 +37,9 @@ Members members(const ActivitySet& s) {
 }
 
 int detect(Net& n) { return detect_conflict(n.m, n.b, n.solver.search.conflict); }
-std::int64_t excess(const Net& n) { return static_cast<std::int64_t>(n.solver.search.conflict.found_excess); }
+std::int64_t excess(const Net& n) {
+  return static_cast<std::int64_t>(n.solver.search.conflict.found_excess);
+}
 
 TEST(Conflict, ThreeDemandsOfTwoOnCapacityFour) {
   // The bound keeps the node; detection then ends the evaluation.
@@ -55,8 +58,13 @@ TEST(Conflict, FirstOverloadedPeriodOnly) {
   // Capacity 2. Activity 1 is in period 3 with demand 2; 2 in 2..3 with 1;
   // 3 in 1..3 with 0; 4 in 4..5 with 2; 5 in 7 with 3; 6 in 1..2 with 1.
   // Periods 3 and 7 both carry 3: the conflict is period 3.
-  const std::vector<Act> acts = {{0, {}, {1, 2, 3, 4, 5, 6}, 0}, {1, {2}, {7}, 0}, {2, {1}, {7}, 0},
-                                 {3, {0}, {7}, 0}, {2, {2}, {7}, 0}, {1, {3}, {7}, 0}, {2, {1}, {7}, 0},
+  const std::vector<Act> acts = {{0, {}, {1, 2, 3, 4, 5, 6}, 0},
+                                 {1, {2}, {7}, 0},
+                                 {2, {1}, {7}, 0},
+                                 {3, {0}, {7}, 0},
+                                 {2, {2}, {7}, 0},
+                                 {1, {3}, {7}, 0},
+                                 {2, {1}, {7}, 0},
                                  {0, {}, {}, 0}};
   Net n(test::make_instance({2}, acts, 10), 0.01);
   const int schedule[] = {0, 3, 3, 3, 5, 7, 2, 8};

@@ -37,15 +37,17 @@ TEST(ConsoleRun, RangeOfInstancesByteForByte) {
   // All answers on one line.
   const Files f = run_in_process(name + " 1 2 0 0 0.01 10\n");
   EXPECT_EQ(f.results, RESULTS_HEAD + tiny_result(1, true) + tiny_result(2, true));
-  EXPECT_EQ(f.console, CONSOLE_HEAD + "\n   1 " + tiny_result(1, false) + "\n   2 " + tiny_result(2, false) + CREDITS);
+  EXPECT_EQ(f.console, CONSOLE_HEAD + "\n   1 " + tiny_result(1, false) + "\n   2 " +
+                           tiny_result(2, false) + CREDITS);
   EXPECT_EQ(f.info, INFO_HEAD + info_record(1, 7, 3, 0) + info_record(2, 9, 3, 0));
 
   // A second run in the same directory replaces both files; a single
   // instance with a negative flow finishes at the deadline 9 + 3.
   const Files again = run_in_process(answers(name, 2, 2, 100, 3));
   char listing[80];
-  std::snprintf(listing, sizeof listing, "Act. 2: einde 12\n\nSolution: %7.2f, Computation time: 0.00",
-                expected_cash_flows(static_cast<std::uint32_t>(SEED_CLOCK), 3, 100)[1] * std::exp(-0.12));
+  std::snprintf(
+      listing, sizeof listing, "Act. 2: einde 12\n\nSolution: %7.2f, Computation time: 0.00",
+      expected_cash_flows(static_cast<std::uint32_t>(SEED_CLOCK), 3, 100)[1] * std::exp(-0.12));
   EXPECT_EQ(again.results, RESULTS_HEAD + listing);
   EXPECT_EQ(again.info, INFO_HEAD + info_record(2, 12, 3, 100));
 }
@@ -81,8 +83,10 @@ TEST(ConsoleRun, SingleInstanceListing) {
   const double short_first = flows[1] * std::exp(-0.01) + flows[2] * std::exp(-0.04);
   const double long_first = flows[1] * std::exp(-0.04) + flows[2] * std::exp(-0.03);
   char solution[80];
-  std::snprintf(solution, sizeof solution, "\nSolution: %7.2f, Computation time: 0.00", std::max(short_first, long_first));
-  const std::string acts = short_first > long_first ? "Act. 2: einde 1\nAct. 3: einde 4\n" : "Act. 2: einde 4\nAct. 3: einde 3\n";
+  std::snprintf(solution, sizeof solution, "\nSolution: %7.2f, Computation time: 0.00",
+                std::max(short_first, long_first));
+  const std::string acts = short_first > long_first ? "Act. 2: einde 1\nAct. 3: einde 4\n"
+                                                    : "Act. 2: einde 4\nAct. 3: einde 3\n";
   const Row rows[] = {
       {"1 1 4", acts + solution},
       {"1 1 3", "\nSolution: -9999.00, Computation time: 0.00"},
@@ -134,7 +138,8 @@ int run_binary(const std::string& dialogue) {
 TEST(ConsoleBinary, PipedRunOverTheExamples) {
   ScopedWorkDir dir;
   for (const auto& entry : fs::directory_iterator(examples_dir()))
-    if (entry.path().filename().string().rfind("pat", 0) == 0 || entry.path().filename() == "deadline.pat")
+    if (entry.path().filename().string().rfind("pat", 0) == 0 ||
+        entry.path().filename() == "deadline.pat")
       fs::copy_file(entry.path(), entry.path().filename());
   fs::remove("pat4.rcp");
   ASSERT_EQ(run_binary("pat\n1\n5\n60\n2\n0.01\n10\n"), 0);
@@ -152,11 +157,13 @@ TEST(ConsoleBinary, PipedRunOverTheExamples) {
   for (int number = 1; number <= 5; ++number) {
     const std::string& text = lines[static_cast<std::size_t>(number - 1)];
     const std::string error = "    " + std::to_string(number) + "  ";
-    if (text.rfind("         " + std::to_string(number) + "   ", 0) == 0 && text.ends_with("   optimal"))
+    if (text.rfind("         " + std::to_string(number) + "   ", 0) == 0 &&
+        text.ends_with("   optimal"))
       solved += std::to_string(number);
     else
       EXPECT_TRUE(text == error + "problem not found" || text == error + "> 2 dummies detected" ||
-                  text.rfind(error + "invalid instance: ", 0) == 0) << text;
+                  text.rfind(error + "invalid instance: ", 0) == 0)
+          << text;
     EXPECT_EQ(text == error + "problem not found", number == 4);
   }
   EXPECT_GE(solved.size(), 3u);
@@ -167,7 +174,8 @@ TEST(ConsoleBinary, PipedRunOverTheExamples) {
   std::string recorded;
   for (const std::string& text : lines_of(info.substr(INFO_HEAD.size()))) {
     recorded += text.at(4);
-    EXPECT_EQ(text.substr(0, 20), "    " + std::string(1, text[4]) + "        " + deadline.at(text[4]) + "     ");
+    EXPECT_EQ(text.substr(0, 20),
+              "    " + std::string(1, text[4]) + "        " + deadline.at(text[4]) + "     ");
     EXPECT_EQ(text.substr(20, 5), "(1 / ");
   }
   EXPECT_EQ(recorded, solved);

@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <tuple>
 
-#include "formats/instance_file.hpp"
 #include "check/schedule_check.hpp"
-#include "tests/test_support.hpp"
+#include "formats/instance_file.hpp"
 #include "formats/psplib.hpp"
+#include "tests/test_support.hpp"
 
 namespace rcpspdc::test {
 namespace {
@@ -19,7 +19,8 @@ namespace {
 std::filesystem::path psplib(const std::string& name) { return data_dir() / "psplib" / name; }
 
 auto fields(const InstanceData& d) {
-  return std::tuple(d.activity_count, d.resource_count, d.capacity, d.duration, d.requirement, d.successors);
+  return std::tuple(d.activity_count, d.resource_count, d.capacity, d.duration, d.requirement,
+                    d.successors);
 }
 
 const char* const SMALL_RCP =
@@ -41,7 +42,8 @@ TEST(PsplibConvert, ReadsEveryFieldAndReadsBackThroughTheInstanceReader) {
   mixed.duration = {0, 2, 3, 1, 0};
   mixed.requirement = {{0}, {3}, {4}, {2}, {0}};
   mixed.successors = {{2, 1}, {3}, {3}, {4}, {}};
-  for (const auto& [file, expected] : {std::pair{"small.sm", small}, std::pair{"mixed.sm", mixed}}) {
+  for (const auto& [file, expected] :
+       {std::pair{"small.sm", small}, std::pair{"mixed.sm", mixed}}) {
     SCOPED_TRACE(file);
     InstanceData d;
     ASSERT_EQ(read_psplib_file(psplib(file).string(), d), "");
@@ -65,24 +67,35 @@ TEST(PsplibConvert, RefusesMalformedAndUnsupportedFiles) {
   };
   const std::vector<Case> cases = {
       {"jobs (incl. supersource/sink ):  7", "", "not a PSPLIB .sm file"},
-      {"jobs (incl. supersource/sink ):  7", "jobs (incl. supersource/sink ):  130", "at most 128"},
-      {"renewable                 :  2", "renewable                 :  5", "5 renewable resources"},
+      {"jobs (incl. supersource/sink ):  7", "jobs (incl. supersource/sink ):  130",
+       "at most 128"},
+      {"renewable                 :  2", "renewable                 :  5",
+       "5 renewable resources"},
       {"  - renewable                 :  2   R\n", "", "no \"- renewable :\" line"},
       {"PRECEDENCE RELATIONS:", "PRECEDENCE:", "no \"PRECEDENCE RELATIONS:\" section"},
-      {"   5        1          1           7\n", "", "line 23: row of job 6 where job 5 should come"},
-      {"   3        1          1           6", "   3        2          1           6", "job 3 has 2 modes"},
-      {"   6        1          1           7", "   6        1          1           9", "successor 9 of job 6 is above 7"},
-      {"  2      1     3       2    1", "  2      1     x       2    1", "line 31: \"x\" is not an integer (the duration of job 2)"},
-      {"  6      1     1       2    2", "  6      1    -1       2    2", "the duration of job 6 is -1"},
+      {"   5        1          1           7\n", "",
+       "line 23: row of job 6 where job 5 should come"},
+      {"   3        1          1           6", "   3        2          1           6",
+       "job 3 has 2 modes"},
+      {"   6        1          1           7", "   6        1          1           9",
+       "successor 9 of job 6 is above 7"},
+      {"  2      1     3       2    1", "  2      1     x       2    1",
+       "line 31: \"x\" is not an integer (the duration of job 2)"},
+      {"  6      1     1       2    2", "  6      1    -1       2    2",
+       "the duration of job 6 is -1"},
       {"  7      1     0       0    0\n", "", "table ends before the number of job 7"},
-      {"  7      1     0       0    0\n", "  7      1     0       0    0\n  8      1     0       0    0\n", "unexpected \"8\""},
+      {"  7      1     0       0    0\n",
+       "  7      1     0       0    0\n  8      1     0       0    0\n", "unexpected \"8\""},
       {"jobnr. mode duration  R 1  R 2", "jobnr. mode duration  R 1", "names 1 resource columns"},
-      {"  - nonrenewable              :  0", "  - nonrenewable              :  1", "RESOURCES section declares RRN"},
+      {"  - nonrenewable              :  0", "  - nonrenewable              :  1",
+       "RESOURCES section declares RRN"},
       {"RESOURCEAVAILABILITIES:", "AVAILABILITIES:", "no \"RESOURCEAVAILABILITIES:\" section"},
       {"    4    3\n", "    4\n", "ends before the availability in column 2"},
       // What the instance reader would refuse: a cycle, a real activity of duration 0.
-      {"   6        1          1           7", "   6        1          1           2", "cannot be solved as it stands: the successor lists form a cycle"},
-      {"  3      1     4       1    3", "  3      1     0       1    3", "cannot be solved as it stands: activity 3 has duration 0"},
+      {"   6        1          1           7", "   6        1          1           2",
+       "cannot be solved as it stands: the successor lists form a cycle"},
+      {"  3      1     4       1    3", "  3      1     0       1    3",
+       "cannot be solved as it stands: activity 3 has duration 0"},
   };
   const std::string small = slurp(psplib("small.sm"));
   for (const Case& c : cases) {
@@ -96,9 +109,11 @@ TEST(PsplibConvert, RefusesMalformedAndUnsupportedFiles) {
     EXPECT_NE(error.find(c.message), std::string::npos) << error;
   }
   InstanceData d;
-  EXPECT_NE(read_psplib_file(psplib("multi.mm").string(), d).find("job 2 has 2 modes; only single-mode"),
-            std::string::npos);
-  EXPECT_EQ(read_psplib_file((psplib("none.sm")).string(), d), "cannot open " + psplib("none.sm").string());
+  EXPECT_NE(
+      read_psplib_file(psplib("multi.mm").string(), d).find("job 2 has 2 modes; only single-mode"),
+      std::string::npos);
+  EXPECT_EQ(read_psplib_file((psplib("none.sm")).string(), d),
+            "cannot open " + psplib("none.sm").string());
   // A nonrenewable or doubly constrained resource in use: mixed.sm with its last column set.
   for (const bool doubly : {false, true}) {
     std::string mixed = slurp(psplib("mixed.sm"));
@@ -113,7 +128,8 @@ TEST(PsplibConvert, RefusesMalformedAndUnsupportedFiles) {
       edit("N 2", "D 1");
     }
     const std::string kind = doubly ? "doubly constrained" : "nonrenewable";
-    EXPECT_NE(parse_psplib_text(mixed, d).find("job 3 uses 7 units of a " + kind + " resource"), std::string::npos);
+    EXPECT_NE(parse_psplib_text(mixed, d).find("job 3 uses 7 units of a " + kind + " resource"),
+              std::string::npos);
   }
 }
 
@@ -172,7 +188,8 @@ struct CliRun {
 };
 
 CliRun convert(const std::string& args) {
-  const std::string command = std::string("'") + RCPSPDC_CONVERT + "' " + args + " >stdout.txt 2>stderr.txt";
+  const std::string command =
+      std::string("'") + RCPSPDC_CONVERT + "' " + args + " >stdout.txt 2>stderr.txt";
   const int raw = std::system(command.c_str());
   return CliRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp("stdout.txt"), slurp("stderr.txt")};
 }

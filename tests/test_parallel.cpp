@@ -22,7 +22,8 @@ int shell(const std::string& command) {
 }
 
 std::string batch_command(const std::string& extra) {
-  return std::string(RCPSPDC_BATCH) + " " + RANGE + " --dir " + (data_dir() / "pat").string() + " " + extra;
+  return std::string(RCPSPDC_BATCH) + " " + RANGE + " --dir " + (data_dir() / "pat").string() +
+         " " + extra;
 }
 
 // The rows of a CSV file without the seconds (the 8th field), which alone
@@ -39,18 +40,21 @@ std::vector<std::string> rows_without_seconds(const std::string& path) {
 }
 
 TEST(BatchParallel, JobsAndShardOptions) {
-  const OptionsOutcome given = parse_batch_options({"--problem", "p", "--first", "1", "--jobs", "3", "--shard=2/5"});
+  const OptionsOutcome given =
+      parse_batch_options({"--problem", "p", "--first", "1", "--jobs", "3", "--shard=2/5"});
   ASSERT_TRUE(given.ok()) << given.error;
   EXPECT_EQ(given.options.jobs, 3);
   EXPECT_EQ(given.options.shard_index, 2);
   EXPECT_EQ(given.options.shard_count, 5);
   for (const char* jobs : {"0", "-1", "x", "1025", "2.5"})
-    EXPECT_NE(parse_batch_options({"--problem", "p", "--first", "1", "--jobs", jobs}).error.find("from 1 to 1024"),
+    EXPECT_NE(parse_batch_options({"--problem", "p", "--first", "1", "--jobs", jobs})
+                  .error.find("from 1 to 1024"),
               std::string::npos)
         << jobs;
-  for (const char* shard : {"4/4", "5/4", "-1/4", "1/0", "1", "/4", "1/", "a/b", "1/2/3", "0/-2", " 0/2"})
-    EXPECT_NE(parse_batch_options({"--problem", "p", "--first", "1", "--shard", shard}).error.find(
-                  "expected I/N, shard I of N with 0 <= I < N"),
+  for (const char* shard :
+       {"4/4", "5/4", "-1/4", "1/0", "1", "/4", "1/", "a/b", "1/2/3", "0/-2", " 0/2"})
+    EXPECT_NE(parse_batch_options({"--problem", "p", "--first", "1", "--shard", shard})
+                  .error.find("expected I/N, shard I of N with 0 <= I < N"),
               std::string::npos)
         << shard;
 }
@@ -58,7 +62,9 @@ TEST(BatchParallel, JobsAndShardOptions) {
 TEST(BatchParallel, SeveralJobsGiveTheRowsOfOne) {
   ScopedWorkDir dir;
   for (const char* jobs : {"1", "2", "3"})
-    EXPECT_EQ(shell(batch_command("--jobs " + std::string(jobs) + " --csv jobs" + jobs + ".csv > /dev/null")), 1)
+    EXPECT_EQ(shell(batch_command("--jobs " + std::string(jobs) + " --csv jobs" + jobs +
+                                  ".csv > /dev/null")),
+              1)
         << "three instances are read errors";
   const std::vector<std::string> one = rows_without_seconds("jobs1.csv");
   ASSERT_EQ(one.size(), 16u);
@@ -69,7 +75,8 @@ TEST(BatchParallel, SeveralJobsGiveTheRowsOfOne) {
 }
 
 TEST(BatchParallel, FourShardsThroughGnuParallelMergeIntoTheWholeRun) {
-  if (shell("command -v parallel > /dev/null") != 0) GTEST_SKIP() << "GNU Parallel (package parallel) is missing";
+  if (shell("command -v parallel > /dev/null") != 0)
+    GTEST_SKIP() << "GNU Parallel (package parallel) is missing";
   ScopedWorkDir dir;
   ASSERT_EQ(shell(batch_command("--csv whole.csv > /dev/null")), 1);
   // Every shard has a read error or not; parallel's status counts the shards
@@ -79,7 +86,8 @@ TEST(BatchParallel, FourShardsThroughGnuParallelMergeIntoTheWholeRun) {
             2)
       << slurp("summaries.txt");
   EXPECT_EQ(rows_without_seconds("shard-1.csv"),
-            (std::vector<std::string>{rows_without_seconds("whole.csv")[0], "2,7,3,12,2,0,-1110.0097460375964,optimal",
+            (std::vector<std::string>{rows_without_seconds("whole.csv")[0],
+                                      "2,7,3,12,2,0,-1110.0097460375964,optimal",
                                       "6,22,3,13,290,43,-2685.8077816274226,optimal",
                                       "10,8,2,19,2,0,-1282.2464241299072,optimal",
                                       "14,35,1,48,4776,955,-2819.4488790189539,optimal"}));
@@ -88,7 +96,8 @@ TEST(BatchParallel, FourShardsThroughGnuParallelMergeIntoTheWholeRun) {
   EXPECT_EQ(rows_without_seconds("merged.csv"), rows_without_seconds("whole.csv"));
   // Shards of mixed-up runs are refused.
   EXPECT_EQ(shell(merge + " shard-1.csv shard-1.csv > twice.csv 2> twice.txt"), 1);
-  EXPECT_EQ(slurp("twice.txt").rfind("merge-shards: instance 2 appears twice\n", 0), 0u) << slurp("twice.txt");
+  EXPECT_EQ(slurp("twice.txt").rfind("merge-shards: instance 2 appears twice\n", 0), 0u)
+      << slurp("twice.txt");
 }
 
 }  // namespace

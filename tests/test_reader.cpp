@@ -15,9 +15,12 @@ namespace {
 
 // The console text of a results-file error line.
 std::string console_text(const std::string& line) {
-  for (auto [prefix, text] : {std::pair{"problem not found", "not found"}, {"too many activities", "too many act"},
-                              {"> 2 dummies detected", "> 2 dummies"}, {"missing deadline file", "missing deadline file"},
-                              {"invalid instance: ", "invalid instance"}, {"no deadline for", "no deadline"}})
+  for (auto [prefix, text] : {std::pair{"problem not found", "not found"},
+                              {"too many activities", "too many act"},
+                              {"> 2 dummies detected", "> 2 dummies"},
+                              {"missing deadline file", "missing deadline file"},
+                              {"invalid instance: ", "invalid instance"},
+                              {"no deadline for", "no deadline"}})
     if (line.rfind(prefix, 0) == 0) return TABS + text;
   ADD_FAILURE() << "unknown error line " << line;
   return {};
@@ -32,47 +35,67 @@ const BadFile BAD_FILES[] = {
     {"empty.rcp", "invalid instance: the file ends before the number of activities"},
     {"truncated.rcp", "invalid instance: the file ends before successor 1 of activity 2"},
     {"stray_text.rcp", "invalid instance: \"x3\" is not an integer (successor 2 of activity 1)"},
-    {"decimal_point.rcp", "invalid instance: \"2.5\" is not an integer (the duration of activity 2)"},
-    {"sign_only.rcp", "invalid instance: \"+\" is not an integer (the number of successors of activity 3)"},
-    {"binary_bytes.rcp", "invalid instance: \"4??\" is not an integer (successor 1 of activity 2)"},
-    {"above_int32.rcp", "invalid instance: 2147483648 does not fit a 32-bit integer (the capacity of resource 1)"},
+    {"decimal_point.rcp",
+     "invalid instance: \"2.5\" is not an integer (the duration of activity 2)"},
+    {"sign_only.rcp",
+     "invalid instance: \"+\" is not an integer (the number of successors of activity 3)"},
+    {"binary_bytes.rcp",
+     "invalid instance: \"4??\" is not an integer (successor 1 of activity 2)"},
+    {"above_int32.rcp",
+     "invalid instance: 2147483648 does not fit a 32-bit integer (the capacity of resource 1)"},
     {"below_int32.rcp",
-     "invalid instance: -2147483649 does not fit a 32-bit integer (the demand of activity 2 on resource 1)"},
-    {"one_activity.rcp", "invalid instance: the instance has 1 activities; the two dummies are needed"},
-    {"negative_resource_types.rcp", "invalid instance: the number of resource types is negative (-1)"},
+     "invalid instance: -2147483649 does not fit a 32-bit integer (the demand of activity 2 on "
+     "resource 1)"},
+    {"one_activity.rcp",
+     "invalid instance: the instance has 1 activities; the two dummies are needed"},
+    {"negative_resource_types.rcp",
+     "invalid instance: the number of resource types is negative (-1)"},
     {"activities_129.rcp", "too many activities"},
     {"resource_types_5.rcp", "too many activities"},
     {"too_many_before_negative.rcp", "too many activities"},
     {"negative_duration.rcp", "invalid instance: the duration of activity 2 is negative (-2)"},
     {"negative_capacity.rcp", "invalid instance: the capacity of resource 1 is negative (-5)"},
-    {"negative_requirement.rcp", "invalid instance: the demand of activity 3 on resource 1 is negative (-1)"},
-    {"negative_successor_count.rcp", "invalid instance: activity 2 has a negative number of successors (-1)"},
+    {"negative_requirement.rcp",
+     "invalid instance: the demand of activity 3 on resource 1 is negative (-1)"},
+    {"negative_successor_count.rcp",
+     "invalid instance: activity 2 has a negative number of successors (-1)"},
     {"successor_out_of_range.rcp", "invalid instance: successor 5 of activity 2 is out of range"},
     {"successor_zero.rcp", "invalid instance: successor 0 of activity 2 is out of range"},
     {"successor_repeated.rcp", "invalid instance: activity 1 lists successor 3 twice"},
     {"successor_itself.rcp", "invalid instance: activity 2 lists itself as a successor"},
-    {"first_duration.rcp", "invalid instance: the first activity (activity 1) has duration 1; it must be 0"},
+    {"first_duration.rcp",
+     "invalid instance: the first activity (activity 1) has duration 1; it must be 0"},
     {"first_demand.rcp",
-     "invalid instance: the first activity (activity 1) demands resource 1; it must demand nothing"},
-    {"last_duration.rcp", "invalid instance: the last activity (activity 4) has duration 2; it must be 0"},
-    {"last_demand.rcp", "invalid instance: the last activity (activity 4) demands resource 1; it must demand nothing"},
+     "invalid instance: the first activity (activity 1) demands resource 1; it must demand "
+     "nothing"},
+    {"last_duration.rcp",
+     "invalid instance: the last activity (activity 4) has duration 2; it must be 0"},
+    {"last_demand.rcp",
+     "invalid instance: the last activity (activity 4) demands resource 1; it must demand "
+     "nothing"},
     {"cycle.rcp", "invalid instance: the successor lists form a cycle through activity 3"},
-    {"arc_into_first.rcp", "invalid instance: the successor lists form a cycle through activity 1"},
+    {"arc_into_first.rcp",
+     "invalid instance: the successor lists form a cycle through activity 1"},
     {"unreachable.rcp", "invalid instance: activity 3 cannot be reached from the first activity"},
     {"dead_end.rcp", "invalid instance: activity 3 cannot reach the last activity"},
     {"capacity_32768.rcp", "invalid instance: the capacity 32768 of resource 2 is above 32767"},
-    {"demand_sum_32768.rcp", "invalid instance: the demands on resource 2 sum to 32768, above 32767"},
+    {"demand_sum_32768.rcp",
+     "invalid instance: the demands on resource 2 sum to 32768, above 32767"},
     {"zero_duration.rcp", "> 2 dummies detected"},
     {"trailing_garbage.rcp", "invalid instance: unexpected \"7\" after the last activity"},
     // Order of the checks when a file has several faults.
     {"zero_duration_before_bad_token.rcp", "> 2 dummies detected"},
     {"bad_token_before_zero_duration.rcp",
      "invalid instance: \"x\" is not an integer (the demand of activity 2 on resource 1)"},
-    {"trailing_before_structure.rcp", "invalid instance: unexpected \"end\" after the last activity"},
+    {"trailing_before_structure.rcp",
+     "invalid instance: unexpected \"end\" after the last activity"},
     {"dummies_before_lanes.rcp",
-     "invalid instance: the last activity (activity 4) demands resource 1; it must demand nothing"},
-    {"lanes_before_cycle.rcp", "invalid instance: the capacity 40000 of resource 1 is above 32767"},
-    {"cycle_before_reach.rcp", "invalid instance: the successor lists form a cycle through activity 4"},
+     "invalid instance: the last activity (activity 4) demands resource 1; it must demand "
+     "nothing"},
+    {"lanes_before_cycle.rcp",
+     "invalid instance: the capacity 40000 of resource 1 is above 32767"},
+    {"cycle_before_reach.rcp",
+     "invalid instance: the successor lists form a cycle through activity 4"},
 };
 
 TEST(ReaderCorpus, EveryBadFileGivesItsLineAndTheNextInstanceIsSolved) {
@@ -90,8 +113,7 @@ TEST(ReaderCorpus, EveryBadFileGivesItsLineAndTheNextInstanceIsSolved) {
     write_text("deadline.t", "1 1 5\n2 2 6\n");
     const ConsoleRun run = run_console_with(answers("t", 1, 2));
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(slurp("output.out"),
-              RESULTS_HEAD + "\n    1  " + bad.line + tiny_result(2, true));
+    EXPECT_EQ(slurp("output.out"), RESULTS_HEAD + "\n    1  " + bad.line + tiny_result(2, true));
     EXPECT_EQ(run.console, CONSOLE_HEAD + "\n   1 " + console_text(bad.line) + "\n   2 " +
                                tiny_result(2, false) + CREDITS);
     EXPECT_EQ(slurp("info.out"), INFO_HEAD + info_record(2, 6, 3, 0));
@@ -111,15 +133,20 @@ struct DeadlineCase {
 
 TEST(ReaderDeadline, FaultsAreReportedPerInstance) {
   const DeadlineCase cases[] = {
-      {"missing file, instances present", std::nullopt, true, 0, "missing deadline file", "missing deadline file"},
+      {"missing file, instances present", std::nullopt, true, 0, "missing deadline file",
+       "missing deadline file"},
       {"missing file before missing instance", std::nullopt, false, 0, "missing deadline file",
        "missing deadline file"},
-      {"deadline present, instances missing", "1 1 5 2 2 6", false, 0, "problem not found", "problem not found"},
+      {"deadline present, instances missing", "1 1 5 2 2 6", false, 0, "problem not found",
+       "problem not found"},
       {"too few triples", "1 1 5\n2 2", true, 0, "", "no deadline for this instance"},
-      {"empty file", "", true, 0, "no deadline for this instance", "no deadline for this instance"},
+      {"empty file", "", true, 0, "no deadline for this instance",
+       "no deadline for this instance"},
       {"non-integer", "1 1 5\n2 x 6\n", true, 0, "", "no deadline for this instance"},
-      {"value above 32 bits", "1 1 5\n2 2 4294967296\n", true, 0, "", "no deadline for this instance"},
-      {"above 100000 with the offset", "1 1 99996\n2 2 99995\n", true, 5, "no deadline for this instance", ""},
+      {"value above 32 bits", "1 1 5\n2 2 4294967296\n", true, 0, "",
+       "no deadline for this instance"},
+      {"above 100000 with the offset", "1 1 99996\n2 2 99995\n", true, 5,
+       "no deadline for this instance", ""},
       {"triple 4 9 40, offset 5", "4 9 40\n1 1 7\n", true, 5, "", ""},
   };
   for (const DeadlineCase& c : cases) {
@@ -137,7 +164,8 @@ TEST(ReaderDeadline, FaultsAreReportedPerInstance) {
     for (int number : {1, 2}) {
       const std::string line = number == 1 ? c.line1 : c.line2;
       const std::string tag = number == 1 ? "\n   1 " : "\n   2 ";
-      results += line.empty() ? tiny_result(number, true) : "\n    " + std::to_string(number) + "  " + line;
+      results += line.empty() ? tiny_result(number, true)
+                              : "\n    " + std::to_string(number) + "  " + line;
       console += tag + (line.empty() ? tiny_result(number, false) : console_text(line));
     }
     EXPECT_EQ(slurp("output.out"), results);
@@ -148,7 +176,8 @@ TEST(ReaderDeadline, FaultsAreReportedPerInstance) {
 TEST(ReaderDeadline, InstanceNumberPicksTheTripleAndTheRecordShowsTheDeadline) {
   ScopedWorkDir dir;
   for (const char* name : {"t-1.rcp", "t0.rcp", "t2.rcp", "t3.rcp"}) write_text(name, TINY);
-  write_text("deadline.t", "4 9 40\n1 1 7\n\n1\t1\n99995\n");  // third triple gives 100000 with the offset
+  // third triple gives 100000 with the offset
+  write_text("deadline.t", "4 9 40\n1 1 7\n\n1\t1\n99995\n");
   const ConsoleRun run = run_console_with(answers("t", -1, 3, 0, 5));
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(slurp("info.out"), INFO_HEAD + info_record(-1, 45, 3, 0) + info_record(0, 45, 3, 0) +
@@ -164,12 +193,17 @@ TEST(ReaderDeadline, ParseTable) {
     int number, offset, kind, deadline;
   };
   const Row rows[] = {
-      {"1 2 3 4 5 6 7 8 9", 1, 0, READ_OK, 3},      {"1 2 3 4 5 6 7 8 9", 3, 0, READ_OK, 9},
-      {"1 2 3 4 5 6 7 8 9", 0, 0, READ_OK, 3},      {"1 2 3 4 5 6 7 8 9", -7, 2, READ_OK, 5},
+      {"1 2 3 4 5 6 7 8 9", 1, 0, READ_OK, 3},
+      {"1 2 3 4 5 6 7 8 9", 3, 0, READ_OK, 9},
+      {"1 2 3 4 5 6 7 8 9", 0, 0, READ_OK, 3},
+      {"1 2 3 4 5 6 7 8 9", -7, 2, READ_OK, 5},
       {"1 2 3 4 5 6 7 8 9", 4, 0, READ_NO_DEADLINE, 0},
-      {"+1\r\n-2\t+30 ", 1, -4, READ_OK, 26},       {"0 0 100000", 1, 0, READ_OK, 100000},
-      {"0 0 100000", 1, 1, READ_NO_DEADLINE, 0},     {"0 0 2147483647", 1, 2147483647, READ_NO_DEADLINE, 0},
-      {"0 0 3.0", 1, 0, READ_NO_DEADLINE, 0},        {"0 0", 1, 0, READ_NO_DEADLINE, 0},
+      {"+1\r\n-2\t+30 ", 1, -4, READ_OK, 26},
+      {"0 0 100000", 1, 0, READ_OK, 100000},
+      {"0 0 100000", 1, 1, READ_NO_DEADLINE, 0},
+      {"0 0 2147483647", 1, 2147483647, READ_NO_DEADLINE, 0},
+      {"0 0 3.0", 1, 0, READ_NO_DEADLINE, 0},
+      {"0 0", 1, 0, READ_NO_DEADLINE, 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.text) + " #" + std::to_string(row.number));
@@ -184,7 +218,8 @@ TEST(ReaderDeadline, ParseTable) {
 TEST(ReaderLimits, BoundaryInstancesAreAccepted) {
   std::string chain = "128 4\n1 1 1 32767\n0 0 0 0 0 1 2\n";  // 128 activities in a chain, 4 types
   for (int j = 2; j <= 127; ++j)
-    chain += "1 0 0 0 " + std::string(j == 2 ? "32767" : "0") + " 1 " + std::to_string(j + 1) + "\n";
+    chain +=
+        "1 0 0 0 " + std::string(j == 2 ? "32767" : "0") + " 1 " + std::to_string(j + 1) + "\n";
   chain += "0 0 0 0 0 0\n";
   const std::pair<const char*, std::string> accepted[] = {
       {"128 activities, 4 types, capacity and demand sum 32767", chain},

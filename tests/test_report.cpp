@@ -24,7 +24,9 @@ struct Reporter {
 
   Reporter(int activity_count, std::vector<int> cash_flow) {
     std::vector<Act> acts{{0, {0}, {}, 0}};
-    for (int i = 1; i < activity_count - 1; ++i) acts.push_back({1 + i, {1}, {activity_count - 1}, cash_flow.at(static_cast<std::size_t>(i - 1))});
+    for (int i = 1; i < activity_count - 1; ++i)
+      acts.push_back(
+          {1 + i, {1}, {activity_count - 1}, cash_flow.at(static_cast<std::size_t>(i - 1))});
     acts.push_back({0, {0}, {}, 0});
     for (int i = 1; i < activity_count - 1; ++i) acts[0].successors.push_back(i);
     if (activity_count == 2) acts[0].successors.push_back(1);
@@ -74,22 +76,30 @@ TEST(ReportResult, LinesByteForByte) {
   EXPECT_EQ(optimal.console, "        45           10     50.00      1.50   optimal");
   EXPECT_EQ(optimal.file, "\n         7           45           10     50.00      1.50   optimal");
   Reported heuristic = r.result(SearchEnd::time_limit);
-  EXPECT_EQ(heuristic.console, "        45           10     50.00      1.50   heuristic  (time limit!)");
-  EXPECT_EQ(heuristic.file, "\n         7           45           10     50.00      1.50   heuristic  (time limit!) ");
+  EXPECT_EQ(heuristic.console,
+            "        45           10     50.00      1.50   heuristic  (time limit!)");
+  EXPECT_EQ(
+      heuristic.file,
+      "\n         7           45           10     50.00      1.50   heuristic  (time limit!) ");
 
   // Overlong values widen their columns; the counters go beyond 32 bits.
   Reporter wide(4, {-100000, -23456});
   wide.incumbent({0, 2, 3, 3}, -123456.0);
   wide.counters(12345678901, 9876543210, 123456.5f);
   wide.context.run.problem_number = -12345678;
-  EXPECT_EQ(wide.result(SearchEnd::complete).file, "\n -12345678   12345678901   9876543210   -123456.00   123456.50   optimal");
-  EXPECT_EQ(wide.result(SearchEnd::time_limit).console, "12345678901   9876543210   -123456.00   123456.50   heuristic  (time limit!)");
+  EXPECT_EQ(wide.result(SearchEnd::complete).file,
+            "\n -12345678   12345678901   9876543210   -123456.00   123456.50   optimal");
+  EXPECT_EQ(wide.result(SearchEnd::time_limit).console,
+            "12345678901   9876543210   -123456.00   123456.50   heuristic  (time limit!)");
 
   // No incumbent: the value shows as -9999.00.
   Reporter empty(4, {100, -50});
   empty.counters(3, 1, 0.25f);
-  EXPECT_EQ(empty.result(SearchEnd::time_limit).file, "\n         7            3            1   -9999.00      0.25   heuristic  (time limit!) ");
-  EXPECT_EQ(empty.result(SearchEnd::complete).console, "         3            1   -9999.00      0.25   optimal");
+  EXPECT_EQ(
+      empty.result(SearchEnd::time_limit).file,
+      "\n         7            3            1   -9999.00      0.25   heuristic  (time limit!) ");
+  EXPECT_EQ(empty.result(SearchEnd::complete).console,
+            "         3            1   -9999.00      0.25   optimal");
 }
 
 TEST(ReportSolution, ListingsByteForByte) {
@@ -102,10 +112,23 @@ TEST(ReportSolution, ListingsByteForByte) {
   };
   const Row rows[] = {
       {2, {}, {0, 0}, 0.0, true, "\nSolution:    0.00, Computation time: 0.50"},
-      {3, {-7}, {0, 5, 5}, -7.0, true, "Act. 2: einde 5\n\nSolution:   -7.00, Computation time: 0.50"},
-      {4, {100, -50}, {0, 2, 4, 4}, 50.0, true,
+      {3,
+       {-7},
+       {0, 5, 5},
+       -7.0,
+       true,
+       "Act. 2: einde 5\n\nSolution:   -7.00, Computation time: 0.50"},
+      {4,
+       {100, -50},
+       {0, 2, 4, 4},
+       50.0,
+       true,
        "Act. 2: einde 2\nAct. 3: einde 4\n\nSolution:   50.00, Computation time: 0.50"},
-      {4, {40000, 1}, {0, 2, 3, 3}, 40001.0, true,
+      {4,
+       {40000, 1},
+       {0, 2, 3, 3},
+       40001.0,
+       true,
        "Act. 2: einde 2\nAct. 3: einde 3\n\nSolution: 40001.00, Computation time: 0.50"},
       {4, {100, -50}, {}, 0.0, false, "\nSolution: -9999.00, Computation time: 0.50"},
   };
@@ -131,7 +154,9 @@ TEST(ReportCheck, FailedCheckReplacesResultAndListing) {
   const Row rows[] = {
       {{0, 2, 1, 3}, 50.0, "activity 3 starts at -2, before time 0"},
       {{0, 2, 3, 21}, 50.0, "activity 4 finishes at 21, after the deadline 20"},
-      {{0, 2, 3, 2}, 50.0, "activity 4 starts at 2, before its predecessor activity 3 finishes at 3"},
+      {{0, 2, 3, 2},
+       50.0,
+       "activity 4 starts at 2, before its predecessor activity 3 finishes at 3"},
       {{0, 2, 3, 3}, 49.0, "the schedule is worth 50, not 49"},
   };
   for (const Row& row : rows) {
@@ -152,8 +177,9 @@ TEST(ReportCheck, FailedCheckReplacesResultAndListing) {
   r.context.instance.requirement[1][0] = 3;
   r.context.instance.requirement[2][0] = 3;
   r.incumbent({0, 2, 3, 3}, 50.0);
-  EXPECT_EQ(r.solution().file,
-            "\n    7  schedule check failed: resource 1 is loaded 6 in period 1, above its capacity 5");
+  EXPECT_EQ(
+      r.solution().file,
+      "\n    7  schedule check failed: resource 1 is loaded 6 in period 1, above its capacity 5");
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 
 #include <limits>
 
-#include "console/platform.hpp"
 #include "check/schedule_check.hpp"
+#include "console/platform.hpp"
 #include "tests/fake_platform.hpp"
 #include "tests/search_checks.hpp"
 
@@ -31,7 +31,8 @@ InstanceData parallel_instance(int n, int capacity, int deadline, std::vector<in
   std::vector<Act> acts(static_cast<std::size_t>(n) + 2);
   for (int i = 1; i <= n; ++i) {
     acts[0].successors.push_back(i);
-    acts[static_cast<std::size_t>(i)] = Act{1, {demand[static_cast<std::size_t>(i) - 1]}, {n + 1}, 10 + (i * 37) % 90};
+    acts[static_cast<std::size_t>(i)] =
+        Act{1, {demand[static_cast<std::size_t>(i) - 1]}, {n + 1}, 10 + (i * 37) % 90};
   }
   return make_instance({capacity}, acts, deadline);
 }
@@ -49,7 +50,9 @@ TEST(SearchExamples, DelayingAlternativesComeInEnumerationOrder) {
       {4, {2, 2, 2}, {{{3}, 2}, {{3}, 1}, {{2}, 3}, {{2}, 1}, {{1}, 3}, {{1}, 2}}},
       {5, {2, 4, 1}, {{{2}, 3}, {{2}, 1}, {{1}, 3}, {{1}, 2}}},
       // A member without demand is never delayed and always a delaying activity.
-      {4, {2, 2, 2, 0}, {{{3}, 4}, {{3}, 2}, {{3}, 1}, {{2}, 4}, {{2}, 3}, {{2}, 1}, {{1}, 4}, {{1}, 3}, {{1}, 2}}},
+      {4,
+       {2, 2, 2, 0},
+       {{{3}, 4}, {{3}, 2}, {{3}, 1}, {{2}, 4}, {{2}, 3}, {{2}, 1}, {{1}, 4}, {{1}, 3}, {{1}, 2}}},
   };
   for (const Case& c : cases)
     for (const bool fathom_all : {true, false}) {
@@ -77,7 +80,8 @@ TEST(SearchExamples, DelayingAlternativesComeInEnumerationOrder) {
         EXPECT_TRUE(set_equal(s.cut_union[entry], s.cut_delay[entry]));
         EXPECT_EQ(s.cut_level[entry], 1);
       }
-      EXPECT_EQ(tested, c.expected) << "capacity " << c.capacity << (fathom_all ? ", all fathomed" : "");
+      EXPECT_EQ(tested, c.expected)
+          << "capacity " << c.capacity << (fathom_all ? ", all fathomed" : "");
       EXPECT_EQ(s.created_nodes, 1 + static_cast<std::int64_t>(c.expected.size()));
     }
 }
@@ -89,9 +93,15 @@ TEST(SearchExamples, ListInsertionKeepsTheTieOrder) {
     std::vector<int> expected;
   };
   const std::vector<Case> cases = {
-      {{9, 7, 7}, 7, {0, 3, 1, 2}}, {{7, 5}, 7, {0, 2, 1}},     {{7, 5}, 8, {2, 0, 1}},
-      {{}, 7, {0}},                 {{9, 7, 7, 5}, 7, {0, 4, 1, 2, 3}}, {{7, 7, 5}, 7, {0, 3, 1, 2}},
-      {{9, 7, 7, 5}, 10, {4, 0, 1, 2, 3}}, {{9, 7, 7, 5}, 4, {0, 1, 2, 3, 4}}, {{9, 7, 7, 5}, 5, {0, 1, 2, 4, 3}},
+      {{9, 7, 7}, 7, {0, 3, 1, 2}},
+      {{7, 5}, 7, {0, 2, 1}},
+      {{7, 5}, 8, {2, 0, 1}},
+      {{}, 7, {0}},
+      {{9, 7, 7, 5}, 7, {0, 4, 1, 2, 3}},
+      {{7, 7, 5}, 7, {0, 3, 1, 2}},
+      {{9, 7, 7, 5}, 10, {4, 0, 1, 2, 3}},
+      {{9, 7, 7, 5}, 4, {0, 1, 2, 3, 4}},
+      {{9, 7, 7, 5}, 5, {0, 1, 2, 4, 3}},
   };
   auto loaded = load_solver(parallel_instance(2, 2, 5), 0.01);
   Solver& solver = *loaded->solver;
@@ -108,7 +118,8 @@ TEST(SearchExamples, ListInsertionKeepsTheTieOrder) {
     solver.bound.node_npv = c.bound;
     insert_node(solver, k);
     std::vector<int> order;
-    for (int x = s.level_head[1]; x != LIST_END && order.size() < 10; x = s.node_next[static_cast<std::size_t>(x)])
+    for (int x = s.level_head[1]; x != LIST_END && order.size() < 10;
+         x = s.node_next[static_cast<std::size_t>(x)])
       order.push_back(x);
     EXPECT_EQ(order, c.expected) << "new bound " << c.bound << " into a list of " << k;
   }
@@ -189,8 +200,9 @@ TEST(SearchExamples, SnapshotSlotsAndRestore) {
   EXPECT_EQ(members(s.level_delay[1]), (std::vector<int>{40, 7}));
   EXPECT_EQ(members(s.path_delayed[1]), (std::vector<int>{40, 7}));
   EXPECT_EQ(members(s.conflict_set), (std::vector<int>{6, 5}));
-  EXPECT_EQ(std::vector<int>(m.succ_list[3] + m.succ_count[3] - 2, m.succ_list[3] + m.succ_count[3]),
-            (std::vector<int>{40, 7}));
+  EXPECT_EQ(
+      std::vector<int>(m.succ_list[3] + m.succ_count[3] - 2, m.succ_list[3] + m.succ_count[3]),
+      (std::vector<int>{40, 7}));
   EXPECT_EQ(m.pred_list[40][m.pred_count[40] - 1], 3);
   EXPECT_EQ(m.pred_list[7][m.pred_count[7] - 1], 3);
   EXPECT_TRUE(set_contains(m.pred_set[40], 3) && set_contains(m.pred_set[7], 3));
@@ -256,7 +268,7 @@ TEST(SearchCounters, RootOutcomesAndTimeLimit) {
     InstanceData instance;
     bool single;
     int limit;
-    std::int64_t step, jump;  // clock step per reading; ticks added before the search
+    std::int64_t step, jump;         // clock step per reading; ticks added before the search
     std::int64_t created, branched;  // -1: not checked
     bool has_incumbent;
     std::vector<SearchEnd> results;
@@ -267,14 +279,44 @@ TEST(SearchCounters, RootOutcomesAndTimeLimit) {
   const std::vector<Case> cases = {
       {"root feasible", parallel_instance(3, 3, 4), false, 10, 0, 0, 2, 0, true, {DONE}, 0},
       {"root feasible, single", parallel_instance(3, 3, 4), true, 10, 0, 0, 2, 0, true, {}, 1},
-      {"root deadline-infeasible", parallel_instance(3, 3, 0), false, 10, 0, 0, 2, 0, false, {DONE}, 0},
-      {"root deadline-infeasible, single", parallel_instance(3, 3, 0), true, 10, 0, 0, 2, 0, false, {}, 1},
+      {"root deadline-infeasible",
+       parallel_instance(3, 3, 0),
+       false,
+       10,
+       0,
+       0,
+       2,
+       0,
+       false,
+       {DONE},
+       0},
+      {"root deadline-infeasible, single",
+       parallel_instance(3, 3, 0),
+       true,
+       10,
+       0,
+       0,
+       2,
+       0,
+       false,
+       {},
+       1},
       {"short search, limit 0", short_search, false, 0, 1, 0, -1, 3413, true, {DONE}, 0},
       {"long search, limit 0", long_search, false, 0, 1, 0, -1, 9999, true, {STOPPED}, 0},
       {"long search, limit 0, single", long_search, true, 0, 1, 0, -1, 9999, true, {STOPPED}, 0},
       {"long search, clock still", long_search, false, 0, 0, 0, -1, 11813, true, {DONE}, 0},
       // 1000 ticks times the single-precision 0.001 is a little above 1 second.
-      {"long search, exactly 1000 ticks, limit 1", long_search, false, 1, 0, 1000, -1, 9999, true, {STOPPED}, 0},
+      {"long search, exactly 1000 ticks, limit 1",
+       long_search,
+       false,
+       1,
+       0,
+       1000,
+       -1,
+       9999,
+       true,
+       {STOPPED},
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -315,8 +357,10 @@ TEST(SearchGrowth, GrowingTablesChangeNothing) {
   const std::vector<ReferenceRow> rows = reference_rows();
   const ReferenceRow& row = find_row(rows, 16, 0);
   const std::vector<Case> cases = {
-      {"60 activities in a row of one", parallel_instance(60, 1, 65), 0.01, 100},  // deep, many children
-      {"10 activities, 5 at a time", parallel_instance(10, 5, 12), 0.01, 0},       // 1260 alternatives
+      // deep, many children
+      {"60 activities in a row of one", parallel_instance(60, 1, 65), 0.01, 100},
+      // 1260 alternatives
+      {"10 activities, 5 at a time", parallel_instance(10, 5, 12), 0.01, 0},
       {"pat16", row.instance, row.rate, 0},
   };
   SearchTrace most;
@@ -327,7 +371,8 @@ TEST(SearchGrowth, GrowingTablesChangeNothing) {
     for (int large = 0; large < 2; ++large) {
       auto loaded = load_solver(c.instance, c.rate);
       SearchSettings& settings = loaded->solver->search.settings;
-      settings.initial_pool = settings.initial_levels = settings.initial_cuts = large ? 1 << 15 : 1;
+      settings.initial_pool = settings.initial_levels = settings.initial_cuts =
+          large ? 1 << 15 : 1;
       checked_search(*loaded->solver, trace[large], c.budget);
       ASSERT_FALSE(HasFatalFailure());
       best[large] = best_finish_times(*loaded->solver);

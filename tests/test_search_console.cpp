@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <sstream>
 
-#include "console/console.hpp"
-#include "formats/instance_file.hpp"
-#include "console/platform.hpp"
 #include "check/schedule_check.hpp"
+#include "console/console.hpp"
+#include "console/platform.hpp"
+#include "formats/instance_file.hpp"
 #include "tests/fake_platform.hpp"
 #include "tests/test_support.hpp"
 
@@ -31,10 +31,11 @@ __attribute__((format(printf, 1, 2))) std::string format(const char* pattern, ..
 
 // Runs the program in a fresh directory holding the given Patterson files;
 // returns output.out, and info.out in `info`.
-std::string run_program(ScopedWorkDir&, const std::vector<int>& numbers, const std::string& answers,
-                        std::int64_t step, std::string& info) {
+std::string run_program(ScopedWorkDir&, const std::vector<int>& numbers,
+                        const std::string& answers, std::int64_t step, std::string& info) {
   for (int k : numbers)
-    std::filesystem::copy_file(data_dir() / "pat" / ("pat" + std::to_string(k) + ".rcp"), "pat" + std::to_string(k) + ".rcp");
+    std::filesystem::copy_file(data_dir() / "pat" / ("pat" + std::to_string(k) + ".rcp"),
+                               "pat" + std::to_string(k) + ".rcp");
   std::filesystem::copy_file(data_dir() / "pat" / "deadline.pat", "deadline.pat");
   std::FILE* in = std::tmpfile();
   std::FILE* out = std::tmpfile();
@@ -58,9 +59,11 @@ InstanceData recorded_instance(int number, const std::string& info) {
   const std::string head = format("\n%5d     %5d     ", number, d.deadline);
   const std::size_t at = info.find(head);
   EXPECT_NE(at, std::string::npos) << "no record of instance " << number;
-  const std::string record = info.substr(at + head.size(), info.find('\n', at + 1) - at - head.size());
+  const std::string record =
+      info.substr(at + head.size(), info.find('\n', at + 1) - at - head.size());
   int i = 0, index = 0, flow = 0, used = 0;
-  for (const char* p = record.c_str(); std::sscanf(p, "(%d / %d)   %n", &index, &flow, &used) == 2; p += used) {
+  for (const char* p = record.c_str(); std::sscanf(p, "(%d / %d)   %n", &index, &flow, &used) == 2;
+       p += used) {
     EXPECT_EQ(index, ++i);
     d.cash_flow.at(static_cast<std::size_t>(i)) = flow;
   }
@@ -106,7 +109,8 @@ TEST(SearchConsole, SingleInstanceRunListsACheckedSchedule) {
   const SearchState& s = here->solver->search;
   EXPECT_GT(s.branched_nodes, 0);
   std::string expected;
-  for (int i = 1; i <= d.activity_count - 2; ++i) expected += format("Act. %d: einde %d\n", i + 1, s.best_finish[i]);
+  for (int i = 1; i <= d.activity_count - 2; ++i)
+    expected += format("Act. %d: einde %d\n", i + 1, s.best_finish[i]);
   expected += format("\nSolution: %7.2lf, Computation time: %.2f", s.best_npv, 0.0);
   EXPECT_EQ(output.substr(listing), expected);
   EXPECT_EQ(format("%7.2lf", check.npv), format("%7.2lf", s.best_npv));
@@ -115,7 +119,8 @@ TEST(SearchConsole, SingleInstanceRunListsACheckedSchedule) {
 TEST(SearchConsole, MultiInstanceRunWritesTheResultLines) {
   ScopedWorkDir dir;
   std::string info;
-  const std::string output = run_program(dir, {1, 2, 3, 4}, "pat\n1\n4\n60\n0\n0.01\n10\n", 0, info);
+  const std::string output =
+      run_program(dir, {1, 2, 3, 4}, "pat\n1\n4\n60\n0\n0.01\n10\n", 0, info);
   EXPECT_EQ(output.find("Act. "), std::string::npos);
   std::size_t from = 0;
   for (int number : {1, 2, 4}) {
@@ -125,7 +130,9 @@ TEST(SearchConsole, MultiInstanceRunWritesTheResultLines) {
                                     static_cast<long long>(s.created_nodes),
                                     static_cast<long long>(s.branched_nodes), s.best_npv, 0.0);
     const std::size_t at = output.find(line, from);
-    EXPECT_NE(at, std::string::npos) << "instance " << number << ":\n" << line << "\nin\n" << output;
+    EXPECT_NE(at, std::string::npos) << "instance " << number << ":\n"
+                                     << line << "\nin\n"
+                                     << output;
     if (at != std::string::npos) from = at + line.size();
   }
   EXPECT_EQ(from, output.size());  // instance 4 is the last piece
@@ -142,8 +149,8 @@ TEST(SearchConsole, TimeLimitedRunWritesTheHeuristicLine) {
   EXPECT_EQ(here->sink.results, std::vector<SearchEnd>{SearchEnd::time_limit});
   const std::string line =
       format("\n%10d   %10lld   %10lld   %7.2lf   %7.2lf   heuristic  (time limit!) ", 17,
-             static_cast<long long>(s.created_nodes), 9999LL, s.has_incumbent ? s.best_npv : -9999.0,
-             static_cast<double>(s.elapsed_seconds));
+             static_cast<long long>(s.created_nodes), 9999LL,
+             s.has_incumbent ? s.best_npv : -9999.0, static_cast<double>(s.elapsed_seconds));
   ASSERT_GE(output.size(), line.size());
   EXPECT_EQ(output.substr(output.size() - line.size()), line);
   EXPECT_EQ(output.find("Act. "), std::string::npos);

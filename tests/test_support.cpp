@@ -4,13 +4,14 @@
 #include <random>
 #include <sstream>
 
-#include "formats/instance_file.hpp"
 #include "console/platform.hpp"
+#include "formats/instance_file.hpp"
 #include "tests/fake_platform.hpp"
 
 namespace rcpspdc::test {
 
-InstanceData make_instance(const std::vector<int>& capacity, const std::vector<Act>& activities, int deadline) {
+InstanceData make_instance(const std::vector<int>& capacity, const std::vector<Act>& activities,
+                           int deadline) {
   InstanceData d;
   d.activity_count = static_cast<int>(activities.size());
   d.resource_count = static_cast<int>(capacity.size());
@@ -27,7 +28,8 @@ InstanceData make_instance(const std::vector<int>& capacity, const std::vector<A
   return d;
 }
 
-std::unique_ptr<LoadedSolver> load_solver(const InstanceData& instance, double interest_rate, int time_limit) {
+std::unique_ptr<LoadedSolver> load_solver(const InstanceData& instance, double interest_rate,
+                                          int time_limit) {
   auto loaded = std::make_unique<LoadedSolver>();
   loaded->instance = instance;
   load_model(instance, loaded->solver->model);
@@ -41,11 +43,13 @@ std::unique_ptr<LoadedSolver> load_solver(const InstanceData& instance, double i
 }
 
 std::vector<int> finish_times(const Solver& solver) {
-  return std::vector<int>(solver.model.finish_time, solver.model.finish_time + solver.model.activity_count);
+  return std::vector<int>(solver.model.finish_time,
+                          solver.model.finish_time + solver.model.activity_count);
 }
 
 std::vector<int> best_finish_times(const Solver& solver) {
-  return std::vector<int>(solver.search.best_finish, solver.search.best_finish + solver.model.activity_count);
+  return std::vector<int>(solver.search.best_finish,
+                          solver.search.best_finish + solver.model.activity_count);
 }
 
 std::string slurp(const std::filesystem::path& path) {

@@ -23,7 +23,8 @@ struct Act {
 };
 
 // Builds an instance from its activities; activity 0 and the last are the dummies.
-InstanceData make_instance(const std::vector<int>& capacity, const std::vector<Act>& activities, int deadline);
+InstanceData make_instance(const std::vector<int>& capacity, const std::vector<Act>& activities,
+                           int deadline);
 
 // A solver with the instance loaded and the settings a test needs: fake clock,
 // a sink that records what the search reported, the given rate and limit.

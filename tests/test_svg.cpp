@@ -14,12 +14,12 @@
 #include <set>
 #include <stdexcept>
 
+#include "formats/psplib.hpp"
+#include "formats/svg_plot.hpp"
 #include "tests/search_checks.hpp"
 #include "tests/test_support.hpp"
 #include "tools/batch_options.hpp"
 #include "tools/batch_run.hpp"
-#include "formats/psplib.hpp"
-#include "formats/svg_plot.hpp"
 
 namespace rcpspdc::test {
 namespace {
@@ -46,20 +46,31 @@ class Xml {
 
  private:
   bool fail(const std::string& why) { return error_ = why, false; }
-  void blanks() { while (p_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[p_])) != 0) ++p_; }
-  bool eat(const std::string& t) { return s_.compare(p_, t.size(), t) == 0 ? (p_ += t.size(), true) : false; }
+  void blanks() {
+    while (p_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[p_])) != 0) ++p_;
+  }
+  bool eat(const std::string& t) {
+    return s_.compare(p_, t.size(), t) == 0 ? (p_ += t.size(), true) : false;
+  }
   std::string name() {
     const std::size_t from = p_;
-    while (p_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[p_])) != 0 || std::string_view("-_:.").find(s_[p_]) != std::string::npos)) ++p_;
+    while (p_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[p_])) != 0 ||
+                              std::string_view("-_:.").find(s_[p_]) != std::string::npos))
+      ++p_;
     return s_.substr(from, p_ - from);
   }
   bool chars(char stop, std::string& out) {
     while (p_ < s_.size() && s_[p_] != stop) {
       if (s_[p_] == '<') return fail("'<' in text");
-      if (s_[p_] != '&') { out += s_[p_++]; continue; }
+      if (s_[p_] != '&') {
+        out += s_[p_++];
+        continue;
+      }
       const std::size_t end = s_.find(';', p_);
-      static const std::map<std::string, char> entities = {{"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
-      const auto e = end == std::string::npos ? entities.end() : entities.find(s_.substr(p_ + 1, end - p_ - 1));
+      static const std::map<std::string, char> entities = {
+          {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+      const auto e = end == std::string::npos ? entities.end()
+                                              : entities.find(s_.substr(p_ + 1, end - p_ - 1));
       if (e == entities.end()) return fail("bad entity");
       out += e->second;
       p_ = end + 1;
@@ -78,7 +89,8 @@ class Xml {
       blanks();
       const char quote = p_ < s_.size() ? s_[p_++] : ' ';
       std::string value;
-      if ((quote != '"' && quote != '\'') || !chars(quote, value) || !eat(std::string(1, quote))) return fail("bad attribute value");
+      if ((quote != '"' && quote != '\'') || !chars(quote, value) || !eat(std::string(1, quote)))
+        return fail("bad attribute value");
       if (!e.attr.emplace(key, value).second) return fail("attribute " + key + " twice");
     }
     for (;;) {
@@ -131,15 +143,22 @@ std::vector<int> early_finish(const InstanceData& d) {
   std::vector<int> f(static_cast<std::size_t>(d.activity_count), 0);
   for (int i = 0; i < d.activity_count; ++i)  // successors have higher indices in these instances
     for (int s : d.successors[static_cast<std::size_t>(i)])
-      f[static_cast<std::size_t>(s)] = std::max(f[static_cast<std::size_t>(s)], f[static_cast<std::size_t>(i)] + d.duration[static_cast<std::size_t>(s)]);
+      f[static_cast<std::size_t>(s)] =
+          std::max(f[static_cast<std::size_t>(s)],
+                   f[static_cast<std::size_t>(i)] + d.duration[static_cast<std::size_t>(s)]);
   return f;
 }
 
 // Two resources, cash flows of each sign and none.
 InstanceData small_instance() {
   return make_instance({3, 2},
-                       {{0, {}, {1, 2, 3}}, {2, {2, 1}, {4}, 50}, {3, {2, 0}, {5}, -20}, {1, {1, 2}, {6}, 0},
-                        {4, {0, 1}, {6}, 35}, {2, {1, 1}, {6}, -5}, {0, {}, {}}},
+                       {{0, {}, {1, 2, 3}},
+                        {2, {2, 1}, {4}, 50},
+                        {3, {2, 0}, {5}, -20},
+                        {1, {1, 2}, {6}, 0},
+                        {4, {0, 1}, {6}, 35},
+                        {2, {1, 1}, {6}, -5},
+                        {0, {}, {}}},
                        9);
 }
 
@@ -160,16 +179,19 @@ TEST(SchedulePicture, BarsLoadsCapacitiesAndDeadlineAgreeWithTheSchedule) {
     const int duration = d.duration[static_cast<std::size_t>(i)];
     const int cash = d.cash_flow[static_cast<std::size_t>(i)];
     EXPECT_NEAR(bar.num("width"), scale * duration, 0.02) << i;
-    EXPECT_NEAR(bar.num("x"), origin + scale * (finish[static_cast<std::size_t>(i)] - duration), 0.02) << i;
-    EXPECT_NE(bar.children.at(0).text.find("activity " + std::to_string(i + 1) + ":"), std::string::npos);
+    EXPECT_NEAR(bar.num("x"), origin + scale * (finish[static_cast<std::size_t>(i)] - duration),
+                0.02)
+        << i;
+    EXPECT_NE(bar.children.at(0).text.find("activity " + std::to_string(i + 1) + ":"),
+              std::string::npos);
     const int sign = (cash > 0) - (cash < 0);
     if (fill_of_sign.count(sign) == 0) fill_of_sign[sign] = bar.attr.at("fill");
     EXPECT_EQ(bar.attr.at("fill"), fill_of_sign[sign]) << i;
     // Its label: a text with the file number whose baseline lies within the bar's row.
     const auto label = std::find_if(pic.all.begin(), pic.all.end(), [&](const Element* e) {
-      return e->name == "text" && e->text == std::to_string(i + 1) && e->attr.count("text-anchor") != 0 &&
-             e->num("y") >= bar.num("y") && e->num("y") <= bar.num("y") + bar.num("height") + 1 &&
-             e->num("x") <= origin;
+      return e->name == "text" && e->text == std::to_string(i + 1) &&
+             e->attr.count("text-anchor") != 0 && e->num("y") >= bar.num("y") &&
+             e->num("y") <= bar.num("y") + bar.num("height") + 1 && e->num("x") <= origin;
     });
     EXPECT_NE(label, pic.all.end()) << i;
   }
@@ -201,7 +223,8 @@ TEST(SchedulePicture, BarsLoadsCapacitiesAndDeadlineAgreeWithTheSchedule) {
       int expected = 0;
       for (int i = 1; i <= 5; ++i) {
         const int f = finish[static_cast<std::size_t>(i)];
-        if (f - d.duration[static_cast<std::size_t>(i)] < t && t <= f) expected += d.requirement[static_cast<std::size_t>(i)][k];
+        if (f - d.duration[static_cast<std::size_t>(i)] < t && t <= f)
+          expected += d.requirement[static_cast<std::size_t>(i)][k];
       }
       const double middle = origin + scale * (t - 0.5);
       double drawn = 0.0;
@@ -232,7 +255,8 @@ TEST(SchedulePicture, StaysReadableFor120Activities) {
   for (std::size_t b = 0; b < bars.size(); ++b) {
     EXPECT_GE(bars[b]->num("height"), 8.0);
     if (b > 0) {
-      EXPECT_GE(bars[b]->num("y"), bars[b - 1]->num("y") + bars[b - 1]->num("height")) << "rows overlap";
+      EXPECT_GE(bars[b]->num("y"), bars[b - 1]->num("y") + bars[b - 1]->num("height"))
+          << "rows overlap";
     }
   }
   for (const Element* e : pic.all)
@@ -258,8 +282,10 @@ void expect_renders(const std::string& svg, const std::string& name) {
   ASSERT_GT(png.size(), 2000u) << name;
   EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
   const auto be32 = [&](std::size_t at) {
-    return (static_cast<unsigned char>(png[at]) << 24) | (static_cast<unsigned char>(png[at + 1]) << 16) |
-           (static_cast<unsigned char>(png[at + 2]) << 8) | static_cast<unsigned char>(png[at + 3]);
+    return (static_cast<unsigned char>(png[at]) << 24) |
+           (static_cast<unsigned char>(png[at + 1]) << 16) |
+           (static_cast<unsigned char>(png[at + 2]) << 8) |
+           static_cast<unsigned char>(png[at + 3]);
   };
   const Picture pic = parsed(svg);
   EXPECT_NEAR(be32(16), pic.root.num("width"), 1.0) << name;
@@ -276,7 +302,8 @@ TEST(SchedulePicture, RendersToPngWithRsvgConvert) {
   auto loaded = load_solver(row.instance, row.rate);
   solve_instance(*loaded->solver);
   ASSERT_TRUE(loaded->solver->search.has_incumbent);
-  expect_renders(schedule_svg(row.instance, best_finish_times(*loaded->solver), "pat103"), "pat103");
+  expect_renders(schedule_svg(row.instance, best_finish_times(*loaded->solver), "pat103"),
+                 "pat103");
   std::mt19937 rng(7);
   InstanceData big = random_instance(rng, 120);
   const std::vector<int> finish = early_finish(big);

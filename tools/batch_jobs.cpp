@@ -14,7 +14,8 @@ int default_jobs() {
   return cores == 0 ? 1 : static_cast<int>(std::min(cores, 1024u));
 }
 
-void run_jobs(long long count, int threads, const std::function<void(long long k, Solver& solver)>& work) {
+void run_jobs(long long count, int threads,
+              const std::function<void(long long k, Solver& solver)>& work) {
   if (count <= 0) return;
   std::atomic<long long> next{0};
   const auto worker = [&next, count, &work] {

@@ -16,6 +16,7 @@ int default_jobs();
 // calling thread is one of them). Indices are handed out in increasing order;
 // each thread reuses its own Solver for the indices it takes. Returns when
 // every call has returned. Fewer threads run when the system refuses more.
-void run_jobs(long long count, int threads, const std::function<void(long long k, Solver& solver)>& work);
+void run_jobs(long long count, int threads,
+              const std::function<void(long long k, Solver& solver)>& work);
 
 }  // namespace rcpspdc

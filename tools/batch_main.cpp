@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   using namespace rcpspdc;
   return tool_main<BatchOptions>("rcpspdc-batch", argc, argv, parse_batch_options, batch_usage,
                                  [](const BatchOptions& options) {
-                                   return run_batch(options, stdout, stderr, isatty(fileno(stderr)) != 0);
+                                   return run_batch(options, stdout, stderr,
+                                                    isatty(fileno(stderr)) != 0);
                                  });
 }

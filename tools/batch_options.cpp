@@ -57,9 +57,12 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
   } else {
     if (!have_last) o.last = o.first;
     if (o.first > o.last)
-      outcome.error = "--first " + std::to_string(o.first) + " is above --last " + std::to_string(o.last);
+      outcome.error =
+          "--first " + std::to_string(o.first) + " is above --last " + std::to_string(o.last);
     else if (have_seed && !o.cash_flows.empty())
-      outcome.error = "--seed and --cash-flows exclude each other: flows are either drawn or taken from the file";
+      outcome.error =
+          "--seed and --cash-flows exclude each other: flows are either drawn or taken from the "
+          "file";
   }
   return outcome;
 }

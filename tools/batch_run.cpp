@@ -11,12 +11,12 @@
 #include <optional>
 #include <random>
 
-#include "model/cash_flows.hpp"
-#include "formats/instance_file.hpp"
-#include "console/platform.hpp"
 #include "check/schedule_check.hpp"
-#include "tools/batch_jobs.hpp"
+#include "console/platform.hpp"
+#include "formats/instance_file.hpp"
 #include "formats/svg_plot.hpp"
+#include "model/cash_flows.hpp"
+#include "tools/batch_jobs.hpp"
 
 namespace rcpspdc {
 
@@ -37,8 +37,8 @@ std::string cash_flows_from(const InfoRecords& records, int number, InstanceData
   if (found == records.end()) return "no cash flows for this instance in the info.out file";
   const InfoRecord& record = found->second;
   if (record.deadline != data.deadline)
-    return "cash flows recorded for deadline " + std::to_string(record.deadline) + ", the files give " +
-           std::to_string(data.deadline);
+    return "cash flows recorded for deadline " + std::to_string(record.deadline) +
+           ", the files give " + std::to_string(data.deadline);
   if (!take_cash_flows(record, data))
     return "cash flows recorded for " + std::to_string(record.cash_flow.size()) +
            " activities, the instance has " + std::to_string(data.activity_count - 2);
@@ -65,11 +65,13 @@ double thread_cpu_seconds() {
 
 }  // namespace
 
-BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int number, Solver& solver) {
+BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int number,
+                   Solver& solver) {
   BatchRow row;
   row.number = number;
   InstanceData data;
-  const ReadOutcome outcome = read_instance_files(options.problem, number, options.deadline_offset, data, options.dir);
+  const ReadOutcome outcome =
+      read_instance_files(options.problem, number, options.deadline_offset, data, options.dir);
   if (!outcome.ok()) {
     row.status = read_error_text(outcome);
     return row;
@@ -120,8 +122,12 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
     row.has_value = true;
     row.npv = s.best_npv;
   }
-  row.kind = sink.end == SearchEnd::time_limit ? RowStatus::time_limit : s.has_incumbent ? RowStatus::optimal : RowStatus::infeasible;
-  row.status = row.kind == RowStatus::time_limit ? "time limit" : s.has_incumbent ? "optimal" : "infeasible";
+  row.kind = sink.end == SearchEnd::time_limit ? RowStatus::time_limit
+             : s.has_incumbent                 ? RowStatus::optimal
+                                               : RowStatus::infeasible;
+  row.status = row.kind == RowStatus::time_limit ? "time limit"
+               : s.has_incumbent                 ? "optimal"
+                                                 : "infeasible";
   if (row.has_value && !options.svg_dir.empty()) {
     const std::string name = options.problem + std::to_string(number);
     const std::string problem = write_schedule_svg(
@@ -161,8 +167,10 @@ BatchSummary summarize(const std::vector<BatchRow>& rows) {
     }
   }
   sum.median_seconds = median(seconds);
-  if (sum.total_seconds > 0.0) sum.evaluations_per_second = static_cast<double>(sum.evaluations) / sum.total_seconds;
-  if (sum.cpu_seconds > 0.0) sum.evaluations_per_cpu_second = static_cast<double>(sum.evaluations) / sum.cpu_seconds;
+  if (sum.total_seconds > 0.0)
+    sum.evaluations_per_second = static_cast<double>(sum.evaluations) / sum.total_seconds;
+  if (sum.cpu_seconds > 0.0)
+    sum.evaluations_per_cpu_second = static_cast<double>(sum.evaluations) / sum.cpu_seconds;
   sum.busy_instances = static_cast<int>(busy_rates.size());
   sum.busy_median_rate = median(busy_rates);
   sum.busy_median_cpu_rate = median(busy_cpu_rates);
@@ -184,7 +192,8 @@ std::string format_summary(const BatchSummary& s) {
   line("total seconds", fixed_decimals(s.total_seconds, 3));
   line("median seconds", fixed_decimals(s.median_seconds, 6));
   line("processor share of the search time",
-       s.total_seconds > 0.0 ? fixed_decimals(100.0 * s.cpu_seconds / s.total_seconds, 1) + " %" : "-");
+       s.total_seconds > 0.0 ? fixed_decimals(100.0 * s.cpu_seconds / s.total_seconds, 1) + " %"
+                             : "-");
   line("bound evaluations", std::to_string(s.evaluations));
   line("bound evaluations per second", fixed_decimals(s.evaluations_per_second, 0));
   line("  per processor second", fixed_decimals(s.evaluations_per_cpu_second, 0));
@@ -211,14 +220,16 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
   }
   if (!options.svg_dir.empty() && !std::filesystem::is_directory(options.svg_dir, ignored) &&
       !std::filesystem::create_directories(options.svg_dir, ignored)) {
-    std::fprintf(err, "rcpspdc-batch: --svg: cannot create the directory %s\n", options.svg_dir.c_str());
+    std::fprintf(err, "rcpspdc-batch: --svg: cannot create the directory %s\n",
+                 options.svg_dir.c_str());
     return 2;
   }
   std::FILE* csv = nullptr;
   if (!options.csv.empty()) {
     csv = std::fopen(options.csv.c_str(), "w");
     if (csv == nullptr) {
-      std::fprintf(err, "rcpspdc-batch: cannot write %s: %s\n", options.csv.c_str(), std::strerror(errno));
+      std::fprintf(err, "rcpspdc-batch: cannot write %s: %s\n", options.csv.c_str(),
+                   std::strerror(errno));
       return 2;
     }
     std::fputs(csv_header().c_str(), csv);
@@ -229,31 +240,34 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
   // in parallel and written in order as soon as all before them are done.
   const long long span = static_cast<long long>(options.last) - options.first + 1;
   const long long count =
-      span > options.shard_index ? (span - options.shard_index + options.shard_count - 1) / options.shard_count : 0;
+      span > options.shard_index
+          ? (span - options.shard_index + options.shard_count - 1) / options.shard_count
+          : 0;
   std::vector<BatchRow> rows(static_cast<std::size_t>(count));
   std::vector<char> done(rows.size(), 0);
   std::size_t written = 0;
   long long started = 0;
   std::mutex lock;  // guards done, written, started, the CSV file and err
-  run_jobs(count, options.jobs > 0 ? options.jobs : default_jobs(), [&](long long k, Solver& solver) {
-    const long long number = options.first + options.shard_index + k * options.shard_count;
-    if (progress) {
-      const std::lock_guard<std::mutex> hold(lock);
-      std::fprintf(err, "\rinstance %lld of %lld (number %lld), %.1f s elapsed\033[K", ++started, count, number,
-                   seconds_since(run_start));
-      std::fflush(err);
-    }
-    BatchRow row =
-        solve_one(options, options.cash_flows.empty() ? nullptr : &records, static_cast<int>(number), solver);
-    const std::lock_guard<std::mutex> hold(lock);
-    rows[static_cast<std::size_t>(k)] = std::move(row);
-    done[static_cast<std::size_t>(k)] = 1;
-    for (; written < rows.size() && done[written] != 0; ++written)
-      if (csv != nullptr) {
-        std::fputs(csv_row(rows[written]).c_str(), csv);
-        std::fflush(csv);
-      }
-  });
+  run_jobs(
+      count, options.jobs > 0 ? options.jobs : default_jobs(), [&](long long k, Solver& solver) {
+        const long long number = options.first + options.shard_index + k * options.shard_count;
+        if (progress) {
+          const std::lock_guard<std::mutex> hold(lock);
+          std::fprintf(err, "\rinstance %lld of %lld (number %lld), %.1f s elapsed\033[K",
+                       ++started, count, number, seconds_since(run_start));
+          std::fflush(err);
+        }
+        BatchRow row = solve_one(options, options.cash_flows.empty() ? nullptr : &records,
+                                 static_cast<int>(number), solver);
+        const std::lock_guard<std::mutex> hold(lock);
+        rows[static_cast<std::size_t>(k)] = std::move(row);
+        done[static_cast<std::size_t>(k)] = 1;
+        for (; written < rows.size() && done[written] != 0; ++written)
+          if (csv != nullptr) {
+            std::fputs(csv_row(rows[written]).c_str(), csv);
+            std::fflush(csv);
+          }
+      });
   if (progress) std::fputs("\r\033[K", err);
   if (csv != nullptr) {
     const bool failed = std::ferror(csv) != 0;

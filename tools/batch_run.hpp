@@ -9,32 +9,33 @@
 #include <string>
 #include <vector>
 
-#include "search/search_state.hpp"
-#include "tools/batch_options.hpp"
 #include "formats/batch_csv.hpp"
 #include "formats/info_file.hpp"
+#include "search/search_state.hpp"
+#include "tools/batch_options.hpp"
 
 namespace rcpspdc {
 
 // Reads, prepares and solves instance `number` on `solver`. `records` holds
 // the cash flows when they come from an info.out, and is null when they are
 // drawn from the seed.
-BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int number, Solver& solver);
+BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int number,
+                   Solver& solver);
 
 struct BatchSummary {
   int instances = 0;
-  int optimal = 0;                 // complete searches with a feasible schedule
-  int infeasible = 0;              // complete searches without one
-  int stopped = 0;                 // stopped by the time limit
-  int errors = 0;                  // not read, or not solved
-  double total_seconds = 0.0;      // searches only
-  double cpu_seconds = 0.0;        // their processor time; below the wall time on a busy machine
-  double median_seconds = 0.0;     // over the instances searched
-  std::int64_t evaluations = 0;    // bound evaluations, created_nodes - 1 per instance
+  int optimal = 0;               // complete searches with a feasible schedule
+  int infeasible = 0;            // complete searches without one
+  int stopped = 0;               // stopped by the time limit
+  int errors = 0;                // not read, or not solved
+  double total_seconds = 0.0;    // searches only
+  double cpu_seconds = 0.0;      // their processor time; below the wall time on a busy machine
+  double median_seconds = 0.0;   // over the instances searched
+  std::int64_t evaluations = 0;  // bound evaluations, created_nodes - 1 per instance
   double evaluations_per_second = 0.0;
   double evaluations_per_cpu_second = 0.0;
-  int busy_instances = 0;          // instances with more than 10,000 evaluations
-  double busy_median_rate = 0.0;   // median evaluations per second over those
+  int busy_instances = 0;             // instances with more than 10,000 evaluations
+  double busy_median_rate = 0.0;      // median evaluations per second over those
   double busy_median_cpu_rate = 0.0;  // the same per processor second
 };
 

@@ -6,6 +6,7 @@
 
 int main(int argc, char** argv) {
   using namespace rcpspdc;
-  return tool_main<CheckOptions>("rcpspdc-check", argc, argv, parse_check_options, check_usage,
-                                 [](const CheckOptions& options) { return run_check(options, stdout, stderr); });
+  return tool_main<CheckOptions>(
+      "rcpspdc-check", argc, argv, parse_check_options, check_usage,
+      [](const CheckOptions& options) { return run_check(options, stdout, stderr); });
 }

@@ -33,8 +33,10 @@ CheckOptionsOutcome parse_check_options(const std::vector<std::string>& args) {
   if (!outcome.ok()) return outcome;
   if (o.help) return outcome;
   std::string missing;
-  for (const auto& [given, option] : {std::pair{!o.instance.empty(), "--instance"}, {have_rate, "--rate"},
-                                      {!o.cash_flows.empty(), "--cash-flows"}, {have_number, "--number"},
+  for (const auto& [given, option] : {std::pair{!o.instance.empty(), "--instance"},
+                                      {have_rate, "--rate"},
+                                      {!o.cash_flows.empty(), "--cash-flows"},
+                                      {have_number, "--number"},
                                       {!o.schedule.empty(), "--schedule"}})
     if (!given) missing += std::string(missing.empty() ? "" : ", ") + option;
   if (!missing.empty())
@@ -47,7 +49,8 @@ CheckOptionsOutcome parse_check_options(const std::vector<std::string>& args) {
 }
 
 std::string check_usage() {
-  return "Usage: rcpspdc-check --instance FILE.rcp (--deadline D | --deadline-file FILE [--offset K])\n"
+  return "Usage: rcpspdc-check --instance FILE.rcp (--deadline D | --deadline-file FILE [--offset "
+         "K])\n"
          "                     --rate R --cash-flows INFO --number P --schedule FILE\n"
          "\n"
          "Checks a schedule independently: every precedence arc, every resource in every\n"
@@ -81,15 +84,18 @@ int run_check(const CheckOptions& o, std::FILE* out, std::FILE* err) {
   };
   InstanceData data;
   const ReadOutcome read = read_instance_file(o.instance, data);
-  if (!read.ok()) return fail(read.kind == READ_NOT_FOUND ? read.reason : o.instance + ": " + read.reason);
+  if (!read.ok())
+    return fail(read.kind == READ_NOT_FOUND ? read.reason : o.instance + ": " + read.reason);
   if (o.have_deadline) {
     data.deadline = o.deadline;
   } else {
-    const ReadOutcome deadline = read_deadline_file(o.deadline_file, o.number, o.offset, data.deadline);
+    const ReadOutcome deadline =
+        read_deadline_file(o.deadline_file, o.number, o.offset, data.deadline);
     if (!deadline.ok())
-      return fail(deadline.kind == READ_NO_DEADLINE_FILE ? deadline.reason
-                                                         : o.deadline_file + ": no deadline for instance " +
-                                                               std::to_string(o.number) + ": " + deadline.reason);
+      return fail(deadline.kind == READ_NO_DEADLINE_FILE
+                      ? deadline.reason
+                      : o.deadline_file + ": no deadline for instance " +
+                            std::to_string(o.number) + ": " + deadline.reason);
   }
   InfoRecords records;
   std::string error;
@@ -99,21 +105,26 @@ int run_check(const CheckOptions& o, std::FILE* out, std::FILE* err) {
     return fail(o.cash_flows + " has no record of instance " + std::to_string(o.number));
   if (!take_cash_flows(record->second, data))
     return fail("record " + std::to_string(o.number) + " of " + o.cash_flows + " has " +
-                std::to_string(record->second.cash_flow.size()) + " cash flows; " + o.instance + " has " +
-                std::to_string(data.activity_count - 2) + " real activities");
+                std::to_string(record->second.cash_flow.size()) + " cash flows; " + o.instance +
+                " has " + std::to_string(data.activity_count - 2) + " real activities");
   std::string text;
   if (!read_text_file(o.schedule, text)) return fail("cannot open " + o.schedule);
   ScheduleFile schedule;
   if (!parse_schedule_text(text, data, schedule, error)) return fail(o.schedule + ", " + error);
 
-  std::fprintf(out, "instance %s: %d activities, %d resources, deadline %d, rate %g\n", o.instance.c_str(),
-               data.activity_count, data.resource_count, data.deadline, o.interest_rate);
+  std::fprintf(out, "instance %s: %d activities, %d resources, deadline %d, rate %g\n",
+               o.instance.c_str(), data.activity_count, data.resource_count, data.deadline,
+               o.interest_rate);
   if (record->second.deadline != data.deadline)
-    std::fprintf(out, "note: the cash flows were recorded for deadline %d\n", record->second.deadline);
-  std::fprintf(out, "schedule %s: the last activity finishes at %d\n", o.schedule.c_str(), schedule.finish.back());
+    std::fprintf(out, "note: the cash flows were recorded for deadline %d\n",
+                 record->second.deadline);
+  std::fprintf(out, "schedule %s: the last activity finishes at %d\n", o.schedule.c_str(),
+               schedule.finish.back());
   const ScheduleCheck check = check_schedule(data, schedule.finish, o.interest_rate);
-  for (const std::string& violation : check.violations) std::fprintf(out, "violated: %s\n", violation.c_str());
-  std::fprintf(out, "net present value: %s (%.17g)\n", fixed_decimals(check.npv, 2).c_str(), check.npv);
+  for (const std::string& violation : check.violations)
+    std::fprintf(out, "violated: %s\n", violation.c_str());
+  std::fprintf(out, "net present value: %s (%.17g)\n", fixed_decimals(check.npv, 2).c_str(),
+               check.npv);
   bool value_matches = true;
   if (!schedule.claimed_value.empty()) {
     value_matches = schedule.claimed_value == fixed_decimals(check.npv, 2);

@@ -10,19 +10,18 @@
 
 #include "tools/command_line.hpp"
 
-
 namespace rcpspdc {
 
 struct CheckOptions {
-  std::string instance;       // the instance file
-  bool have_deadline = false; // --deadline given
+  std::string instance;        // the instance file
+  bool have_deadline = false;  // --deadline given
   int deadline = 0;
   std::string deadline_file;  // or: triple `number` of this file, plus `offset`
   int offset = 0;
   double interest_rate = 0.0;
-  std::string cash_flows;     // info.out holding the cash flows
-  int number = 0;             // its record (and the deadline file's triple)
-  std::string schedule;       // output.out listing or activity,finish CSV
+  std::string cash_flows;  // info.out holding the cash flows
+  int number = 0;          // its record (and the deadline file's triple)
+  std::string schedule;    // output.out listing or activity,finish CSV
   bool help = false;
 };
 

@@ -23,8 +23,8 @@ std::function<bool(const std::string&)> set_rate(double& target) {
   };
 }
 
-std::string parse_options(const std::vector<std::string>& args, const std::vector<OptionSpec>& table,
-                          bool& help) {
+std::string parse_options(const std::vector<std::string>& args,
+                          const std::vector<OptionSpec>& table, bool& help) {
   for (std::size_t a = 0; a < args.size(); ++a) {
     std::string name = args[a];
     if (name == "--help" || name == "-h") {

@@ -31,8 +31,8 @@ struct ParsedOptions {
 // or runs the tool on the options and returns its status.
 template <typename Options>
 int tool_main(const char* program, int argc, char** argv,
-              ParsedOptions<Options> (*parse)(const std::vector<std::string>&), std::string (*usage)(),
-              const std::function<int(const Options&)>& run) {
+              ParsedOptions<Options> (*parse)(const std::vector<std::string>&),
+              std::string (*usage)(), const std::function<int(const Options&)>& run) {
   const ParsedOptions<Options> parsed = parse(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.ok()) {
     std::fprintf(stderr, "%s: %s\n", program, parsed.error.c_str());
@@ -53,7 +53,7 @@ std::function<bool(const std::string&)> set_rate(double& target);  // finite, 0 
 // Reads `args` (after the program name) against `table`. "--help" or "-h"
 // sets `help` and takes no value. Returns "" or the first fault, in the words
 // every tool prints after its name.
-std::string parse_options(const std::vector<std::string>& args, const std::vector<OptionSpec>& table,
-                          bool& help);
+std::string parse_options(const std::vector<std::string>& args,
+                          const std::vector<OptionSpec>& table, bool& help);
 
 }  // namespace rcpspdc

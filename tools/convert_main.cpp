@@ -61,7 +61,8 @@ int main(int argc, char** argv) {
       return usage_error("more than one input file");
     }
   }
-  if (input.empty()) return usage_error(deadlines ? "--deadlines needs a makespan list" : "no input file");
+  if (input.empty())
+    return usage_error(deadlines ? "--deadlines needs a makespan list" : "no input file");
 
   std::string converted;
   if (deadlines) {
