@@ -1,10 +1,10 @@
-// Schedule pictures: the document is well-formed XML (checked by a small
-// parser here), its bars, loads, capacities and deadline agree with the
-// schedule on one time scale, it stays readable for 120 activities, and a
-// real renderer turns it into a PNG of the stated size; the batch runner
-// draws one for every instance with a schedule.
+// Schedule pictures: the document is well-formed XML (read by tinyxml2), its bars, loads,
+// capacities and deadline agree with the schedule on one time scale, it stays readable for 120
+// activities, and a real renderer turns it into a PNG of the stated size; the batch runner draws
+// one for every instance with a schedule.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <tinyxml2.h>
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +12,6 @@
 #include <map>
 #include <random>
 #include <set>
-#include <stdexcept>
 
 #include "formats/psplib.hpp"
 #include "formats/svg_plot.hpp"
@@ -31,87 +30,22 @@ struct Element {
   double num(const std::string& a) const { return std::stod(attr.at(a)); }
 };
 
-// A strict reader of the XML subset an SVG writer needs: declaration, nested
-// elements, double- or single-quoted attributes, text with the five entities.
-class Xml {
- public:
-  explicit Xml(const std::string& text) : s_(text) {}
-  std::string parse(Element& root) {
-    if (s_.compare(0, 5, "<?xml") == 0) p_ = s_.find("?>") + 2;
-    blanks();
-    if (!element(root)) return error_ + " at byte " + std::to_string(p_);
-    blanks();
-    return p_ == s_.size() ? "" : "content after the root element";
-  }
-
- private:
-  bool fail(const std::string& why) { return error_ = why, false; }
-  void blanks() {
-    while (p_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[p_])) != 0) ++p_;
-  }
-  bool eat(const std::string& t) {
-    return s_.compare(p_, t.size(), t) == 0 ? (p_ += t.size(), true) : false;
-  }
-  std::string name() {
-    const std::size_t from = p_;
-    while (p_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[p_])) != 0 ||
-                              std::string_view("-_:.").find(s_[p_]) != std::string::npos))
-      ++p_;
-    return s_.substr(from, p_ - from);
-  }
-  bool chars(char stop, std::string& out) {
-    while (p_ < s_.size() && s_[p_] != stop) {
-      if (s_[p_] == '<') return fail("'<' in text");
-      if (s_[p_] != '&') {
-        out += s_[p_++];
-        continue;
-      }
-      const std::size_t end = s_.find(';', p_);
-      static const std::map<std::string, char> entities = {
-          {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
-      const auto e = end == std::string::npos ? entities.end()
-                                              : entities.find(s_.substr(p_ + 1, end - p_ - 1));
-      if (e == entities.end()) return fail("bad entity");
-      out += e->second;
-      p_ = end + 1;
-    }
-    return true;
-  }
-  bool element(Element& e) {
-    if (!eat("<") || (e.name = name()).empty()) return fail("expected an element");
-    for (;;) {
-      blanks();
-      if (eat("/>")) return true;
-      if (eat(">")) break;
-      const std::string key = name();
-      blanks();
-      if (key.empty() || !eat("=")) return fail("bad attribute");
-      blanks();
-      const char quote = p_ < s_.size() ? s_[p_++] : ' ';
-      std::string value;
-      if ((quote != '"' && quote != '\'') || !chars(quote, value) || !eat(std::string(1, quote)))
-        return fail("bad attribute value");
-      if (!e.attr.emplace(key, value).second) return fail("attribute " + key + " twice");
-    }
-    for (;;) {
-      if (eat("</")) {
-        if (name() != e.name) return fail("</" + e.name + "> expected");
-        blanks();
-        return eat(">") || fail("unclosed end tag");
-      }
-      if (p_ >= s_.size()) return fail("<" + e.name + "> not closed");
-      if (s_[p_] == '<') {
-        e.children.emplace_back();
-        if (!element(e.children.back())) return false;
-      } else if (!chars('<', e.text)) {
-        return false;
-      }
+// The element tree of a document as tinyxml2 reads it; an element's text is
+// its own text nodes, in order.
+void convert(const tinyxml2::XMLElement& from, Element& to) {
+  to.name = from.Name();
+  for (const tinyxml2::XMLAttribute* a = from.FirstAttribute(); a != nullptr; a = a->Next())
+    EXPECT_TRUE(to.attr.emplace(a->Name(), a->Value()).second)
+        << "attribute " << a->Name() << " twice";
+  for (const tinyxml2::XMLNode* c = from.FirstChild(); c != nullptr; c = c->NextSibling()) {
+    if (const tinyxml2::XMLElement* element = c->ToElement()) {
+      to.children.emplace_back();
+      convert(*element, to.children.back());
+    } else if (const tinyxml2::XMLText* text = c->ToText()) {
+      to.text += text->Value();
     }
   }
-  const std::string& s_;
-  std::size_t p_ = 0;
-  std::string error_;
-};
+}
 
 void flatten(const Element& e, std::vector<const Element*>& all) {
   all.push_back(&e);
@@ -131,8 +65,11 @@ struct Picture {
 
 Picture parsed(const std::string& svg) {
   Picture p;
-  const std::string error = Xml(svg).parse(p.root);
-  EXPECT_EQ(error, "");
+  tinyxml2::XMLDocument document;
+  const tinyxml2::XMLError error = document.Parse(svg.data(), svg.size());
+  EXPECT_EQ(error, tinyxml2::XML_SUCCESS) << document.ErrorStr();
+  if (error != tinyxml2::XML_SUCCESS || document.RootElement() == nullptr) return p;
+  convert(*document.RootElement(), p.root);
   EXPECT_EQ(p.root.name, "svg");
   flatten(p.root, p.all);
   return p;
