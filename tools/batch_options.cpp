@@ -73,6 +73,10 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
       good = to_number(value, o.seed);
       have_seed = true;
       wanted = "an integer from 0 to 4294967295";
+    } else if (name == "--engine") {
+      o.engine = value;
+      good = value == "delaying" || value == "start-times";
+      wanted = "delaying or start-times";
     } else if (name == "--cash-flows") {
       o.cash_flows = value;
       good = !value.empty();

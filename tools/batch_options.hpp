@@ -23,6 +23,7 @@ struct BatchOptions {
   int shard_index = 0;             // --shard I/N: only the numbers n with
   int shard_count = 1;             // (n - first) mod N = I
   std::string svg_dir;             // a picture of every schedule found goes here ("" = none)
+  std::string engine = "delaying"; // search engine: delaying (the console's) or start-times
   bool help = false;               // --help: print the usage and do nothing else
 };
 

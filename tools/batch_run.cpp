@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <mutex>
 #include <random>
+#include <cstdlib>
 
 #include "driver/cash_flows.hpp"
 #include "driver/instance_file.hpp"
@@ -16,6 +17,7 @@
 #include "model/schedule_check.hpp"
 #include "tools/batch_jobs.hpp"
 #include "tools/svg_plot.hpp"
+#include "window_search/window_state.hpp"
 
 namespace rcpspdc {
 
@@ -113,6 +115,39 @@ double thread_cpu_seconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
+BatchRow solve_one_windows(const BatchOptions& options, const InstanceData& data, BatchRow& row) {
+  KindSink sink;
+  static thread_local WindowSearch w;
+  load_window_problem(w, data, options.interest_rate);
+  w.settings.interest_rate = options.interest_rate;
+  w.settings.time_limit = options.time_limit;
+  w.settings.clock_ms = &clock_ms;
+  w.settings.sink = &sink;
+  const char* rule = std::getenv("RCPSPDC_BRANCH");
+  w.settings.branch_rule = rule != nullptr && rule[0] == 'e' ? BranchRule::earliest_start : BranchRule::smallest_window;
+  const double cpu_start = thread_cpu_seconds();
+  const auto wall_start = std::chrono::steady_clock::now();
+  w.settings.start_clock = clock_ms();
+  solve_windows(w, nullptr);
+  row.seconds = seconds_since(wall_start);
+  row.cpu_seconds = thread_cpu_seconds() - cpu_start;
+  row.created_nodes = w.created_nodes;
+  row.branched_nodes = w.branched_nodes;
+  if (w.has_incumbent) {
+    const std::vector<int> finish(w.best_finish, w.best_finish + data.activity_count);
+    const ScheduleCheck check = check_schedule(data, finish, options.interest_rate);
+    if (!check.feasible() || check.npv != w.best_npv) {
+      row.status = "schedule check failed: " + (check.feasible() ? std::string("value") : check.violations.front());
+      return row;
+    }
+    row.has_value = true;
+    row.npv = w.best_npv;
+  }
+  row.kind = sink.kind == 0 ? RowStatus::time_limit : w.has_incumbent ? RowStatus::optimal : RowStatus::infeasible;
+  row.status = row.kind == RowStatus::time_limit ? "time limit" : w.has_incumbent ? "optimal" : "infeasible";
+  return row;
+}
+
 }  // namespace
 
 BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int number, Solver& solver) {
@@ -135,6 +170,7 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
     std::mt19937 generator(options.seed);
     draw_cash_flows(data, generator, options.negative_percent);
   }
+  if (options.engine == "start-times") return solve_one_windows(options, data, row);
   load_model(data, solver.model);
 
   KindSink sink;

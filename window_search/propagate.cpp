@@ -1,0 +1,191 @@
+// Propagation over start windows. Three rules narrow the windows, each only
+// ever raising an earliest start or lowering a latest one, so repeating them
+// until none moves reaches a fixed point:
+// - precedence: a successor starts no earlier than its predecessor finishes;
+// - time-tabling: the compulsory part of an activity (the slots it occupies
+//   wherever in its window it starts) loads the profile, and no activity may
+//   start where the others' compulsory parts leave it too little room;
+// - pairs that can never overlap (their demands together exceed some
+//   capacity): when one cannot finish before the other's latest start, the
+//   other goes first.
+// Every rule only removes start times that no feasible schedule of the node
+// uses, so the search stays exact.
+#include "window_search/window_state.hpp"
+
+namespace rcpspdc {
+
+namespace {
+
+bool precedence_pass(const WindowProblem& p, Windows& win) {
+  const int n = p.activity_count;
+  for (int x = 0; x < n; ++x) {
+    const int i = p.order[x];
+    const int finish = win.early[i] + p.duration[i];
+    for (int e = 0; e < p.succ_count[i]; ++e) {
+      const int j = p.succ[i][e];
+      if (win.early[j] < finish) win.early[j] = finish;
+    }
+  }
+  for (int x = n - 1; x >= 0; --x) {
+    const int i = p.order[x];
+    for (int e = 0; e < p.succ_count[i]; ++e) {
+      const int limit = win.late[p.succ[i][e]] - p.duration[i];
+      if (win.late[i] > limit) win.late[i] = limit;
+    }
+    if (win.early[i] > win.late[i]) return false;
+  }
+  return true;
+}
+
+// True when activity i, started at s, fits on top of the profile (its own
+// compulsory part [lo, hi) taken out) in every slot of its run. On a clash,
+// `clash` is the slot found: the last one when scanning down, the first one
+// when scanning up.
+bool fits_down(const WindowProblem& p, const WindowSearch& w, int i, int s, int lo, int hi, int& clash) {
+  for (int t = s + p.duration[i] - 1; t >= s; --t)
+    for (int k = 0; k < p.resource_count; ++k) {
+      const int own = (lo <= t && t < hi) ? p.demand[i][k] : 0;
+      if (w.profile[k][static_cast<std::size_t>(t)] - own + p.demand[i][k] > p.capacity[k]) {
+        clash = t;
+        return false;
+      }
+    }
+  return true;
+}
+
+bool fits_up(const WindowProblem& p, const WindowSearch& w, int i, int s, int lo, int hi, int& clash) {
+  for (int t = s; t < s + p.duration[i]; ++t)
+    for (int k = 0; k < p.resource_count; ++k) {
+      const int own = (lo <= t && t < hi) ? p.demand[i][k] : 0;
+      if (w.profile[k][static_cast<std::size_t>(t)] - own + p.demand[i][k] > p.capacity[k]) {
+        clash = t;
+        return false;
+      }
+    }
+  return true;
+}
+
+void load_parts(WindowSearch& w, const int* lo, const int* hi, int sign) {
+  const WindowProblem& p = w.problem;
+  for (int i = 0; i < p.activity_count; ++i)
+    for (int t = lo[i]; t < hi[i]; ++t)
+      for (int k = 0; k < p.resource_count; ++k)
+        w.profile[k][static_cast<std::size_t>(t)] += sign * p.demand[i][k];
+}
+
+bool time_table(WindowSearch& w, Windows& win, bool& changed) {
+  const WindowProblem& p = w.problem;
+  if (p.resource_count == 0) return true;
+  const int n = p.activity_count;
+  int lo[ACTIVITY_ROWS] = {};
+  int hi[ACTIVITY_ROWS] = {};
+  for (int i = 0; i < n; ++i) {
+    lo[i] = win.late[i];
+    hi[i] = p.uses_resources[i] ? win.early[i] + p.duration[i] : lo[i];
+    if (hi[i] < lo[i]) hi[i] = lo[i];
+  }
+  load_parts(w, lo, hi, 1);
+  bool feasible = true;
+  for (int i = 0; i < n && feasible; ++i)
+    for (int t = lo[i]; t < hi[i] && feasible; ++t)
+      for (int k = 0; k < p.resource_count; ++k)
+        if (w.profile[k][static_cast<std::size_t>(t)] > p.capacity[k]) feasible = false;
+  for (int i = 0; i < n && feasible; ++i) {
+    if (!p.uses_resources[i] || win.early[i] == win.late[i]) continue;
+    int s = win.early[i];
+    int clash = 0;
+    while (s <= win.late[i] && !fits_down(p, w, i, s, lo[i], hi[i], clash)) s = clash + 1;
+    if (s > win.late[i]) {
+      feasible = false;
+      break;
+    }
+    if (s != win.early[i]) {
+      win.early[i] = s;
+      changed = true;
+    }
+    s = win.late[i];
+    while (s >= win.early[i] && !fits_up(p, w, i, s, lo[i], hi[i], clash)) s = clash - p.duration[i];
+    if (s < win.early[i]) {
+      feasible = false;
+      break;
+    }
+    if (s != win.late[i]) {
+      win.late[i] = s;
+      changed = true;
+    }
+  }
+  load_parts(w, lo, hi, -1);
+  return feasible;
+}
+
+bool disjoint_pairs(const WindowProblem& p, Windows& win, bool& changed) {
+  const int n = p.activity_count;
+  for (int i = 0; i < n; ++i) {
+    if (!p.uses_resources[i]) continue;
+    bool feasible = true;
+    for_each_member(p.incompatible[i], [&](int j) {
+      if (j <= i || !feasible) return;
+      const bool i_first = win.early[i] + p.duration[i] <= win.late[j];
+      const bool j_first = win.early[j] + p.duration[j] <= win.late[i];
+      if (!i_first && !j_first) {
+        feasible = false;
+        return;
+      }
+      int a = i;  // goes first
+      int b = j;
+      if (!i_first) {
+        a = j;
+        b = i;
+      } else if (j_first) {
+        return;
+      }
+      if (win.early[b] < win.early[a] + p.duration[a]) {
+        win.early[b] = win.early[a] + p.duration[a];
+        changed = true;
+      }
+      if (win.late[a] > win.late[b] - p.duration[a]) {
+        win.late[a] = win.late[b] - p.duration[a];
+        changed = true;
+      }
+      if (win.early[b] > win.late[b] || win.early[a] > win.late[a]) feasible = false;
+    });
+    if (!feasible) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool propagate_windows(WindowSearch& w, Windows& win) {
+  const WindowProblem& p = w.problem;
+  for (;;) {
+    if (!precedence_pass(p, win)) return false;
+    bool changed = false;
+    if (!time_table(w, win, changed)) return false;
+    if (!disjoint_pairs(p, win, changed)) return false;
+    if (!changed) return true;
+  }
+}
+
+double window_bound(const WindowProblem& p, const Windows& win) {
+  // Each cash flow at the best finish its window allows: positive flows as
+  // early, negative ones as late as possible. Every term is at least the
+  // term of any schedule in the windows, rounding included, and the terms are
+  // summed in the checker's order, so the sum bounds the computed value too.
+  double bound = 0.0;
+  for (int i = p.end_activity - 1; i >= 1; --i) {
+    const int c = p.cash_flow[i];
+    const int finish = (c >= 0 ? win.early[i] : win.late[i]) + p.duration[i];
+    bound += c * p.discount[static_cast<std::size_t>(finish)];
+  }
+  return bound;
+}
+
+double fixed_schedule_value(const WindowProblem& p, const Windows& win) {
+  double value = 0.0;
+  for (int i = p.end_activity - 1; i >= 1; --i)
+    value += p.cash_flow[i] * p.discount[static_cast<std::size_t>(win.early[i] + p.duration[i])];
+  return value;
+}
+
+}  // namespace rcpspdc

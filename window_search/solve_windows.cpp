@@ -1,0 +1,129 @@
+// The start-time search: depth first over binary branchings. A node picks an
+// activity whose window holds more than one start time and a start time v at
+// one end of that window (the end its cash flow prefers); the left child
+// starts the activity at v, the right child excludes v. Both children keep
+// every window an interval, the two together cover the node, and a window
+// shrinks at every step, so the search ends and misses nothing.
+#include <limits>
+
+#include "search/search_state.hpp"
+#include "window_search/window_state.hpp"
+
+namespace rcpspdc {
+
+namespace {
+
+constexpr int TIME_CHECK_INTERVAL = 256;  // nodes between two clock readings
+
+double elapsed(const WindowSearch& w) {
+  return static_cast<double>(w.settings.clock_ms() - w.settings.start_clock) * 0.001;
+}
+
+bool limit_reached(WindowSearch& w) {
+  const WindowSettings& settings = w.settings;
+  if (settings.node_limit > 0 && w.created_nodes >= settings.node_limit) return true;
+  if (--w.time_check_countdown > 0) return false;
+  w.time_check_countdown = TIME_CHECK_INTERVAL;
+  return settings.time_limit > 0.0 && elapsed(w) > settings.time_limit;
+}
+
+void record_schedule(WindowSearch& w, const Windows& win, double value) {
+  const WindowProblem& p = w.problem;
+  w.has_incumbent = true;
+  w.best_npv = value;
+  for (int i = 0; i < p.activity_count; ++i) w.best_finish[i] = win.early[i] + p.duration[i];
+  w.seconds_to_best = elapsed(w);
+}
+
+// The branching decision of a node: activity and start time, or -1 when
+// every window is a single start time.
+int choose_activity(const WindowProblem& p, const Windows& win, BranchRule rule, int& start) {
+  int best = -1;
+  long long best_key = std::numeric_limits<long long>::max();
+  for (int i = 1; i < p.end_activity; ++i) {
+    const int width = win.late[i] - win.early[i];
+    if (width == 0) continue;
+    const long long magnitude = p.cash_flow[i] < 0 ? -p.cash_flow[i] : p.cash_flow[i];
+    long long key = 0;
+    if (rule == BranchRule::smallest_window)
+      key = static_cast<long long>(width) * 1024 - magnitude;
+    else
+      key = static_cast<long long>(win.early[i]) * 200000 + win.late[i];
+    if (key < best_key) {
+      best_key = key;
+      best = i;
+    }
+  }
+  if (best >= 0) {
+    const bool prefer_late = rule == BranchRule::smallest_window && p.cash_flow[best] < 0;
+    start = prefer_late ? win.late[best] : win.early[best];
+  }
+  return best;
+}
+
+void push_pending(WindowSearch& w, const Windows& win) {
+  if (w.pending_count == w.pending.size()) w.pending.resize(2 * w.pending.size());
+  w.pending[w.pending_count++] = win;
+}
+
+}  // namespace
+
+void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
+  const WindowProblem& p = w.problem;
+  const int n = p.activity_count;
+  w.has_incumbent = false;
+  w.best_npv = -std::numeric_limits<double>::infinity();
+  w.created_nodes = 0;
+  w.branched_nodes = 0;
+  w.seconds_to_best = 0.0;
+  w.stopped = false;
+  w.pending_count = 0;
+  w.time_check_countdown = TIME_CHECK_INTERVAL;
+  for (int i = 0; i < ACTIVITY_ROWS; ++i) w.best_finish[i] = 0;
+
+  Windows& win = w.current;
+  if (seed_finish != nullptr) {
+    for (int i = 0; i < n; ++i) win.early[i] = (*seed_finish)[static_cast<std::size_t>(i)] - p.duration[i];
+    record_schedule(w, win, fixed_schedule_value(p, win));
+  }
+  for (int i = 0; i < n; ++i) {
+    win.early[i] = 0;
+    win.late[i] = p.deadline - p.duration[i];
+  }
+  win.late[0] = 0;
+
+  for (;;) {
+    if (limit_reached(w)) {
+      w.stopped = true;
+      break;
+    }
+    ++w.created_nodes;
+    bool open = propagate_windows(w, win) && window_bound(p, win) > w.best_npv;
+    if (open) {
+      int start = 0;
+      const int a = choose_activity(p, win, w.settings.branch_rule, start);
+      if (a < 0) {
+        // Every start is fixed, and propagation has accepted the schedule.
+        record_schedule(w, win, fixed_schedule_value(p, win));
+        open = false;
+      } else {
+        ++w.branched_nodes;
+        push_pending(w, win);
+        Windows& right = w.pending[w.pending_count - 1];
+        if (start == right.early[a])
+          ++right.early[a];
+        else
+          --right.late[a];
+        win.early[a] = start;
+        win.late[a] = start;
+      }
+    }
+    if (!open) {
+      if (w.pending_count == 0) break;
+      win = w.pending[--w.pending_count];
+    }
+  }
+  if (w.settings.sink != nullptr) w.settings.sink->report_result(w.stopped ? 0 : 1);
+}
+
+}  // namespace rcpspdc

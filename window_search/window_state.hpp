@@ -1,0 +1,105 @@
+// Tables of the start-time search: a branch-and-bound that keeps, for every
+// activity, a window of possible start times, narrows the windows by
+// propagation (precedence, resource time-tabling, pairs that cannot overlap)
+// and branches by fixing or excluding one start time at a time. It is built
+// for tight deadlines, where most relaxed schedules overload a resource and a
+// search over delaying alternatives cannot see that a subtree holds no
+// feasible schedule at all.
+//
+// Times are start times: activity i starting at s occupies periods s + 1 ..
+// s + duration (the time slots s .. s + duration - 1 of the profile) and
+// finishes at s + duration.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "model/activity_set.hpp"
+#include "model/instance_data.hpp"
+#include "model/packed_resources.hpp"
+
+namespace rcpspdc {
+
+class ResultSink;
+
+// The instance as the start-time search reads it, in fixed rows.
+struct WindowProblem {
+  int activity_count = 0;  // including both dummies
+  int end_activity = 0;    // activity_count - 1
+  int resource_count = 0;  // renewable resource types
+  int deadline = 0;        // latest finish of every activity
+  int capacity[MAX_RESOURCES] = {};
+  int duration[ACTIVITY_ROWS] = {};
+  int demand[ACTIVITY_ROWS][MAX_RESOURCES] = {};
+  int cash_flow[ACTIVITY_ROWS] = {};
+  int order[ACTIVITY_ROWS] = {};                 // a topological order of the network
+  int succ_count[ACTIVITY_ROWS] = {};            // direct successors from the file
+  int succ[ACTIVITY_ROWS][MAX_ACTIVITIES] = {};  // their indices
+  ActivitySet incompatible[ACTIVITY_ROWS] = {};  // activities that can never overlap with i
+  bool uses_resources[ACTIVITY_ROWS] = {};       // some demand above 0 and duration above 0
+  std::vector<double> discount;                  // discount[t] = e^(-rate * t), t = 0..deadline
+};
+
+// One node: the start window of every activity.
+struct Windows {
+  int early[ACTIVITY_ROWS];  // earliest start
+  int late[ACTIVITY_ROWS];   // latest start
+};
+
+// Which activity and which start time a node branches on.
+enum class BranchRule {
+  smallest_window,  // the unfixed activity with the fewest start times left
+  earliest_start,   // the unfixed activity that can start first
+};
+
+struct WindowSettings {
+  double interest_rate = 0.0;            // continuous discount rate per period
+  double time_limit = 0.0;               // seconds; 0 = none
+  std::int64_t start_clock = 0;          // clock reading when the search started
+  std::int64_t (*clock_ms)() = nullptr;  // milliseconds since program start
+  ResultSink* sink = nullptr;            // receives the outcome
+  BranchRule branch_rule = BranchRule::smallest_window;
+  std::int64_t node_limit = 0;           // stop after this many nodes; 0 = none (fuzzing)
+};
+
+struct WindowSearch {
+  WindowSettings settings;
+  WindowProblem problem;
+
+  Windows current = {};          // the node being worked on
+  std::vector<Windows> pending;  // open right-hand children, deepest last
+  std::size_t pending_count = 0;  // entries of `pending` in use
+
+  // Resource profile of the compulsory parts, per type and time slot.
+  std::vector<int> profile[MAX_RESOURCES];
+
+  bool has_incumbent = false;                // a feasible schedule was found
+  double best_npv = 0.0;                     // its value; minus infinity while there is none
+  int best_finish[ACTIVITY_ROWS] = {};       // its finish times
+  std::int64_t created_nodes = 0;            // nodes propagated
+  std::int64_t branched_nodes = 0;           // nodes branched on
+  double seconds_to_best = 0.0;              // when the incumbent was found
+  bool stopped = false;                      // the time or node limit ended the search
+  int time_check_countdown = 0;              // nodes before the clock is read again
+};
+
+// Fills the problem tables from a validated instance with its cash flows and
+// sizes the profile; nothing is allocated afterwards but pending rows.
+void load_window_problem(WindowSearch& w, const InstanceData& instance, double interest_rate);
+
+// Narrows `win` to the fixed point of the propagators; false when some window
+// became empty (the node holds no feasible schedule).
+bool propagate_windows(WindowSearch& w, Windows& win);
+
+// An upper bound on the net present value of every schedule inside `win`.
+double window_bound(const WindowProblem& p, const Windows& win);
+
+// The value of a schedule whose windows are all fixed, summed as the checker sums.
+double fixed_schedule_value(const WindowProblem& p, const Windows& win);
+
+// The whole search on the loaded problem. Offers `seed_finish` (when not
+// null) as the first incumbent. Reports through settings.sink: 1 when the
+// search completed, 0 when a limit stopped it.
+void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish);
+
+}  // namespace rcpspdc
