@@ -18,6 +18,21 @@ enum ListRule : int {
   SAMPLED = 2,        // latest finish, regret-biased random choice
 };
 
+// How good a decoded list is: shorter first while past the deadline, then
+// (all within it counting as the deadline) higher value.
+struct Fitness {
+  int makespan = 0;    // the schedule's makespan, or the deadline when within it
+  double value = 0.0;  // best value of its improved forms when within the deadline
+};
+
+bool better(const Fitness& a, const Fitness& b) {
+  if (a.makespan != b.makespan) return a.makespan < b.makespan;
+  return a.value > b.value;
+}
+
+constexpr int POPULATION = 60;       // lists kept for crossover
+constexpr int MUTATION_PERCENT = 5;  // chance of each neighbour swap
+
 struct HeuristicRun {
   const InstanceData* instance = nullptr;
   double interest_rate = 0.0;
@@ -32,7 +47,11 @@ struct HeuristicRun {
   std::vector<int> waiting;       // unlisted predecessors per activity
   std::vector<int> eligible;      // activities whose predecessors are all listed
   std::vector<double> weight;     // sampling weight per eligible activity
-  std::mt19937 generator;         // for the sampled lists
+  std::vector<char> listed;       // activities already in the list being bred
+  std::vector<int> population;    // [member * activity_count + position], decoded lists
+  std::vector<Fitness> fitness;   // per member
+  int members = 0;                // members filled so far
+  std::mt19937 generator;         // for the sampled lists and the breeding
   InitialSchedule result;         // best schedule so far
 };
 
@@ -103,7 +122,7 @@ void settle_end(const ScheduleNetwork& net, std::vector<int>& finish) {
   finish[end] = f;
 }
 
-void consider(HeuristicRun& run, std::vector<int>& finish) {
+double consider(HeuristicRun& run, std::vector<int>& finish) {
   settle_end(run.net, finish);
   const double value = schedule_value(*run.instance, finish, run.interest_rate);
   if (!run.result.found || value > run.result.npv) {
@@ -111,13 +130,15 @@ void consider(HeuristicRun& run, std::vector<int>& finish) {
     run.result.npv = value;
     run.result.finish = finish;
   }
+  return value;
 }
 
 // A schedule within the deadline: itself, and two versions improved by chain
 // shifts, one from its left-justified form and one from its form pushed
-// right against the deadline (which suits the negative cash flows).
-void offer(HeuristicRun& run) {
-  consider(run, run.finish);
+// right against the deadline (which suits the negative cash flows). Returns
+// the best value of the three.
+double offer(HeuristicRun& run) {
+  double best = consider(run, run.finish);
   for (int variant = 0; variant < 2 && run.result.generations < run.budget; ++variant) {
     run.trial = run.finish;
     if (variant == 1) {
@@ -128,7 +149,65 @@ void offer(HeuristicRun& run) {
     if (left <= 0) break;
     run.result.generations +=
         improve_by_shifts(run.net, run.profile, run.shift, run.interest_rate, left, run.trial);
-    consider(run, run.trial);
+    best = std::max(best, consider(run, run.trial));
+  }
+  return best;
+}
+
+// Schedules run.list: the forward pass, then forward-backward justification
+// while the schedule is past the deadline and gets shorter, then the value
+// passes when it is within the deadline. The list becomes the order of the
+// last forward pass, so it describes the schedule found.
+Fitness decode(HeuristicRun& run) {
+  const ScheduleNetwork& net = run.net;
+  Fitness fit;
+  fit.makespan = forward_pass(net, run.profile, run.list, run.finish);
+  ++run.result.generations;
+  while (fit.makespan > net.deadline && run.result.generations + 2 <= run.budget) {
+    justify_right(net, run.profile, run.pass, fit.makespan, run.finish);
+    const int shorter = justify_left(net, run.profile, run.pass, run.finish);
+    run.result.generations += 2;
+    run.list = run.pass.list;
+    if (shorter >= fit.makespan) break;
+    fit.makespan = shorter;
+  }
+  if (fit.makespan <= net.deadline) {
+    fit.makespan = net.deadline;  // all within the deadline compare by value
+    fit.value = offer(run);
+  }
+  return fit;
+}
+
+int draw(std::mt19937& generator, int below) { return static_cast<int>(generator() % static_cast<std::uint32_t>(below)); }
+
+// The better of two members drawn at random.
+int tournament(HeuristicRun& run) {
+  const int a = draw(run.generator, run.members), b = draw(run.generator, run.members);
+  return better(run.fitness[static_cast<std::size_t>(a)], run.fitness[static_cast<std::size_t>(b)]) ? a : b;
+}
+
+// One-point crossover of two precedence-feasible lists (the mother's head,
+// then the rest in the father's order) and swaps of neighbours that no arc
+// joins; both keep the list precedence-feasible.
+void breed(HeuristicRun& run, int mother, int father) {
+  const int n = run.net.activity_count;
+  const int* m = &run.population[static_cast<std::size_t>(mother * n)];
+  const int* f = &run.population[static_cast<std::size_t>(father * n)];
+  const int cut = 1 + draw(run.generator, std::max(1, n - 1));
+  std::fill(run.listed.begin(), run.listed.end(), 0);
+  int at = 0;
+  for (; at < cut; ++at) {
+    run.list[at] = m[at];
+    run.listed[m[at]] = 1;
+  }
+  for (int j = 0; j < n; ++j)
+    if (!run.listed[f[j]]) run.list[at++] = f[j];
+  for (int j = 0; j + 1 < n; ++j) {
+    if (draw(run.generator, 100) >= MUTATION_PERCENT) continue;
+    const int a = run.list[j], b = run.list[j + 1];
+    bool joined = false;
+    for (int e = run.net.succ_begin[a]; e < run.net.succ_begin[a + 1]; ++e) joined = joined || run.net.succ[e] == b;
+    if (!joined) std::swap(run.list[j], run.list[j + 1]);
   }
 }
 
@@ -154,19 +233,29 @@ InitialSchedule initial_schedule(const InstanceData& instance, double interest_r
   run.weight.assign(n, 0.0);
   run.generator.seed(settings.seed);
 
-  for (int lists = 0; run.result.generations < run.budget; ++lists) {
-    build_list(run, lists < 2 ? lists : SAMPLED);
-    int makespan = forward_pass(net, run.profile, run.list, run.finish);
-    ++run.result.generations;
-    // Forward-backward justification while it shortens the schedule.
-    while (makespan > net.deadline && run.result.generations + 2 <= run.budget) {
-      justify_right(net, run.profile, run.pass, makespan, run.finish);
-      const int shorter = justify_left(net, run.profile, run.pass, run.finish);
-      run.result.generations += 2;
-      if (shorter >= makespan) break;
-      makespan = shorter;
+  run.listed.assign(n, 0);
+  run.population.assign(n * POPULATION, 0);
+  run.fitness.assign(POPULATION, Fitness{});
+
+  // The first members from the priority rules and sampling, then children of
+  // two tournament winners, each replacing the worst member unless worse.
+  while (run.result.generations < run.budget) {
+    int slot = run.members;
+    const bool filling = run.members < POPULATION;
+    if (filling) {
+      build_list(run, run.members < 2 ? run.members : SAMPLED);
+      ++run.members;
+    } else {
+      breed(run, tournament(run), tournament(run));
+      slot = 0;
+      for (int j = 1; j < POPULATION; ++j)
+        if (better(run.fitness[static_cast<std::size_t>(slot)], run.fitness[static_cast<std::size_t>(j)])) slot = j;
     }
-    if (makespan <= net.deadline) offer(run);
+    const Fitness fit = decode(run);
+    if (filling || !better(run.fitness[static_cast<std::size_t>(slot)], fit)) {
+      run.fitness[static_cast<std::size_t>(slot)] = fit;
+      std::copy(run.list.begin(), run.list.end(), run.population.begin() + static_cast<std::ptrdiff_t>(slot) * static_cast<std::ptrdiff_t>(n));
+    }
   }
   return run.result;
 }
