@@ -5,8 +5,10 @@
 // instances got a schedule within the deadline and the time taken.
 //
 //   rcpspdc-heuristic-bench INSTANCE_DIR [BUDGET ...]
+//   rcpspdc-heuristic-bench --set DIR PROBLEM LAST [BUDGET ...]
 //
-// INSTANCE_DIR holds j30/ and pat/ with their deadline files.
+// INSTANCE_DIR holds j30/ and pat/ with their deadline files; the second form
+// runs instances PROBLEM1 .. PROBLEM<LAST> of DIR instead.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -31,16 +33,19 @@ struct Set {
 
 int main(int argc, char** argv) {
   using namespace rcpspdc;
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s INSTANCE_DIR [BUDGET ...]\n", argv[0]);
+  const bool one_set = argc >= 5 && std::string(argv[1]) == "--set";
+  if (argc < 2 || (std::string(argv[1]) == "--set" && !one_set)) {
+    std::fprintf(stderr, "usage: %s INSTANCE_DIR [BUDGET ...]\n       %s --set DIR PROBLEM LAST [BUDGET ...]\n",
+                 argv[0], argv[0]);
     return 2;
   }
-  const std::string root = argv[1];
+  const std::string root = one_set ? "" : std::string(argv[1]) + "/";
   std::vector<int> budgets;
-  for (int a = 2; a < argc; ++a) budgets.push_back(std::atoi(argv[a]));
+  for (int a = one_set ? 5 : 2; a < argc; ++a) budgets.push_back(std::atoi(argv[a]));
   if (budgets.empty()) budgets.push_back(HeuristicSettings{}.schedule_budget);
   const double rate = 0.01;
-  const Set sets[] = {{"j30", "j30_", 240}, {"pat", "pat", 110}};
+  std::vector<Set> sets = {{"j30", "j30_", 240}, {"pat", "pat", 110}};
+  if (one_set) sets = {{argv[2], argv[3], std::atoi(argv[4])}};
 
   std::printf("%-4s %6s %7s %9s %6s %8s %10s %10s %10s\n", "set", "offset", "budget", "instances", "found",
               "checked", "total_ms", "mean_ms", "max_ms");
@@ -52,7 +57,7 @@ int main(int argc, char** argv) {
         double total_ms = 0.0, max_ms = 0.0;
         for (int number = 1; number <= set.last; ++number) {
           InstanceData data;
-          if (!read_instance_files(set.problem, number, offset, data, root + "/" + set.folder).ok()) continue;
+          if (!read_instance_files(set.problem, number, offset, data, root + set.folder).ok()) continue;
           std::mt19937 generator(1);
           draw_cash_flows(data, generator, 60);
           ++read;
