@@ -161,8 +161,10 @@ int justify_left(const ScheduleNetwork& net, LoadProfile& profile, PassScratch& 
   // Earlier starts first; among equal starts, predecessors first.
   std::vector<int>& list = scratch.list;
   std::copy(net.order.begin(), net.order.end(), list.begin());
-  std::stable_sort(list.begin(), list.end(), [&](int a, int b) {
-    return finish[a] - net.duration[a] < finish[b] - net.duration[b];
+  // Sorting on (start, rank) rather than a stable sort, which may allocate.
+  std::sort(list.begin(), list.end(), [&](int a, int b) {
+    const int sa = finish[a] - net.duration[a], sb = finish[b] - net.duration[b];
+    return sa != sb ? sa < sb : net.rank[a] < net.rank[b];
   });
   return forward_pass(net, profile, list, finish);
 }
@@ -174,8 +176,10 @@ void justify_right(const ScheduleNetwork& net, LoadProfile& profile, PassScratch
   // before too (it only moved later), so the old place stays free and no
   // activity moves earlier.
   std::vector<int>& list = scratch.list;
-  std::copy(net.order.rbegin(), net.order.rend(), list.begin());
-  std::stable_sort(list.begin(), list.end(), [&](int a, int b) { return finish[a] > finish[b]; });
+  std::copy(net.order.begin(), net.order.end(), list.begin());
+  std::sort(list.begin(), list.end(), [&](int a, int b) {
+    return finish[a] != finish[b] ? finish[a] > finish[b] : net.rank[a] > net.rank[b];
+  });
   for (int i : list) {
     int f = limit;
     for (int e = net.succ_begin[i]; e < net.succ_begin[i + 1]; ++e) {
