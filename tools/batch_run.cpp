@@ -17,6 +17,7 @@
 #include "model/schedule_check.hpp"
 #include "tools/batch_jobs.hpp"
 #include "tools/svg_plot.hpp"
+#include "window_search/initial_schedule.hpp"
 #include "window_search/window_state.hpp"
 
 namespace rcpspdc {
@@ -128,7 +129,9 @@ BatchRow solve_one_windows(const BatchOptions& options, const InstanceData& data
   const double cpu_start = thread_cpu_seconds();
   const auto wall_start = std::chrono::steady_clock::now();
   w.settings.start_clock = clock_ms();
-  solve_windows(w, nullptr);
+  HeuristicSettings heuristic;
+  const InitialSchedule first = initial_schedule(data, options.interest_rate, heuristic);
+  solve_windows(w, first.found ? &first.finish : nullptr);
   row.seconds = seconds_since(wall_start);
   row.cpu_seconds = thread_cpu_seconds() - cpu_start;
   row.created_nodes = w.created_nodes;
