@@ -126,6 +126,9 @@ BatchRow solve_one_windows(const BatchOptions& options, const InstanceData& data
   w.settings.sink = &sink;
   const char* rule = std::getenv("RCPSPDC_BRANCH");
   w.settings.branch_rule = rule != nullptr && rule[0] == 'e' ? BranchRule::earliest_start : BranchRule::smallest_window;
+  w.use_network_bound = std::getenv("RCPSPDC_NONET") == nullptr;
+  w.use_failure_weights = std::getenv("RCPSPDC_NOWEIGHT") == nullptr;
+  w.settings.bisect = std::getenv("RCPSPDC_BISECT") != nullptr;
   const double cpu_start = thread_cpu_seconds();
   const auto wall_start = std::chrono::steady_clock::now();
   w.settings.start_clock = clock_ms();

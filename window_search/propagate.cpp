@@ -16,7 +16,7 @@ namespace rcpspdc {
 
 namespace {
 
-bool precedence_pass(const WindowProblem& p, Windows& win) {
+bool precedence_pass(const WindowProblem& p, Windows& win, int& culprit) {
   const int n = p.activity_count;
   for (int x = 0; x < n; ++x) {
     const int i = p.order[x];
@@ -32,7 +32,10 @@ bool precedence_pass(const WindowProblem& p, Windows& win) {
       const int limit = win.late[p.succ[i][e]] - p.duration[i];
       if (win.late[i] > limit) win.late[i] = limit;
     }
-    if (win.early[i] > win.late[i]) return false;
+    if (win.early[i] > win.late[i]) {
+      culprit = i;
+      return false;
+    }
   }
   return true;
 }
@@ -89,7 +92,10 @@ bool time_table(WindowSearch& w, Windows& win, bool& changed) {
   for (int i = 0; i < n && feasible; ++i)
     for (int t = lo[i]; t < hi[i] && feasible; ++t)
       for (int k = 0; k < p.resource_count; ++k)
-        if (w.profile[k][static_cast<std::size_t>(t)] > p.capacity[k]) feasible = false;
+        if (w.profile[k][static_cast<std::size_t>(t)] > p.capacity[k]) {
+          feasible = false;
+          w.culprit = i;
+        }
   for (int i = 0; i < n && feasible; ++i) {
     if (!p.uses_resources[i] || win.early[i] == win.late[i]) continue;
     int s = win.early[i];
@@ -97,6 +103,7 @@ bool time_table(WindowSearch& w, Windows& win, bool& changed) {
     while (s <= win.late[i] && !fits_down(p, w, i, s, lo[i], hi[i], clash)) s = clash + 1;
     if (s > win.late[i]) {
       feasible = false;
+      w.culprit = i;
       break;
     }
     if (s != win.early[i]) {
@@ -107,6 +114,7 @@ bool time_table(WindowSearch& w, Windows& win, bool& changed) {
     while (s >= win.early[i] && !fits_up(p, w, i, s, lo[i], hi[i], clash)) s = clash - p.duration[i];
     if (s < win.early[i]) {
       feasible = false;
+      w.culprit = i;
       break;
     }
     if (s != win.late[i]) {
@@ -118,7 +126,7 @@ bool time_table(WindowSearch& w, Windows& win, bool& changed) {
   return feasible;
 }
 
-bool disjoint_pairs(const WindowProblem& p, Windows& win, bool& changed) {
+bool disjoint_pairs(const WindowProblem& p, Windows& win, bool& changed, int& culprit) {
   const int n = p.activity_count;
   for (int i = 0; i < n; ++i) {
     if (!p.uses_resources[i]) continue;
@@ -129,6 +137,7 @@ bool disjoint_pairs(const WindowProblem& p, Windows& win, bool& changed) {
       const bool j_first = win.early[j] + p.duration[j] <= win.late[i];
       if (!i_first && !j_first) {
         feasible = false;
+        culprit = j;
         return;
       }
       int a = i;  // goes first
@@ -147,7 +156,10 @@ bool disjoint_pairs(const WindowProblem& p, Windows& win, bool& changed) {
         win.late[a] = win.late[b] - p.duration[a];
         changed = true;
       }
-      if (win.early[b] > win.late[b] || win.early[a] > win.late[a]) feasible = false;
+      if (win.early[b] > win.late[b] || win.early[a] > win.late[a]) {
+        feasible = false;
+        culprit = win.early[b] > win.late[b] ? b : a;
+      }
     });
     if (!feasible) return false;
   }
@@ -159,10 +171,10 @@ bool disjoint_pairs(const WindowProblem& p, Windows& win, bool& changed) {
 bool propagate_windows(WindowSearch& w, Windows& win) {
   const WindowProblem& p = w.problem;
   for (;;) {
-    if (!precedence_pass(p, win)) return false;
+    if (!precedence_pass(p, win, w.culprit)) return false;
     bool changed = false;
     if (!time_table(w, win, changed)) return false;
-    if (!disjoint_pairs(p, win, changed)) return false;
+    if (!disjoint_pairs(p, win, changed, w.culprit)) return false;
     if (!changed) return true;
   }
 }

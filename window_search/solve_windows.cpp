@@ -37,18 +37,19 @@ void record_schedule(WindowSearch& w, const Windows& win, double value) {
 
 // The branching decision of a node: activity and start time, or -1 when
 // every window is a single start time.
-int choose_activity(const WindowProblem& p, const Windows& win, BranchRule rule, int& start) {
+int choose_activity(const WindowSearch& w, const Windows& win, BranchRule rule, int& start) {
+  const WindowProblem& p = w.problem;
   int best = -1;
-  long long best_key = std::numeric_limits<long long>::max();
+  double best_key = std::numeric_limits<double>::max();
   for (int i = 1; i < p.end_activity; ++i) {
     const int width = win.late[i] - win.early[i];
     if (width == 0) continue;
     const long long magnitude = p.cash_flow[i] < 0 ? -p.cash_flow[i] : p.cash_flow[i];
-    long long key = 0;
+    double key = 0;
     if (rule == BranchRule::smallest_window)
-      key = static_cast<long long>(width) * 1024 - magnitude;
+      key = (width + 1) / (1.0 + w.failure_weight[i]) - static_cast<double>(magnitude) * 1e-6;
     else
-      key = static_cast<long long>(win.early[i]) * 200000 + win.late[i];
+      key = static_cast<double>(win.early[i]) * 200000 + win.late[i];
     if (key < best_key) {
       best_key = key;
       best = i;
@@ -79,7 +80,10 @@ void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
   w.stopped = false;
   w.pending_count = 0;
   w.time_check_countdown = TIME_CHECK_INTERVAL;
-  for (int i = 0; i < ACTIVITY_ROWS; ++i) w.best_finish[i] = 0;
+  for (int i = 0; i < ACTIVITY_ROWS; ++i) {
+    w.best_finish[i] = 0;
+    w.failure_weight[i] = 0.0;
+  }
 
   Windows& win = w.current;
   if (seed_finish != nullptr) {
@@ -98,10 +102,18 @@ void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
       break;
     }
     ++w.created_nodes;
-    bool open = propagate_windows(w, win) && window_bound(p, win) > w.best_npv;
+    const bool consistent = propagate_windows(w, win);
+    if (!consistent && w.use_failure_weights) w.failure_weight[w.culprit] += 1.0;
+    bool open = consistent && window_bound(p, win) > w.best_npv;
+    if (open && w.use_network_bound) {
+      // The network bound is summed in another order than schedule values,
+      // so it prunes only with a margin far above rounding.
+      const double margin = 1e-9 * (1.0 + (w.best_npv < 0 ? -w.best_npv : w.best_npv));
+      open = !(network_bound(w, win) + margin <= w.best_npv);
+    }
     if (open) {
       int start = 0;
-      const int a = choose_activity(p, win, w.settings.branch_rule, start);
+      const int a = choose_activity(w, win, w.settings.branch_rule, start);
       if (a < 0) {
         // Every start is fixed, and propagation has accepted the schedule.
         record_schedule(w, win, fixed_schedule_value(p, win));
@@ -110,12 +122,23 @@ void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
         ++w.branched_nodes;
         push_pending(w, win);
         Windows& right = w.pending[w.pending_count - 1];
-        if (start == right.early[a])
-          ++right.early[a];
-        else
-          --right.late[a];
-        win.early[a] = start;
-        win.late[a] = start;
+        if (w.settings.bisect) {
+          const int mid = win.early[a] + (win.late[a] - win.early[a]) / 2;
+          if (start == win.early[a]) {
+            right.early[a] = mid + 1;
+            win.late[a] = mid;
+          } else {
+            right.late[a] = mid;
+            win.early[a] = mid + 1;
+          }
+        } else {
+          if (start == right.early[a])
+            ++right.early[a];
+          else
+            --right.late[a];
+          win.early[a] = start;
+          win.late[a] = start;
+        }
       }
     }
     if (!open) {

@@ -59,6 +59,9 @@ void load_window_problem(WindowSearch& w, const InstanceData& instance, double i
     p.discount[static_cast<std::size_t>(t)] = std::exp(-interest_rate * t);
   for (int k = 0; k < MAX_RESOURCES; ++k)
     w.profile[k].assign(k < p.resource_count ? static_cast<std::size_t>(p.deadline) + 1 : 0, 0);
+  w.network.deadline = p.deadline;
+  prepare_bound(w.network_bound, w.network, interest_rate);
+  clear_schedule(w.network, w.network_bound);
   if (w.pending.size() < 64) w.pending.resize(64);
 }
 

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "bound/bound_state.hpp"
 #include "model/activity_set.hpp"
 #include "model/instance_data.hpp"
 #include "model/packed_resources.hpp"
@@ -59,6 +60,7 @@ struct WindowSettings {
   std::int64_t (*clock_ms)() = nullptr;  // milliseconds since program start
   ResultSink* sink = nullptr;            // receives the outcome
   BranchRule branch_rule = BranchRule::smallest_window;
+  bool bisect = false;                   // split windows in halves instead of fixing one start
   std::int64_t node_limit = 0;           // stop after this many nodes; 0 = none (fuzzing)
 };
 
@@ -72,6 +74,19 @@ struct WindowSearch {
 
   // Resource profile of the compulsory parts, per type and time slot.
   std::vector<int> profile[MAX_RESOURCES];
+
+  // The network bound: the instance's network, plus a dummy activity for
+  // every window that propagation narrowed beyond what precedence implies
+  // (a release dummy from the start, a deadline dummy to the end), valued by
+  // the resource-free maximum-value schedule.
+  ProjectModel network;
+  BoundState network_bound;
+  std::int64_t network_evaluations = 0;      // calls of the network bound
+  bool use_failure_weights = true;           // branch first on activities that failed often
+  bool use_network_bound = true;             // off: windows alone bound a node
+
+  int culprit = 0;                           // activity whose window emptied in the last failure
+  double failure_weight[ACTIVITY_ROWS] = {};  // failures charged to each activity (branching)
 
   bool has_incumbent = false;                // a feasible schedule was found
   double best_npv = 0.0;                     // its value; minus infinity while there is none
@@ -93,6 +108,10 @@ bool propagate_windows(WindowSearch& w, Windows& win);
 
 // An upper bound on the net present value of every schedule inside `win`.
 double window_bound(const WindowProblem& p, const Windows& win);
+
+// The resource-free maximum value of the network with every window of `win`
+// as release date and deadline; minus infinity when no schedule meets them.
+double network_bound(WindowSearch& w, const Windows& win);
 
 // The value of a schedule whose windows are all fixed, summed as the checker sums.
 double fixed_schedule_value(const WindowProblem& p, const Windows& win);
