@@ -128,6 +128,8 @@ BatchRow solve_one_windows(const BatchOptions& options, const InstanceData& data
   w.settings.branch_rule = rule != nullptr && rule[0] == 'e' ? BranchRule::earliest_start : BranchRule::smallest_window;
   w.use_network_bound = std::getenv("RCPSPDC_NONET") == nullptr;
   w.use_failure_weights = std::getenv("RCPSPDC_NOWEIGHT") == nullptr;
+  w.settings.restart_failures = std::getenv("RCPSPDC_RESTART") ? std::atoll(std::getenv("RCPSPDC_RESTART")) : 0;
+  w.use_objective_windows = std::getenv("RCPSPDC_NOOBJ") == nullptr;
   w.settings.bisect = std::getenv("RCPSPDC_BISECT") != nullptr;
   const double cpu_start = thread_cpu_seconds();
   const auto wall_start = std::chrono::steady_clock::now();

@@ -166,6 +166,47 @@ bool disjoint_pairs(const WindowProblem& p, Windows& win, bool& changed, int& cu
   return true;
 }
 
+// Cost-based narrowing against the incumbent: the window bound is a sum of
+// one best term per activity, so starting activity i at s costs exactly the
+// drop of its own term. A start whose drop alone uses up the whole lead of
+// the bound over the incumbent leaves no better schedule and is removed. The
+// margin keeps every start whose schedules could beat the incumbent by more
+// than rounding.
+bool objective_windows(WindowSearch& w, Windows& win, bool& changed) {
+  const WindowProblem& p = w.problem;
+  if (!w.has_incumbent) return true;
+  const double bound = window_bound(p, win);
+  const double margin = 1e-9 * (1.0 + (w.best_npv < 0 ? -w.best_npv : w.best_npv));
+  const double lead = bound - w.best_npv + margin;
+  if (lead <= 0.0) {
+    w.culprit = 0;
+    return false;
+  }
+  for (int i = 1; i < p.end_activity; ++i) {
+    const int c = p.cash_flow[i];
+    if (c == 0 || win.early[i] == win.late[i]) continue;
+    const double* discount = p.discount.data() + p.duration[i];
+    if (c > 0) {
+      const double best = c * discount[win.early[i]];
+      int s = win.late[i];
+      while (s > win.early[i] && best - c * discount[s] >= lead) --s;
+      if (s != win.late[i]) {
+        win.late[i] = s;
+        changed = true;
+      }
+    } else {
+      const double best = c * discount[win.late[i]];
+      int s = win.early[i];
+      while (s < win.late[i] && best - c * discount[s] >= lead) ++s;
+      if (s != win.early[i]) {
+        win.early[i] = s;
+        changed = true;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool propagate_windows(WindowSearch& w, Windows& win) {
@@ -175,6 +216,7 @@ bool propagate_windows(WindowSearch& w, Windows& win) {
     bool changed = false;
     if (!time_table(w, win, changed)) return false;
     if (!disjoint_pairs(p, win, changed, w.culprit)) return false;
+    if (w.use_objective_windows && !objective_windows(w, win, changed)) return false;
     if (!changed) return true;
   }
 }

@@ -4,6 +4,8 @@
 // starts the activity at v, the right child excludes v. Both children keep
 // every window an interval, the two together cover the node, and a window
 // shrinks at every step, so the search ends and misses nothing.
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 #include "search/search_state.hpp"
@@ -79,6 +81,7 @@ void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
   w.seconds_to_best = 0.0;
   w.stopped = false;
   w.pending_count = 0;
+  w.restarts = 0;
   w.time_check_countdown = TIME_CHECK_INTERVAL;
   for (int i = 0; i < ACTIVITY_ROWS; ++i) {
     w.best_finish[i] = 0;
@@ -95,15 +98,36 @@ void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
     win.late[i] = p.deadline - p.duration[i];
   }
   win.late[0] = 0;
+  const Windows root = win;
+  if (std::getenv("RCPSPDC_DEBUG")) {
+    Windows t = win;
+    propagate_windows(w, t);
+    std::fprintf(stderr, "root: incumbent %.3f window bound %.3f network bound %.3f\n", w.best_npv, window_bound(p, t), network_bound(w, t));
+  }
+  std::int64_t failures = 0;
+  std::int64_t restart_limit = w.settings.restart_failures;
 
   for (;;) {
+    if (restart_limit > 0 && failures >= restart_limit) {
+      // A restart keeps the incumbent and the failure weights: the next
+      // descent branches on what failed. The limit grows geometrically, so
+      // some descent finally runs to the end and proves the result.
+      failures = 0;
+      restart_limit += restart_limit / 2;
+      w.pending_count = 0;
+      win = root;
+      ++w.restarts;
+    }
     if (limit_reached(w)) {
       w.stopped = true;
       break;
     }
     ++w.created_nodes;
     const bool consistent = propagate_windows(w, win);
-    if (!consistent && w.use_failure_weights) w.failure_weight[w.culprit] += 1.0;
+    if (!consistent) {
+      ++failures;
+      if (w.use_failure_weights) w.failure_weight[w.culprit] += 1.0;
+    }
     bool open = consistent && window_bound(p, win) > w.best_npv;
     if (open && w.use_network_bound) {
       // The network bound is summed in another order than schedule values,

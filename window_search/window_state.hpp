@@ -60,6 +60,7 @@ struct WindowSettings {
   std::int64_t (*clock_ms)() = nullptr;  // milliseconds since program start
   ResultSink* sink = nullptr;            // receives the outcome
   BranchRule branch_rule = BranchRule::smallest_window;
+  std::int64_t restart_failures = 0;     // failures before the first restart; 0 = never restart
   bool bisect = false;                   // split windows in halves instead of fixing one start
   std::int64_t node_limit = 0;           // stop after this many nodes; 0 = none (fuzzing)
 };
@@ -83,6 +84,7 @@ struct WindowSearch {
   BoundState network_bound;
   std::int64_t network_evaluations = 0;      // calls of the network bound
   bool use_failure_weights = true;           // branch first on activities that failed often
+  bool use_objective_windows = true;         // narrow windows against the incumbent
   bool use_network_bound = true;             // off: windows alone bound a node
 
   int culprit = 0;                           // activity whose window emptied in the last failure
@@ -94,6 +96,7 @@ struct WindowSearch {
   std::int64_t created_nodes = 0;            // nodes propagated
   std::int64_t branched_nodes = 0;           // nodes branched on
   double seconds_to_best = 0.0;              // when the incumbent was found
+  std::int64_t restarts = 0;                 // descents begun again from the root
   bool stopped = false;                      // the time or node limit ended the search
   int time_check_countdown = 0;              // nodes before the clock is read again
 };
