@@ -216,7 +216,7 @@ bool propagate_windows(WindowSearch& w, Windows& win) {
     bool changed = false;
     if (!time_table(w, win, changed)) return false;
     if (!disjoint_pairs(p, win, changed, w.culprit)) return false;
-    if (w.use_objective_windows && !objective_windows(w, win, changed)) return false;
+    if (w.settings.use_objective_windows && !objective_windows(w, win, changed)) return false;
     if (!changed) return true;
   }
 }

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "search/search_state.hpp"
+#include "window_search/initial_schedule.hpp"
 #include "window_search/window_state.hpp"
 
 namespace rcpspdc {
@@ -126,10 +127,10 @@ void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
     const bool consistent = propagate_windows(w, win);
     if (!consistent) {
       ++failures;
-      if (w.use_failure_weights) w.failure_weight[w.culprit] += 1.0;
+      if (w.settings.use_failure_weights) w.failure_weight[w.culprit] += 1.0;
     }
     bool open = consistent && window_bound(p, win) > w.best_npv;
-    if (open && w.use_network_bound) {
+    if (open && w.settings.use_network_bound) {
       // The network bound is summed in another order than schedule values,
       // so it prunes only with a margin far above rounding.
       const double margin = 1e-9 * (1.0 + (w.best_npv < 0 ? -w.best_npv : w.best_npv));
@@ -171,6 +172,23 @@ void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
     }
   }
   if (w.settings.sink != nullptr) w.settings.sink->report_result(w.stopped ? 0 : 1);
+}
+
+}  // namespace rcpspdc
+
+namespace rcpspdc {
+
+void solve_start_times(WindowSearch& w, const InstanceData& instance, const WindowSettings& settings,
+                       int heuristic_budget) {
+  load_window_problem(w, instance, settings.interest_rate);
+  w.settings = settings;
+  InitialSchedule first;
+  if (heuristic_budget > 0) {
+    HeuristicSettings heuristic;
+    heuristic.schedule_budget = heuristic_budget;
+    first = initial_schedule(instance, settings.interest_rate, heuristic);
+  }
+  solve_windows(w, first.found ? &first.finish : nullptr);
 }
 
 }  // namespace rcpspdc

@@ -62,6 +62,9 @@ struct WindowSettings {
   BranchRule branch_rule = BranchRule::smallest_window;
   std::int64_t restart_failures = 0;     // failures before the first restart; 0 = never restart
   bool bisect = false;                   // split windows in halves instead of fixing one start
+  bool use_failure_weights = true;           // branch first on activities that failed often
+  bool use_objective_windows = true;         // narrow windows against the incumbent
+  bool use_network_bound = true;             // off: windows alone bound a node
   std::int64_t node_limit = 0;           // stop after this many nodes; 0 = none (fuzzing)
 };
 
@@ -83,9 +86,6 @@ struct WindowSearch {
   ProjectModel network;
   BoundState network_bound;
   std::int64_t network_evaluations = 0;      // calls of the network bound
-  bool use_failure_weights = true;           // branch first on activities that failed often
-  bool use_objective_windows = true;         // narrow windows against the incumbent
-  bool use_network_bound = true;             // off: windows alone bound a node
 
   int culprit = 0;                           // activity whose window emptied in the last failure
   double failure_weight[ACTIVITY_ROWS] = {};  // failures charged to each activity (branching)
@@ -123,5 +123,11 @@ double fixed_schedule_value(const WindowProblem& p, const Windows& win);
 // null) as the first incumbent. Reports through settings.sink: 1 when the
 // search completed, 0 when a limit stopped it.
 void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish);
+
+// The engine as the programs run it: loads the instance (with its cash
+// flows), finds a first schedule with the heuristic (`heuristic_budget`
+// schedule generations; 0 = none) and runs the search with `settings`.
+void solve_start_times(WindowSearch& w, const InstanceData& instance, const WindowSettings& settings,
+                       int heuristic_budget);
 
 }  // namespace rcpspdc
