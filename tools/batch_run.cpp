@@ -130,6 +130,8 @@ BatchRow solve_one_windows(const BatchOptions& options, const InstanceData& data
   settings.use_failure_weights = std::getenv("RCPSPDC_NOWEIGHT") == nullptr;
   settings.restart_failures = std::getenv("RCPSPDC_RESTART") ? std::atoll(std::getenv("RCPSPDC_RESTART")) : 0;
   settings.use_objective_windows = std::getenv("RCPSPDC_NOOBJ") == nullptr;
+  settings.use_energy_check = std::getenv("RCPSPDC_ENERGY") != nullptr;
+  settings.use_energy_check_always = std::getenv("RCPSPDC_ENERGYALL") != nullptr;
   settings.bisect = std::getenv("RCPSPDC_BISECT") != nullptr;
   const double cpu_start = thread_cpu_seconds();
   const auto wall_start = std::chrono::steady_clock::now();

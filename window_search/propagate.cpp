@@ -207,6 +207,46 @@ bool objective_windows(WindowSearch& w, Windows& win, bool& changed) {
   return true;
 }
 
+// Energetic check: over an interval [a, b), every activity must spend at
+// least the part of its run that no start in its window can move out of the
+// interval (the smaller of its duration, the interval, its earliest finish
+// minus a, and b minus its latest start). More demand than capacity times
+// length in some interval leaves no feasible schedule. Intervals run from an
+// earliest start to a latest finish, where the required energy changes slope.
+bool energy_check(WindowSearch& w, const Windows& win) {
+  const WindowProblem& p = w.problem;
+  const int n = p.activity_count;
+  int lefts[ACTIVITY_ROWS];
+  int rights[ACTIVITY_ROWS];
+  int left_count = 0;
+  int right_count = 0;
+  for (int i = 0; i < n; ++i) {
+    if (!p.uses_resources[i]) continue;
+    lefts[left_count++] = win.early[i];
+    rights[right_count++] = win.late[i] + p.duration[i];
+  }
+  for (int x = 0; x < left_count; ++x) {
+    const int a = lefts[x];
+    for (int y = 0; y < right_count; ++y) {
+      const int b = rights[y];
+      if (b <= a) continue;
+      long long energy[MAX_RESOURCES] = {};
+      for (int i = 0; i < n; ++i) {
+        if (!p.uses_resources[i]) continue;
+        int part = p.duration[i];
+        if (b - a < part) part = b - a;
+        if (win.early[i] + p.duration[i] - a < part) part = win.early[i] + p.duration[i] - a;
+        if (b - win.late[i] < part) part = b - win.late[i];
+        if (part <= 0) continue;
+        for (int k = 0; k < p.resource_count; ++k) energy[k] += static_cast<long long>(part) * p.demand[i][k];
+      }
+      for (int k = 0; k < p.resource_count; ++k)
+        if (energy[k] > static_cast<long long>(p.capacity[k]) * (b - a)) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool propagate_windows(WindowSearch& w, Windows& win) {
@@ -217,8 +257,10 @@ bool propagate_windows(WindowSearch& w, Windows& win) {
     if (!time_table(w, win, changed)) return false;
     if (!disjoint_pairs(p, win, changed, w.culprit)) return false;
     if (w.settings.use_objective_windows && !objective_windows(w, win, changed)) return false;
-    if (!changed) return true;
+    if (!changed) break;
   }
+  if (w.settings.use_energy_check && (!w.has_incumbent || w.settings.use_energy_check_always) && !energy_check(w, win)) return false;
+  return true;
 }
 
 double window_bound(const WindowProblem& p, const Windows& win) {
