@@ -126,7 +126,7 @@ BatchRow solve_one_windows(const BatchOptions& options, const InstanceData& data
   settings.sink = &sink;
   const char* rule = std::getenv("RCPSPDC_BRANCH");
   settings.branch_rule = rule != nullptr && rule[0] == 'e' ? BranchRule::earliest_start : BranchRule::smallest_window;
-  settings.use_network_bound = std::getenv("RCPSPDC_NONET") == nullptr;
+  settings.use_network_bound = std::getenv("RCPSPDC_NET") != nullptr;
   settings.use_failure_weights = std::getenv("RCPSPDC_NOWEIGHT") == nullptr;
   settings.restart_failures = std::getenv("RCPSPDC_RESTART") ? std::atoll(std::getenv("RCPSPDC_RESTART")) : 0;
   settings.use_objective_windows = std::getenv("RCPSPDC_NOOBJ") == nullptr;

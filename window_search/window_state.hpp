@@ -64,7 +64,7 @@ struct WindowSettings {
   bool bisect = false;                   // split windows in halves instead of fixing one start
   bool use_failure_weights = true;           // branch first on activities that failed often
   bool use_objective_windows = true;         // narrow windows against the incumbent
-  bool use_network_bound = true;             // off: windows alone bound a node
+  bool use_network_bound = false;            // also bound by the resource-free network value (slower than it prunes)
   bool use_energy_check = false;         // energetic reasoning while there is no incumbent
   bool use_energy_check_always = false;  // ... and after one was found
   std::int64_t node_limit = 0;           // stop after this many nodes; 0 = none (fuzzing)
