@@ -40,67 +40,61 @@ bool precedence_pass(const WindowProblem& p, Windows& win, int& culprit) {
   return true;
 }
 
-// True when activity i, started at s, fits on top of the profile (its own
-// compulsory part [lo, hi) taken out) in every slot of its run. On a clash,
-// `clash` is the slot found: the last one when scanning down, the first one
-// when scanning up.
-bool fits_down(const WindowProblem& p, const WindowSearch& w, int i, int s, int lo, int hi, int& clash) {
-  for (int t = s + p.duration[i] - 1; t >= s; --t)
-    for (int k = 0; k < p.resource_count; ++k) {
-      const int own = (lo <= t && t < hi) ? p.demand[i][k] : 0;
-      if (w.profile[k][static_cast<std::size_t>(t)] - own + p.demand[i][k] > p.capacity[k]) {
-        clash = t;
-        return false;
-      }
+// True when activity i, started at s, fits on top of the profile of
+// compulsory parts in every slot of its run. Inside its own compulsory part
+// [lo, hi) its demand is already in the profile. On a clash, `clash` is the
+// slot found: the last one when scanning down, the first one when scanning up.
+bool fits_down(const WindowProblem& p, const Packed* profile, int i, int s, int lo, int hi, int& clash) {
+  const Packed demand = p.packed_demand[i];
+  for (int t = s + p.duration[i] - 1; t >= s; --t) {
+    const Packed load = (lo <= t && t < hi) ? profile[t] : profile[t] + demand;
+    if (overloaded(p.packed_capacity - load, p.overflow_mask)) {
+      clash = t;
+      return false;
     }
+  }
   return true;
 }
 
-bool fits_up(const WindowProblem& p, const WindowSearch& w, int i, int s, int lo, int hi, int& clash) {
-  for (int t = s; t < s + p.duration[i]; ++t)
-    for (int k = 0; k < p.resource_count; ++k) {
-      const int own = (lo <= t && t < hi) ? p.demand[i][k] : 0;
-      if (w.profile[k][static_cast<std::size_t>(t)] - own + p.demand[i][k] > p.capacity[k]) {
-        clash = t;
-        return false;
-      }
+bool fits_up(const WindowProblem& p, const Packed* profile, int i, int s, int lo, int hi, int& clash) {
+  const Packed demand = p.packed_demand[i];
+  for (int t = s; t < s + p.duration[i]; ++t) {
+    const Packed load = (lo <= t && t < hi) ? profile[t] : profile[t] + demand;
+    if (overloaded(p.packed_capacity - load, p.overflow_mask)) {
+      clash = t;
+      return false;
     }
+  }
   return true;
 }
 
-void load_parts(WindowSearch& w, const int* lo, const int* hi, int sign) {
-  const WindowProblem& p = w.problem;
-  for (int i = 0; i < p.activity_count; ++i)
-    for (int t = lo[i]; t < hi[i]; ++t)
-      for (int k = 0; k < p.resource_count; ++k)
-        w.profile[k][static_cast<std::size_t>(t)] += sign * p.demand[i][k];
-}
-
+// Time-tabling over the compulsory parts, in packed resource vectors: one
+// word per slot holds the load of every resource type.
 bool time_table(WindowSearch& w, Windows& win, bool& changed) {
   const WindowProblem& p = w.problem;
   if (p.resource_count == 0) return true;
   const int n = p.activity_count;
+  Packed* profile = w.profile.data();
   int lo[ACTIVITY_ROWS] = {};
   int hi[ACTIVITY_ROWS] = {};
+  bool feasible = true;
   for (int i = 0; i < n; ++i) {
     lo[i] = win.late[i];
     hi[i] = p.uses_resources[i] ? win.early[i] + p.duration[i] : lo[i];
     if (hi[i] < lo[i]) hi[i] = lo[i];
+    for (int t = lo[i]; t < hi[i]; ++t) {
+      profile[t] += p.packed_demand[i];
+      if (overloaded(p.packed_capacity - profile[t], p.overflow_mask)) {
+        feasible = false;
+        w.culprit = i;
+      }
+    }
   }
-  load_parts(w, lo, hi, 1);
-  bool feasible = true;
-  for (int i = 0; i < n && feasible; ++i)
-    for (int t = lo[i]; t < hi[i] && feasible; ++t)
-      for (int k = 0; k < p.resource_count; ++k)
-        if (w.profile[k][static_cast<std::size_t>(t)] > p.capacity[k]) {
-          feasible = false;
-          w.culprit = i;
-        }
   for (int i = 0; i < n && feasible; ++i) {
     if (!p.uses_resources[i] || win.early[i] == win.late[i]) continue;
     int s = win.early[i];
     int clash = 0;
-    while (s <= win.late[i] && !fits_down(p, w, i, s, lo[i], hi[i], clash)) s = clash + 1;
+    while (s <= win.late[i] && !fits_down(p, profile, i, s, lo[i], hi[i], clash)) s = clash + 1;
     if (s > win.late[i]) {
       feasible = false;
       w.culprit = i;
@@ -111,7 +105,7 @@ bool time_table(WindowSearch& w, Windows& win, bool& changed) {
       changed = true;
     }
     s = win.late[i];
-    while (s >= win.early[i] && !fits_up(p, w, i, s, lo[i], hi[i], clash)) s = clash - p.duration[i];
+    while (s >= win.early[i] && !fits_up(p, profile, i, s, lo[i], hi[i], clash)) s = clash - p.duration[i];
     if (s < win.early[i]) {
       feasible = false;
       w.culprit = i;
@@ -122,7 +116,8 @@ bool time_table(WindowSearch& w, Windows& win, bool& changed) {
       changed = true;
     }
   }
-  load_parts(w, lo, hi, -1);
+  for (int i = 0; i < n; ++i)
+    for (int t = lo[i]; t < hi[i]; ++t) profile[t] -= p.packed_demand[i];
   return feasible;
 }
 

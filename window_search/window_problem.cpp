@@ -14,6 +14,14 @@ void load_window_problem(WindowSearch& w, const InstanceData& instance, double i
   p.deadline = instance.deadline;
   for (int k = 0; k < MAX_RESOURCES; ++k)
     p.capacity[k] = k < p.resource_count ? instance.capacity[static_cast<std::size_t>(k)] : 0;
+  // The reader keeps capacities and summed demands within a lane, so packed
+  // sums and differences never carry across lanes unseen.
+  p.packed_capacity = 0;
+  p.overflow_mask = 0;
+  for (int k = 0; k < p.resource_count; ++k) {
+    p.packed_capacity |= static_cast<Packed>(p.capacity[k]) << (LANE_BITS * k);
+    p.overflow_mask |= LANE_TOP << (LANE_BITS * k);
+  }
   int in_count[ACTIVITY_ROWS] = {};
   for (int i = 0; i < n; ++i) {
     const auto row = static_cast<std::size_t>(i);
@@ -24,6 +32,9 @@ void load_window_problem(WindowSearch& w, const InstanceData& instance, double i
       p.demand[i][k] = k < p.resource_count ? instance.requirement[row][static_cast<std::size_t>(k)] : 0;
       if (p.demand[i][k] > 0 && p.duration[i] > 0) p.uses_resources[i] = true;
     }
+    p.packed_demand[i] = 0;
+    for (int k = 0; k < p.resource_count; ++k)
+      p.packed_demand[i] |= static_cast<Packed>(p.demand[i][k]) << (LANE_BITS * k);
     p.succ_count[i] = 0;
     for (const int s : instance.successors[row]) {
       p.succ[i][p.succ_count[i]++] = s;
@@ -57,8 +68,7 @@ void load_window_problem(WindowSearch& w, const InstanceData& instance, double i
   // The expression the checker evaluates, so values agree bit for bit.
   for (int t = 0; t <= p.deadline; ++t)
     p.discount[static_cast<std::size_t>(t)] = std::exp(-interest_rate * t);
-  for (int k = 0; k < MAX_RESOURCES; ++k)
-    w.profile[k].assign(k < p.resource_count ? static_cast<std::size_t>(p.deadline) + 1 : 0, 0);
+  w.profile.assign(static_cast<std::size_t>(p.deadline) + 1, 0);
   w.network.deadline = p.deadline;
   prepare_bound(w.network_bound, w.network, interest_rate);
   clear_schedule(w.network, w.network_bound);

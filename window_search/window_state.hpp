@@ -38,6 +38,9 @@ struct WindowProblem {
   int succ[ACTIVITY_ROWS][MAX_ACTIVITIES] = {};  // their indices
   ActivitySet incompatible[ACTIVITY_ROWS] = {};  // activities that can never overlap with i
   bool uses_resources[ACTIVITY_ROWS] = {};       // some demand above 0 and duration above 0
+  Packed packed_capacity = 0;                    // capacities, one lane per resource type
+  Packed overflow_mask = 0;                      // top bit of every used lane
+  Packed packed_demand[ACTIVITY_ROWS] = {};      // demands, packed the same way
   std::vector<double> discount;                  // discount[t] = e^(-rate * t), t = 0..deadline
 };
 
@@ -78,8 +81,9 @@ struct WindowSearch {
   std::vector<Windows> pending;  // open right-hand children, deepest last
   std::size_t pending_count = 0;  // entries of `pending` in use
 
-  // Resource profile of the compulsory parts, per type and time slot.
-  std::vector<int> profile[MAX_RESOURCES];
+  // Load of the compulsory parts per time slot, packed; all zero between
+  // two propagation rounds.
+  std::vector<Packed> profile;
 
   // The network bound: the instance's network, plus a dummy activity for
   // every window that propagation narrowed beyond what precedence implies
