@@ -52,7 +52,7 @@ struct Outcome {
   bool has_incumbent = false, stopped = false;
   double npv = 0.0;
   std::vector<int> finish;
-  std::int64_t created = 0;
+  std::int64_t created = 0, branched = 0, restarts = 0;
 };
 
 Outcome run_windows(WindowSearch& w, const InstanceData& d, double rate, const Variant& v,
@@ -73,6 +73,8 @@ Outcome run_windows(WindowSearch& w, const InstanceData& d, double rate, const V
   o.npv = w.best_npv;
   o.finish.assign(w.best_finish, w.best_finish + d.activity_count);
   o.created = w.created_nodes;
+  o.branched = w.branched_nodes;
+  o.restarts = w.restarts;
   return o;
 }
 
@@ -134,7 +136,7 @@ TEST(WindowSearchBruteForce, EveryVariantMatchesEnumerationAndTheDelayingSearch)
   std::mt19937 rng(7130521);
   auto w = std::make_unique<WindowSearch>();  // reused, as the batch runner reuses its own
   const double rates[] = {0.005, 0.01, 0.05, 0.1};
-  int infeasible = 0, tight = 0, loose = 0, below_9999 = 0;
+  int infeasible = 0, tight = 0, loose = 0, below_9999 = 0, branched = 0, restarted = 0;
   for (int round = 0; round < 420; ++round) {
     const int real = 3 + round % 5;
     InstanceData d = tiny_instance(rng, real, round % 13 == 0 ? 1000 : 1);
@@ -165,12 +167,17 @@ TEST(WindowSearchBruteForce, EveryVariantMatchesEnumerationAndTheDelayingSearch)
       EXPECT_TRUE(close(s.best_npv, expected, 1e-9)) << s.best_npv << " vs " << expected;
     }
 
-    // The full set on a third of the rounds; the rest vary one setting each.
-    for (std::size_t v = 0; v < std::size(VARIANTS); ++v) {
-      if (round % 3 != 0 && v >= 2 && v != 2 + static_cast<std::size_t>(round) % (std::size(VARIANTS) - 2))
+    // The full set on a third of the rounds, the rest one changed setting
+    // each; the changed settings run with and without a first schedule.
+    for (std::size_t i = 0; i < std::size(VARIANTS); ++i) {
+      if (round % 3 != 0 && i >= 2 && i != 2 + static_cast<std::size_t>(round) % (std::size(VARIANTS) - 2))
         continue;
-      SCOPED_TRACE(VARIANTS[v].name);
-      const Outcome o = run_windows(*w, d, rate, VARIANTS[v]);
+      Variant v = VARIANTS[i];
+      if (i >= 2 && round / 24 % 2 == 1) v.heuristic_budget = 1000 - v.heuristic_budget;
+      SCOPED_TRACE(std::string(v.name) + ", heuristic budget " + std::to_string(v.heuristic_budget));
+      const Outcome o = run_windows(*w, d, rate, v);
+      branched += o.branched > 0;
+      restarted += o.restarts > 0;
       ASSERT_EQ(o.results, std::vector<int>{1});
       EXPECT_FALSE(o.stopped);
       ASSERT_EQ(o.has_incumbent, !std::isinf(expected));
@@ -185,6 +192,8 @@ TEST(WindowSearchBruteForce, EveryVariantMatchesEnumerationAndTheDelayingSearch)
   EXPECT_GT(tight, 150);
   EXPECT_GT(loose, 50);
   EXPECT_GT(below_9999, 10);
+  EXPECT_GT(branched, 1000);
+  EXPECT_GT(restarted, 20);
 }
 
 // Rows whose default search created more than 20000 nodes (measured once);
