@@ -4,6 +4,7 @@
 // starts the activity at v, the right child excludes v. Both children keep
 // every window an interval, the two together cover the node, and a window
 // shrinks at every step, so the search ends and misses nothing.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -64,6 +65,20 @@ int choose_activity(const WindowSearch& w, const Windows& win, BranchRule rule, 
   }
   return best;
 }
+
+}  // namespace
+
+double open_bound(const WindowSearch& w) {
+  double bound = w.best_npv;
+  if (!w.stopped) return bound;
+  // The node being worked on when the limit struck, then every open right
+  // child; propagation only narrows windows, so unpropagated ones bound too.
+  bound = std::max(bound, window_bound(w.problem, w.current));
+  for (std::size_t x = 0; x < w.pending_count; ++x) bound = std::max(bound, window_bound(w.problem, w.pending[x]));
+  return bound;
+}
+
+namespace {
 
 void push_pending(WindowSearch& w, const Windows& win) {
   if (w.pending_count == w.pending.size()) w.pending.resize(2 * w.pending.size());

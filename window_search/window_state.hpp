@@ -122,6 +122,11 @@ double window_bound(const WindowProblem& p, const Windows& win);
 // as release date and deadline; minus infinity when no schedule meets them.
 double network_bound(WindowSearch& w, const Windows& win);
 
+// The largest value any schedule not yet ruled out could have: the incumbent
+// or the window bound of an open node, whichever is larger. After a complete
+// search it is the incumbent's value (minus infinity when there is none).
+double open_bound(const WindowSearch& w);
+
 // The value of a schedule whose windows are all fixed, summed as the checker sums.
 double fixed_schedule_value(const WindowProblem& p, const Windows& win);
 
