@@ -58,7 +58,7 @@ for offset in 0 5; do
     END { if (NR > 0) print first, last }' >"$work/ranges$offset"
   : >"$work/actual$offset"
   while read -r first last; do
-    "$batch" --problem pat --first "$first" --last "$last" --dir tests/data/pat --negative 60 \
+    "$batch" --engine delaying --problem pat --first "$first" --last "$last" --dir tests/data/pat --negative 60 \
       --offset "$offset" --rate 0.01 --seed 1 --time-limit 60 --csv "$work/run.csv" >/dev/null || true
     split_rows "$work/run.csv" >>"$work/actual$offset"
   done <"$work/ranges$offset"

@@ -214,7 +214,8 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
   ASSERT_GE(results.size(), 6u);
   const std::vector<std::string> common = {"--problem", "pat",  "--first",      "1",
                                            "--last",    "6",    "--offset",     "5",
-                                           "--rate",    "0.01", "--time-limit", "10"};
+                                           "--rate",    "0.01", "--time-limit", "10",
+                                           "--engine",  "delaying"};
   std::vector<std::string> args = common;
   for (const char* extra : {"--cash-flows", "info.out", "--csv", "replay.csv"})
     args.emplace_back(extra);

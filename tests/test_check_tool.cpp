@@ -73,11 +73,11 @@ TEST(CheckTool, AcceptsTheConsoleListingAndCatchesTampering) {
   const OptionsOutcome batch =
       parse_batch_options({"--problem", "pat", "--first", "5", "--offset", "5", "--cash-flows",
                            "info.out", "--time-limit", "10"});
-  Solver solver;
+  auto workspace = std::make_unique<Workspace>();
   InfoRecords records;
   std::string error;
   ASSERT_TRUE(read_info_file("info.out", records, error)) << error;
-  const BatchRow replay = solve_one(batch.options, &records, 5, solver);
+  const BatchRow replay = solve_one(batch.options, &records, 5, *workspace);
   ASSERT_EQ(replay.status, "optimal");
   char value[96];
   std::snprintf(value, sizeof value, "net present value: %.2f (%.17g)\n", replay.npv, replay.npv);

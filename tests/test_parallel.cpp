@@ -13,8 +13,10 @@
 namespace rcpspdc::test {
 namespace {
 
-// Quick Patterson instances at offset 5, with the three read errors among them.
-const std::string RANGE = "--problem pat --first 1 --last 15 --offset 5 --seed 1 --time-limit 60";
+// Quick Patterson instances at offset 5, with the three read errors among them,
+// solved by the console's search, whose node counts the expected rows hold.
+const std::string RANGE =
+    "--engine delaying --problem pat --first 1 --last 15 --offset 5 --seed 1 --time-limit 60";
 
 int shell(const std::string& command) {
   const int status = std::system(command.c_str());

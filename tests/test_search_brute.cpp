@@ -4,83 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 
 #include "check/schedule_check.hpp"
+#include "tests/brute_force.hpp"
 #include "tests/fake_platform.hpp"
 #include "tests/search_checks.hpp"
 
 namespace rcpspdc::test {
 namespace {
-
-// Depth-first enumeration of finish times in index order (arcs go from lower
-// to higher indices), with the load profile kept per resource and period.
-class Enumerator {
- public:
-  Enumerator(const InstanceData& d, double rate) : d_(d), rate_(rate) {
-    const auto periods = static_cast<std::size_t>(std::max(d.deadline, 0) + 1);
-    load_.assign(d.capacity.size(), std::vector<int>(periods, 0));
-    finish_.assign(static_cast<std::size_t>(d.activity_count), 0);
-  }
-  // Best value over all feasible schedules (minus infinity when none); with
-  // stop_at_first, just whether one exists.
-  double best(bool stop_at_first = false) {
-    stop_at_first_ = stop_at_first;
-    found_ = false;
-    best_ = -std::numeric_limits<double>::infinity();
-    place(1);
-    return best_;
-  }
-  bool feasible() { return best(true), found_; }
-
- private:
-  void place(int i) {
-    if (found_ && stop_at_first_) return;
-    const int n = d_.activity_count;
-    if (i == n - 1) {
-      double npv = 0.0;
-      for (int a = n - 2; a >= 1; --a) npv += d_.cash_flow[a] * std::exp(-rate_ * finish_[a]);
-      best_ = std::max(best_, npv);
-      found_ = true;
-      return;
-    }
-    const int dur = d_.duration[i];
-    int earliest = dur;
-    for (int p = 0; p < i; ++p)
-      for (int s : d_.successors[p])
-        if (s == i) earliest = std::max(earliest, finish_[p] + dur);
-    for (int f = earliest; f <= d_.deadline; ++f) {
-      if (!fits(i, f)) continue;
-      add(i, f, +1);
-      finish_[i] = f;
-      place(i + 1);
-      add(i, f, -1);
-    }
-  }
-  bool fits(int i, int f) const {
-    for (std::size_t k = 0; k < load_.size(); ++k)
-      for (int t = f - d_.duration[i] + 1; t <= f; ++t)
-        if (load_[k][t] + d_.requirement[i][k] > d_.capacity[k]) return false;
-    return true;
-  }
-  void add(int i, int f, int sign) {
-    for (std::size_t k = 0; k < load_.size(); ++k)
-      for (int t = f - d_.duration[i] + 1; t <= f; ++t) load_[k][t] += sign * d_.requirement[i][k];
-  }
-
-  const InstanceData& d_;
-  double rate_;
-  std::vector<std::vector<int>> load_;
-  std::vector<int> finish_;
-  double best_ = 0.0;
-  bool found_ = false, stop_at_first_ = false;
-};
-
-// The shortest deadline that admits a resource-feasible schedule.
-int feasible_makespan(InstanceData d) {
-  for (d.deadline = 1;; ++d.deadline)
-    if (Enumerator(d, 0.0).feasible()) return d.deadline;
-}
 
 TEST(SearchBruteForce, MatchesEnumerationOnRandomTinyInstances) {
   std::mt19937 rng(20240611);

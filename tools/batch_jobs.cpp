@@ -15,12 +15,12 @@ int default_jobs() {
 }
 
 void run_jobs(long long count, int threads,
-              const std::function<void(long long k, Solver& solver)>& work) {
+              const std::function<void(long long k, Workspace& workspace)>& work) {
   if (count <= 0) return;
   std::atomic<long long> next{0};
   const auto worker = [&next, count, &work] {
-    const auto solver = std::make_unique<Solver>();
-    for (long long k = next.fetch_add(1); k < count; k = next.fetch_add(1)) work(k, *solver);
+    const auto workspace = std::make_unique<Workspace>();
+    for (long long k = next.fetch_add(1); k < count; k = next.fetch_add(1)) work(k, *workspace);
   };
   const long long wanted = std::min<long long>(threads, count);
   std::vector<std::thread> pool;

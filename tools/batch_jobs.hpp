@@ -1,22 +1,30 @@
-// Instances spread over threads. Each thread owns a Solver, so the work of
-// one instance touches nothing another thread uses; the core has no mutable
-// globals and the clock is thread-safe.
+// Instances spread over threads. Each thread owns a workspace with the state
+// of both search engines, so the work of one instance touches nothing another
+// thread uses; the core has no mutable globals and the clock is thread-safe.
 #pragma once
 
 #include <functional>
 
 #include "search/search_state.hpp"
+#include "window_search/window_state.hpp"
 
 namespace rcpspdc {
+
+// What one thread solves with: the delaying search's solver and the
+// start-time search's tables, each reused from instance to instance.
+struct Workspace {
+  Solver solver;
+  WindowSearch windows;
+};
 
 // The number of hardware threads, at least 1.
 int default_jobs();
 
-// Calls work(k, solver) for k = 0 .. count-1 on up to `threads` threads (the
-// calling thread is one of them). Indices are handed out in increasing order;
-// each thread reuses its own Solver for the indices it takes. Returns when
+// Calls work(k, workspace) for k = 0 .. count-1 on up to `threads` threads
+// (the calling thread is one of them). Indices are handed out in increasing
+// order; each thread reuses its own workspace for the indices it takes. Returns when
 // every call has returned. Fewer threads run when the system refuses more.
 void run_jobs(long long count, int threads,
-              const std::function<void(long long k, Solver& solver)>& work);
+              const std::function<void(long long k, Workspace& workspace)>& work);
 
 }  // namespace rcpspdc

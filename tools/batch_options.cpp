@@ -49,6 +49,11 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
        [&o](const std::string& value) { return to_shard(value, o.shard_index, o.shard_count); }},
       {"--csv", "a file name", set_text(o.csv)},
       {"--svg", "a directory", set_text(o.svg_dir)},
+      {"--engine", "start-times or delaying",
+       [&o](const std::string& value) {
+         o.engine = value == "delaying" ? Engine::delaying : Engine::start_times;
+         return value == "delaying" || value == "start-times";
+       }},
   };
   outcome.error = parse_options(args, table, o.help);
   if (!outcome.ok() || o.help) return outcome;
@@ -98,6 +103,10 @@ std::string batch_usage() {
          "                     branched_nodes,npv,seconds,status\n"
          "  --svg DIR          draw every feasible schedule found as DIR/NAME<number>.svg: a\n"
          "                     Gantt chart over the load profiles (DIR is created if needed)\n"
+         "  --engine NAME      start-times (default): branch-and-bound over start-time\n"
+         "                     windows with resource propagation, after a first-schedule\n"
+         "                     heuristic; fastest at tight deadlines. delaying: the console\n"
+         "                     program's search over delaying alternatives, node for node\n"
          "  --help             show this text\n"
          "\n"
          "status is optimal, infeasible (complete search, no feasible schedule), time limit,\n"

@@ -9,6 +9,10 @@
 
 namespace rcpspdc {
 
+// The search engines: the console's search over delaying alternatives, and
+// the search over start-time windows built for tight deadlines.
+enum class Engine { delaying, start_times };
+
 struct BatchOptions {
   // instance files <problem><number>.rcp, deadlines deadline.<problem>
   std::string problem;
@@ -16,18 +20,19 @@ struct BatchOptions {
   int last = 0;   // last instance number (default: first)
   // directory of the instance and deadline files ("" = working directory)
   std::string dir;
-  int negative_percent = 60;    // share of real activities with a negative cash flow
-  int deadline_offset = 0;      // periods added to the makespan
-  double interest_rate = 0.01;  // continuous discount rate per period
-  int time_limit = 60;          // seconds per instance
-  std::uint32_t seed = 1;       // generator seed, applied anew at every instance
-  std::string cash_flows;       // info.out to take the cash flows from ("" = draw them)
-  std::string csv;              // per-instance rows go here ("" = no file)
-  int jobs = 0;                 // instances solved at once (0 = one per core)
-  int shard_index = 0;          // --shard I/N: only the numbers n with
-  int shard_count = 1;          // (n - first) mod N = I
-  std::string svg_dir;          // a picture of every schedule found goes here ("" = none)
-  bool help = false;            // --help: print the usage and do nothing else
+  int negative_percent = 60;            // share of real activities with a negative cash flow
+  int deadline_offset = 0;              // periods added to the makespan
+  double interest_rate = 0.01;          // continuous discount rate per period
+  int time_limit = 60;                  // seconds per instance
+  std::uint32_t seed = 1;               // generator seed, applied anew at every instance
+  std::string cash_flows;               // info.out to take the cash flows from ("" = draw them)
+  std::string csv;                      // per-instance rows go here ("" = no file)
+  int jobs = 0;                         // instances solved at once (0 = one per core)
+  int shard_index = 0;                  // --shard I/N: only the numbers n with
+  int shard_count = 1;                  // (n - first) mod N = I
+  std::string svg_dir;                  // a picture of every schedule found goes here ("" = none)
+  Engine engine = Engine::start_times;  // --engine delaying replays the console's search
+  bool help = false;                    // --help: print the usage and do nothing else
 };
 
 using OptionsOutcome = ParsedOptions<BatchOptions>;

@@ -17,6 +17,7 @@
 #include "formats/svg_plot.hpp"
 #include "model/cash_flows.hpp"
 #include "tools/batch_jobs.hpp"
+#include "window_search/initial_schedule.hpp"
 
 namespace rcpspdc {
 
@@ -63,10 +64,56 @@ double thread_cpu_seconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
+// What either engine leaves behind for the row.
+struct EngineOutcome {
+  std::optional<SearchEnd> end;  // how the search ended; empty if it never said
+  bool has_incumbent = false;    // a feasible schedule was found
+  double npv = 0.0;              // its value
+  std::vector<int> finish;       // its finish times
+};
+
+// The console's search over delaying alternatives.
+EngineOutcome run_delaying(const BatchOptions& options, const InstanceData& data, Solver& solver,
+                           BatchRow& row) {
+  load_model(data, solver.model);
+  EndSink sink;
+  SearchSettings& settings = solver.search.settings;
+  settings.interest_rate = options.interest_rate;
+  settings.time_limit = options.time_limit;
+  settings.single_instance = false;
+  settings.clock_ms = &clock_ms;
+  settings.sink = &sink;
+  settings.start_clock = clock_ms();
+  solve_instance(solver);
+  settings.sink = nullptr;
+  const SearchState& s = solver.search;
+  row.created_nodes = s.created_nodes;
+  row.branched_nodes = s.branched_nodes;
+  return {sink.end, s.has_incumbent, s.best_npv,
+          std::vector<int>(s.best_finish, s.best_finish + data.activity_count)};
+}
+
+// The search over start-time windows, after its first-schedule heuristic.
+EngineOutcome run_start_times(const BatchOptions& options, const InstanceData& data,
+                              WindowSearch& w, BatchRow& row) {
+  EndSink sink;
+  WindowSettings settings;
+  settings.interest_rate = options.interest_rate;
+  settings.time_limit = options.time_limit;
+  settings.clock_ms = &clock_ms;
+  settings.sink = &sink;
+  settings.start_clock = clock_ms();
+  solve_start_times(w, data, settings, HeuristicSettings{}.schedule_budget);
+  row.created_nodes = w.created_nodes;
+  row.branched_nodes = w.branched_nodes;
+  return {sink.end, w.has_incumbent, w.best_npv,
+          std::vector<int>(w.best_finish, w.best_finish + data.activity_count)};
+}
+
 }  // namespace
 
 BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int number,
-                   Solver& solver) {
+                   Workspace& workspace) {
   BatchRow row;
   row.number = number;
   InstanceData data;
@@ -87,52 +134,38 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
     std::mt19937 generator(options.seed);
     draw_cash_flows(data, generator, options.negative_percent);
   }
-  load_model(data, solver.model);
 
-  EndSink sink;
-  SearchSettings& settings = solver.search.settings;
-  settings.interest_rate = options.interest_rate;
-  settings.time_limit = options.time_limit;
-  settings.single_instance = false;
-  settings.clock_ms = &clock_ms;
-  settings.sink = &sink;
   const double cpu_start = thread_cpu_seconds();
   const auto wall_start = std::chrono::steady_clock::now();
-  settings.start_clock = clock_ms();
-  solve_instance(solver);
+  const EngineOutcome run = options.engine == Engine::delaying
+                                ? run_delaying(options, data, workspace.solver, row)
+                                : run_start_times(options, data, workspace.windows, row);
   row.seconds = seconds_since(wall_start);
   row.cpu_seconds = thread_cpu_seconds() - cpu_start;
-  settings.sink = nullptr;
-
-  const SearchState& s = solver.search;
-  row.created_nodes = s.created_nodes;
-  row.branched_nodes = s.branched_nodes;
-  if (!sink.end) {
+  if (!run.end) {
     row.status = "the search reported no result";
     return row;
   }
-  if (s.has_incumbent) {
-    const std::string problem = check_reported_schedule(
-        data, std::vector<int>(s.best_finish, s.best_finish + data.activity_count), s.best_npv,
-        options.interest_rate);
+  if (run.has_incumbent) {
+    const std::string problem =
+        check_reported_schedule(data, run.finish, run.npv, options.interest_rate);
     if (!problem.empty()) {
       row.status = "schedule check failed: " + problem;
       return row;
     }
     row.has_value = true;
-    row.npv = s.best_npv;
+    row.npv = run.npv;
   }
-  row.kind = sink.end == SearchEnd::time_limit ? RowStatus::time_limit
-             : s.has_incumbent                 ? RowStatus::optimal
-                                               : RowStatus::infeasible;
+  row.kind = run.end == SearchEnd::time_limit ? RowStatus::time_limit
+             : run.has_incumbent              ? RowStatus::optimal
+                                              : RowStatus::infeasible;
   row.status = row.kind == RowStatus::time_limit ? "time limit"
-               : s.has_incumbent                 ? "optimal"
+               : run.has_incumbent               ? "optimal"
                                                  : "infeasible";
   if (row.has_value && !options.svg_dir.empty()) {
     const std::string name = options.problem + std::to_string(number);
     const std::string problem = write_schedule_svg(
-        (std::filesystem::path(options.svg_dir) / (name + ".svg")).string(), data,
-        std::vector<int>(s.best_finish, s.best_finish + data.activity_count),
+        (std::filesystem::path(options.svg_dir) / (name + ".svg")).string(), data, run.finish,
         name + ": " + row.status + ", net present value " + fixed_decimals(row.npv, 2));
     if (!problem.empty()) {
       row.kind = RowStatus::error;
@@ -248,26 +281,27 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
   std::size_t written = 0;
   long long started = 0;
   std::mutex lock;  // guards done, written, started, the CSV file and err
-  run_jobs(
-      count, options.jobs > 0 ? options.jobs : default_jobs(), [&](long long k, Solver& solver) {
-        const long long number = options.first + options.shard_index + k * options.shard_count;
-        if (progress) {
-          const std::lock_guard<std::mutex> hold(lock);
-          std::fprintf(err, "\rinstance %lld of %lld (number %lld), %.1f s elapsed\033[K",
-                       ++started, count, number, seconds_since(run_start));
-          std::fflush(err);
-        }
-        BatchRow row = solve_one(options, options.cash_flows.empty() ? nullptr : &records,
-                                 static_cast<int>(number), solver);
-        const std::lock_guard<std::mutex> hold(lock);
-        rows[static_cast<std::size_t>(k)] = std::move(row);
-        done[static_cast<std::size_t>(k)] = 1;
-        for (; written < rows.size() && done[written] != 0; ++written)
-          if (csv != nullptr) {
-            std::fputs(csv_row(rows[written]).c_str(), csv);
-            std::fflush(csv);
-          }
-      });
+  run_jobs(count, options.jobs > 0 ? options.jobs : default_jobs(),
+           [&](long long k, Workspace& workspace) {
+             const long long number =
+                 options.first + options.shard_index + k * options.shard_count;
+             if (progress) {
+               const std::lock_guard<std::mutex> hold(lock);
+               std::fprintf(err, "\rinstance %lld of %lld (number %lld), %.1f s elapsed\033[K",
+                            ++started, count, number, seconds_since(run_start));
+               std::fflush(err);
+             }
+             BatchRow row = solve_one(options, options.cash_flows.empty() ? nullptr : &records,
+                                      static_cast<int>(number), workspace);
+             const std::lock_guard<std::mutex> hold(lock);
+             rows[static_cast<std::size_t>(k)] = std::move(row);
+             done[static_cast<std::size_t>(k)] = 1;
+             for (; written < rows.size() && done[written] != 0; ++written)
+               if (csv != nullptr) {
+                 std::fputs(csv_row(rows[written]).c_str(), csv);
+                 std::fflush(csv);
+               }
+           });
   if (progress) std::fputs("\r\033[K", err);
   if (csv != nullptr) {
     const bool failed = std::ferror(csv) != 0;

@@ -12,15 +12,16 @@
 #include "formats/batch_csv.hpp"
 #include "formats/info_file.hpp"
 #include "search/search_state.hpp"
+#include "tools/batch_jobs.hpp"
 #include "tools/batch_options.hpp"
 
 namespace rcpspdc {
 
-// Reads, prepares and solves instance `number` on `solver`. `records` holds
-// the cash flows when they come from an info.out, and is null when they are
-// drawn from the seed.
+// Reads, prepares and solves instance `number` with the engine the options
+// name, in `workspace`. `records` holds the cash flows when they come from an
+// info.out, and is null when they are drawn from the seed.
 BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int number,
-                   Solver& solver);
+                   Workspace& workspace);
 
 struct BatchSummary {
   int instances = 0;

@@ -1,0 +1,288 @@
+// Propagation over start windows. Three rules narrow the windows, each only
+// ever raising an earliest start or lowering a latest one, so repeating them
+// until none moves reaches a fixed point:
+// - precedence: a successor starts no earlier than its predecessor finishes;
+// - time-tabling: the compulsory part of an activity (the slots it occupies
+//   wherever in its window it starts) loads the profile, and no activity may
+//   start where the others' compulsory parts leave it too little room;
+// - pairs that can never overlap (their demands together exceed some
+//   capacity): when one cannot finish before the other's latest start, the
+//   other goes first.
+// Every rule only removes start times that no feasible schedule of the node
+// uses, so the search stays exact.
+#include "window_search/window_state.hpp"
+
+namespace rcpspdc {
+
+namespace {
+
+bool precedence_pass(const WindowProblem& p, Windows& win, int& culprit) {
+  const int n = p.activity_count;
+  for (int x = 0; x < n; ++x) {
+    const int i = p.order[x];
+    const int finish = win.early[i] + p.duration[i];
+    for (int e = 0; e < p.succ_count[i]; ++e) {
+      const int j = p.succ[i][e];
+      if (win.early[j] < finish) win.early[j] = finish;
+    }
+  }
+  for (int x = n - 1; x >= 0; --x) {
+    const int i = p.order[x];
+    for (int e = 0; e < p.succ_count[i]; ++e) {
+      const int limit = win.late[p.succ[i][e]] - p.duration[i];
+      if (win.late[i] > limit) win.late[i] = limit;
+    }
+    if (win.early[i] > win.late[i]) {
+      culprit = i;
+      return false;
+    }
+  }
+  return true;
+}
+
+// True when activity i, started at s, fits on top of the profile of
+// compulsory parts in every slot of its run. Inside its own compulsory part
+// [lo, hi) its demand is already in the profile. On a clash, `clash` is the
+// slot found: the last one when scanning down, the first one when scanning up.
+bool fits_down(const WindowProblem& p, const Packed* profile, int i, int s, int lo, int hi,
+               int& clash) {
+  const Packed demand = p.packed_demand[i];
+  for (int t = s + p.duration[i] - 1; t >= s; --t) {
+    const Packed load = (lo <= t && t < hi) ? profile[t] : profile[t] + demand;
+    if (overloaded(p.packed_capacity - load, p.overflow_mask)) {
+      clash = t;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool fits_up(const WindowProblem& p, const Packed* profile, int i, int s, int lo, int hi,
+             int& clash) {
+  const Packed demand = p.packed_demand[i];
+  for (int t = s; t < s + p.duration[i]; ++t) {
+    const Packed load = (lo <= t && t < hi) ? profile[t] : profile[t] + demand;
+    if (overloaded(p.packed_capacity - load, p.overflow_mask)) {
+      clash = t;
+      return false;
+    }
+  }
+  return true;
+}
+
+// Time-tabling over the compulsory parts, in packed resource vectors: one
+// word per slot holds the load of every resource type.
+bool time_table(WindowSearch& w, Windows& win, bool& changed) {
+  const WindowProblem& p = w.problem;
+  if (p.resource_count == 0) return true;
+  const int n = p.activity_count;
+  Packed* profile = w.profile.data();
+  int lo[ACTIVITY_ROWS] = {};
+  int hi[ACTIVITY_ROWS] = {};
+  bool feasible = true;
+  for (int i = 0; i < n; ++i) {
+    lo[i] = win.late[i];
+    hi[i] = p.uses_resources[i] ? win.early[i] + p.duration[i] : lo[i];
+    if (hi[i] < lo[i]) hi[i] = lo[i];
+    for (int t = lo[i]; t < hi[i]; ++t) {
+      profile[t] += p.packed_demand[i];
+      if (overloaded(p.packed_capacity - profile[t], p.overflow_mask)) {
+        feasible = false;
+        w.culprit = i;
+      }
+    }
+  }
+  for (int i = 0; i < n && feasible; ++i) {
+    if (!p.uses_resources[i] || win.early[i] == win.late[i]) continue;
+    int s = win.early[i];
+    int clash = 0;
+    while (s <= win.late[i] && !fits_down(p, profile, i, s, lo[i], hi[i], clash)) s = clash + 1;
+    if (s > win.late[i]) {
+      feasible = false;
+      w.culprit = i;
+      break;
+    }
+    if (s != win.early[i]) {
+      win.early[i] = s;
+      changed = true;
+    }
+    s = win.late[i];
+    while (s >= win.early[i] && !fits_up(p, profile, i, s, lo[i], hi[i], clash))
+      s = clash - p.duration[i];
+    if (s < win.early[i]) {
+      feasible = false;
+      w.culprit = i;
+      break;
+    }
+    if (s != win.late[i]) {
+      win.late[i] = s;
+      changed = true;
+    }
+  }
+  for (int i = 0; i < n; ++i)
+    for (int t = lo[i]; t < hi[i]; ++t) profile[t] -= p.packed_demand[i];
+  return feasible;
+}
+
+bool disjoint_pairs(const WindowProblem& p, Windows& win, bool& changed, int& culprit) {
+  const int n = p.activity_count;
+  for (int i = 0; i < n; ++i) {
+    if (!p.uses_resources[i]) continue;
+    bool feasible = true;
+    for_each_member(p.incompatible[i], [&](int j) {
+      if (j <= i || !feasible) return;
+      const bool i_first = win.early[i] + p.duration[i] <= win.late[j];
+      const bool j_first = win.early[j] + p.duration[j] <= win.late[i];
+      if (!i_first && !j_first) {
+        feasible = false;
+        culprit = j;
+        return;
+      }
+      int a = i;  // goes first
+      int b = j;
+      if (!i_first) {
+        a = j;
+        b = i;
+      } else if (j_first) {
+        return;
+      }
+      if (win.early[b] < win.early[a] + p.duration[a]) {
+        win.early[b] = win.early[a] + p.duration[a];
+        changed = true;
+      }
+      if (win.late[a] > win.late[b] - p.duration[a]) {
+        win.late[a] = win.late[b] - p.duration[a];
+        changed = true;
+      }
+      if (win.early[b] > win.late[b] || win.early[a] > win.late[a]) {
+        feasible = false;
+        culprit = win.early[b] > win.late[b] ? b : a;
+      }
+    });
+    if (!feasible) return false;
+  }
+  return true;
+}
+
+// Cost-based narrowing against the incumbent: the window bound is a sum of
+// one best term per activity, so starting activity i at s costs exactly the
+// drop of its own term. A start whose drop alone uses up the whole lead of
+// the bound over the incumbent leaves no better schedule and is removed. The
+// margin keeps every start whose schedules could beat the incumbent by more
+// than rounding.
+bool objective_windows(WindowSearch& w, Windows& win, bool& changed) {
+  const WindowProblem& p = w.problem;
+  if (!w.has_incumbent) return true;
+  const double bound = window_bound(p, win);
+  const double margin = 1e-9 * (1.0 + (w.best_npv < 0 ? -w.best_npv : w.best_npv));
+  const double lead = bound - w.best_npv + margin;
+  if (lead <= 0.0) {
+    w.culprit = 0;
+    return false;
+  }
+  for (int i = 1; i < p.end_activity; ++i) {
+    const int c = p.cash_flow[i];
+    if (c == 0 || win.early[i] == win.late[i]) continue;
+    const double* discount = p.discount.data() + p.duration[i];
+    if (c > 0) {
+      const double best = c * discount[win.early[i]];
+      int s = win.late[i];
+      while (s > win.early[i] && best - c * discount[s] >= lead) --s;
+      if (s != win.late[i]) {
+        win.late[i] = s;
+        changed = true;
+      }
+    } else {
+      const double best = c * discount[win.late[i]];
+      int s = win.early[i];
+      while (s < win.late[i] && best - c * discount[s] >= lead) ++s;
+      if (s != win.early[i]) {
+        win.early[i] = s;
+        changed = true;
+      }
+    }
+  }
+  return true;
+}
+
+// Energetic check: over an interval [a, b), every activity must spend at
+// least the part of its run that no start in its window can move out of the
+// interval (the smaller of its duration, the interval, its earliest finish
+// minus a, and b minus its latest start). More demand than capacity times
+// length in some interval leaves no feasible schedule. Intervals run from an
+// earliest start to a latest finish, where the required energy changes slope.
+bool energy_check(WindowSearch& w, const Windows& win) {
+  const WindowProblem& p = w.problem;
+  const int n = p.activity_count;
+  int lefts[ACTIVITY_ROWS];
+  int rights[ACTIVITY_ROWS];
+  int left_count = 0;
+  int right_count = 0;
+  for (int i = 0; i < n; ++i) {
+    if (!p.uses_resources[i]) continue;
+    lefts[left_count++] = win.early[i];
+    rights[right_count++] = win.late[i] + p.duration[i];
+  }
+  for (int x = 0; x < left_count; ++x) {
+    const int a = lefts[x];
+    for (int y = 0; y < right_count; ++y) {
+      const int b = rights[y];
+      if (b <= a) continue;
+      long long energy[MAX_RESOURCES] = {};
+      for (int i = 0; i < n; ++i) {
+        if (!p.uses_resources[i]) continue;
+        int part = p.duration[i];
+        if (b - a < part) part = b - a;
+        if (win.early[i] + p.duration[i] - a < part) part = win.early[i] + p.duration[i] - a;
+        if (b - win.late[i] < part) part = b - win.late[i];
+        if (part <= 0) continue;
+        for (int k = 0; k < p.resource_count; ++k)
+          energy[k] += static_cast<long long>(part) * p.demand[i][k];
+      }
+      for (int k = 0; k < p.resource_count; ++k)
+        if (energy[k] > static_cast<long long>(p.capacity[k]) * (b - a)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool propagate_windows(WindowSearch& w, Windows& win) {
+  const WindowProblem& p = w.problem;
+  for (;;) {
+    if (!precedence_pass(p, win, w.culprit)) return false;
+    bool changed = false;
+    if (!time_table(w, win, changed)) return false;
+    if (!disjoint_pairs(p, win, changed, w.culprit)) return false;
+    if (w.settings.use_objective_windows && !objective_windows(w, win, changed)) return false;
+    if (!changed) break;
+  }
+  if (w.settings.use_energy_check && (!w.has_incumbent || w.settings.use_energy_check_always) &&
+      !energy_check(w, win))
+    return false;
+  return true;
+}
+
+double window_bound(const WindowProblem& p, const Windows& win) {
+  // Each cash flow at the best finish its window allows: positive flows as
+  // early, negative ones as late as possible. Every term is at least the
+  // term of any schedule in the windows, rounding included, and the terms are
+  // summed in the checker's order, so the sum bounds the computed value too.
+  double bound = 0.0;
+  for (int i = p.end_activity - 1; i >= 1; --i) {
+    const int c = p.cash_flow[i];
+    const int finish = (c >= 0 ? win.early[i] : win.late[i]) + p.duration[i];
+    bound += c * p.discount[static_cast<std::size_t>(finish)];
+  }
+  return bound;
+}
+
+double fixed_schedule_value(const WindowProblem& p, const Windows& win) {
+  double value = 0.0;
+  for (int i = p.end_activity - 1; i >= 1; --i)
+    value += p.cash_flow[i] * p.discount[static_cast<std::size_t>(win.early[i] + p.duration[i])];
+  return value;
+}
+
+}  // namespace rcpspdc

@@ -1,0 +1,203 @@
+#include "window_search/schedule_passes.hpp"
+
+#include <algorithm>
+
+namespace rcpspdc {
+
+ScheduleNetwork build_network(const InstanceData& instance) {
+  ScheduleNetwork net;
+  const int n = instance.activity_count;
+  const int K = instance.resource_count;
+  net.activity_count = n;
+  net.resource_count = K;
+  net.deadline = instance.deadline;
+  net.duration = instance.duration;
+  net.capacity = instance.capacity;
+  net.demand.assign(static_cast<std::size_t>(n * K), 0);
+  bool demands_fit = true;
+  int summed = 0;
+  for (int i = 0; i < n; ++i) {
+    summed += net.duration[i];
+    for (int k = 0; k < K; ++k) {
+      const int q = instance.requirement[i][k];
+      net.demand[i * K + k] = q;
+      demands_fit = demands_fit && q <= net.capacity[k];
+    }
+  }
+  net.horizon = std::max(net.deadline, summed);
+
+  net.succ_begin.assign(static_cast<std::size_t>(n) + 1, 0);
+  net.pred_begin.assign(static_cast<std::size_t>(n) + 1, 0);
+  for (int p = 0; p < n; ++p)
+    for (int s : instance.successors[p]) {
+      ++net.succ_begin[p + 1];
+      ++net.pred_begin[s + 1];
+    }
+  for (int i = 0; i < n; ++i) {
+    net.succ_begin[i + 1] += net.succ_begin[i];
+    net.pred_begin[i + 1] += net.pred_begin[i];
+  }
+  net.succ.resize(static_cast<std::size_t>(net.succ_begin[n]));
+  net.pred.resize(static_cast<std::size_t>(net.pred_begin[n]));
+  std::vector<int> fill_pred(net.pred_begin.begin(), net.pred_begin.end() - 1);
+  for (int p = 0, at = 0; p < n; ++p)
+    for (int s : instance.successors[p]) {
+      net.succ[at++] = s;
+      net.pred[fill_pred[s]++] = p;
+    }
+
+  // Kahn's order, smallest ready index first, so it is the index order
+  // whenever the arcs all point forward.
+  std::vector<int> waiting(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) waiting[i] = net.pred_begin[i + 1] - net.pred_begin[i];
+  std::vector<int> ready;
+  for (int i = n - 1; i >= 0; --i)
+    if (waiting[i] == 0) ready.push_back(i);
+  while (!ready.empty()) {
+    const int i = ready.back();
+    ready.pop_back();
+    net.order.push_back(i);
+    const auto before = ready.size();
+    for (int e = net.succ_begin[i]; e < net.succ_begin[i + 1]; ++e)
+      if (--waiting[net.succ[e]] == 0) ready.push_back(net.succ[e]);
+    std::sort(ready.begin() + static_cast<std::ptrdiff_t>(before), ready.end(),
+              std::greater<int>());
+    std::inplace_merge(ready.begin(), ready.begin() + static_cast<std::ptrdiff_t>(before),
+                       ready.end(), std::greater<int>());
+  }
+  const bool acyclic = static_cast<int>(net.order.size()) == n;
+  if (!acyclic || n == 0) return net;
+  net.rank.assign(static_cast<std::size_t>(n), 0);
+  for (int r = 0; r < n; ++r) net.rank[net.order[r]] = r;
+
+  net.earliest_finish.assign(static_cast<std::size_t>(n), 0);
+  net.latest_finish.assign(static_cast<std::size_t>(n), net.deadline);
+  int critical = 0;
+  for (int i : net.order) {
+    int f = net.duration[i];
+    for (int e = net.pred_begin[i]; e < net.pred_begin[i + 1]; ++e)
+      f = std::max(f, net.earliest_finish[net.pred[e]] + net.duration[i]);
+    net.earliest_finish[i] = f;
+    critical = std::max(critical, f);
+  }
+  for (int r = n - 1; r >= 0; --r) {
+    const int i = net.order[r];
+    int f = net.deadline;
+    for (int e = net.succ_begin[i]; e < net.succ_begin[i + 1]; ++e) {
+      const int s = net.succ[e];
+      f = std::min(f, net.latest_finish[s] - net.duration[s]);
+    }
+    net.latest_finish[i] = f;
+  }
+  net.usable = demands_fit && critical <= net.deadline;
+  return net;
+}
+
+void init_profile(const ScheduleNetwork& net, LoadProfile& profile) {
+  profile.resource_count = net.resource_count;
+  profile.load.assign(
+      static_cast<std::size_t>(net.horizon + 1) * static_cast<std::size_t>(net.resource_count), 0);
+}
+
+void init_scratch(const ScheduleNetwork& net, PassScratch& scratch) {
+  scratch.list.assign(static_cast<std::size_t>(net.activity_count), 0);
+}
+
+void occupy(const ScheduleNetwork& net, LoadProfile& profile, int i, int finish, int sign) {
+  const int K = net.resource_count;
+  const int* q = &net.demand[static_cast<std::size_t>(i * K)];
+  for (int t = finish - net.duration[i] + 1; t <= finish; ++t) {
+    int* row = &profile.load[static_cast<std::size_t>(t * K)];
+    for (int k = 0; k < K; ++k) row[k] += sign * q[k];
+  }
+}
+
+int first_blocked(const ScheduleNetwork& net, const LoadProfile& profile, int i, int finish) {
+  const int K = net.resource_count;
+  const int* q = &net.demand[static_cast<std::size_t>(i * K)];
+  const int* cap = net.capacity.data();
+  for (int t = finish - net.duration[i] + 1; t <= finish; ++t) {
+    const int* row = &profile.load[static_cast<std::size_t>(t * K)];
+    for (int k = 0; k < K; ++k)
+      if (row[k] + q[k] > cap[k]) return t;
+  }
+  return 0;
+}
+
+namespace {
+
+// The last (highest) period of i's window that cannot take it, or 0 if it fits.
+int last_blocked(const ScheduleNetwork& net, const LoadProfile& profile, int i, int finish) {
+  const int K = net.resource_count;
+  const int* q = &net.demand[static_cast<std::size_t>(i * K)];
+  const int* cap = net.capacity.data();
+  for (int t = finish; t > finish - net.duration[i]; --t) {
+    const int* row = &profile.load[static_cast<std::size_t>(t * K)];
+    for (int k = 0; k < K; ++k)
+      if (row[k] + q[k] > cap[k]) return t;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int forward_pass(const ScheduleNetwork& net, LoadProfile& profile, const std::vector<int>& list,
+                 std::vector<int>& finish) {
+  int makespan = 0;
+  for (int i : list) {
+    const int d = net.duration[i];
+    int f = d;
+    for (int e = net.pred_begin[i]; e < net.pred_begin[i + 1]; ++e)
+      f = std::max(f, finish[net.pred[e]] + d);
+    // A blocked period p rules out every start before p.
+    for (int p = last_blocked(net, profile, i, f); p != 0; p = last_blocked(net, profile, i, f))
+      f = p + d;
+    occupy(net, profile, i, f, +1);
+    finish[i] = f;
+    makespan = std::max(makespan, f);
+  }
+  for (int i : list) occupy(net, profile, i, finish[i], -1);
+  return makespan;
+}
+
+int justify_left(const ScheduleNetwork& net, LoadProfile& profile, PassScratch& scratch,
+                 std::vector<int>& finish) {
+  // Earlier starts first; among equal starts, predecessors first.
+  std::vector<int>& list = scratch.list;
+  std::copy(net.order.begin(), net.order.end(), list.begin());
+  // Sorting on (start, rank) rather than a stable sort, which may allocate.
+  std::sort(list.begin(), list.end(), [&](int a, int b) {
+    const int sa = finish[a] - net.duration[a], sb = finish[b] - net.duration[b];
+    return sa != sb ? sa < sb : net.rank[a] < net.rank[b];
+  });
+  return forward_pass(net, profile, list, finish);
+}
+
+void justify_right(const ScheduleNetwork& net, LoadProfile& profile, PassScratch& scratch,
+                   int limit, std::vector<int>& finish) {
+  // Later finishes first; among equal finishes, successors first. Every
+  // activity placed before i that covers a period of i's old window covered it
+  // before too (it only moved later), so the old place stays free and no
+  // activity moves earlier.
+  std::vector<int>& list = scratch.list;
+  std::copy(net.order.begin(), net.order.end(), list.begin());
+  std::sort(list.begin(), list.end(), [&](int a, int b) {
+    return finish[a] != finish[b] ? finish[a] > finish[b] : net.rank[a] > net.rank[b];
+  });
+  for (int i : list) {
+    int f = limit;
+    for (int e = net.succ_begin[i]; e < net.succ_begin[i + 1]; ++e) {
+      const int s = net.succ[e];
+      f = std::min(f, finish[s] - net.duration[s]);
+    }
+    if (i == 0) f = 0;
+    // A blocked period p rules out every finish at p or later.
+    for (int p = first_blocked(net, profile, i, f); p != 0; p = first_blocked(net, profile, i, f))
+      f = p - 1;
+    occupy(net, profile, i, f, +1);
+    finish[i] = f;
+  }
+  for (int i : list) occupy(net, profile, i, finish[i], -1);
+}
+
+}  // namespace rcpspdc

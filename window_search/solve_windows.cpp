@@ -1,0 +1,205 @@
+// The start-time search: depth first over binary branchings. A node picks an
+// activity whose window holds more than one start time and a start time v at
+// one end of that window (the end its cash flow prefers); the left child
+// starts the activity at v, the right child excludes v. Both children keep
+// every window an interval, the two together cover the node, and a window
+// shrinks at every step, so the search ends and misses nothing.
+#include <algorithm>
+#include <limits>
+
+#include "search/search_state.hpp"
+#include "window_search/initial_schedule.hpp"
+#include "window_search/window_state.hpp"
+
+namespace rcpspdc {
+
+namespace {
+
+constexpr int TIME_CHECK_INTERVAL = 256;  // nodes between two clock readings
+
+double elapsed(const WindowSearch& w) {
+  return static_cast<double>(w.settings.clock_ms() - w.settings.start_clock) * 0.001;
+}
+
+bool limit_reached(WindowSearch& w) {
+  const WindowSettings& settings = w.settings;
+  if (settings.node_limit > 0 && w.created_nodes >= settings.node_limit) return true;
+  if (--w.time_check_countdown > 0) return false;
+  w.time_check_countdown = TIME_CHECK_INTERVAL;
+  return settings.time_limit > 0.0 && elapsed(w) > settings.time_limit;
+}
+
+void record_schedule(WindowSearch& w, const Windows& win, double value) {
+  const WindowProblem& p = w.problem;
+  w.has_incumbent = true;
+  w.best_npv = value;
+  for (int i = 0; i < p.activity_count; ++i) w.best_finish[i] = win.early[i] + p.duration[i];
+  w.seconds_to_best = elapsed(w);
+}
+
+// The branching decision of a node: activity and start time, or -1 when
+// every window is a single start time.
+int choose_activity(const WindowSearch& w, const Windows& win, BranchRule rule, int& start) {
+  const WindowProblem& p = w.problem;
+  int best = -1;
+  double best_key = std::numeric_limits<double>::max();
+  for (int i = 1; i < p.end_activity; ++i) {
+    const int width = win.late[i] - win.early[i];
+    if (width == 0) continue;
+    const long long magnitude = p.cash_flow[i] < 0 ? -p.cash_flow[i] : p.cash_flow[i];
+    double key = 0;
+    if (rule == BranchRule::smallest_window)
+      key = (width + 1) / (1.0 + w.failure_weight[i]) - static_cast<double>(magnitude) * 1e-6;
+    else
+      key = static_cast<double>(win.early[i]) * 200000 + win.late[i];
+    if (key < best_key) {
+      best_key = key;
+      best = i;
+    }
+  }
+  if (best >= 0) {
+    const bool prefer_late = rule == BranchRule::smallest_window && p.cash_flow[best] < 0;
+    start = prefer_late ? win.late[best] : win.early[best];
+  }
+  return best;
+}
+
+}  // namespace
+
+double open_bound(const WindowSearch& w) {
+  double bound = w.best_npv;
+  if (!w.stopped) return bound;
+  // The node being worked on when the limit struck, then every open right
+  // child; propagation only narrows windows, so unpropagated ones bound too.
+  bound = std::max(bound, window_bound(w.problem, w.current));
+  for (std::size_t x = 0; x < w.pending_count; ++x)
+    bound = std::max(bound, window_bound(w.problem, w.pending[x]));
+  return bound;
+}
+
+namespace {
+
+void push_pending(WindowSearch& w, const Windows& win) {
+  if (w.pending_count == w.pending.size()) w.pending.resize(2 * w.pending.size());
+  w.pending[w.pending_count++] = win;
+}
+
+}  // namespace
+
+void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
+  const WindowProblem& p = w.problem;
+  const int n = p.activity_count;
+  w.has_incumbent = false;
+  w.best_npv = -std::numeric_limits<double>::infinity();
+  w.created_nodes = 0;
+  w.branched_nodes = 0;
+  w.seconds_to_best = 0.0;
+  w.stopped = false;
+  w.pending_count = 0;
+  w.restarts = 0;
+  w.time_check_countdown = TIME_CHECK_INTERVAL;
+  for (int i = 0; i < ACTIVITY_ROWS; ++i) {
+    w.best_finish[i] = 0;
+    w.failure_weight[i] = 0.0;
+  }
+
+  Windows& win = w.current;
+  if (seed_finish != nullptr) {
+    for (int i = 0; i < n; ++i)
+      win.early[i] = (*seed_finish)[static_cast<std::size_t>(i)] - p.duration[i];
+    record_schedule(w, win, fixed_schedule_value(p, win));
+  }
+  for (int i = 0; i < n; ++i) {
+    win.early[i] = 0;
+    win.late[i] = p.deadline - p.duration[i];
+  }
+  win.late[0] = 0;
+  const Windows root = win;
+  std::int64_t failures = 0;
+  std::int64_t restart_limit = w.settings.restart_failures;
+
+  for (;;) {
+    if (restart_limit > 0 && failures >= restart_limit) {
+      // A restart keeps the incumbent and the failure weights: the next
+      // descent branches on what failed. The limit grows geometrically, so
+      // some descent finally runs to the end and proves the result.
+      failures = 0;
+      restart_limit += restart_limit / 2;
+      w.pending_count = 0;
+      win = root;
+      ++w.restarts;
+    }
+    if (limit_reached(w)) {
+      w.stopped = true;
+      break;
+    }
+    ++w.created_nodes;
+    const bool consistent = propagate_windows(w, win);
+    if (!consistent) {
+      ++failures;
+      if (w.settings.use_failure_weights) w.failure_weight[w.culprit] += 1.0;
+    }
+    bool open = consistent && window_bound(p, win) > w.best_npv;
+    if (open && w.settings.use_network_bound && w.has_incumbent) {
+      // The network bound is summed in another order than schedule values,
+      // so it prunes only with a margin far above rounding.
+      const double margin = 1e-9 * (1.0 + (w.best_npv < 0 ? -w.best_npv : w.best_npv));
+      open = !(network_bound(w, win) + margin <= w.best_npv);
+    }
+    if (open) {
+      int start = 0;
+      const int a = choose_activity(w, win, w.settings.branch_rule, start);
+      if (a < 0) {
+        // Every start is fixed, and propagation has accepted the schedule.
+        record_schedule(w, win, fixed_schedule_value(p, win));
+        open = false;
+      } else {
+        ++w.branched_nodes;
+        push_pending(w, win);
+        Windows& right = w.pending[w.pending_count - 1];
+        if (w.settings.bisect) {
+          const int mid = win.early[a] + (win.late[a] - win.early[a]) / 2;
+          if (start == win.early[a]) {
+            right.early[a] = mid + 1;
+            win.late[a] = mid;
+          } else {
+            right.late[a] = mid;
+            win.early[a] = mid + 1;
+          }
+        } else {
+          if (start == right.early[a])
+            ++right.early[a];
+          else
+            --right.late[a];
+          win.early[a] = start;
+          win.late[a] = start;
+        }
+      }
+    }
+    if (!open) {
+      if (w.pending_count == 0) break;
+      win = w.pending[--w.pending_count];
+    }
+  }
+  if (w.settings.sink != nullptr)
+    w.settings.sink->report_result(w.stopped ? SearchEnd::time_limit : SearchEnd::complete);
+}
+
+}  // namespace rcpspdc
+
+namespace rcpspdc {
+
+void solve_start_times(WindowSearch& w, const InstanceData& instance,
+                       const WindowSettings& settings, int heuristic_budget) {
+  load_window_problem(w, instance, settings.interest_rate);
+  w.settings = settings;
+  InitialSchedule first;
+  if (heuristic_budget > 0) {
+    HeuristicSettings heuristic;
+    heuristic.schedule_budget = heuristic_budget;
+    first = initial_schedule(instance, settings.interest_rate, heuristic);
+  }
+  solve_windows(w, first.found ? &first.finish : nullptr);
+}
+
+}  // namespace rcpspdc
