@@ -212,10 +212,9 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
   ASSERT_EQ(run_console_with(answers("pat", 1, 6, 60, 5)).status, 0);
   const std::vector<std::string> results = lines_of(slurp("output.out"));
   ASSERT_GE(results.size(), 6u);
-  const std::vector<std::string> common = {"--problem", "pat",  "--first",      "1",
-                                           "--last",    "6",    "--offset",     "5",
-                                           "--rate",    "0.01", "--time-limit", "10",
-                                           "--engine",  "delaying"};
+  const std::vector<std::string> common = {
+      "--problem", "pat",  "--first",      "1",  "--last",   "6",       "--offset", "5",
+      "--rate",    "0.01", "--time-limit", "10", "--engine", "delaying"};
   std::vector<std::string> args = common;
   for (const char* extra : {"--cash-flows", "info.out", "--csv", "replay.csv"})
     args.emplace_back(extra);
