@@ -8,7 +8,6 @@
 #include "driver/cash_flows.hpp"
 #include "driver/console.hpp"
 #include "driver/instance_file.hpp"
-#include "driver/platform.hpp"
 
 namespace rcpspdc {
 
@@ -65,8 +64,9 @@ void report_read_error(RunState& run, int kind, const std::string& reason) {
 int read_instance(SolverContext& context) {
   RunState& run = context.run;
   const RunParams& params = run.params;
-  // A fresh seed at every read: cash flows differ from run to run.
-  run.generator.seed(static_cast<std::uint32_t>(clock_ms()));
+  // The run's seed mixed with the number: flows differ from run to run and
+  // from instance to instance, however fast instances are read.
+  run.generator.seed(instance_seed(run.run_seed, run.problem_number));
   std::fprintf(run.console_out, "\n %3d ", run.problem_number);
   std::fflush(run.console_out);
   InstanceData& data = context.instance;

@@ -7,6 +7,7 @@
 namespace rcpspdc {
 
 extern std::atomic<std::int64_t> fake_clock_now;   // the next reading
-extern std::atomic<std::int64_t> fake_clock_step;  // added after every reading (batch runs read it from several threads)
+extern std::atomic<std::int64_t> fake_clock_step;
+constexpr std::uint64_t FAKE_RUN_SEED = 1000;  // every console run of the tests draws with this seed  // added after every reading (batch runs read it from several threads)
 
 }  // namespace rcpspdc

@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -51,7 +52,9 @@ std::string read_error_text(const ReadOutcome& outcome) {
     case READ_DUMMIES: return "> 2 dummies detected";
     case READ_NO_DEADLINE_FILE: return "missing deadline file";
     case READ_INVALID: return "invalid instance: " + outcome.reason;
-    case READ_NO_DEADLINE: return "no deadline for this instance";
+    case READ_NO_DEADLINE:
+      return outcome.above_limit ? "deadline above " + std::to_string(MAX_DEADLINE) + " periods"
+                                 : "no deadline for this instance";
     default: return "unreadable instance: " + outcome.reason;
   }
 }
@@ -280,7 +283,13 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
       std::fprintf(err, "rcpspdc-batch: cannot write %s: %s\n", options.csv.c_str(), std::strerror(errno));
       return 2;
     }
+    // A file that takes no header (a full disk) stops the run before any search.
     std::fputs(csv_header().c_str(), csv);
+    if (std::fflush(csv) != 0 || std::ferror(csv) != 0) {
+      std::fprintf(err, "rcpspdc-batch: cannot write %s: %s\n", options.csv.c_str(), std::strerror(errno));
+      std::fclose(csv);
+      return 2;
+    }
   }
 
   const auto run_start = std::chrono::steady_clock::now();
@@ -294,7 +303,9 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
   std::size_t written = 0;
   long long started = 0;
   std::mutex lock;  // guards done, written, started, the CSV file and err
+  std::atomic<bool> csv_failed{false};  // a row could not be written: the remaining instances are skipped
   run_jobs(count, options.jobs > 0 ? options.jobs : default_jobs(), [&](long long k, Solver& solver) {
+    if (csv_failed.load()) return;
     const long long number = options.first + options.shard_index + k * options.shard_count;
     if (progress) {
       const std::lock_guard<std::mutex> hold(lock);
@@ -308,14 +319,12 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
     rows[static_cast<std::size_t>(k)] = std::move(row);
     done[static_cast<std::size_t>(k)] = 1;
     for (; written < rows.size() && done[written] != 0; ++written)
-      if (csv != nullptr) {
-        std::fputs(csv_row(rows[written]).c_str(), csv);
-        std::fflush(csv);
-      }
+      if (csv != nullptr && (std::fputs(csv_row(rows[written]).c_str(), csv) < 0 || std::fflush(csv) != 0))
+        csv_failed = true;
   });
   if (progress) std::fputs("\r\033[K", err);
   if (csv != nullptr) {
-    const bool failed = std::ferror(csv) != 0;
+    const bool failed = csv_failed.load() || std::ferror(csv) != 0;
     if (std::fclose(csv) != 0 || failed) {
       std::fprintf(err, "rcpspdc-batch: cannot write %s\n", options.csv.c_str());
       return 2;
