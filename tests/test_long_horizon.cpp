@@ -131,11 +131,18 @@ TEST(LongHorizon, BoundMatchesEnumeration) {
   EXPECT_GT(feasible, 36);
 }
 
-// The four-activity chain of the report: the negative activity belongs at
-// the deadline, more than 9999 periods after its predecessor.
+// Chains whose negative activities belong at the deadline, 9999 periods or
+// more after the early schedule puts them: a negative activity alone is moved
+// by the backward pass; a negative one followed by a small positive one is
+// moved, with its follower, only by the subtree search.
 TEST(LongHorizon, NegativeActivityIsShiftedAcrossTheHorizon) {
-  for (const int deadline : {9999, 10002, 65535, 65536, 100000}) {
+  for (const int deadline : {10001, 10002, 65535, 65536, 100000}) {
     SCOPED_TRACE(deadline);
+    const InstanceData pair = make_instance({}, {{0, {}, {1}, 0}, {1, {}, {2}, -100}, {1, {}, {3}, 1}, {}}, deadline);
+    Net shifted(pair, 0.01);
+    std::int64_t evaluations = 0;
+    ASSERT_EQ(shifted.bound(NO_INCUMBENT, evaluations), 0);
+    EXPECT_EQ(shifted.finish(), (std::vector<int>{0, deadline - 1, deadline, deadline}));
     const InstanceData d = make_instance({}, {{0, {}, {1}, 0}, {1, {}, {2}, 100}, {1, {}, {3}, -100}, {}}, deadline);
     Net net(d, 0.01);
     std::int64_t created = 0;
