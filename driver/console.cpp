@@ -77,10 +77,12 @@ void warn_unconverted(std::FILE* in, const char* prompt) {
 // not fit, leaves the target as it was.
 void read_int(std::FILE* in, int& target, const char* prompt) {
   skip_blanks(in);
+  std::string text;  // sign and digits as typed, for the warning
   int c = std::fgetc(in);
   bool negative = false;
   if (c == '+' || c == '-') {
     negative = c == '-';
+    text += static_cast<char>(c);
     c = std::fgetc(in);
   }
   long long value = 0;
@@ -88,6 +90,7 @@ void read_int(std::FILE* in, int& target, const char* prompt) {
   bool fits = true;
   while (c != EOF && std::isdigit(c) != 0) {
     digits = true;
+    text += static_cast<char>(c);
     value = value * 10 + (c - '0');
     if (value > 2147483648LL) {
       fits = false;
@@ -97,13 +100,13 @@ void read_int(std::FILE* in, int& target, const char* prompt) {
   }
   if (c != EOF) std::ungetc(c, in);
   if (negative) value = -value;
-  if (digits && fits && value >= INT_MIN && value <= INT_MAX) {
+  if (digits && fits && value >= INT_MIN && value <= INT_MAX)
     target = static_cast<int>(value);
-  } else if (!digits) {
+  else if (!digits)
     warn_unconverted(in, prompt);
-  } else {
-    std::fprintf(stderr, "rcpspdc: answer to \"%s\" does not fit a 32-bit integer; taken as 0\n", prompt);
-  }
+  else
+    std::fprintf(stderr, "rcpspdc: answer \"%s\" to \"%s\" does not fit a 32-bit integer; taken as 0\n",
+                 text.c_str(), prompt);
 }
 
 void read_double(std::FILE* in, double& target, const char* prompt) {

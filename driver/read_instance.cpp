@@ -8,6 +8,7 @@
 #include "driver/cash_flows.hpp"
 #include "driver/console.hpp"
 #include "driver/instance_file.hpp"
+#include "model/invariant.hpp"
 
 namespace rcpspdc {
 
@@ -46,7 +47,7 @@ bool write_info_record(RunState& run, const InstanceData& data) {
 }  // namespace
 
 void report_read_error(RunState& run, int kind, const std::string& reason) {
-  if (kind < 0 || kind > 5) return;
+  RCPSPDC_CHECK(kind >= READ_NOT_FOUND && kind <= READ_NO_DEADLINE, "a read error of unknown kind");
   std::fputs(READ_ERROR_CONSOLE[kind], run.console_out);
   std::fflush(run.console_out);
   const int number = run.problem_number;

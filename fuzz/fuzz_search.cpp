@@ -31,7 +31,7 @@ using namespace rcpspdc;
 constexpr std::size_t HEADER = 11;
 constexpr int BUDGET = 300;               // branchings of a search that may be stopped
 constexpr int COMPLETE_UP_TO = 8;         // activities of a network searched to the end
-constexpr double ENUMERATION_LIMIT = 2e5;  // schedules the enumeration may visit
+constexpr double ENUMERATION_LIMIT = 1e5;  // schedules the enumeration may visit
 
 void require(bool condition) {
   if (!condition) std::abort();
@@ -107,17 +107,36 @@ bool search(Solver& solver, int budget) {
   }
 }
 
+// Whether no period of the schedule asks more of a resource than there is;
+// a plain load profile, so that the checker is asked only about schedules
+// it will accept.
+bool within_capacity(const InstanceData& d, const std::vector<int>& finish, std::vector<int>& load) {
+  const auto K = static_cast<std::size_t>(d.resource_count);
+  load.assign(static_cast<std::size_t>(d.deadline + 1) * K, 0);
+  for (std::size_t i = 0; i < finish.size(); ++i)
+    for (int t = finish[i] - d.duration[i] + 1; t <= finish[i]; ++t)
+      for (std::size_t k = 0; k < K; ++k) {
+        int& used = load[static_cast<std::size_t>(t) * K + k];
+        used += d.requirement[i][k];
+        if (used > d.capacity[k]) return false;
+      }
+  return true;
+}
+
 // The best value of any schedule, by trying every finish time of every
-// activity in topological order within its window, each full schedule judged
-// by the checker; minus infinity when none is feasible.
+// activity in topological order within its window, each schedule within the
+// capacities valued by the checker; minus infinity when none is feasible.
 double enumerated_best(const InstanceData& d, const Paths& p, double rate) {
   const auto n = static_cast<std::size_t>(d.activity_count);
   std::vector<int> finish(n, 0);
+  std::vector<int> load;
   double best = -std::numeric_limits<double>::infinity();
   const auto place = [&](auto&& self, std::size_t at) -> void {
     if (at == n) {
+      if (!within_capacity(d, finish, load)) return;
       const ScheduleCheck check = check_schedule(d, finish, rate);
-      if (check.feasible()) best = std::max(best, check.npv);
+      require(check.feasible());
+      best = std::max(best, check.npv);
       return;
     }
     const auto a = static_cast<std::size_t>(p.order[at]);
@@ -177,7 +196,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto a = static_cast<std::size_t>(i);
     schedules *= std::max(1, d.deadline - paths.tail[a] - paths.head[a] + 1);
   }
-  if (schedules * (d.deadline + 1) > ENUMERATION_LIMIT * 50) return 0;
+  double work = 0.0;  // periods of one load profile
+  for (int duration : d.duration) work += duration;
+  if (schedules > ENUMERATION_LIMIT || schedules * (work + d.deadline + 1) > ENUMERATION_LIMIT * 100) return 0;
   const double best = enumerated_best(d, paths, rate);
   require(s.has_incumbent == (best > -std::numeric_limits<double>::infinity()));
   if (s.has_incumbent) require(std::fabs(best - s.best_npv) <= 1e-9 * std::max(1.0, std::fabs(best)));

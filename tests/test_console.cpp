@@ -71,10 +71,12 @@ TEST(ConsoleRun, AnswersThatDoNotConvertCountAsZeroWithAWarning) {
   EXPECT_EQ(f.results, RESULTS_HEAD + "\n    0  missing deadline file\n    1  missing deadline file");
   EXPECT_EQ(f.console, CONSOLE_HEAD + "\n   0 " + TABS + "missing deadline file\n   1 " + TABS +
                            "missing deadline file" + CREDITS);
-  // Answers missing at the end of the input are named too.
+  // Numbers too large, and answers missing at the end of the input, are named too.
   testing::internal::CaptureStderr();
-  run_in_process("t 1 1 0 0 0.01");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "rcpspdc: no answer to \"Time limit in seconds\"; taken as 0\n");
+  run_in_process("t 1 1 0 -2147483649 0.01");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "rcpspdc: answer \"-2147483649\" to \"Startdeadline\" does not fit a 32-bit integer; taken as 0\n"
+            "rcpspdc: no answer to \"Time limit in seconds\"; taken as 0\n");
 }
 
 // A single instance that completes gets the listing instead of a result line;
