@@ -6,7 +6,10 @@
 // numbered ready activity first and test readiness as one subset test of a
 // whole neighbour set against done_set. The two working sets live in locals
 // for the length of a pass, so they stay in registers.
+#include <climits>
+
 #include "bound/bound_state.hpp"
+#include "model/invariant.hpp"
 
 namespace rcpspdc {
 
@@ -24,7 +27,9 @@ int forward_pass(ProjectModel& m, BoundState& b) {
     set_add(done_set, j);
     // Scanning from the last entry and replacing only on a strictly later
     // finish lets the predecessor standing last in the list win a tie.
-    int latest = -9999;
+    // Finish times are at least 0, so the first predecessor always replaces
+    // the starting value.
+    int latest = INT_MIN;
     int binding = -1;
     const int dj = m.duration[j];
     for (int e = m.pred_count[j] - 1; e >= 0; --e) {
@@ -35,6 +40,7 @@ int forward_pass(ProjectModel& m, BoundState& b) {
         binding = p;
       }
     }
+    RCPSPDC_CHECK(binding >= 0, "an activity became ready without a predecessor");
     m.finish_time[j] = latest;
     b.tree_parent[j] = binding;
     tree_link(b, binding, j);
@@ -69,7 +75,9 @@ void backward_pass(ProjectModel& m, BoundState& b) {
     if (j == 0) break;
     if (m.cash_flow[j] < 0 && m.succ_count[j] > 0 && set_is_empty(b.tree_set[j])) {
       // Every successor is final here; the first one in list order wins a tie.
-      int earliest = 9999;
+      // Starts lie within the deadline, below INT_MAX, so the first successor
+      // always replaces the starting value.
+      int earliest = INT_MAX;
       int stopper = -1;
       for (int e = 0; e < m.succ_count[j]; ++e) {
         const int s = m.succ_list[j][e];
@@ -79,6 +87,7 @@ void backward_pass(ProjectModel& m, BoundState& b) {
           stopper = s;
         }
       }
+      RCPSPDC_CHECK(stopper >= 0, "an activity with successors found no stopping successor");
       m.finish_time[j] = earliest;
       tree_link(b, j, stopper);
       tree_unlink(b, b.tree_parent[j], j);

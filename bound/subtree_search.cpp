@@ -4,15 +4,18 @@
 // later, so it is detached. All detached subtrees are then shifted right, the
 // one with the smallest slack first, and hung back at the arc that stops them.
 // Valuations repeat until one detaches nothing.
-#include <cassert>
+#include <climits>
 
 #include "bound/bound_state.hpp"
+#include "model/invariant.hpp"
 
 namespace rcpspdc {
 
 namespace {
 constexpr double DETACH_THRESHOLD = -0.00001;
-constexpr int NO_SLACK = 9999;  // larger than any slack within a deadline
+// Larger than any slack: slacks lie between finish times, which stay within
+// the deadline (at most 100000 periods).
+constexpr int NO_SLACK = INT_MAX;
 }  // namespace
 
 double subtree_value(ProjectModel& m, BoundState& b, int j) {
@@ -94,8 +97,10 @@ void shift_detached_sets(ProjectModel& m, BoundState& b) {
         from = i;
       }
     });
-    assert(from >= 0 && "a pending set always has an arc leaving it");
-    if (from < 0) return;
+    // The end is reached from activity 0 through the deadline arc, never
+    // detached, and every activity has a path to it: some pending activity
+    // has a successor outside the pending sets, with a slack below NO_SLACK.
+    RCPSPDC_CHECK(from >= 0, "no arc leaves the pending activities");
     const ActivitySet& moved = b.detached_set[b.detached_of[from]];
     for_each_member(moved, [&](int a) {
       m.finish_time[a] += amount;

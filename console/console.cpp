@@ -1,4 +1,4 @@
-// The console program: files, banner, dialogue, legend, the instance loop,
+// The console program: banner, dialogue, legend, files, the instance loop,
 // credits and the key wait. Output files are opened only for the phase that
 // writes them, so everything written so far is on disk after each instance.
 #include "console/console.hpp"
@@ -58,14 +58,29 @@ void read_word(std::FILE* in, std::string& target) {
   if (c != EOF) std::ungetc(c, in);
 }
 
+// An answer that does not convert counts as 0, as before, but is named on
+// standard error; the word is skipped, so the answers after it keep their
+// prompts. At the end of the input there is nothing to skip.
+void warn_unconverted(std::FILE* in, const char* prompt) {
+  std::string word;
+  read_word(in, word);
+  if (word.empty())
+    std::fprintf(stderr, "rcpspdc: no answer to \"%s\"; taken as 0\n", prompt);
+  else
+    std::fprintf(stderr, "rcpspdc: answer \"%s\" to \"%s\" not understood; taken as 0\n",
+                 word.c_str(), prompt);
+}
+
 // "%d": an optional sign and digits; an answer that does not convert, or does
 // not fit, leaves the target as it was.
-void read_int(std::FILE* in, int& target) {
+void read_int(std::FILE* in, int& target, const char* prompt) {
   skip_blanks(in);
+  std::string text;  // sign and digits as typed, for the warning
   int c = std::fgetc(in);
   bool negative = false;
   if (c == '+' || c == '-') {
     negative = c == '-';
+    text += static_cast<char>(c);
     c = std::fgetc(in);
   }
   long long value = 0;
@@ -73,6 +88,7 @@ void read_int(std::FILE* in, int& target) {
   bool fits = true;
   while (c != EOF && std::isdigit(c) != 0) {
     digits = true;
+    text += static_cast<char>(c);
     value = value * 10 + (c - '0');
     if (value > 2147483648LL) {
       fits = false;
@@ -82,12 +98,22 @@ void read_int(std::FILE* in, int& target) {
   }
   if (c != EOF) std::ungetc(c, in);
   if (negative) value = -value;
-  if (digits && fits && value >= INT_MIN && value <= INT_MAX) target = static_cast<int>(value);
+  if (digits && fits && value >= INT_MIN && value <= INT_MAX)
+    target = static_cast<int>(value);
+  else if (!digits)
+    warn_unconverted(in, prompt);
+  else
+    std::fprintf(stderr,
+                 "rcpspdc: answer \"%s\" to \"%s\" does not fit a 32-bit integer; taken as 0\n",
+                 text.c_str(), prompt);
 }
 
-void read_double(std::FILE* in, double& target) {
+void read_double(std::FILE* in, double& target, const char* prompt) {
   double value = 0.0;
-  if (std::fscanf(in, "%lf", &value) == 1) target = value;
+  if (std::fscanf(in, "%lf", &value) == 1)
+    target = value;
+  else
+    warn_unconverted(in, prompt);
 }
 
 void ask(RunState& run, const char* prompt) {
@@ -97,10 +123,42 @@ void ask(RunState& run, const char* prompt) {
 
 }  // namespace
 
+void run_dialogue(RunState& run) {
+  std::fputs(TITLE, run.console_out);
+  std::fputs(RULE, run.console_out);
+  RunParams& p = run.params;
+  std::FILE* in = run.console_in;
+  ask(run, "\n Problem name : ");
+  read_word(in, p.problem_name);
+  ask(run, "\n Number of first problem : ");
+  read_int(in, p.first_problem, "Number of first problem");
+  ask(run, "\n Number of last problem : ");
+  read_int(in, p.last_problem, "Number of last problem");
+  ask(run, "\n Percentage negative cash flows (see paper. E.g. 60) : ");
+  read_int(in, p.negative_percent, "Percentage negative cash flows");
+  ask(run, "\n Startdeadline: how much above the makespan? (0 = deadline=makespan) : ");
+  read_int(in, p.deadline_offset, "Startdeadline");
+  ask(run, "\n Interest rate (e.g. 0.01) : ");
+  read_double(in, p.interest_rate, "Interest rate");
+  ask(run, "\n Time limit in seconds : ");
+  read_int(in, p.time_limit, "Time limit in seconds");
+  for (const char* text : LEGEND) std::fputs(text, run.console_out);
+}
+
+// Both files are created only now that every answer is in, so a run left at
+// a prompt keeps the previous run's results.
 bool create_output_files(RunState& run) {
   run.output_name = "output.out";
   std::FILE* results = open_or_complain(run.output_name, "w", run);
-  if (results == nullptr || !close_or_complain(results, run.output_name, run)) return false;
+  if (results == nullptr) return false;
+  std::fputs(TITLE, results);
+  std::fputs(RULE, results);
+  std::fputs(NAME_LINE, results);
+  std::fputs(EMAIL_LINE, results);
+  std::fputs(WEBSITE_LINE, results);
+  std::fputs("\n\n\n\n", results);
+  for (const char* text : LEGEND) std::fputs(text, results);
+  if (!close_or_complain(results, run.output_name, run)) return false;
   run.info_file = open_or_complain("info.out", "w", run);
   if (run.info_file == nullptr) return false;
   std::fputs("information about the generated cash flows", run.info_file);
@@ -113,52 +171,14 @@ bool create_output_files(RunState& run) {
   return closed;
 }
 
-void run_dialogue(RunState& run) {
-  std::fputs(TITLE, run.console_out);
-  std::fputs(RULE, run.console_out);
-  if (std::FILE* results = open_or_complain(run.output_name, "a", run)) {
-    std::fputs(TITLE, results);
-    std::fputs(RULE, results);
-    std::fputs(NAME_LINE, results);
-    std::fputs(EMAIL_LINE, results);
-    std::fputs(WEBSITE_LINE, results);
-    std::fputs("\n\n\n\n", results);
-    if (!close_or_complain(results, run.output_name, run)) return;
-  } else {
-    return;
-  }
-  RunParams& p = run.params;
-  std::FILE* in = run.console_in;
-  ask(run, "\n Problem name : ");
-  read_word(in, p.problem_name);
-  ask(run, "\n Number of first problem : ");
-  read_int(in, p.first_problem);
-  ask(run, "\n Number of last problem : ");
-  read_int(in, p.last_problem);
-  ask(run, "\n Percentage negative cash flows (see paper. E.g. 60) : ");
-  read_int(in, p.negative_percent);
-  ask(run, "\n Startdeadline: how much above the makespan? (0 = deadline=makespan) : ");
-  read_int(in, p.deadline_offset);
-  ask(run, "\n Interest rate (e.g. 0.01) : ");
-  read_double(in, p.interest_rate);
-  ask(run, "\n Time limit in seconds : ");
-  read_int(in, p.time_limit);
-
-  std::FILE* results = open_or_complain(run.output_name, "a", run);
-  if (results == nullptr) return;
-  for (const char* text : LEGEND) std::fputs(text, run.console_out);
-  for (const char* text : LEGEND) std::fputs(text, results);
-  close_or_complain(results, run.output_name, run);
-}
-
 int run_console(std::FILE* in, std::FILE* out) {
   SolverContext context;
   RunState& run = context.run;
   run.console_in = in;
   run.console_out = out;
-  if (!create_output_files(run)) return 1;
   run_dialogue(run);
-  if (run.failed) return 1;
+  if (!create_output_files(run)) return 1;
+  run.run_seed = run_seed();
 
   SearchSettings& settings = context.solver->search.settings;
   settings.interest_rate = run.params.interest_rate;

@@ -14,8 +14,11 @@ namespace rcpspdc {
 // Runs the whole console program on the given streams; returns the exit status.
 int run_console(std::FILE* in, std::FILE* out);
 
-bool create_output_files(RunState& run);
+// The dialogue on the console streams; the files are not touched.
 void run_dialogue(RunState& run);
+// Creates output.out and info.out with their heads; false (run.failed set)
+// when either cannot be written.
+bool create_output_files(RunState& run);
 
 // Loads instance problem_number: true when it is ready, false when it was
 // rejected and reported (or an output file failed, which sets run.failed).

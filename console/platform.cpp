@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <exception>
+#include <random>
 
 namespace rcpspdc {
 
@@ -14,6 +16,19 @@ const auto program_start = std::chrono::steady_clock::now();
 std::int64_t clock_ms() {
   const auto since = std::chrono::steady_clock::now() - program_start;
   return std::chrono::duration_cast<std::chrono::milliseconds>(since).count();
+}
+
+std::uint64_t run_seed() {
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  auto seed = static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+  try {
+    std::random_device device;
+    seed ^= static_cast<std::uint64_t>(device()) << 32 | device();
+  } catch (const std::exception&) {
+    // No entropy source: the wall clock alone still differs from run to run.
+  }
+  return seed;
 }
 
 void wait_for_key(std::FILE* in) {

@@ -9,6 +9,7 @@
 #include "console/platform.hpp"
 #include "formats/instance_file.hpp"
 #include "model/cash_flows.hpp"
+#include "model/invariant.hpp"
 
 namespace rcpspdc {
 
@@ -45,7 +46,8 @@ bool write_info_record(RunState& run, const InstanceData& data) {
 }  // namespace
 
 void report_read_error(RunState& run, const ReadOutcome& outcome) {
-  if (outcome.kind < READ_NOT_FOUND || outcome.kind > READ_NO_DEADLINE) return;
+  RCPSPDC_CHECK(outcome.kind >= READ_NOT_FOUND && outcome.kind <= READ_NO_DEADLINE,
+                "a read error of unknown kind");
   std::fputs(READ_ERROR_CONSOLE[outcome.kind], run.console_out);
   std::fflush(run.console_out);
   std::fprintf(run.output_file, "\n%5d  %s", run.problem_number, read_error_text(outcome).c_str());
@@ -54,8 +56,9 @@ void report_read_error(RunState& run, const ReadOutcome& outcome) {
 bool read_instance(SolverContext& context) {
   RunState& run = context.run;
   const RunParams& params = run.params;
-  // A fresh seed at every read: cash flows differ from run to run.
-  run.generator.seed(static_cast<std::uint32_t>(clock_ms()));
+  // The run's seed mixed with the number: flows differ from run to run and
+  // from instance to instance, however fast instances are read.
+  run.generator.seed(instance_seed(run.run_seed, run.problem_number));
   std::fprintf(run.console_out, "\n %3d ", run.problem_number);
   std::fflush(run.console_out);
   InstanceData& data = context.instance;

@@ -32,6 +32,7 @@ struct RunState {
   std::FILE* console_in = stdin;           // dialogue answers
   std::FILE* console_out = stdout;         // console texts
   std::int64_t start_clock = 0;            // clock reading when the instance's search started
+  std::uint64_t run_seed = 0;              // drawn once per run; mixed with each instance number
   std::mt19937 generator;                  // cash flows; reseeded at every read
   bool failed = false;                     // an output file could not be written; the run stops
 };

@@ -84,8 +84,8 @@ ReadOutcome invalid(std::string reason) { return ReadOutcome{READ_INVALID, std::
 std::string act(int i) { return "activity " + std::to_string(i + 1); }
 std::string res(int k) { return "resource " + std::to_string(k + 1); }
 
-// Checks made once the whole file has been read, in this order: the dummies,
-// the limits of the packed resource lanes, cycles, and connection to both ends.
+// Checks made once the whole file has been read and its dangling ends closed,
+// in this order: the dummies, the limits of the packed resource lanes, cycles.
 ReadOutcome check_structure(const InstanceData& d) {
   const int n = d.activity_count;
   const int K = d.resource_count;
@@ -137,31 +137,55 @@ ReadOutcome check_structure(const InstanceData& d) {
         }
     return invalid("the successor lists form a cycle through " + act(on_cycle));
   }
-  // Every activity must lie on a path from the first activity to the last.
-  auto reach = [n](int from, const std::vector<std::vector<int>>& next) {
-    std::vector<char> seen(static_cast<std::size_t>(n), 0);
-    std::vector<int> stack{from};
-    seen[static_cast<std::size_t>(from)] = 1;
-    while (!stack.empty()) {
-      const int a = stack.back();
-      stack.pop_back();
-      for (int b : next[static_cast<std::size_t>(a)])
-        if (seen[static_cast<std::size_t>(b)] == 0) {
-          seen[static_cast<std::size_t>(b)] = 1;
-          stack.push_back(b);
-        }
-    }
-    return seen;
-  };
-  const std::vector<char> from_first = reach(0, d.successors);
-  const std::vector<char> to_last = reach(n - 1, preds);
-  for (int i = 0; i < n; ++i) {
-    if (from_first[static_cast<std::size_t>(i)] == 0)
-      return invalid(act(i) + " cannot be reached from the first activity");
-    if (to_last[static_cast<std::size_t>(i)] == 0)
-      return invalid(act(i) + " cannot reach the last activity");
-  }
+  // Every activity lies on a path from the first activity to the last: in an
+  // acyclic network where, once dangling ends are closed, only the last
+  // activity lacks a successor and only the first lacks a predecessor,
+  // following successors from anywhere ends at the last activity and
+  // following predecessors ends at the first.
   return ReadOutcome{};
+}
+
+// A project ends when all its activities have finished and starts before any
+// of them: an activity other than the last without a successor gets the arc
+// to the last activity, then one other than the first without a predecessor
+// gets the arc from the first. Returns what was added, or "". Arcs into the
+// first or out of the last are left for the cycle test: with the added arcs
+// each of them closes a cycle.
+std::string close_dangling_ends(InstanceData& d) {
+  const int n = d.activity_count;
+  std::vector<int> to_last;
+  for (int i = 0; i < n - 1; ++i)
+    if (d.successors[static_cast<std::size_t>(i)].empty()) {
+      d.successors[static_cast<std::size_t>(i)].push_back(n - 1);
+      to_last.push_back(i);
+    }
+  std::vector<char> has_pred(static_cast<std::size_t>(n), 0);
+  for (int i = 0; i < n; ++i)
+    for (int s : d.successors[static_cast<std::size_t>(i)])
+      has_pred[static_cast<std::size_t>(s)] = 1;
+  std::vector<int> from_first;
+  for (int i = 1; i < n; ++i)
+    if (has_pred[static_cast<std::size_t>(i)] == 0) {
+      d.successors[0].push_back(i);
+      from_first.push_back(i);
+    }
+  const auto listed = [](const std::vector<int>& activities) {
+    std::string text = activities.size() == 1 ? "activity " : "activities ";
+    for (std::size_t k = 0; k < activities.size(); ++k)
+      text += (k == 0                       ? ""
+               : k + 1 == activities.size() ? " and "
+                                            : ", ") +
+              std::to_string(activities[k] + 1);
+    return text;
+  };
+  std::string notice;
+  if (!to_last.empty())
+    notice = listed(to_last) + " without a successor now " +
+             (to_last.size() == 1 ? "precedes" : "precede") + " the last activity";
+  if (!from_first.empty())
+    notice += (notice.empty() ? "" : "; ") + listed(from_first) + " without a predecessor now " +
+              (from_first.size() == 1 ? "follows" : "follow") + " the first activity";
+  return notice;
 }
 
 // By ReadErrorKind; an invalid instance's line goes on with the reason.
@@ -198,9 +222,12 @@ ReadOutcome parse_deadline_text(const std::string& text, int problem_number, int
       if (!tokens.next(value, "the deadline", problem))
         return ReadOutcome{READ_NO_DEADLINE, problem};
   const long long total = static_cast<long long>(value) + deadline_offset;
-  if (total > MAX_DEADLINE || total < INT_MIN)
-    return ReadOutcome{READ_NO_DEADLINE, "the deadline " + std::to_string(total) + " is above " +
-                                             std::to_string(MAX_DEADLINE) + " periods"};
+  if (total > MAX_DEADLINE || total < INT_MIN) {
+    ReadOutcome above{READ_NO_DEADLINE, "the deadline " + std::to_string(total) + " is above " +
+                                            std::to_string(MAX_DEADLINE) + " periods"};
+    above.above_limit = true;
+    return above;
+  }
   deadline = static_cast<int>(total);
   return ReadOutcome{};
 }
@@ -244,6 +271,7 @@ ReadOutcome parse_instance_text(const std::string& text, InstanceData& d) {
   d.successors.assign(static_cast<std::size_t>(n), {});
   // file number -> activity that listed it last
   std::vector<int> listed_by(static_cast<std::size_t>(n) + 1, -1);
+  long long duration_sum = 0;
   for (int i = 0; i < n; ++i) {
     int& dur = d.duration[static_cast<std::size_t>(i)];
     if (!tokens.next(dur, "the duration of " + act(i), problem)) return invalid(problem);
@@ -251,6 +279,13 @@ ReadOutcome parse_instance_text(const std::string& text, InstanceData& d) {
       return invalid("the duration of " + act(i) + " is negative (" + std::to_string(dur) + ")");
     if (dur == 0 && i > 0 && i < n - 1)
       return ReadOutcome{READ_DUMMIES, act(i) + " has duration 0"};
+    // No schedule is longer than all durations together, so within this
+    // limit no finish time or slack can overflow.
+    duration_sum += dur;
+    if (duration_sum > MAX_DEADLINE)
+      return invalid("the durations up to " + act(i) + " sum to " + std::to_string(duration_sum) +
+                     ", above the " + std::to_string(MAX_DEADLINE) +
+                     " periods a deadline may have");
     for (int k = 0; k < K; ++k) {
       int& r = d.requirement[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)];
       if (!tokens.next(r, "the demand of " + act(i) + " on " + res(k), problem))
@@ -281,13 +316,19 @@ ReadOutcome parse_instance_text(const std::string& text, InstanceData& d) {
   std::string extra;
   if (!tokens.at_end(extra))
     return invalid("unexpected \"" + extra + "\" after the last activity");
-  return check_structure(d);
+  const std::string notice = close_dangling_ends(d);
+  ReadOutcome outcome = check_structure(d);
+  if (outcome.ok()) outcome.notice = notice;
+  return outcome;
 }
 
 ReadOutcome read_instance_file(const std::string& path, InstanceData& data) {
   std::string text;
   if (!read_text_file(path, text)) return ReadOutcome{READ_NOT_FOUND, "cannot open " + path};
-  return parse_instance_text(text, data);
+  ReadOutcome outcome = parse_instance_text(text, data);
+  if (!outcome.notice.empty())
+    std::fprintf(stderr, "rcpspdc: %s: %s\n", path.c_str(), outcome.notice.c_str());
+  return outcome;
 }
 
 ReadOutcome read_instance_files(const std::string& problem_name, int problem_number,

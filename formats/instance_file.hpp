@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "formats/text_file.hpp"
 #include "model/instance_data.hpp"
@@ -25,8 +26,14 @@ enum ReadErrorKind : int {
 constexpr int MAX_DEADLINE = 100000;  // periods; larger deadlines are refused
 
 struct ReadOutcome {
+  ReadOutcome() = default;
+  ReadOutcome(int failure, std::string why) : kind(failure), reason(std::move(why)) {}
+
   int kind = READ_OK;  // READ_OK or one of the failures above
   std::string reason;  // plain words on what is wrong and where (READ_INVALID)
+  std::string notice;  // an accepted instance: the arcs the reader added to close dangling ends
+  bool above_limit =
+      false;  // READ_NO_DEADLINE: the triple is there but the deadline exceeds MAX_DEADLINE
   bool ok() const { return kind == READ_OK; }
 };
 
@@ -47,7 +54,11 @@ ReadOutcome parse_deadline_text(const std::string& text, int problem_number, int
 
 // Reads an instance file into `data` (all but cash flows and deadline) and
 // checks it: token errors where they are met, the size limits right after the
-// header, real dummies activity by activity, the structure after the whole file.
+// header, real dummies and the sum of the durations activity by activity, the
+// structure after the whole file. An activity other than the last without a
+// successor gets the arc to the last activity, one other than the first
+// without a predecessor the arc from the first; the outcome's notice says
+// which, and read_instance_file prints it on standard error with the path.
 ReadOutcome read_instance_file(const std::string& path, InstanceData& data);
 ReadOutcome parse_instance_text(const std::string& text, InstanceData& data);
 

@@ -1,6 +1,7 @@
 // Fuzz target for the readers: the whole input is read as an instance file
 // and as a deadline file. An accepted instance must be within every limit the
-// solver relies on, and must load into a model whose lists and sets agree.
+// solver relies on, have no dangling end, and must load into a model whose
+// lists and sets agree.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -23,12 +24,17 @@ void check_accepted(const InstanceData& d) {
   require(n >= 2 && n <= MAX_ACTIVITIES && K >= 0 && K <= MAX_RESOURCES);
   require(static_cast<int>(d.duration.size()) == n && static_cast<int>(d.successors.size()) == n);
   std::int64_t demand_sum[MAX_RESOURCES] = {};
+  std::int64_t duration_sum = 0;
   for (int i = 0; i < n; ++i) {
     const auto a = static_cast<std::size_t>(i);
     require(d.duration[a] >= 0 && (d.duration[a] > 0) == (i > 0 && i < n - 1));
+    duration_sum += d.duration[a];
+    // Dangling ends are closed: only the last lacks a successor.
+    require(d.successors[a].empty() == (i == n - 1));
     for (int k = 0; k < K; ++k) demand_sum[k] += d.requirement[a][static_cast<std::size_t>(k)];
     for (int s : d.successors[a]) require(s >= 0 && s < n && s != i);
   }
+  require(duration_sum <= MAX_DEADLINE);
   for (int k = 0; k < K; ++k)
     require(d.capacity[static_cast<std::size_t>(k)] >= 0 &&
             d.capacity[static_cast<std::size_t>(k)] <= LANE_LIMIT && demand_sum[k] <= LANE_LIMIT);

@@ -3,15 +3,31 @@
 # into one CSV on standard output: the header once, then every row in order
 # of instance number, as one unsharded run would have written them.
 #
-# Usage: scripts/merge-shards.sh SHARD.csv... > merged.csv
+# Usage: scripts/merge-shards.sh [--expect N] SHARD.csv... > merged.csv
 #
 # Exits 1 when the headers differ or an instance number appears twice (shards
-# of different runs mixed up), 2 when a file is missing or empty.
+# of different runs mixed up), 2 when a file is missing or empty or the
+# options are wrong. With --expect N (the N of --shard I/N) it also exits 1
+# unless there are N files, each holding the numbers of one shard only, and
+# the merged numbers follow each other without a gap: a missing shard would
+# otherwise drop every Nth row.
 set -euo pipefail
 
-if [ $# -eq 0 ]; then
-  echo "usage: $0 SHARD.csv... > merged.csv" >&2
+usage() {
+  echo "usage: $0 [--expect N] SHARD.csv... > merged.csv" >&2
   exit 2
+}
+expect=""
+if [ "${1-}" = "--expect" ]; then
+  [ $# -ge 2 ] || usage
+  expect=$2
+  shift 2
+  case $expect in '' | *[!0-9]* | 0*) echo "merge-shards: --expect needs a positive number" >&2; exit 2 ;; esac
+fi
+[ $# -gt 0 ] || usage
+if [ -n "$expect" ] && [ $# -ne "$expect" ]; then
+  echo "merge-shards: expected $expect shard files, got $#" >&2
+  exit 1
 fi
 header=""
 for file in "$@"; do
@@ -27,10 +43,27 @@ for file in "$@"; do
     exit 1
   fi
 done
+if [ -n "$expect" ]; then
+  # Each file holds one residue of the numbers modulo N, and no two files the same.
+  residues=$(for file in "$@"; do
+    tail -n +2 "$file" | awk -F, -v f="$file" -v n="$expect" '
+      NF > 0 { r = (($1 % n) + n) % n
+               if (seen && r != first) { print "merge-shards: " f " holds rows of more than one shard" > "/dev/stderr"; exit 1 }
+               first = r; seen = 1 }
+      END { if (seen) print first }' || exit 1
+  done)
+  if [ -n "$(printf '%s\n' "$residues" | sort | uniq -d)" ]; then
+    echo "merge-shards: two files hold rows of the same shard" >&2
+    exit 1
+  fi
+fi
 printf '%s\n' "$header"
 # The number is the first field and never quoted; a stable numeric sort on it
 # restores the instance order.
 for file in "$@"; do tail -n +2 "$file"; done | LC_ALL=C sort -t, -k1,1n -s |
-  awk -F, 'NF > 0 && $1 == last && NR > 1 { print "merge-shards: instance " $1 " appears twice" > "/dev/stderr"; bad = 1 }
-           { last = $1; print }
-           END { exit bad }'
+  awk -F, -v gaps="$expect" \
+      'NF > 0 && $1 == last && NR > 1 { print "merge-shards: instance " $1 " appears twice" > "/dev/stderr"; bad = 1 }
+       NF > 0 && gaps != "" && NR > 1 && $1 != last + 1 && $1 != last {
+         print "merge-shards: instances " last + 1 " to " $1 - 1 " are missing" > "/dev/stderr"; bad = 1 }
+       { last = $1; print }
+       END { exit bad }'

@@ -41,7 +41,7 @@ if [ "${1:-}" = merge ]; then
   shards=$2 out=$3
   files=()
   for ((i = 0; i < shards; ++i)); do files+=("$out/shard-$i.csv"); done
-  "$4" "${files[@]}" >"$out/all.csv"
+  "$4" --expect "$shards" "${files[@]}" >"$out/all.csv"
   echo "merged $shards shards into $out/all.csv"
   exit 0
 fi

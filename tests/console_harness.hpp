@@ -1,7 +1,7 @@
 // Runs the console program in-process in the current working directory: the
 // dialogue answers come from a temporary file and the console text is read
-// back. The fake clock stands still, so every instance is seeded with the
-// same reading and its cash flows can be recomputed here.
+// back. The fake platform gives every run the same seed, so the cash flows of
+// each instance can be recomputed here.
 #pragma once
 
 #include <cmath>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "console/console.hpp"
+#include "model/cash_flows.hpp"
 #include "tests/fake_platform.hpp"
 
 namespace rcpspdc::test {
@@ -28,10 +29,8 @@ struct ConsoleRun {
   std::string console;
 };
 
-constexpr std::int64_t SEED_CLOCK = 1000;
-
 inline ConsoleRun run_console_with(const std::string& answers) {
-  fake_clock_now = SEED_CLOCK;
+  fake_clock_now = 1000;
   fake_clock_step = 0;
   std::FILE* in = std::tmpfile();
   std::FILE* out = std::tmpfile();
@@ -77,10 +76,10 @@ inline const std::string INFO_HEAD =
     "\nRemark: information about dummy start and dummy end activity not displayed\n\n";
 inline const std::string TABS = "\t\t\t\t\t\t\t\t\t    ";
 
-// Cash flows of n activities drawn from a generator seeded with `seed`: two
-// draws per real activity, magnitude then sign.
-inline std::vector<int> expected_cash_flows(std::uint32_t seed, int n, int percent) {
-  std::mt19937 generator(seed);
+// Cash flows of n activities of instance `number` of a console run: two draws
+// per real activity, magnitude then sign.
+inline std::vector<int> expected_cash_flows(int number, int n, int percent) {
+  std::mt19937 generator(instance_seed(FAKE_RUN_SEED, number));
   std::vector<int> flows(static_cast<std::size_t>(n), 0);
   for (int i = 1; i < n - 1; ++i) {
     const auto r1 = static_cast<std::uint32_t>(generator());
@@ -92,10 +91,9 @@ inline std::vector<int> expected_cash_flows(std::uint32_t seed, int n, int perce
   return flows;
 }
 
-// The information record of an instance read with the fake clock.
+// The information record of an instance read with the fake platform.
 inline std::string info_record(int number, int deadline, int n, int percent) {
-  const std::vector<int> flows =
-      expected_cash_flows(static_cast<std::uint32_t>(SEED_CLOCK), n, percent);
+  const std::vector<int> flows = expected_cash_flows(number, n, percent);
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "\n%5d     %5d     ", number, deadline);
   std::string record = buffer;
@@ -113,7 +111,7 @@ inline const std::string TINY = "3 1\n2\n0 0 1 2\n2 1 1 3\n0 0 0\n";
 // in the results file: a positive cash flow (no negatives asked for), the
 // activity finishing at 2, the root the only evaluation, the clock standing.
 inline std::string tiny_result(int number, bool in_file) {
-  const int flow = expected_cash_flows(static_cast<std::uint32_t>(SEED_CLOCK), 3, 0)[1];
+  const int flow = expected_cash_flows(number, 3, 0)[1];
   const double npv = flow * std::exp(-0.01 * 2);
   char line[128];
   if (in_file)

@@ -45,9 +45,9 @@ TEST(ConsoleRun, RangeOfInstancesByteForByte) {
   // instance with a negative flow finishes at the deadline 9 + 3.
   const Files again = run_in_process(answers(name, 2, 2, 100, 3));
   char listing[80];
-  std::snprintf(
-      listing, sizeof listing, "Act. 2: einde 12\n\nSolution: %7.2f, Computation time: 0.00",
-      expected_cash_flows(static_cast<std::uint32_t>(SEED_CLOCK), 3, 100)[1] * std::exp(-0.12));
+  std::snprintf(listing, sizeof listing,
+                "Act. 2: einde 12\n\nSolution: %7.2f, Computation time: 0.00",
+                expected_cash_flows(2, 3, 100)[1] * std::exp(-0.12));
   EXPECT_EQ(again.results, RESULTS_HEAD + listing);
   EXPECT_EQ(again.info, INFO_HEAD + info_record(2, 12, 3, 100));
 }
@@ -62,12 +62,25 @@ TEST(ConsoleRun, EmptyRangeWritesOnlyTheFrame) {
   EXPECT_EQ(f.info, INFO_HEAD);
 }
 
-TEST(ConsoleRun, AnswersThatDoNotConvertLeaveZero) {
+TEST(ConsoleRun, AnswersThatDoNotConvertCountAsZeroWithAWarning) {
   ScopedWorkDir dir;
-  // "x" stops every later number too, so the range is 0..0.
-  const Files f = run_in_process("t\nx 5\n");
-  EXPECT_EQ(f.results, RESULTS_HEAD + "\n    0  missing deadline file");
-  EXPECT_EQ(f.console, CONSOLE_HEAD + "\n   0 " + TABS + "missing deadline file" + CREDITS);
+  // "x" and "y" count as 0 and are skipped: the range is 0..1, the rate 0.
+  testing::internal::CaptureStderr();
+  const Files f = run_in_process("t\nx 1\n0 0 y 10\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "rcpspdc: answer \"x\" to \"Number of first problem\" not understood; taken as 0\n"
+            "rcpspdc: answer \"y\" to \"Interest rate\" not understood; taken as 0\n");
+  EXPECT_EQ(f.results,
+            RESULTS_HEAD + "\n    0  missing deadline file\n    1  missing deadline file");
+  EXPECT_EQ(f.console, CONSOLE_HEAD + "\n   0 " + TABS + "missing deadline file\n   1 " + TABS +
+                           "missing deadline file" + CREDITS);
+  // Numbers too large, and answers missing at the end of the input, are named too.
+  testing::internal::CaptureStderr();
+  run_in_process("t 1 1 0 -2147483649 0.01");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "rcpspdc: answer \"-2147483649\" to \"Startdeadline\" does not fit a 32-bit integer; "
+            "taken as 0\n"
+            "rcpspdc: no answer to \"Time limit in seconds\"; taken as 0\n");
 }
 
 // A single instance that completes gets the listing instead of a result line;
@@ -79,7 +92,7 @@ TEST(ConsoleRun, SingleInstanceListing) {
   };
   // Activities 2 and 3 (durations 1 and 3) both need the one unit and both
   // pay: either 2 finishes at 1 and 3 at 4, or 3 at 3 and 2 at 4.
-  const std::vector<int> flows = expected_cash_flows(static_cast<std::uint32_t>(SEED_CLOCK), 4, 0);
+  const std::vector<int> flows = expected_cash_flows(1, 4, 0);
   const double short_first = flows[1] * std::exp(-0.01) + flows[2] * std::exp(-0.04);
   const double long_first = flows[1] * std::exp(-0.04) + flows[2] * std::exp(-0.03);
   char solution[80];
@@ -110,7 +123,8 @@ TEST(ConsoleRun, UnopenableOutputFileStopsTheRun) {
     fs::create_directory(blocked);
     const ConsoleRun run = run_console_with(answers("t", 1, 1));
     EXPECT_NE(run.status, 0);
-    EXPECT_EQ(run.console.find("Problem name"), std::string::npos);
+    EXPECT_EQ(run.console,
+              CONSOLE_HEAD);  // the files are made after the dialogue; no instance is read
   }
 }
 
@@ -127,10 +141,10 @@ std::vector<std::string> lines_of(const std::string& text) {
   return lines;
 }
 
-int run_binary(const std::string& dialogue) {
+int run_binary(const std::string& dialogue, const std::string& arguments = "") {
   write_text("answers.txt", dialogue);
-  const std::string command = "timeout 120 '" + std::string(RCPSPDC_BINARY) +
-                              "' < answers.txt > console.txt 2> errors.txt";
+  const std::string command = "timeout 120 '" + std::string(RCPSPDC_BINARY) + "' " + arguments +
+                              " < answers.txt > console.txt 2> errors.txt";
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -146,7 +160,8 @@ TEST(ConsoleBinary, PipedRunOverTheExamples) {
   const std::string console = slurp("console.txt");
   EXPECT_EQ(console.rfind(CONSOLE_HEAD, 0), 0u);
   EXPECT_EQ(console.substr(console.size() - CREDITS.size()), CREDITS);
-  EXPECT_EQ(slurp("errors.txt"), "");
+  EXPECT_EQ(slurp("errors.txt"),
+            "rcpspdc: pat3.rcp: activity 7 without a successor now precedes the last activity\n");
   // Every line after the legend is the result line or the error line of its
   // instance, in order; nothing else, and no schedule the checker rejected.
   const std::string results = slurp("output.out");
@@ -167,6 +182,7 @@ TEST(ConsoleBinary, PipedRunOverTheExamples) {
     EXPECT_EQ(text == error + "problem not found", number == 4);
   }
   EXPECT_GE(solved.size(), 3u);
+  EXPECT_NE(solved.find('3'), std::string::npos);
   // One record per solved instance, with the file's deadline plus 2.
   const std::string info = slurp("info.out");
   ASSERT_EQ(info.rfind(INFO_HEAD, 0), 0u);
@@ -189,6 +205,58 @@ TEST(ConsoleBinary, UnopenableOutputFileGivesAMessageAndAFailure) {
     EXPECT_NE(run_binary(answers("t", 1, 1)), 0);
     EXPECT_NE(slurp("errors.txt").find(blocked), std::string::npos) << slurp("errors.txt");
   }
+}
+
+// The previous run's files survive a run that never got its answers, and
+// --help, --version or a stray argument.
+TEST(ConsoleBinary, FilesAreReplacedOnlyOnceTheAnswersAreIn) {
+  ScopedWorkDir dir;
+  write_text("output.out", "old results");
+  write_text("info.out", "old flows");
+  const auto untouched = [] {
+    return slurp("output.out") == "old results" && slurp("info.out") == "old flows";
+  };
+  // Interrupted at the first prompt, as Ctrl-C does.
+  const std::string interrupted = "bash -c \"timeout -s INT 1 '" + std::string(RCPSPDC_BINARY) +
+                                  "' < <(sleep 10) > console.txt\"";
+  EXPECT_NE(std::system(interrupted.c_str()), 0);
+  EXPECT_NE(slurp("console.txt").find("Problem name"), std::string::npos);
+  EXPECT_TRUE(untouched());
+  EXPECT_EQ(run_binary("", "--help"), 0);
+  EXPECT_EQ(slurp("console.txt").rfind("usage: rcpspdc", 0), 0u);
+  EXPECT_EQ(slurp("errors.txt"), "");
+  EXPECT_EQ(run_binary("", "--version"), 0);
+  EXPECT_EQ(slurp("console.txt").rfind("rcpspdc ", 0), 0u);
+  EXPECT_EQ(slurp("console.txt").find('\n'), slurp("console.txt").size() - 1);
+  EXPECT_EQ(run_binary(answers("t", 1, 1), "--verbose"), 2);
+  EXPECT_EQ(slurp("console.txt"), "");
+  EXPECT_NE(slurp("errors.txt").find("--verbose"), std::string::npos);
+  EXPECT_TRUE(untouched());
+}
+
+// Every run draws other cash flows, and so does every instance of a run, even
+// for identical instances read within the same millisecond.
+TEST(ConsoleBinary, CashFlowsDifferBetweenRunsAndInstances) {
+  ScopedWorkDir dir;
+  std::string wide = "22 0\n0 20";  // twenty activities side by side
+  for (int j = 2; j <= 21; ++j) wide += " " + std::to_string(j);
+  wide += "\n";
+  for (int j = 2; j <= 21; ++j) wide += "1 1 22\n";
+  wide += "0 0\n";
+  write_text("w1.rcp", wide);
+  write_text("w2.rcp", wide);
+  write_text("deadline.w", "1 1 1\n1 2 1\n");
+  std::vector<std::string> records;
+  for (int run = 0; run < 2; ++run) {
+    ASSERT_EQ(run_binary(answers("w", 1, 2, 50)), 0);
+    const std::vector<std::string> lines = lines_of(slurp("info.out").substr(INFO_HEAD.size()));
+    ASSERT_EQ(lines.size(), 2u);
+    for (const std::string& line : lines) records.push_back(line.substr(20));
+  }
+  EXPECT_NE(records[0], records[1]);  // two instances of one run
+  EXPECT_NE(records[2], records[3]);
+  EXPECT_NE(records[0], records[2]);  // two runs
+  EXPECT_NE(records[1], records[3]);
 }
 
 }  // namespace

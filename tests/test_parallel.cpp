@@ -13,7 +13,7 @@
 namespace rcpspdc::test {
 namespace {
 
-// Quick Patterson instances at offset 5, with the three read errors among them,
+// Quick Patterson instances at offset 5, with two read errors among them,
 // solved by the console's search, whose node counts the expected rows hold.
 const std::string RANGE =
     "--engine delaying --problem pat --first 1 --last 15 --offset 5 --seed 1 --time-limit 60";
@@ -67,10 +67,11 @@ TEST(BatchParallel, SeveralJobsGiveTheRowsOfOne) {
     EXPECT_EQ(shell(batch_command("--jobs " + std::string(jobs) + " --csv jobs" + jobs +
                                   ".csv > /dev/null")),
               1)
-        << "three instances are read errors";
+        << "two instances are read errors";
   const std::vector<std::string> one = rows_without_seconds("jobs1.csv");
   ASSERT_EQ(one.size(), 16u);
-  EXPECT_EQ(one[3], "3,,,,,,,invalid instance: activity 7 cannot reach the last activity");
+  EXPECT_EQ(one[3],
+            "3,13,3,25,25,5,-1530.5487312820319,optimal");  // activity 7 made to precede the end
   EXPECT_EQ(one[12], "12,23,3,18,18349,2662,-2736.5701135115887,optimal");
   EXPECT_EQ(rows_without_seconds("jobs2.csv"), one);
   EXPECT_EQ(rows_without_seconds("jobs3.csv"), one);
@@ -82,10 +83,10 @@ TEST(BatchParallel, FourShardsThroughGnuParallelMergeIntoTheWholeRun) {
   ScopedWorkDir dir;
   ASSERT_EQ(shell(batch_command("--csv whole.csv > /dev/null")), 1);
   // Every shard has a read error or not; parallel's status counts the shards
-  // that had one (3 is in shard 2, 9 and 13 in shard 0).
+  // that had one (9 and 13, both in shard 0).
   EXPECT_EQ(shell("parallel " + batch_command("--jobs 1 --shard {}/4 --csv shard-{}.csv") +
                   " ::: 0 1 2 3 > summaries.txt 2>&1 < /dev/null"),
-            2)
+            1)
       << slurp("summaries.txt");
   EXPECT_EQ(rows_without_seconds("shard-1.csv"),
             (std::vector<std::string>{rows_without_seconds("whole.csv")[0],
@@ -96,6 +97,25 @@ TEST(BatchParallel, FourShardsThroughGnuParallelMergeIntoTheWholeRun) {
   const std::string merge = std::string(RCPSPDC_SCRIPTS) + "/merge-shards.sh";
   ASSERT_EQ(shell(merge + " shard-3.csv shard-1.csv shard-0.csv shard-2.csv > merged.csv"), 0);
   EXPECT_EQ(rows_without_seconds("merged.csv"), rows_without_seconds("whole.csv"));
+  // With the number of shards given, a missing shard is refused rather than
+  // dropping every fourth row, and so are files that are not its shards.
+  ASSERT_EQ(
+      shell(merge + " --expect 4 shard-3.csv shard-1.csv shard-0.csv shard-2.csv > expected.csv"),
+      0);
+  EXPECT_EQ(slurp("expected.csv"), slurp("merged.csv"));
+  EXPECT_EQ(shell(merge +
+                  " --expect 4 shard-0.csv shard-1.csv shard-3.csv > missing.csv 2> missing.txt"),
+            1);
+  EXPECT_EQ(slurp("missing.txt"), "merge-shards: expected 4 shard files, got 3\n");
+  EXPECT_EQ(
+      shell(merge +
+            " --expect 4 shard-0.csv shard-1.csv shard-1.csv shard-3.csv > same.csv 2> same.txt"),
+      1);
+  EXPECT_EQ(slurp("same.txt"), "merge-shards: two files hold rows of the same shard\n");
+  EXPECT_EQ(shell(merge + " --expect 2 shard-0.csv shard-1.csv > gaps.csv 2> gaps.txt"), 1);
+  EXPECT_EQ(slurp("gaps.txt").rfind("merge-shards: instances 3 to 4 are missing\n", 0), 0u)
+      << slurp("gaps.txt");
+  EXPECT_EQ(shell(merge + " --expect x shard-0.csv > /dev/null 2>&1"), 2);
   // Shards of mixed-up runs are refused.
   EXPECT_EQ(shell(merge + " shard-1.csv shard-1.csv > twice.csv 2> twice.txt"), 1);
   EXPECT_EQ(slurp("twice.txt").rfind("merge-shards: instance 2 appears twice\n", 0), 0u)

@@ -76,8 +76,15 @@ const BadFile BAD_FILES[] = {
     {"cycle.rcp", "invalid instance: the successor lists form a cycle through activity 3"},
     {"arc_into_first.rcp",
      "invalid instance: the successor lists form a cycle through activity 1"},
-    {"unreachable.rcp", "invalid instance: activity 3 cannot be reached from the first activity"},
-    {"dead_end.rcp", "invalid instance: activity 3 cannot reach the last activity"},
+    {"arc_out_of_last.rcp",
+     "invalid instance: the successor lists form a cycle through activity 2"},
+    {"duration_overflow.rcp",
+     "invalid instance: the durations up to activity 2 sum to 2147483647, above the 100000 "
+     "periods a deadline may "
+     "have"},
+    {"durations_above_limit.rcp",
+     "invalid instance: the durations up to activity 3 sum to 100001, above the 100000 periods a "
+     "deadline may have"},
     {"capacity_32768.rcp", "invalid instance: the capacity 32768 of resource 2 is above 32767"},
     {"demand_sum_32768.rcp",
      "invalid instance: the demands on resource 2 sum to 32768, above 32767"},
@@ -226,6 +233,7 @@ TEST(ReaderLimits, BoundaryInstancesAreAccepted) {
       {"two dummies, no resources", "2 0\n0 1 2\n0 0\n"},
       {"signs, tabs and CRLF line ends", "3\t1\r\n+2\r\n+0 0 1 +2\r\n2 1 1 3\r\n-0 0 0\r\n"},
       {"demands summing to the limit", "4 1\n32767\n0 0 2 2 3\n1 16384 1 4\n1 16383 1 4\n0 0 0\n"},
+      {"durations summing to the deadline limit", "4 0\n0 2 2 3\n50000 1 4\n50000 1 4\n0 0\n"},
   };
   for (const auto& [name, text] : accepted) {
     SCOPED_TRACE(name);
@@ -233,6 +241,67 @@ TEST(ReaderLimits, BoundaryInstancesAreAccepted) {
     const ReadOutcome outcome = parse_instance_text(text, data);
     EXPECT_TRUE(outcome.ok()) << outcome.reason;
   }
+}
+
+// Dangling ends: an activity without a successor is made to precede the last
+// activity, one without a predecessor to follow the first; the file's own
+// arcs keep their order and the added ones come last.
+TEST(ReaderDangling, OpenEndsAreClosedAndNamed) {
+  struct Case {
+    const char* name;
+    const char* text;
+    std::vector<std::vector<int>> successors;  // model numbering
+    const char* notice;
+  };
+  const Case cases[] = {
+      {"no successor",
+       "4 1\n5\n0 0 2 2 3\n2 3 1 4\n3 2 0\n0 0 0\n",
+       {{1, 2}, {3}, {3}, {}},
+       "activity 3 without a successor now precedes the last activity"},
+      {"no predecessor",
+       "4 1\n5\n0 0 1 2\n2 3 1 4\n3 2 1 4\n0 0 0\n",
+       {{1, 2}, {3}, {3}, {}},
+       "activity 3 without a predecessor now follows the first activity"},
+      {"both, and an isolated activity",
+       "5 0\n0 1 2\n1 0\n1 1 5\n1 0\n0 0\n",
+       {{1, 2, 3}, {4}, {4}, {4}, {}},
+       "activities 2 and 4 without a successor now precede the last activity; activities 3 and 4 "
+       "without a "
+       "predecessor now follow the first activity"},
+      {"two dummies alone",
+       "2 0\n0 0\n0 0\n",
+       {{1}, {}},
+       "activity 1 without a successor now precedes the last activity"},
+      {"closed network", "3 0\n0 1 2\n1 1 3\n0 0\n", {{1}, {2}, {}}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    InstanceData data;
+    const ReadOutcome outcome = parse_instance_text(c.text, data);
+    ASSERT_TRUE(outcome.ok()) << outcome.reason;
+    EXPECT_EQ(data.successors, c.successors);
+    EXPECT_EQ(outcome.notice, c.notice);
+  }
+  // The file reader says so on standard error, naming the file.
+  ScopedWorkDir dir;
+  write_text("t1.rcp", cases[0].text);
+  InstanceData data;
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(read_instance_file("t1.rcp", data).ok());
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "rcpspdc: t1.rcp: activity 3 without a successor now precedes the last activity\n");
+}
+
+// Patterson's pat3 lists no successor for activity 7; it is solved, to the
+// value the reference gives for its cash flows (checked in test_reference).
+TEST(ReaderDangling, Pat3IsRead) {
+  InstanceData data;
+  testing::internal::CaptureStderr();
+  const ReadOutcome outcome = read_instance_file((data_dir() / "pat" / "pat3.rcp").string(), data);
+  const std::string err = testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(outcome.ok()) << outcome.reason;
+  EXPECT_EQ(outcome.notice, "activity 7 without a successor now precedes the last activity");
+  EXPECT_NE(err.find("pat3.rcp: activity 7 without a successor"), std::string::npos) << err;
 }
 
 }  // namespace

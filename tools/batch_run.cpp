@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -120,7 +121,10 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
   const ReadOutcome outcome =
       read_instance_files(options.problem, number, options.deadline_offset, data, options.dir);
   if (!outcome.ok()) {
-    row.status = read_error_text(outcome);
+    // The console keeps its words for a deadline above the limit; a row says why.
+    row.status = outcome.kind == READ_NO_DEADLINE && outcome.above_limit
+                     ? "deadline above " + std::to_string(MAX_DEADLINE) + " periods"
+                     : read_error_text(outcome);
     return row;
   }
   row.activities = data.activity_count;
@@ -265,7 +269,14 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
                    std::strerror(errno));
       return 2;
     }
+    // A file that takes no header (a full disk) stops the run before any search.
     std::fputs(csv_header().c_str(), csv);
+    if (std::fflush(csv) != 0 || std::ferror(csv) != 0) {
+      std::fprintf(err, "rcpspdc-batch: cannot write %s: %s\n", options.csv.c_str(),
+                   std::strerror(errno));
+      std::fclose(csv);
+      return 2;
+    }
   }
 
   const auto run_start = std::chrono::steady_clock::now();
@@ -281,8 +292,11 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
   std::size_t written = 0;
   long long started = 0;
   std::mutex lock;  // guards done, written, started, the CSV file and err
+  // A row that cannot be written skips the remaining instances.
+  std::atomic<bool> csv_failed{false};
   run_jobs(count, options.jobs > 0 ? options.jobs : default_jobs(),
            [&](long long k, Workspace& workspace) {
+             if (csv_failed.load()) return;
              const long long number =
                  options.first + options.shard_index + k * options.shard_count;
              if (progress) {
@@ -297,14 +311,13 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
              rows[static_cast<std::size_t>(k)] = std::move(row);
              done[static_cast<std::size_t>(k)] = 1;
              for (; written < rows.size() && done[written] != 0; ++written)
-               if (csv != nullptr) {
-                 std::fputs(csv_row(rows[written]).c_str(), csv);
-                 std::fflush(csv);
-               }
+               if (csv != nullptr &&
+                   (std::fputs(csv_row(rows[written]).c_str(), csv) < 0 || std::fflush(csv) != 0))
+                 csv_failed = true;
            });
   if (progress) std::fputs("\r\033[K", err);
   if (csv != nullptr) {
-    const bool failed = std::ferror(csv) != 0;
+    const bool failed = csv_failed.load() || std::ferror(csv) != 0;
     if (std::fclose(csv) != 0 || failed) {
       std::fprintf(err, "rcpspdc-batch: cannot write %s\n", options.csv.c_str());
       return 2;
