@@ -140,12 +140,6 @@ void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
       if (w.settings.use_failure_weights) w.failure_weight[w.culprit] += 1.0;
     }
     bool open = consistent && window_bound(p, win) > w.best_npv;
-    if (open && w.settings.use_network_bound && w.has_incumbent) {
-      // The network bound is summed in another order than schedule values,
-      // so it prunes only with a margin far above rounding.
-      const double margin = 1e-9 * (1.0 + (w.best_npv < 0 ? -w.best_npv : w.best_npv));
-      open = !(network_bound(w, win) + margin <= w.best_npv);
-    }
     if (open) {
       int start = 0;
       const int a = choose_activity(w, win, w.settings.branch_rule, start);

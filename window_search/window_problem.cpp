@@ -70,9 +70,6 @@ void load_window_problem(WindowSearch& w, const InstanceData& instance, double i
   for (int t = 0; t <= p.deadline; ++t)
     p.discount[static_cast<std::size_t>(t)] = std::exp(-interest_rate * t);
   w.profile.assign(static_cast<std::size_t>(p.deadline) + 1, 0);
-  w.network.deadline = p.deadline;
-  prepare_bound(w.network_bound, w.network, interest_rate);
-  clear_schedule(w.network, w.network_bound);
   if (w.pending.size() < 64) w.pending.resize(64);
 }
 

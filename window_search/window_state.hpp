@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "bound/bound_state.hpp"
 #include "model/activity_set.hpp"
 #include "model/instance_data.hpp"
 #include "model/packed_resources.hpp"
@@ -63,12 +62,10 @@ struct WindowSettings {
   std::int64_t (*clock_ms)() = nullptr;  // milliseconds since program start
   ResultSink* sink = nullptr;            // receives the outcome
   BranchRule branch_rule = BranchRule::smallest_window;
-  std::int64_t restart_failures = 0;  // failures before the first restart; 0 = never restart
-  bool bisect = false;                // split windows in halves instead of fixing one start
-  bool use_failure_weights = true;    // branch first on activities that failed often
-  bool use_objective_windows = true;  // narrow windows against the incumbent
-  bool use_network_bound =
-      false;  // also bound by the resource-free network value (slower than it prunes)
+  std::int64_t restart_failures = 0;     // failures before the first restart; 0 = never restart
+  bool bisect = false;                   // split windows in halves instead of fixing one start
+  bool use_failure_weights = true;       // branch first on activities that failed often
+  bool use_objective_windows = true;     // narrow windows against the incumbent
   bool use_energy_check = false;         // energetic reasoning while there is no incumbent
   bool use_energy_check_always = false;  // ... and after one was found
   std::int64_t node_limit = 0;           // stop after this many nodes; 0 = none (fuzzing)
@@ -85,14 +82,6 @@ struct WindowSearch {
   // Load of the compulsory parts per time slot, packed; all zero between
   // two propagation rounds.
   std::vector<Packed> profile;
-
-  // The network bound: the instance's network, plus a dummy activity for
-  // every window that propagation narrowed beyond what precedence implies
-  // (a release dummy from the start, a deadline dummy to the end), valued by
-  // the resource-free maximum-value schedule.
-  ProjectModel network;
-  BoundState network_bound;
-  std::int64_t network_evaluations = 0;  // calls of the network bound
 
   int culprit = 0;                            // activity whose window emptied in the last failure
   double failure_weight[ACTIVITY_ROWS] = {};  // failures charged to each activity (branching)
@@ -118,10 +107,6 @@ bool propagate_windows(WindowSearch& w, Windows& win);
 
 // An upper bound on the net present value of every schedule inside `win`.
 double window_bound(const WindowProblem& p, const Windows& win);
-
-// The resource-free maximum value of the network with every window of `win`
-// as release date and deadline; minus infinity when no schedule meets them.
-double network_bound(WindowSearch& w, const Windows& win);
 
 // The largest value any schedule not yet ruled out could have: the incumbent
 // or the window bound of an open node, whichever is larger. After a complete
