@@ -152,57 +152,56 @@ def main():
     names = [e or "batch" for e in engines]
     by_engine = {name: run_engine(args, e, info, numbers) for name, e in zip(names, engines)}
     solvers = names + ([] if args.no_mip else ["cbc"])
+    ratio_names = names if "cbc" in solvers else []
     header = ["number", "deadline"] + [f"{s}_{c}" for s in solvers for c in ("npv", "status", "seconds")] + \
-             ([f"{s}_per_cbc" for s in names] if "cbc" in solvers else [])
+             [f"{s}_per_cbc" for s in ratio_names]
+    widths = [6, 8] + [22, 12, 8] * len(solvers) + [10] * len(ratio_names)
     faults, table = [], []
-    widths = [6, 8] + [22, 12, 8] * len(solvers) + [10] * (len(header) - 2 - 3 * len(solvers))
-    def line(cells):
-        return " ".join(str(c).rjust(w) for c, w in zip(cells, widths))
     with open(args.out + ".csv", "w", newline="") as csv_file, open(args.out + ".txt", "w") as txt:
+        def show(text):  # on the console and in the text table
+            print(text, flush=True)
+            print(text, file=txt, flush=True)
+        def show_row(cells):
+            show(" ".join(str(c).rjust(w) for c, w in zip(cells, widths)))
         writer = csv.writer(csv_file)
         writer.writerow(header)
-        print(line(header), file=txt, flush=True)
-        print(line(header), flush=True)
+        show_row(header)
         for n in numbers:
             results = {name: by_engine[name].get(n, ("missing", None, None)) for name in names}
             if not args.no_mip:
                 deadline, flows = records[n]
                 r = peer_mip.solve(instances[n], deadline, [0] + flows + [0], args.rate, args.time_limit)
                 results["cbc"] = (r.status, r.value, r.seconds)
+            table.append(results)
             for f in faults_of(results):
                 faults.append(f"instance {n}: {f}")
-                print("FAULT", faults[-1], flush=True)
+                show("FAULT " + faults[-1])
             cells, shown = [n, records[n][0]], [n, records[n][0]]
             for s in solvers:
                 status, value, seconds = results[s]
                 value, seconds = "" if value is None else repr(value), "" if seconds is None else f"{seconds:.3f}"
                 cells += [value, status, seconds]  # the text table names a read error only "error"
                 shown += [value, status if status in ("optimal", "infeasible", "time limit") else "error", seconds]
-            if "cbc" in solvers:
-                cbc = results["cbc"][2]
-                ratios = [f"{results[s][2] / cbc:.4g}" if results[s][2] is not None and cbc else "" for s in names]
-                cells, shown = cells + ratios, shown + ratios
-            table.append((results, cells))
+            for s in ratio_names:
+                engine, cbc = results[s][2], results["cbc"][2]
+                cells.append(f"{engine / cbc:.4g}" if engine is not None and cbc else "")
+                shown.append(cells[-1])
             writer.writerow(cells)
             csv_file.flush()
-            print(line(shown), file=txt, flush=True)
-            print(line(shown), flush=True)
-        summary = [f"{len(numbers)} instances, offset {args.offset}, rate {args.rate}, time limit {args.time_limit} s"]
+            show_row(shown)
+        show(f"{len(numbers)} instances, offset {args.offset}, rate {args.rate}, time limit {args.time_limit} s")
         for s in solvers:
-            rs = [r[s] for r, _ in table]
-            summary.append(f"{s}: {sum(r[0] == 'optimal' for r in rs)} proven optimal, "
-                           f"{sum(r[0] == 'infeasible' for r in rs)} proven infeasible, "
-                           f"{sum(r[1] is not None for r in rs)} with a feasible schedule, "
-                           f"{sum(r[2] or 0 for r in rs):.1f} s in all")
-        for s in names if "cbc" in solvers else []:
-            ratios = [r[s][2] / r["cbc"][2] for r, _ in table if r["cbc"][2] > 1 and r[s][2] is not None]
+            rs = [r[s] for r in table]
+            show(f"{s}: {sum(r[0] == 'optimal' for r in rs)} proven optimal, "
+                 f"{sum(r[0] == 'infeasible' for r in rs)} proven infeasible, "
+                 f"{sum(r[1] is not None for r in rs)} with a feasible schedule, {sum(r[2] or 0 for r in rs):.1f} s in all")
+        for s in ratio_names:
+            ratios = [r[s][2] / r["cbc"][2] for r in table if r["cbc"][2] > 1 and r[s][2] is not None]
             median = f"{statistics.median(ratios):.4g}" if ratios else "none"
-            summary.append(f"median {s} seconds / cbc seconds where cbc needs more than 1 s: {median} "
-                           f"({len(ratios)} instances)")
-        summary.append(f"faults: {len(faults)}")
-        for text in summary + faults:
-            print(text, file=txt)
-            print(text)
+            show(f"median {s} seconds / cbc seconds where cbc needs more than 1 s: {median} ({len(ratios)} instances)")
+        show(f"faults: {len(faults)}")
+        for f in faults:
+            show(f)
     return 1 if faults else 0
 
 
