@@ -82,7 +82,7 @@ def npv(cash_flow, finish, rate):
 
 @dataclass
 class Result:
-    status: str        # optimal, infeasible, time limit
+    status: str        # optimal, infeasible, time limit, solver error
     value: float       # None without a feasible schedule
     seconds: float
     finish: list
@@ -117,7 +117,10 @@ def solve(inst, deadline, cash_flow, rate, time_limit):
                 prob += pulp.lpSum(r * v for r, v in terms) <= cap
     solver = pulp.COIN_CMD(msg=False, timeLimit=time_limit, threads=1)
     begin = time.perf_counter()
-    prob.solve(solver)
+    try:
+        prob.solve(solver)
+    except pulp.PulpSolverError:  # CBC stopped without an answer (it can fail an internal assertion)
+        return Result("solver error", None, time.perf_counter() - begin, None)
     seconds = time.perf_counter() - begin
     if prob.sol_status == pulp.LpSolutionInfeasible:
         return Result("infeasible", None, seconds, None)
