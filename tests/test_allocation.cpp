@@ -14,6 +14,7 @@
 #include "formats/instance_file.hpp"
 #include "model/cash_flows.hpp"
 #include "search/search_state.hpp"
+#include "window_search/window_state.hpp"
 
 namespace {
 std::atomic<long> allocations{0};
@@ -75,6 +76,38 @@ TEST(NodeLoop, SearchAllocatesNothingOnceTheInstanceIsLoaded) {
   EXPECT_EQ(sink.last_end, SearchEnd::complete);
   EXPECT_EQ(solver->search.created_nodes, created);
   EXPECT_GT(created, 10000);
+}
+
+// The start-time search: its windows, profile and stack of open nodes are
+// sized when the instance is loaded or when the stack first grows, so a
+// second search of the same instance from a fresh load allocates nothing.
+TEST(NodeLoop, StartTimeSearchAllocatesNothingOnceItsTablesHaveGrown) {
+  InstanceData data;
+  int deadline = 0;
+  const std::string dir = std::string(RCPSPDC_TEST_DATA) + "/pat/";
+  ASSERT_TRUE(read_deadline_file(dir + "deadline.pat", 54, 0, deadline).ok());
+  ASSERT_TRUE(read_instance_file(dir + "pat54.rcp", data).ok());
+  data.deadline = deadline;
+  std::mt19937 generator(1);
+  draw_cash_flows(data, generator, 60);
+
+  auto w = std::make_unique<WindowSearch>();
+  SilentSink sink;
+  w->settings.interest_rate = 0.01;
+  w->settings.clock_ms = &clock_ms;
+  w->settings.sink = &sink;
+  load_window_problem(*w, data, 0.01);
+  solve_windows(*w, nullptr);
+  ASSERT_EQ(sink.last_end, SearchEnd::complete);
+  const auto created = w->created_nodes;
+
+  load_window_problem(*w, data, 0.01);
+  allocations = 0;
+  solve_windows(*w, nullptr);
+  EXPECT_EQ(allocations.load(), 0);
+  EXPECT_EQ(sink.last_end, SearchEnd::complete);
+  EXPECT_EQ(w->created_nodes, created);
+  EXPECT_GT(created, 1000);
 }
 
 }  // namespace
