@@ -4,7 +4,8 @@
 // of branchings; whatever schedule comes out must pass the independent
 // checker with the reported value, bit for bit. A network of at most 8
 // activities is searched to the end, and its value must be the best that
-// enumerating every schedule finds, when enumeration is cheap enough.
+// enumerating every schedule finds, when enumeration is cheap enough; the
+// start-time search runs on every input too, under a node budget.
 //
 // Header, 11 bytes: deadline mode, deadline (4 bytes, little-endian), cash
 // flow seed (4 bytes), percentage of negative cash flows, interest rate.
@@ -23,15 +24,17 @@
 #include "formats/instance_file.hpp"
 #include "model/cash_flows.hpp"
 #include "search/search_state.hpp"
+#include "window_search/window_state.hpp"
 
 namespace {
 
 using namespace rcpspdc;
 
 constexpr std::size_t HEADER = 11;
-constexpr int BUDGET = 300;                // branchings of a search that may be stopped
-constexpr int COMPLETE_UP_TO = 8;          // activities of a network searched to the end
-constexpr double ENUMERATION_LIMIT = 1e5;  // schedules the enumeration may visit
+constexpr int BUDGET = 300;                   // branchings of a search that may be stopped
+constexpr int COMPLETE_UP_TO = 8;             // activities of a network searched to the end
+constexpr std::int64_t WINDOW_BUDGET = 3000;  // nodes of the start-time search
+constexpr double ENUMERATION_LIMIT = 1e5;     // schedules the enumeration may visit
 
 void require(bool condition) {
   if (!condition) std::abort();
@@ -86,7 +89,7 @@ bool search(Solver& solver, int budget) {
   ProjectModel& m = solver.model;
   init_search(solver);
   bool branch = false;
-  if (compute_bound(m, solver.bound, s.best_npv, s.created_nodes) == 0) {
+  if (compute_bound(m, solver.bound, s.best_npv, s.created_nodes) == BoundOutcome::open) {
     if (detect_conflict(m, solver.bound, s.conflict) == 0) {
       record_incumbent(solver);
     } else {
@@ -99,7 +102,7 @@ bool search(Solver& solver, int budget) {
     if (branch) {
       if (branchings == budget) return false;
       push_level(solver);
-      if (branch_node(solver) == 0) {
+      if (branch_node(solver) == Branching::children) {
         take_next_node(solver);
         continue;
       }
@@ -184,6 +187,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const double rates[] = {0.0, 0.001, 0.01, 0.1};
   const double rate = rates[data[10] % 4];
 
+  // The start-time search under a node budget, its schedule checked like
+  // the other's; compared with enumeration below when it completed.
+  static const auto windows = std::make_unique<WindowSearch>();
+  WindowSettings settings;
+  settings.interest_rate = rate;
+  settings.clock_ms = [] { return std::int64_t{0}; };
+  settings.node_limit = WINDOW_BUDGET;
+  solve_start_times(*windows, d, settings, 50);
+  if (windows->has_incumbent) {
+    const std::vector<int> finish(windows->best_finish, windows->best_finish + d.activity_count);
+    const ScheduleCheck check = check_schedule(d, finish, rate);
+    require(check.feasible());
+    require(check.npv == windows->best_npv);
+  }
+
   static const auto solver = std::make_unique<Solver>();
   load_model(d, solver->model);
   solver->search.settings.interest_rate = rate;
@@ -212,5 +230,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(s.has_incumbent == (best > -std::numeric_limits<double>::infinity()));
   if (s.has_incumbent)
     require(std::fabs(best - s.best_npv) <= 1e-9 * std::max(1.0, std::fabs(best)));
+  if (windows->stopped) return 0;
+  require(windows->has_incumbent == s.has_incumbent);
+  if (windows->has_incumbent)
+    require(std::fabs(best - windows->best_npv) <= 1e-9 * std::max(1.0, std::fabs(best)));
   return 0;
 }

@@ -162,3 +162,20 @@ TEST(InitialSchedule, CashFlowsPullTowardsTheirEnds) {
 
 }  // namespace
 }  // namespace rcpspdc::test
+
+namespace rcpspdc::test {
+namespace {
+
+// A network without resource types: the passes keep no load rows at all.
+TEST(InitialSchedule, NetworkWithoutResourcesIsScheduledByPrecedenceAlone) {
+  const InstanceData d = make_instance(
+      {}, {Act{0, {}, {1}, 0}, Act{1, {}, {2}, 50}, Act{1, {}, {3}, -80}, Act{0, {}, {}, 0}}, 5);
+  const InitialSchedule s = initial_schedule(d, 0.01, HeuristicSettings{});
+  ASSERT_TRUE(s.found);
+  EXPECT_EQ(s.finish[1], 1);  // the positive flow as early as it can
+  EXPECT_EQ(s.finish[2], 5);  // the negative one at the deadline
+  EXPECT_TRUE(check_schedule(d, s.finish, 0.01).feasible());
+}
+
+}  // namespace
+}  // namespace rcpspdc::test

@@ -186,16 +186,35 @@ bool objective_windows(WindowSearch& w, Windows& win, bool& changed) {
     const double* discount = p.discount.data() + p.duration[i];
     if (c > 0) {
       const double best = c * discount[win.early[i]];
-      int s = win.late[i];
-      while (s > win.early[i] && best - c * discount[s] >= lead) --s;
+      // The loss grows with the start: the last start whose loss stays below
+      // the lead, by bisection (windows may be thousands of periods wide).
+      int lo = win.early[i];  // loss 0: kept
+      int hi = win.late[i];
+      while (lo < hi) {
+        const int mid = lo + (hi - lo + 1) / 2;
+        if (best - c * discount[mid] >= lead)
+          hi = mid - 1;
+        else
+          lo = mid;
+      }
+      const int s = lo;
       if (s != win.late[i]) {
         win.late[i] = s;
         changed = true;
       }
     } else {
       const double best = c * discount[win.late[i]];
-      int s = win.early[i];
-      while (s < win.late[i] && best - c * discount[s] >= lead) ++s;
+      // The loss falls as the start grows: the first start below the lead.
+      int lo = win.early[i];
+      int hi = win.late[i];  // loss 0: kept
+      while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (best - c * discount[mid] >= lead)
+          lo = mid + 1;
+        else
+          hi = mid;
+      }
+      const int s = lo;
       if (s != win.early[i]) {
         win.early[i] = s;
         changed = true;

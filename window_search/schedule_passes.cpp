@@ -105,19 +105,20 @@ void init_scratch(const ScheduleNetwork& net, PassScratch& scratch) {
 
 void occupy(const ScheduleNetwork& net, LoadProfile& profile, int i, int finish, int sign) {
   const int K = net.resource_count;
-  const int* q = &net.demand[static_cast<std::size_t>(i * K)];
+  const int* q = net.demand.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(K);
   for (int t = finish - net.duration[i] + 1; t <= finish; ++t) {
-    int* row = &profile.load[static_cast<std::size_t>(t * K)];
+    int* row = profile.load.data() + static_cast<std::size_t>(t) * static_cast<std::size_t>(K);
     for (int k = 0; k < K; ++k) row[k] += sign * q[k];
   }
 }
 
 int first_blocked(const ScheduleNetwork& net, const LoadProfile& profile, int i, int finish) {
   const int K = net.resource_count;
-  const int* q = &net.demand[static_cast<std::size_t>(i * K)];
+  const int* q = net.demand.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(K);
   const int* cap = net.capacity.data();
   for (int t = finish - net.duration[i] + 1; t <= finish; ++t) {
-    const int* row = &profile.load[static_cast<std::size_t>(t * K)];
+    const int* row =
+        profile.load.data() + static_cast<std::size_t>(t) * static_cast<std::size_t>(K);
     for (int k = 0; k < K; ++k)
       if (row[k] + q[k] > cap[k]) return t;
   }
@@ -129,10 +130,11 @@ namespace {
 // The last (highest) period of i's window that cannot take it, or 0 if it fits.
 int last_blocked(const ScheduleNetwork& net, const LoadProfile& profile, int i, int finish) {
   const int K = net.resource_count;
-  const int* q = &net.demand[static_cast<std::size_t>(i * K)];
+  const int* q = net.demand.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(K);
   const int* cap = net.capacity.data();
   for (int t = finish; t > finish - net.duration[i]; --t) {
-    const int* row = &profile.load[static_cast<std::size_t>(t * K)];
+    const int* row =
+        profile.load.data() + static_cast<std::size_t>(t) * static_cast<std::size_t>(K);
     for (int k = 0; k < K; ++k)
       if (row[k] + q[k] > cap[k]) return t;
   }
