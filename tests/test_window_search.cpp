@@ -39,6 +39,11 @@ const Variant VARIANTS[] = {
     {"earliest start rule", 0,
      [](WindowSettings& s) { s.branch_rule = BranchRule::earliest_start; }},
     {"restarts", 0, [](WindowSettings& s) { s.restart_failures = 2; }},
+    {"energetic check", 0,
+     [](WindowSettings& s) {
+       s.use_energy_check = true;
+       s.use_energy_check_always = true;
+     }},
     {"bisect, no objective windows, heuristic", 1000,
      [](WindowSettings& s) {
        s.bisect = true;
