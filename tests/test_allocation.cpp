@@ -44,11 +44,8 @@ struct SilentSink : ResultSink {
 
 TEST(NodeLoop, SearchAllocatesNothingOnceTheInstanceIsLoaded) {
   InstanceData data;
-  int deadline = 0;
-  const std::string dir = std::string(RCPSPDC_TEST_DATA) + "/pat/";
-  ASSERT_TRUE(read_deadline_file(dir + "deadline.pat", 98, 5, deadline).ok());
-  ASSERT_TRUE(read_instance_file(dir + "pat98.rcp", data).ok());
-  data.deadline = deadline;
+  ASSERT_TRUE(
+      read_instance_files("pat", 98, 5, data, std::string(RCPSPDC_TEST_DATA) + "/pat").ok());
   std::mt19937 generator(1);
   draw_cash_flows(data, generator, 60);
 
@@ -83,11 +80,8 @@ TEST(NodeLoop, SearchAllocatesNothingOnceTheInstanceIsLoaded) {
 // second search of the same instance from a fresh load allocates nothing.
 TEST(NodeLoop, StartTimeSearchAllocatesNothingOnceItsTablesHaveGrown) {
   InstanceData data;
-  int deadline = 0;
-  const std::string dir = std::string(RCPSPDC_TEST_DATA) + "/pat/";
-  ASSERT_TRUE(read_deadline_file(dir + "deadline.pat", 54, 0, deadline).ok());
-  ASSERT_TRUE(read_instance_file(dir + "pat54.rcp", data).ok());
-  data.deadline = deadline;
+  ASSERT_TRUE(
+      read_instance_files("pat", 54, 0, data, std::string(RCPSPDC_TEST_DATA) + "/pat").ok());
   std::mt19937 generator(1);
   draw_cash_flows(data, generator, 60);
 
