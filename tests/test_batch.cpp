@@ -4,8 +4,11 @@
 
 #include <sstream>
 
+#include "formats/batch_json.hpp"
 #include "formats/info_file.hpp"
 #include "tests/console_harness.hpp"
+#include "tests/fake_platform.hpp"
+#include "tests/search_checks.hpp"
 #include "tests/test_support.hpp"
 #include "tools/batch_options.hpp"
 #include "tools/batch_run.hpp"
@@ -21,11 +24,13 @@ std::vector<std::string> lines_of(const std::string& text) {
   return lines;
 }
 
-// A CSV row without its seconds field (the 8th), which alone depends on timing.
+// A CSV row without its seconds (the 8th field) and seconds to the best
+// schedule (the last), which alone depend on timing.
 std::string without_seconds(const std::string& row) {
   std::size_t from = 0;
   for (int comma = 0; comma < 7; ++comma) from = row.find(',', from) + 1;
-  return row.substr(0, from) + row.substr(row.find(',', from));
+  const std::string rest = row.substr(row.find(',', from));
+  return row.substr(0, from) + rest.substr(0, rest.find_last_of(',') + 1);
 }
 
 // The value of a summary line: its name, blanks, the value.
@@ -122,7 +127,7 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
       {{"--problem", "pat", "--first", "1", "--rate", "-0.01"}, "a rate of 0 or more"},
       {{"--problem", "pat", "--first", "1", "--rate", "nan"}, "a rate of 0 or more"},
       {{"--problem", "pat", "--first", "1", "--rate", "1%"}, "a rate of 0 or more"},
-      {{"--problem", "pat", "--first", "1", "--time-limit", "-1"}, "whole seconds"},
+      {{"--problem", "pat", "--first", "1", "--time-limit", "-1"}, "0 (no limit) or more"},
       {{"--problem", "pat", "--first", "1", "--seed", "-1"}, "from 0 to 4294967295"},
       {{"--problem", "pat", "--first", "1", "--seed", "4294967296"}, "from 0 to 4294967295"},
       {{"--problem", "pat", "--first", "1", "--seed", "2", "--cash-flows", "i"},
@@ -139,32 +144,81 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
 }
 
 TEST(BatchCsv, HeaderAndRowsAreByteExact) {
-  EXPECT_EQ(
-      csv_header(),
-      "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status\n");
-  BatchRow solved{12,
-                  22,
-                  3,
-                  41,
-                  7154,
-                  2194,
-                  true,
-                  -2315.4808768764706,
-                  0.0272704,
-                  0.02,
-                  RowStatus::optimal,
-                  "optimal"};
-  EXPECT_EQ(csv_row(solved), "12,22,3,41,7154,2194,-2315.4808768764706,0.027270,optimal\n");
+  EXPECT_EQ(csv_header(),
+            "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status,"
+            "bound,seconds_to_best\n");
+  BatchRow solved;
+  solved.number = 12;
+  solved.activities = 4;
+  solved.resources = 3;
+  solved.deadline = 41;
+  solved.created_nodes = 7154;
+  solved.branched_nodes = 2194;
+  solved.has_value = true;
+  solved.npv = -2315.4808768764706;
+  solved.seconds = 0.0272704;
+  solved.kind = RowStatus::optimal;
+  solved.status = "optimal";
+  solved.has_bound = true;
+  solved.bound = solved.npv;
+  solved.seconds_to_best = 0.0125;
+  solved.file = "dir/pat12.rcp";
+  solved.cash_flow = {0, -137, 244, 0};
+  solved.finish = {0, 3, 9, 9};
+  EXPECT_EQ(csv_row(solved),
+            "12,4,3,41,7154,2194,-2315.4808768764706,0.027270,optimal,-2315.4808768764706,"
+            "0.012500\n");
+  EXPECT_EQ(json_row(solved, 0.01),
+            "{\"number\":12,\"file\":\"dir/pat12.rcp\",\"activities\":4,\"resources\":3,"
+            "\"deadline\":41,\"rate\":0.01,\"cash_flows\":[0,-137,244,0],\"status\":\"optimal\","
+            "\"value\":-2315.4808768764706,\"bound\":-2315.4808768764706,\"created_nodes\":7154,"
+            "\"branched_nodes\":2194,\"seconds\":0.0272704,\"seconds_to_best\":0.0125,"
+            "\"finish\":[0,3,9,9]}\n");
   solved.npv = 0.1;  // full precision, not the shortest form
-  EXPECT_EQ(csv_row(solved), "12,22,3,41,7154,2194,0.10000000000000001,0.027270,optimal\n");
-  const BatchRow stopped{5,     30,  4,    60,   123456789012,          98765,
-                         false, 0.0, 61.5, 61.0, RowStatus::time_limit, "time limit"};
-  EXPECT_EQ(csv_row(stopped), "5,30,4,60,123456789012,98765,,61.500000,time limit\n");
+  solved.bound = 0.30000000000000004;
+  EXPECT_EQ(csv_row(solved),
+            "12,4,3,41,7154,2194,0.10000000000000001,0.027270,optimal,0.30000000000000004,"
+            "0.012500\n");
+  BatchRow stopped;
+  stopped.number = 5;
+  stopped.activities = 30;
+  stopped.resources = 4;
+  stopped.deadline = 60;
+  stopped.created_nodes = 123456789012;
+  stopped.branched_nodes = 98765;
+  stopped.seconds = 61.5;
+  stopped.kind = RowStatus::time_limit;
+  stopped.status = "time limit";
+  stopped.has_bound = true;
+  stopped.bound = -12.5;
+  EXPECT_EQ(csv_row(stopped), "5,30,4,60,123456789012,98765,,61.500000,time limit,-12.5,\n");
   BatchRow unread;
   unread.number = -3;
   unread.status = "invalid instance: unexpected \"x,y\" after the last activity";
   EXPECT_EQ(csv_row(unread),
-            "-3,,,,,,,,\"invalid instance: unexpected \"\"x,y\"\" after the last activity\"\n");
+            "-3,,,,,,,,\"invalid instance: unexpected \"\"x,y\"\" after the last activity\",,\n");
+  // Quotes and control characters escaped as JSON wants them; no value, no schedule.
+  EXPECT_EQ(json_row(unread, 0.0),
+            "{\"number\":-3,\"file\":\"\",\"activities\":null,\"resources\":null,"
+            "\"deadline\":null,\"rate\":0.0,\"cash_flows\":[],\"status\":\"invalid instance: "
+            "unexpected \\\"x,y\\\" after the last activity\",\"value\":null,\"bound\":null,"
+            "\"created_nodes\":null,\"branched_nodes\":null,\"seconds\":null,"
+            "\"seconds_to_best\":null,\"finish\":null}\n");
+  // A line read back gives what was written.
+  JsonSchedule back;
+  ASSERT_EQ(find_json_schedule("{\"program\":\"rcpspdc-batch\"}\n" + json_row(unread, 0.0) +
+                                   json_row(solved, 0.01),
+                               12, back),
+            "");
+  EXPECT_EQ(back.file, "dir/pat12.rcp");
+  EXPECT_EQ(back.deadline, 41);
+  EXPECT_EQ(back.cash_flow, solved.cash_flow);
+  EXPECT_EQ(back.finish, solved.finish);
+  EXPECT_TRUE(back.has_value);
+  EXPECT_EQ(back.value, 0.1);
+  EXPECT_EQ(find_json_schedule(json_row(solved, 0.01), 13, back), "no object for instance 13");
+  EXPECT_EQ(find_json_schedule("{\"number\":12}\n", 12, back).rfind("line 1: ", 0), 0u);
+  EXPECT_EQ(find_json_schedule("[1,\n", 12, back), "line 1: not a JSON object");
 }
 
 TEST(BatchInfoFile, ReadsRecordsAndNamesTheFaultyLine) {
@@ -232,7 +286,8 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
     std::vector<std::string> field;
     std::istringstream row(replay.csv[r + 1]);
     for (std::string f; std::getline(row, f, ',');) field.push_back(f);
-    ASSERT_EQ(field.size(), 9u) << replay.csv[r + 1];
+    // (getline drops the empty seconds_to_best the delaying search leaves)
+    ASSERT_EQ(field.size(), 10u) << replay.csv[r + 1];
     ASSERT_EQ(w.size(), 6u) << console_line;
     EXPECT_EQ(w[0], field[0]);
     EXPECT_EQ(w.back(), "optimal");
@@ -264,8 +319,53 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
   EXPECT_EQ(other.status, 1);
   ASSERT_EQ(other.csv.size(), 8u);
   EXPECT_EQ(other.csv[1],
-            "1,14,3,19,,,,,\"cash flows recorded for deadline 24, the files give 19\"");
-  EXPECT_EQ(other.csv[7], "7,9,1,8,,,,,no cash flows for this instance in the info.out file");
+            "1,14,3,19,,,,,\"cash flows recorded for deadline 24, the files give 19\",,");
+  EXPECT_EQ(other.csv[7], "7,9,1,8,,,,,no cash flows for this instance in the info.out file,,");
+}
+
+// Both engines, stopped at their first clock reading on the Patterson rows the
+// reference proves optimal: the bound left open is never below the optimum,
+// and the schedule found never above it. Completed searches reach it.
+TEST(BatchBound, StoppedSearchesNeverBoundBelowTheOptimum) {
+  auto workspace = std::make_unique<Workspace>();
+  int stopped[2] = {0, 0};
+  for (const ReferenceRow& ref : reference_rows()) {
+    if (!ref.readable || !ref.optimal || ref.offset != 0 || ref.number > 60) continue;
+    InfoRecords records;
+    InfoRecord& record = records[ref.number];
+    record.number = ref.number;
+    record.deadline = ref.instance.deadline;
+    record.cash_flow.assign(ref.instance.cash_flow.begin() + 1, ref.instance.cash_flow.end() - 1);
+    for (const Engine engine : {Engine::delaying, Engine::start_times}) {
+      BatchOptions options;
+      options.problem = "pat";
+      options.dir = (data_dir() / "pat").string();
+      options.interest_rate = ref.rate;
+      options.time_limit = 0.5;
+      options.engine = engine;
+      SCOPED_TRACE("pat" + std::to_string(ref.number) +
+                   (engine == Engine::delaying ? " delaying" : " start-times"));
+      fake_clock_step = 1000;  // a second per reading: the first check stops the search
+      const BatchRow row = solve_one(options, &records, ref.number, *workspace);
+      fake_clock_step = 0;
+      ASSERT_NE(row.kind, RowStatus::error) << row.status;
+      ASSERT_TRUE(row.has_bound);
+      const double slack = 1e-9 * std::max(1.0, std::fabs(ref.npv));
+      EXPECT_GE(row.bound, ref.npv - slack);
+      if (row.has_value) {
+        EXPECT_LE(row.npv, ref.npv + slack);
+      }
+      if (row.kind == RowStatus::optimal) {
+        EXPECT_NEAR(row.npv, ref.npv, 1e-6);
+        EXPECT_EQ(row.bound, row.npv);
+      } else {
+        ++stopped[engine == Engine::start_times];
+      }
+    }
+  }
+  // Enough stopped searches of each engine for the test to mean something.
+  EXPECT_GE(stopped[0], 5);
+  EXPECT_GE(stopped[1], 5);
 }
 
 TEST(BatchSeed, RunsRepeatAndRowsDoNotDependOnTheRange) {
@@ -327,7 +427,7 @@ TEST(BatchRun, UnusableFilesStopTheRunWithAMessage) {
       {"--problem", "pat", "--first", "1", "--offset", "99990", "--csv", "late.csv"});
   EXPECT_EQ(late.status, 1);
   ASSERT_EQ(late.csv.size(), 2u);
-  EXPECT_EQ(late.csv[1], "1,,,,,,,,deadline above 100000 periods");
+  EXPECT_EQ(late.csv[1], "1,,,,,,,,deadline above 100000 periods,,");
   // From another directory, with --dir, the same instance is found.
   std::filesystem::create_directory("elsewhere");
   std::filesystem::current_path("elsewhere");

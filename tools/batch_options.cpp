@@ -39,7 +39,7 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
       {"--negative", "a percentage from 0 to 100", set_int(o.negative_percent, 0, 100)},
       {"--offset", "an integer", set_int(o.deadline_offset, INT_LOW, INT_HIGH)},
       {"--rate", "a rate of 0 or more, such as 0.01", set_rate(o.interest_rate)},
-      {"--time-limit", "whole seconds, 0 or more", set_int(o.time_limit, 0, INT_HIGH)},
+      {"--time-limit", "seconds, 0 (no limit) or more, such as 0.5", set_rate(o.time_limit)},
       {"--seed", "an integer from 0 to 4294967295",
        [&o](const std::string& value) { return to_number(value, o.seed); }, &have_seed},
       {"--cash-flows", "an info.out file", set_text(o.cash_flows)},
@@ -48,6 +48,7 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
       {"--shard", "I/N, shard I of N with 0 <= I < N, such as 0/4",
        [&o](const std::string& value) { return to_shard(value, o.shard_index, o.shard_count); }},
       {"--csv", "a file name", set_text(o.csv)},
+      {"--json", "a file name, or - for standard output", set_text(o.json)},
       {"--svg", "a directory", set_text(o.svg_dir)},
       {"--engine", "start-times or delaying",
        [&o](const std::string& value) {
@@ -55,7 +56,8 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
          return value == "delaying" || value == "start-times";
        }},
   };
-  outcome.error = parse_options(args, table, o.help);
+  const std::vector<FlagSpec> flags = {{"--verbose", &o.verbose}, {"--quiet", &o.quiet}};
+  outcome.error = parse_options(args, table, o.help, flags);
   if (!outcome.ok() || o.help) return outcome;
   if (o.problem.empty() || !have_first) {
     outcome.error = "--problem and --first are required (see --help)";
@@ -64,6 +66,10 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
     if (o.first > o.last)
       outcome.error =
           "--first " + std::to_string(o.first) + " is above --last " + std::to_string(o.last);
+    else if (o.verbose && o.quiet)
+      outcome.error = "--verbose and --quiet exclude each other";
+    else if (o.csv == "-" && o.json == "-")
+      outcome.error = "--csv - and --json - would mix two formats on standard output";
     else if (have_seed && !o.cash_flows.empty())
       outcome.error =
           "--seed and --cash-flows exclude each other: flows are either drawn or taken from the "
@@ -87,7 +93,8 @@ std::string batch_usage() {
          "  --negative P       percentage of negative cash flows, 0-100 (default: 60)\n"
          "  --offset D         periods added to the makespan to form the deadline (default: 0)\n"
          "  --rate R           continuous interest rate per period (default: 0.01)\n"
-         "  --time-limit S     time limit per instance in seconds (default: 60)\n"
+         "  --time-limit S     time limit per instance in seconds, fractions allowed, 0 for\n"
+         "                     none (default: 60)\n"
          "  --seed N           seed of the cash-flow generator (std::mt19937), set anew for\n"
          "                     every instance, so an instance's flows depend only on N and\n"
          "                     the instance (default: 1)\n"
@@ -98,20 +105,34 @@ std::string batch_usage() {
          "                     give the same rows for every N (default: the number of cores)\n"
          "  --shard I/N        solve only the numbers n with (n - A) mod N = I, shard I of N\n"
          "                     (0 <= I < N), to spread one run over N machines\n"
-         "  --csv FILE         write one row per instance to FILE, with a header (default: none)\n"
-         "                     columns: number,activities,resources,deadline,created_nodes,\n"
-         "                     branched_nodes,npv,seconds,status\n"
+         "  --csv FILE         write one row per instance to FILE (- for standard output),\n"
+         "                     with a header (default: none); columns: number,activities,\n"
+         "                     resources,deadline,created_nodes,branched_nodes,npv,seconds,\n"
+         "                     status,bound,seconds_to_best\n"
+         "  --json FILE        write JSON Lines to FILE (- for standard output): a header\n"
+         "                     object with the version, the engine and every option, then\n"
+         "                     one object per instance with its cash flows, value, bound,\n"
+         "                     counts, times and the finish time of every activity of the\n"
+         "                     best schedule (check one with rcpspdc-check --json)\n"
          "  --svg DIR          draw every feasible schedule found as DIR/NAME<number>.svg: a\n"
          "                     Gantt chart over the load profiles (DIR is created if needed)\n"
          "  --engine NAME      start-times (default): branch-and-bound over start-time\n"
          "                     windows with resource propagation, after a first-schedule\n"
          "                     heuristic; fastest at tight deadlines. delaying: the console\n"
          "                     program's search over delaying alternatives, node for node\n"
+         "  --verbose          one line per finished instance on stderr (for cluster logs)\n"
+         "  --quiet            print nothing but errors (no summary, no progress)\n"
+         "  --version          print the version and stop\n"
          "  --help             show this text\n"
          "\n"
          "status is optimal, infeasible (complete search, no feasible schedule), time limit,\n"
          "or the reason the instance could not be solved; the run goes on after such a row.\n"
          "npv is printed with 17 significant digits and is empty without a feasible schedule.\n"
+         "bound is the largest value a schedule could still have: npv after a complete\n"
+         "search, the best bound left open after a stopped one. seconds_to_best is when\n"
+         "the best schedule was found (empty with --engine delaying, which does not record\n"
+         "it). The summary gives the relative gap (bound - npv) / max(|npv|, 1) of the\n"
+         "stopped instances.\n"
          "Progress is shown on stderr when it is a terminal. Exit status: 0 when every\n"
          "instance could be read and solved, 1 when a row has an error, 2 on bad options\n"
          "or files that cannot be read or written.\n";

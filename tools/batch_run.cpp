@@ -6,17 +6,23 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <random>
 
+#include <nlohmann/json.hpp>
+
 #include "check/schedule_check.hpp"
 #include "console/platform.hpp"
+#include "formats/batch_json.hpp"
 #include "formats/instance_file.hpp"
 #include "formats/svg_plot.hpp"
 #include "model/cash_flows.hpp"
+#include "search/open_bound.hpp"
 #include "tools/batch_jobs.hpp"
 #include "window_search/initial_schedule.hpp"
 
@@ -67,10 +73,12 @@ double thread_cpu_seconds() {
 
 // What either engine leaves behind for the row.
 struct EngineOutcome {
-  std::optional<SearchEnd> end;  // how the search ended; empty if it never said
-  bool has_incumbent = false;    // a feasible schedule was found
-  double npv = 0.0;              // its value
-  std::vector<int> finish;       // its finish times
+  std::optional<SearchEnd> end;   // how the search ended; empty if it never said
+  bool has_incumbent = false;     // a feasible schedule was found
+  double npv = 0.0;               // its value
+  std::vector<int> finish;        // its finish times
+  double bound = 0.0;             // the largest value still possible (see BatchRow)
+  double seconds_to_best = -1.0;  // when the incumbent was found (-1: not recorded)
 };
 
 // The console's search over delaying alternatives.
@@ -80,7 +88,10 @@ EngineOutcome run_delaying(const BatchOptions& options, const InstanceData& data
   EndSink sink;
   SearchSettings& settings = solver.search.settings;
   settings.interest_rate = options.interest_rate;
-  settings.time_limit = options.time_limit;
+  // The console reads the clock against a whole number of seconds; a double
+  // compares the same for those, and infinity never stops the search.
+  settings.time_limit =
+      options.time_limit > 0.0 ? options.time_limit : std::numeric_limits<double>::infinity();
   settings.single_instance = false;
   settings.clock_ms = &clock_ms;
   settings.sink = &sink;
@@ -90,8 +101,13 @@ EngineOutcome run_delaying(const BatchOptions& options, const InstanceData& data
   const SearchState& s = solver.search;
   row.created_nodes = s.created_nodes;
   row.branched_nodes = s.branched_nodes;
-  return {sink.end, s.has_incumbent, s.best_npv,
-          std::vector<int>(s.best_finish, s.best_finish + data.activity_count)};
+  // The search keeps no time of its incumbent, and gains no clock reading for one.
+  return {sink.end,
+          s.has_incumbent,
+          s.best_npv,
+          std::vector<int>(s.best_finish, s.best_finish + data.activity_count),
+          sink.end == SearchEnd::time_limit ? open_bound(s) : s.best_npv,
+          -1.0};
 }
 
 // The search over start-time windows, after its first-schedule heuristic.
@@ -107,16 +123,24 @@ EngineOutcome run_start_times(const BatchOptions& options, const InstanceData& d
   solve_start_times(w, data, settings, HeuristicSettings{}.schedule_budget);
   row.created_nodes = w.created_nodes;
   row.branched_nodes = w.branched_nodes;
-  return {sink.end, w.has_incumbent, w.best_npv,
-          std::vector<int>(w.best_finish, w.best_finish + data.activity_count)};
+  return {sink.end,      w.has_incumbent,
+          w.best_npv,    std::vector<int>(w.best_finish, w.best_finish + data.activity_count),
+          open_bound(w), w.has_incumbent ? w.seconds_to_best : -1.0};
 }
 
 }  // namespace
+
+double relative_gap(const BatchRow& row) {
+  return (row.bound - row.npv) / std::max(std::fabs(row.npv), 1.0);
+}
 
 BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int number,
                    Workspace& workspace) {
   BatchRow row;
   row.number = number;
+  row.file =
+      (std::filesystem::path(options.dir) / (options.problem + std::to_string(number) + ".rcp"))
+          .string();
   InstanceData data;
   const ReadOutcome outcome =
       read_instance_files(options.problem, number, options.deadline_offset, data, options.dir);
@@ -138,6 +162,7 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
     std::mt19937 generator(options.seed);
     draw_cash_flows(data, generator, options.negative_percent);
   }
+  row.cash_flow = data.cash_flow;
 
   const double cpu_start = thread_cpu_seconds();
   const auto wall_start = std::chrono::steady_clock::now();
@@ -159,7 +184,11 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
     }
     row.has_value = true;
     row.npv = run.npv;
+    row.finish = run.finish;
+    row.seconds_to_best = run.seconds_to_best;
   }
+  row.has_bound = std::isfinite(run.bound);
+  row.bound = row.has_bound ? run.bound : 0.0;
   row.kind = run.end == SearchEnd::time_limit ? RowStatus::time_limit
              : run.has_incumbent              ? RowStatus::optimal
                                               : RowStatus::infeasible;
@@ -189,7 +218,15 @@ BatchSummary summarize(const std::vector<BatchRow>& rows) {
     switch (row.kind) {
       case RowStatus::optimal: ++sum.optimal; break;
       case RowStatus::infeasible: ++sum.infeasible; break;
-      case RowStatus::time_limit: ++sum.stopped; break;
+      case RowStatus::time_limit:
+        ++sum.stopped;
+        if (row.has_value && row.has_bound) {
+          const double gap = relative_gap(row);
+          ++sum.gap_instances;
+          sum.mean_gap += gap;
+          sum.largest_gap = std::max(sum.largest_gap, gap);
+        }
+        break;
       case RowStatus::error: ++sum.errors; break;
     }
     if (row.seconds < 0.0) continue;
@@ -203,6 +240,7 @@ BatchSummary summarize(const std::vector<BatchRow>& rows) {
       busy_cpu_rates.push_back(static_cast<double>(evaluations) / row.cpu_seconds);
     }
   }
+  if (sum.gap_instances > 0) sum.mean_gap /= sum.gap_instances;
   sum.median_seconds = median(seconds);
   if (sum.total_seconds > 0.0)
     sum.evaluations_per_second = static_cast<double>(sum.evaluations) / sum.total_seconds;
@@ -226,6 +264,13 @@ std::string format_summary(const BatchSummary& s) {
   line("infeasible", std::to_string(s.infeasible));
   line("stopped by the time limit", std::to_string(s.stopped));
   line("errors", std::to_string(s.errors));
+  if (s.stopped > 0) {
+    line("stopped with a schedule", std::to_string(s.gap_instances));
+    line("  their mean relative gap",
+         s.gap_instances > 0 ? fixed_decimals(100.0 * s.mean_gap, 3) + " %" : "-");
+    line("  their largest relative gap",
+         s.gap_instances > 0 ? fixed_decimals(100.0 * s.largest_gap, 3) + " %" : "-");
+  }
   line("total seconds", fixed_decimals(s.total_seconds, 3));
   line("median seconds", fixed_decimals(s.median_seconds, 6));
   line("processor share of the search time",
@@ -240,6 +285,77 @@ std::string format_summary(const BatchSummary& s) {
   line("  per processor second", fixed_decimals(s.busy_median_cpu_rate, 0));
   return text;
 }
+
+namespace {
+
+// A results file: a named file, standard output ("-"), or none ("").
+struct ResultFile {
+  std::string name;
+  std::FILE* file = nullptr;
+  bool failed = false;  // a write failed; the remaining instances are skipped
+
+  bool open(const std::string& path, std::FILE* out, std::FILE* err) {
+    name = path == "-" ? "standard output" : path;
+    file = path == "-" ? out : std::fopen(path.c_str(), "w");
+    if (file == nullptr)
+      std::fprintf(err, "rcpspdc-batch: cannot write %s: %s\n", path.c_str(),
+                   std::strerror(errno));
+    return file != nullptr;
+  }
+  // Writes and flushes, so a stopped run keeps every finished instance.
+  bool put(const std::string& text) {
+    if (file != nullptr && (std::fputs(text.c_str(), file) < 0 || std::fflush(file) != 0))
+      failed = true;
+    return !failed;
+  }
+  // Closes a named file; true when everything reached it.
+  bool close(std::FILE* out) {
+    if (file == nullptr) return true;
+    bool ok = !failed && std::ferror(file) == 0;
+    if (file != out)
+      ok = std::fclose(file) == 0 && ok;
+    else
+      ok = std::fflush(file) == 0 && ok;
+    file = nullptr;
+    return ok;
+  }
+};
+
+// The header line of the JSON output: everything needed to repeat the run.
+std::string json_header(const BatchOptions& o) {
+  nlohmann::ordered_json head;
+  head["program"] = "rcpspdc-batch";
+  head["version"] = version_text();
+  head["engine"] = o.engine == Engine::delaying ? "delaying" : "start-times";
+  head["problem"] = o.problem;
+  head["first"] = o.first;
+  head["last"] = o.last;
+  head["dir"] = o.dir;
+  head["offset"] = o.deadline_offset;
+  head["rate"] = o.interest_rate;
+  head["negative"] = o.negative_percent;
+  if (o.cash_flows.empty())
+    head["seed"] = o.seed;
+  else
+    head["cash_flows"] = o.cash_flows;
+  head["time_limit"] = o.time_limit;
+  head["jobs"] = o.jobs > 0 ? o.jobs : default_jobs();
+  head["shard"] = std::to_string(o.shard_index) + "/" + std::to_string(o.shard_count);
+  return head.dump() + '\n';
+}
+
+// The --verbose line of a finished instance.
+std::string verbose_line(const BatchRow& row) {
+  std::string text = "instance " + std::to_string(row.number) + ": " + row.status;
+  if (row.has_value) text += ", value " + fixed_decimals(row.npv, 2);
+  if (row.kind == RowStatus::time_limit && row.has_bound)
+    text += ", bound " + fixed_decimals(row.bound, 2);
+  if (row.created_nodes >= 0) text += ", " + std::to_string(row.created_nodes) + " nodes";
+  if (row.seconds >= 0.0) text += ", " + fixed_decimals(row.seconds, 3) + " s";
+  return text + '\n';
+}
+
+}  // namespace
 
 int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool progress) {
   InfoRecords records;
@@ -261,23 +377,26 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
                  options.svg_dir.c_str());
     return 2;
   }
-  std::FILE* csv = nullptr;
-  if (!options.csv.empty()) {
-    csv = std::fopen(options.csv.c_str(), "w");
-    if (csv == nullptr) {
-      std::fprintf(err, "rcpspdc-batch: cannot write %s: %s\n", options.csv.c_str(),
-                   std::strerror(errno));
-      return 2;
-    }
-    // A file that takes no header (a full disk) stops the run before any search.
-    std::fputs(csv_header().c_str(), csv);
-    if (std::fflush(csv) != 0 || std::ferror(csv) != 0) {
-      std::fprintf(err, "rcpspdc-batch: cannot write %s: %s\n", options.csv.c_str(),
-                   std::strerror(errno));
-      std::fclose(csv);
-      return 2;
-    }
+  ResultFile csv;
+  ResultFile json;
+  // A file that takes no header (a full disk) stops the run before any search.
+  const auto open_with_header = [&](ResultFile& file, const std::string& path,
+                                    const std::string& header) {
+    if (path.empty()) return true;
+    if (!file.open(path, out, err)) return false;
+    if (file.put(header)) return true;
+    std::fprintf(err, "rcpspdc-batch: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    file.close(out);
+    return false;
+  };
+  if (!open_with_header(csv, options.csv, csv_header())) return 2;
+  if (!open_with_header(json, options.json, json_header(options))) {
+    csv.close(out);
+    return 2;
   }
+  // Results on standard output keep it for themselves; the summary goes to stderr.
+  std::FILE* summary_to = options.csv == "-" || options.json == "-" ? err : out;
+  progress = progress && !options.quiet && !options.verbose;
 
   const auto run_start = std::chrono::steady_clock::now();
   // Row k is instance first + shard_index + k * shard_count. Rows are solved
@@ -291,12 +410,12 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
   std::vector<char> done(rows.size(), 0);
   std::size_t written = 0;
   long long started = 0;
-  std::mutex lock;  // guards done, written, started, the CSV file and err
+  std::mutex lock;  // guards done, written, started, the result files and err
   // A row that cannot be written skips the remaining instances.
-  std::atomic<bool> csv_failed{false};
+  std::atomic<bool> write_failed{false};
   run_jobs(count, options.jobs > 0 ? options.jobs : default_jobs(),
            [&](long long k, Workspace& workspace) {
-             if (csv_failed.load()) return;
+             if (write_failed.load()) return;
              const long long number =
                  options.first + options.shard_index + k * options.shard_count;
              if (progress) {
@@ -308,24 +427,34 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
              BatchRow row = solve_one(options, options.cash_flows.empty() ? nullptr : &records,
                                       static_cast<int>(number), workspace);
              const std::lock_guard<std::mutex> hold(lock);
+             if (options.verbose) {
+               std::fputs(verbose_line(row).c_str(), err);
+               std::fflush(err);
+             }
              rows[static_cast<std::size_t>(k)] = std::move(row);
              done[static_cast<std::size_t>(k)] = 1;
-             for (; written < rows.size() && done[written] != 0; ++written)
-               if (csv != nullptr &&
-                   (std::fputs(csv_row(rows[written]).c_str(), csv) < 0 || std::fflush(csv) != 0))
-                 csv_failed = true;
+             for (; written < rows.size() && done[written] != 0; ++written) {
+               const BatchRow& next = rows[written];
+               if (!csv.put(csv_row(next)) || !json.put(json_row(next, options.interest_rate)))
+                 write_failed = true;
+             }
            });
   if (progress) std::fputs("\r\033[K", err);
-  if (csv != nullptr) {
-    const bool failed = csv_failed.load() || std::ferror(csv) != 0;
-    if (std::fclose(csv) != 0 || failed) {
-      std::fprintf(err, "rcpspdc-batch: cannot write %s\n", options.csv.c_str());
-      return 2;
+  bool unwritten = false;
+  for (ResultFile* file : {&csv, &json}) {
+    if (file->file == nullptr) continue;
+    const std::string name = file->name;
+    if (!file->close(out)) {
+      std::fprintf(err, "rcpspdc-batch: cannot write %s\n", name.c_str());
+      unwritten = true;
     }
   }
+  if (unwritten) return 2;
   const BatchSummary summary = summarize(rows);
-  std::fputs(format_summary(summary).c_str(), out);
-  std::fflush(out);
+  if (!options.quiet) {
+    std::fputs(format_summary(summary).c_str(), summary_to);
+    std::fflush(summary_to);
+  }
   return summary.errors > 0 ? 1 : 0;
 }
 

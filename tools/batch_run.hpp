@@ -29,6 +29,9 @@ struct BatchSummary {
   int infeasible = 0;            // complete searches without one
   int stopped = 0;               // stopped by the time limit
   int errors = 0;                // not read, or not solved
+  int gap_instances = 0;         // stopped instances with a schedule and a bound
+  double mean_gap = 0.0;         // their mean relative gap
+  double largest_gap = 0.0;      // and the largest
   double total_seconds = 0.0;    // searches only
   double cpu_seconds = 0.0;      // their processor time; below the wall time on a busy machine
   double median_seconds = 0.0;   // over the instances searched
@@ -39,6 +42,10 @@ struct BatchSummary {
   double busy_median_rate = 0.0;      // median evaluations per second over those
   double busy_median_cpu_rate = 0.0;  // the same per processor second
 };
+
+// How far a stopped search may be from the optimum: (bound - value) over
+// the value's magnitude, at least 1 so values near 0 give no huge ratios.
+double relative_gap(const BatchRow& row);
 
 BatchSummary summarize(const std::vector<BatchRow>& rows);
 std::string format_summary(const BatchSummary& summary);

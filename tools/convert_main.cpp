@@ -6,11 +6,12 @@
 
 #include "formats/instance_file.hpp"
 #include "formats/psplib.hpp"
+#include "tools/command_line.hpp"
 
 namespace {
 
 const char* const USAGE =
-    "usage: rcpspdc-convert FILE.sm [-o FILE.rcp]\n"
+    "usage: rcpspdc-convert FILE.sm [-o FILE.rcp]   (or --help, --version)\n"
     "       rcpspdc-convert --deadlines MAKESPANS [-o deadline.NAME]\n"
     "\n"
     "The first form turns a PSPLIB single-mode file into an instance file with\n"
@@ -46,6 +47,10 @@ int main(int argc, char** argv) {
     const std::string arg = argv[a];
     if (arg == "--help" || arg == "-h") {
       std::fputs(USAGE, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("rcpspdc-convert %s\n", rcpspdc::version_text().c_str());
       return 0;
     }
     if (arg == "-o" || arg == "--output") {
