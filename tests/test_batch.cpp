@@ -2,6 +2,7 @@
 // agreement with the console program on the same cash flows.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "formats/batch_json.hpp"
@@ -82,9 +83,10 @@ TEST(BatchOptions, DefaultsAndEveryOption) {
   EXPECT_FALSE(d.help);
 
   const OptionsOutcome all =
-      parse_batch_options({"--problem=j30", "--first", "-2", "--last=40", "--dir", "data/x",
-                           "--negative", "0", "--offset=-3", "--rate", "0.025", "--time-limit",
-                           "0", "--seed", "4294967295", "--csv", "o.csv"});
+      parse_batch_options({"--problem=j30", "--first",      "-2",     "--last=40",   "--dir",
+                           "data/x",        "--negative",   "0",      "--offset=-3", "--rate",
+                           "0.025",         "--time-limit", "0.25",   "--seed",      "4294967295",
+                           "--csv",         "o.csv",        "--json", "-",           "--verbose"});
   ASSERT_TRUE(all.ok()) << all.error;
   const BatchOptions& o = all.options;
   EXPECT_EQ(o.problem, "j30");
@@ -94,9 +96,12 @@ TEST(BatchOptions, DefaultsAndEveryOption) {
   EXPECT_EQ(o.negative_percent, 0);
   EXPECT_EQ(o.deadline_offset, -3);
   EXPECT_EQ(o.interest_rate, 0.025);
-  EXPECT_EQ(o.time_limit, 0);
+  EXPECT_EQ(o.time_limit, 0.25);
   EXPECT_EQ(o.seed, 4294967295u);
   EXPECT_EQ(o.csv, "o.csv");
+  EXPECT_EQ(o.json, "-");
+  EXPECT_TRUE(o.verbose);
+  EXPECT_FALSE(o.quiet);
 
   const OptionsOutcome flows =
       parse_batch_options({"--cash-flows", "info.out", "--problem", "p", "--first", "1"});
@@ -135,6 +140,9 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
       {{"--problem", "pat", "--first", "1", "--csv="}, "--csv \"\": expected a file name"},
       {{"--problem", "pat", "--first", "1", "--threads", "2"}, "unknown option --threads"},
       {{"--problem", "pat", "--first", "1", "extra"}, "unexpected argument \"extra\""},
+      {{"--problem", "pat", "--first", "1", "--verbose", "--quiet"}, "exclude each other"},
+      {{"--problem", "pat", "--first", "1", "--csv", "-", "--json", "-"}, "mix two formats"},
+      {{"--problem", "pat", "--first", "1", "--time-limit", "nan"}, "0 (no limit) or more"},
   };
   for (const auto& c : cases) {
     const OptionsOutcome outcome = parse_batch_options(c.args);
@@ -394,6 +402,98 @@ TEST(BatchSeed, RunsRepeatAndRowsDoNotDependOnTheRange) {
   EXPECT_EQ(summary_value(a.out, "instances"), "5");
   EXPECT_EQ(summary_value(a.out, "optimal"), "5");
   EXPECT_EQ(summary_value(a.out, "stopped by the time limit"), "0");
+}
+
+// Results on standard output leave it to them: the summary goes to standard
+// error, after one --verbose line per instance; --quiet leaves only the rows.
+TEST(BatchRun, StandardOutputVerboseAndQuiet) {
+  ScopedWorkDir dir;
+  copy_patterson({1, 2});
+  const BatchResult verbose = run_batch_with({"--problem", "pat", "--first", "1", "--last", "2",
+                                              "--csv", "-", "--verbose", "--jobs", "1"});
+  EXPECT_EQ(verbose.status, 0);
+  const std::vector<std::string> rows = lines_of(verbose.out);
+  ASSERT_EQ(rows.size(), 3u) << verbose.out;
+  EXPECT_EQ(rows[0] + '\n', csv_header());
+  EXPECT_EQ(rows[1].rfind("1,14,3,19,", 0), 0u) << rows[1];
+  const std::vector<std::string> err = lines_of(verbose.err);
+  ASSERT_GE(err.size(), 3u);
+  EXPECT_EQ(err[0].rfind("instance 1: optimal, value ", 0), 0u) << err[0];
+  EXPECT_EQ(err[1].rfind("instance 2: optimal, value ", 0), 0u) << err[1];
+  EXPECT_EQ(summary_value(verbose.err, "optimal"), "2");
+
+  const BatchResult quiet = run_batch_with({"--problem", "pat", "--first", "1", "--last", "2",
+                                            "--json", "-", "--quiet", "--time-limit", "0"});
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.err, "");
+  const std::vector<std::string> lines = lines_of(quiet.out);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].rfind("{\"program\":\"rcpspdc-batch\",\"version\":\"", 0), 0u);
+  EXPECT_NE(lines[0].find("\"engine\":\"start-times\",\"problem\":\"pat\",\"first\":1,\"last\":2,"
+                          "\"dir\":\"\",\"offset\":0,\"rate\":0.01,\"negative\":60,\"seed\":1,"
+                          "\"time_limit\":0.0,"),
+            std::string::npos)
+      << lines[0];
+  EXPECT_EQ(lines[1].rfind("{\"number\":1,\"file\":\"pat1.rcp\",\"activities\":14,", 0), 0u)
+      << lines[1];
+}
+
+// The JSON lines of a file without the fields that depend on timing.
+std::vector<std::string> json_without_seconds(const std::string& path) {
+  std::vector<std::string> lines;
+  for (const std::string& line : lines_of(slurp(path))) {
+    nlohmann::ordered_json object = nlohmann::ordered_json::parse(line);
+    object.erase("seconds");
+    object.erase("seconds_to_best");
+    lines.push_back(object.dump());
+  }
+  return lines;
+}
+
+// A run cut off after three instances, in the middle of writing a line, and
+// resumed, leaves the files an uninterrupted run writes.
+TEST(BatchRun, ResumedRunWritesTheFilesOfAnUninterruptedOne) {
+  ScopedWorkDir dir;
+  copy_patterson({1, 2, 3, 4, 5, 6});
+  const std::vector<std::string> args = {"--problem", "pat",       "--first",  "1",
+                                         "--last",    "6",         "--csv",    "run.csv",
+                                         "--json",    "run.jsonl", "--offset", "2"};
+  ASSERT_EQ(run_batch_with(args).status, 0);
+  const std::vector<std::string> whole_csv = lines_of(slurp("run.csv"));
+  const std::vector<std::string> whole_json = json_without_seconds("run.jsonl");
+  ASSERT_EQ(whole_csv.size(), 7u);
+  ASSERT_EQ(whole_json.size(), 7u);
+  // Cut: the CSV holds instances 1..3 and half of 4, the JSON 1..2 and half of 3.
+  const std::string csv_text = slurp("run.csv");
+  const std::string json_text = slurp("run.jsonl");
+  std::size_t cut = 0;
+  for (int line = 0; line < 4; ++line) cut = csv_text.find('\n', cut) + 1;
+  ASSERT_EQ(write_text_file("run.csv", csv_text.substr(0, cut + 5)), "");
+  cut = 0;
+  for (int line = 0; line < 3; ++line) cut = json_text.find('\n', cut) + 1;
+  ASSERT_EQ(write_text_file("run.jsonl", json_text.substr(0, cut + 20)), "");
+
+  std::vector<std::string> resume = args;
+  resume.push_back("--resume");
+  const BatchResult resumed = run_batch_with(resume);
+  EXPECT_EQ(resumed.status, 0);
+  EXPECT_EQ(resumed.err, "rcpspdc-batch: --resume: 2 instances done before, 4 to go\n");
+  EXPECT_EQ(summary_value(resumed.out, "instances"), "4");
+  const std::vector<std::string> csv = lines_of(slurp("run.csv"));
+  ASSERT_EQ(csv.size(), whole_csv.size());
+  for (std::size_t r = 0; r < csv.size(); ++r)
+    EXPECT_EQ(r == 0 ? csv[r] : without_seconds(csv[r]),
+              r == 0 ? whole_csv[r] : without_seconds(whole_csv[r]));
+  EXPECT_EQ(json_without_seconds("run.jsonl"), whole_json);
+
+  // Resuming a finished run solves nothing; other options are refused.
+  EXPECT_EQ(summary_value(run_batch_with(resume).out, "instances"), "0");
+  resume[11] = "3";  // --offset 3
+  const BatchResult other = run_batch_with(resume);
+  EXPECT_EQ(other.status, 2);
+  EXPECT_EQ(other.err,
+            "rcpspdc-batch: --resume: run.jsonl was written by another program or with other "
+            "options\n");
 }
 
 TEST(BatchRun, UnusableFilesStopTheRunWithAMessage) {

@@ -62,6 +62,19 @@ TEST(BatchParallel, JobsAndShardOptions) {
         << shard;
 }
 
+// Every program names its version, and the commit of a build from a clone.
+TEST(BatchParallel, EveryProgramAnswersVersion) {
+  ScopedWorkDir dir;
+  const std::string tools = std::filesystem::path(RCPSPDC_BATCH).parent_path().string();
+  const std::string console = std::filesystem::path(tools).parent_path().string() + "/rcpspdc";
+  for (const std::string& program :
+       {tools + "/rcpspdc-batch", tools + "/rcpspdc-check", tools + "/rcpspdc-convert", console}) {
+    ASSERT_EQ(shell(program + " --version > version.txt"), 0) << program;
+    const std::string name = std::filesystem::path(program).filename().string();
+    EXPECT_EQ(slurp("version.txt").rfind(name + " 1.", 0), 0u) << slurp("version.txt");
+  }
+}
+
 TEST(BatchParallel, SeveralJobsGiveTheRowsOfOne) {
   ScopedWorkDir dir;
   for (const char* jobs : {"1", "2", "3"})

@@ -56,7 +56,8 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
          return value == "delaying" || value == "start-times";
        }},
   };
-  const std::vector<FlagSpec> flags = {{"--verbose", &o.verbose}, {"--quiet", &o.quiet}};
+  const std::vector<FlagSpec> flags = {
+      {"--verbose", &o.verbose}, {"--quiet", &o.quiet}, {"--resume", &o.resume}};
   outcome.error = parse_options(args, table, o.help, flags);
   if (!outcome.ok() || o.help) return outcome;
   if (o.problem.empty() || !have_first) {
@@ -66,6 +67,8 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
     if (o.first > o.last)
       outcome.error =
           "--first " + std::to_string(o.first) + " is above --last " + std::to_string(o.last);
+    else if (o.resume && ((o.csv.empty() && o.json.empty()) || o.csv == "-" || o.json == "-"))
+      outcome.error = "--resume needs the results in files: --csv FILE or --json FILE, not -";
     else if (o.verbose && o.quiet)
       outcome.error = "--verbose and --quiet exclude each other";
     else if (o.csv == "-" && o.json == "-")
@@ -120,6 +123,9 @@ std::string batch_usage() {
          "                     windows with resource propagation, after a first-schedule\n"
          "                     heuristic; fastest at tight deadlines. delaying: the console\n"
          "                     program's search over delaying alternatives, node for node\n"
+         "  --resume           go on with a stopped run: instances already in the --csv or\n"
+         "                     --json files are skipped (with both, those in both), the\n"
+         "                     others appended; the summary covers the new ones only\n"
          "  --verbose          one line per finished instance on stderr (for cluster logs)\n"
          "  --quiet            print nothing but errors (no summary, no progress)\n"
          "  --version          print the version and stop\n"

@@ -33,6 +33,7 @@ struct BatchOptions {
   int shard_count = 1;                  // (n - first) mod N = I
   std::string svg_dir;                  // a picture of every schedule found goes here ("" = none)
   Engine engine = Engine::start_times;  // --engine delaying replays the console's search
+  bool resume = false;                  // skip instances already in the named result files
   bool verbose = false;                 // a line per finished instance on stderr
   bool quiet = false;                   // nothing on stdout or stderr but errors
   bool help = false;                    // --help: print the usage and do nothing else

@@ -13,6 +13,8 @@
 #include <mutex>
 #include <optional>
 #include <random>
+#include <set>
+#include <tuple>
 
 #include <nlohmann/json.hpp>
 
@@ -294,9 +296,9 @@ struct ResultFile {
   std::FILE* file = nullptr;
   bool failed = false;  // a write failed; the remaining instances are skipped
 
-  bool open(const std::string& path, std::FILE* out, std::FILE* err) {
+  bool open(const std::string& path, std::FILE* out, std::FILE* err, bool append) {
     name = path == "-" ? "standard output" : path;
-    file = path == "-" ? out : std::fopen(path.c_str(), "w");
+    file = path == "-" ? out : std::fopen(path.c_str(), append ? "a" : "w");
     if (file == nullptr)
       std::fprintf(err, "rcpspdc-batch: cannot write %s: %s\n", path.c_str(),
                    std::strerror(errno));
@@ -344,6 +346,54 @@ std::string json_header(const BatchOptions& o) {
   return head.dump() + '\n';
 }
 
+// A results file of an earlier run, for --resume: its header and the
+// complete lines after it (a line cut off by the stop is dropped).
+struct EarlierFile {
+  bool exists = false;
+  std::string header;
+  std::vector<std::pair<long long, std::string>> rows;  // instance number, line
+};
+
+// Reads `path` if it exists; `json` tells how to find a line's number.
+// Returns "" or what is wrong.
+std::string read_earlier(const std::string& path, bool json, EarlierFile& earlier) {
+  std::error_code ignored;
+  if (!std::filesystem::exists(path, ignored)) return {};
+  std::string text;
+  if (!read_text_file(path, text)) return "cannot read " + path;
+  earlier.exists = true;
+  std::size_t at = 0;
+  for (std::size_t end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+    const std::string line = text.substr(at, end - at);
+    if (at == 0) {
+      earlier.header = line;
+      continue;
+    }
+    long long number = 0;
+    if (json) {
+      const nlohmann::json object = nlohmann::json::parse(line, nullptr, false);
+      if (object.is_discarded() || !object.is_object() || !object.contains("number") ||
+          !object["number"].is_number_integer())
+        continue;
+      number = object["number"].get<long long>();
+    } else if (!to_number(line.substr(0, line.find(',')), number)) {
+      continue;
+    }
+    earlier.rows.emplace_back(number, line);
+  }
+  return {};
+}
+
+// A JSON header without what may change between a run and its resumption.
+nlohmann::json settings_of(const std::string& header) {
+  nlohmann::json head = nlohmann::json::parse(header, nullptr, false);
+  if (head.is_object()) {
+    head.erase("version");
+    head.erase("jobs");
+  }
+  return head;
+}
+
 // The --verbose line of a finished instance.
 std::string verbose_line(const BatchRow& row) {
   std::string text = "instance " + std::to_string(row.number) + ": " + row.status;
@@ -377,20 +427,64 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
                  options.svg_dir.c_str());
     return 2;
   }
+  // With --resume, the instances both files hold are kept and skipped; the
+  // files are cut back to them, so both go on alike and in instance order.
+  EarlierFile earlier_csv;
+  EarlierFile earlier_json;
+  std::set<long long> done_before;
+  if (options.resume) {
+    for (const auto& [path, json, earlier] :
+         {std::tuple{options.csv, false, &earlier_csv}, {options.json, true, &earlier_json}}) {
+      if (path.empty()) continue;
+      const std::string problem = read_earlier(path, json, *earlier);
+      if (!problem.empty()) {
+        std::fprintf(err, "rcpspdc-batch: --resume: %s\n", problem.c_str());
+        return 2;
+      }
+      const bool same = !earlier->exists ||
+                        (json ? settings_of(earlier->header) == settings_of(json_header(options))
+                              : earlier->header + '\n' == csv_header());
+      if (!same) {
+        std::fprintf(err,
+                     "rcpspdc-batch: --resume: %s was written by another program or with other "
+                     "options\n",
+                     path.c_str());
+        return 2;
+      }
+    }
+    const bool both = !options.csv.empty() && !options.json.empty();
+    std::set<long long> in_csv;
+    for (const auto& row : earlier_csv.rows) in_csv.insert(row.first);
+    for (const auto& row : earlier_json.rows)
+      if (!both || in_csv.count(row.first) != 0) done_before.insert(row.first);
+    if (options.json.empty()) done_before = in_csv;
+    for (const auto& [path, earlier] :
+         {std::pair{options.csv, &earlier_csv}, {options.json, &earlier_json}}) {
+      if (!earlier->exists) continue;
+      std::string kept = earlier->header + '\n';
+      for (const auto& [number, line] : earlier->rows)
+        if (done_before.count(number) != 0) kept += line + '\n';
+      const std::string problem = write_text_file(path, kept);
+      if (!problem.empty()) {
+        std::fprintf(err, "rcpspdc-batch: --resume: %s\n", problem.c_str());
+        return 2;
+      }
+    }
+  }
   ResultFile csv;
   ResultFile json;
   // A file that takes no header (a full disk) stops the run before any search.
   const auto open_with_header = [&](ResultFile& file, const std::string& path,
-                                    const std::string& header) {
+                                    const std::string& header, bool append) {
     if (path.empty()) return true;
-    if (!file.open(path, out, err)) return false;
-    if (file.put(header)) return true;
+    if (!file.open(path, out, err, append)) return false;
+    if (file.put(append ? std::string() : header)) return true;
     std::fprintf(err, "rcpspdc-batch: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
     file.close(out);
     return false;
   };
-  if (!open_with_header(csv, options.csv, csv_header())) return 2;
-  if (!open_with_header(json, options.json, json_header(options))) {
+  if (!open_with_header(csv, options.csv, csv_header(), earlier_csv.exists)) return 2;
+  if (!open_with_header(json, options.json, json_header(options), earlier_json.exists)) {
     csv.close(out);
     return 2;
   }
@@ -399,13 +493,17 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
   progress = progress && !options.quiet && !options.verbose;
 
   const auto run_start = std::chrono::steady_clock::now();
-  // Row k is instance first + shard_index + k * shard_count. Rows are solved
-  // in parallel and written in order as soon as all before them are done.
-  const long long span = static_cast<long long>(options.last) - options.first + 1;
-  const long long count =
-      span > options.shard_index
-          ? (span - options.shard_index + options.shard_count - 1) / options.shard_count
-          : 0;
+  // The shard's instances first + shard_index + j * shard_count, less those
+  // a resumed run has. Rows are solved in parallel and written in order as
+  // soon as all before them are done.
+  std::vector<long long> numbers;
+  for (long long number = static_cast<long long>(options.first) + options.shard_index;
+       number <= options.last; number += options.shard_count)
+    if (done_before.count(number) == 0) numbers.push_back(number);
+  if (!done_before.empty() && !options.quiet)
+    std::fprintf(err, "rcpspdc-batch: --resume: %zu instances done before, %zu to go\n",
+                 done_before.size(), numbers.size());
+  const auto count = static_cast<long long>(numbers.size());
   std::vector<BatchRow> rows(static_cast<std::size_t>(count));
   std::vector<char> done(rows.size(), 0);
   std::size_t written = 0;
@@ -416,8 +514,7 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
   run_jobs(count, options.jobs > 0 ? options.jobs : default_jobs(),
            [&](long long k, Workspace& workspace) {
              if (write_failed.load()) return;
-             const long long number =
-                 options.first + options.shard_index + k * options.shard_count;
+             const long long number = numbers[static_cast<std::size_t>(k)];
              if (progress) {
                const std::lock_guard<std::mutex> hold(lock);
                std::fprintf(err, "\rinstance %lld of %lld (number %lld), %.1f s elapsed\033[K",
