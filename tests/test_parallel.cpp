@@ -75,6 +75,19 @@ TEST(BatchParallel, EveryProgramAnswersVersion) {
   }
 }
 
+// Without sbatch the cluster script says so and leaves no directory behind.
+TEST(BatchParallel, SlurmScriptWithoutSbatchCreatesNothing) {
+  if (shell("command -v sbatch > /dev/null") == 0) GTEST_SKIP() << "sbatch is installed";
+  ScopedWorkDir dir;
+  EXPECT_EQ(shell("RCPSPDC_BATCH=" + std::string(RCPSPDC_BATCH) + " " + RCPSPDC_SCRIPTS +
+                  "/slurm-array.sh 2 out --problem pat --first 1 2> message.txt"),
+            2);
+  EXPECT_EQ(slurp("message.txt"),
+            "slurm-array: sbatch not found: run this on a Slurm submit host (nothing was "
+            "created)\n");
+  EXPECT_FALSE(std::filesystem::exists("out"));
+}
+
 TEST(BatchParallel, SeveralJobsGiveTheRowsOfOne) {
   ScopedWorkDir dir;
   for (const char* jobs : {"1", "2", "3"})
