@@ -34,6 +34,7 @@ struct BatchRow {
   bool has_bound = false;
   double seconds_to_best = -1.0;  // when the best schedule was found (-1: not recorded)
   std::string file;               // the instance file read
+  std::string deadline_from;      // a named file's makespan source: makespans or critical path
   std::vector<int> cash_flow;     // of every activity, the first of the file first
   std::vector<int> finish;        // finish times of the best schedule, every activity
 };

@@ -28,6 +28,8 @@ std::string json_row(const BatchRow& row, double interest_rate) {
   line["activities"] = optional_count(row.activities);
   line["resources"] = optional_count(row.resources);
   line["deadline"] = optional_count(row.deadline);
+  // Instance files named on the command line say where the makespan came from.
+  if (!row.deadline_from.empty()) line["deadline_from"] = row.deadline_from;
   line["rate"] = interest_rate;
   line["cash_flows"] = row.cash_flow;
   line["status"] = row.status;

@@ -7,6 +7,8 @@
 
 #include "formats/batch_json.hpp"
 #include "formats/info_file.hpp"
+#include "formats/makespan_table.hpp"
+#include "formats/psplib.hpp"
 #include "tests/console_harness.hpp"
 #include "tests/fake_platform.hpp"
 #include "tests/search_checks.hpp"
@@ -118,9 +120,9 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
     std::vector<std::string> args;
     const char* says;
   } cases[] = {
-      {{}, "--problem and --first are required"},
-      {{"--problem", "pat"}, "--problem and --first are required"},
-      {{"--first", "1"}, "--problem and --first are required"},
+      {{}, "--problem and --first, or instance files, are required"},
+      {{"--problem", "pat"}, "--problem and --first, or instance files, are required"},
+      {{"--first", "1"}, "--problem and --first, or instance files, are required"},
       {{"--problem", "pat", "--first"}, "--first needs a value"},
       {{"--problem", "pat", "--first", "x"}, "--first \"x\": expected an integer"},
       {{"--problem", "pat", "--first", "1.5"}, "expected an integer"},
@@ -139,7 +141,8 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
        "exclude each other"},
       {{"--problem", "pat", "--first", "1", "--csv="}, "--csv \"\": expected a file name"},
       {{"--problem", "pat", "--first", "1", "--threads", "2"}, "unknown option --threads"},
-      {{"--problem", "pat", "--first", "1", "extra"}, "unexpected argument \"extra\""},
+      {{"--problem", "pat", "--first", "1", "extra"},
+       "instance files on the command line exclude"},
       {{"--problem", "pat", "--first", "1", "--verbose", "--quiet"}, "exclude each other"},
       {{"--problem", "pat", "--first", "1", "--csv", "-", "--json", "-"}, "mix two formats"},
       {{"--problem", "pat", "--first", "1", "--time-limit", "nan"}, "0 (no limit) or more"},
@@ -494,6 +497,48 @@ TEST(BatchRun, ResumedRunWritesTheFilesOfAnUninterruptedOne) {
   EXPECT_EQ(other.err,
             "rcpspdc-batch: --resume: run.jsonl was written by another program or with other "
             "options\n");
+}
+
+// Instance files on the command line: a PSPLIB file and its conversion solve
+// alike with both engines; the deadline comes from a makespan table by name,
+// or from the critical path (8 periods for small.sm) when it has none.
+TEST(BatchRun, NamedFilesPsplibOrOwnFormWithMakespans) {
+  ScopedWorkDir dir;
+  std::filesystem::copy_file(data_dir() / "psplib" / "small.sm", "small.sm");
+  std::filesystem::copy_file(data_dir() / "pat" / "pat1.rcp", "pat1.rcp");
+  InstanceData small;
+  ASSERT_EQ(read_psplib_file("small.sm", small), "");
+  ASSERT_EQ(write_text_file("small.rcp", format_instance(small)), "");
+  for (const char* engine : {"delaying", "start-times"}) {
+    SCOPED_TRACE(engine);
+    const BatchResult run = run_batch_with({"small.sm", "small.rcp", "pat1.rcp", "--offset", "6",
+                                            "--engine", engine, "--csv", "named.csv"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.csv.size(), 4u);
+    EXPECT_EQ(run.csv[1].rfind("1,7,2,14,", 0), 0u) << run.csv[1];
+    EXPECT_EQ(without_seconds(run.csv[2]).substr(1), without_seconds(run.csv[1]).substr(1));
+    EXPECT_NE(run.csv[1].find(",optimal,"), std::string::npos) << run.csv[1];
+  }
+  // pat1 by name in a two-column file, small by a PSPLIB table row (set "small").
+  ASSERT_EQ(write_text_file("small-opt.sm", "Par  Inst  Makespan\n-----\n  7  1  12\n"), "");
+  ASSERT_EQ(write_text_file("two.txt", "pat1 19\n"), "");
+  Makespans table;
+  ASSERT_EQ(parse_makespan_table(slurp("small-opt.sm"), "small", table), "");
+  EXPECT_EQ(table, (Makespans{{"small7_1", 12}}));
+  Makespans two;
+  ASSERT_EQ(parse_makespan_table("pat1 19\nx 3 4\n", "j30", two), "");
+  EXPECT_EQ(two, (Makespans{{"pat1", 19}}));
+  Makespans twice;
+  EXPECT_EQ(parse_makespan_table("pat1 19\npat1 20\n", "", twice), "line 2: pat1 appears twice");
+  const BatchResult listed = run_batch_with(
+      {"pat1.rcp", "small.sm", "--makespans", "two.txt", "--json", "named.jsonl", "--quiet"});
+  const std::vector<std::string> lines = lines_of(slurp("named.jsonl"));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_NE(lines[1].find("\"deadline\":19,\"deadline_from\":\"makespans\""), std::string::npos);
+  EXPECT_NE(lines[2].find("\"deadline\":8,\"deadline_from\":\"critical path\""),
+            std::string::npos);
+  EXPECT_FALSE(parse_batch_options({"x.sm", "--problem", "pat"}).ok());
+  EXPECT_FALSE(parse_batch_options({"--problem", "pat", "--first", "1", "--makespans", "m"}).ok());
 }
 
 TEST(BatchRun, UnusableFilesStopTheRunWithAMessage) {

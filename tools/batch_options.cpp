@@ -38,6 +38,8 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
       {"--dir", "a directory", set_text(o.dir)},
       {"--negative", "a percentage from 0 to 100", set_int(o.negative_percent, 0, 100)},
       {"--offset", "an integer", set_int(o.deadline_offset, INT_LOW, INT_HIGH)},
+      {"--deadline-offset", "an integer", set_int(o.deadline_offset, INT_LOW, INT_HIGH)},
+      {"--makespans", "a file name", set_text(o.makespans)},
       {"--rate", "a rate of 0 or more, such as 0.01", set_rate(o.interest_rate)},
       {"--time-limit", "seconds, 0 (no limit) or more, such as 0.5", set_rate(o.time_limit)},
       {"--seed", "an integer from 0 to 4294967295",
@@ -58,10 +60,20 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
   };
   const std::vector<FlagSpec> flags = {
       {"--verbose", &o.verbose}, {"--quiet", &o.quiet}, {"--resume", &o.resume}};
-  outcome.error = parse_options(args, table, o.help, flags);
+  outcome.error = parse_options(args, table, o.help, flags, &o.files);
   if (!outcome.ok() || o.help) return outcome;
-  if (o.problem.empty() || !have_first) {
-    outcome.error = "--problem and --first are required (see --help)";
+  if (!o.files.empty()) {
+    if (!o.problem.empty() || have_first || have_last || !o.dir.empty() || !o.cash_flows.empty())
+      outcome.error =
+          "instance files on the command line exclude --problem, --first, --last, --dir and "
+          "--cash-flows";
+    o.first = 1;
+    o.last = static_cast<int>(o.files.size());
+    if (!outcome.ok()) return outcome;
+  } else if (!o.makespans.empty()) {
+    outcome.error = "--makespans goes with instance files on the command line";
+  } else if (o.problem.empty() || !have_first) {
+    outcome.error = "--problem and --first, or instance files, are required (see --help)";
   } else {
     if (!have_last) o.last = o.first;
     if (o.first > o.last)
@@ -83,6 +95,13 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
 
 std::string batch_usage() {
   return "Usage: rcpspdc-batch --problem NAME --first A [--last B] [options]\n"
+         "       rcpspdc-batch [options] FILE...\n"
+         "\n"
+         "The second form solves the instance files named, PSPLIB .sm files or the\n"
+         "program's own form (told apart by content), numbered 1, 2, ... in the order\n"
+         "given, with the deadline --offset periods above the makespan --makespans\n"
+         "gives for the file's name (without directory and extension), or above the\n"
+         "critical path length when it gives none.\n"
          "\n"
          "Solves the instances NAME<A>.rcp .. NAME<B>.rcp one after another, with the\n"
          "deadlines of deadline.NAME, as the console program rcpspdc does, but with\n"
@@ -94,7 +113,11 @@ std::string batch_usage() {
          "  --dir DIR          directory of the instance and deadline files\n"
          "                     (default: the working directory)\n"
          "  --negative P       percentage of negative cash flows, 0-100 (default: 60)\n"
-         "  --offset D         periods added to the makespan to form the deadline (default: 0)\n"
+         "  --offset D         periods added to the makespan to form the deadline (default: 0);\n"
+         "                     --deadline-offset is the same\n"
+         "  --makespans FILE   makespans of instance files: lines \"name makespan\", or a\n"
+         "                     PSPLIB optimum or bound table (j30opt.sm: rows \"1 1 43\"\n"
+         "                     name j301_1, the set taken from the table's file name)\n"
          "  --rate R           continuous interest rate per period (default: 0.01)\n"
          "  --time-limit S     time limit per instance in seconds, fractions allowed, 0 for\n"
          "                     none (default: 60)\n"

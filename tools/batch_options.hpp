@@ -18,6 +18,10 @@ struct BatchOptions {
   std::string problem;
   int first = 0;  // first instance number
   int last = 0;   // last instance number (default: first)
+  // or: instance files named on the command line (.sm or the own form),
+  // numbered 1, 2, ... in the order given
+  std::vector<std::string> files;
+  std::string makespans;  // their makespans by name ("" = critical path lengths)
   // directory of the instance and deadline files ("" = working directory)
   std::string dir;
   int negative_percent = 60;            // share of real activities with a negative cash flow

@@ -22,8 +22,11 @@
 #include "console/platform.hpp"
 #include "formats/batch_json.hpp"
 #include "formats/instance_file.hpp"
+#include "formats/makespan_table.hpp"
+#include "formats/psplib.hpp"
 #include "formats/svg_plot.hpp"
 #include "model/cash_flows.hpp"
+#include "model/critical_path.hpp"
 #include "search/open_bound.hpp"
 #include "tools/batch_jobs.hpp"
 #include "window_search/initial_schedule.hpp"
@@ -132,21 +135,59 @@ EngineOutcome run_start_times(const BatchOptions& options, const InstanceData& d
 
 }  // namespace
 
+namespace {
+
+// An instance file named on the command line, PSPLIB or the own form by
+// content, with its deadline; returns "" or what is wrong.
+std::string read_named_instance(const BatchOptions& options, const Makespans* makespans,
+                                const std::string& path, InstanceData& data, BatchRow& row) {
+  std::string text;
+  if (!read_text_file(path, text)) return "cannot open " + path;
+  if (text.find("PRECEDENCE RELATIONS") != std::string::npos) {
+    const std::string problem = parse_psplib_text(text, data);
+    if (!problem.empty()) return problem;
+  } else {
+    const ReadOutcome outcome = read_instance_file(path, data);
+    if (!outcome.ok()) return read_error_text(outcome);
+  }
+  const std::string name = std::filesystem::path(path).stem().string();
+  const auto found = makespans != nullptr ? makespans->find(name) : Makespans::const_iterator();
+  const bool known = makespans != nullptr && found != makespans->end();
+  row.deadline_from = known ? "makespans" : "critical path";
+  const long long deadline =
+      static_cast<long long>(known ? found->second : critical_path_length(data)) +
+      options.deadline_offset;
+  if (deadline > MAX_DEADLINE)
+    return "deadline above " + std::to_string(MAX_DEADLINE) + " periods";
+  if (deadline < 0) return "negative deadline";
+  data.deadline = static_cast<int>(deadline);
+  return {};
+}
+
+}  // namespace
+
 double relative_gap(const BatchRow& row) {
   return (row.bound - row.npv) / std::max(std::fabs(row.npv), 1.0);
 }
 
 BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int number,
-                   Workspace& workspace) {
+                   Workspace& workspace, const Makespans* makespans) {
   BatchRow row;
   row.number = number;
-  row.file =
-      (std::filesystem::path(options.dir) / (options.problem + std::to_string(number) + ".rcp"))
-          .string();
+  const bool named = !options.files.empty();
+  row.file = named ? options.files[static_cast<std::size_t>(number - 1)]
+                   : (std::filesystem::path(options.dir) /
+                      (options.problem + std::to_string(number) + ".rcp"))
+                         .string();
   InstanceData data;
   const ReadOutcome outcome =
-      read_instance_files(options.problem, number, options.deadline_offset, data, options.dir);
-  if (!outcome.ok()) {
+      named ? ReadOutcome{}
+            : read_instance_files(options.problem, number, options.deadline_offset, data,
+                                  options.dir);
+  if (named) {
+    row.status = read_named_instance(options, makespans, row.file, data, row);
+    if (!row.status.empty()) return row;
+  } else if (!outcome.ok()) {
     // The console keeps its words for a deadline above the limit; a row says why.
     row.status = outcome.kind == READ_NO_DEADLINE && outcome.above_limit
                      ? "deadline above " + std::to_string(MAX_DEADLINE) + " periods"
@@ -198,7 +239,8 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
                : run.has_incumbent               ? "optimal"
                                                  : "infeasible";
   if (row.has_value && !options.svg_dir.empty()) {
-    const std::string name = options.problem + std::to_string(number);
+    const std::string name = named ? std::filesystem::path(row.file).stem().string()
+                                   : options.problem + std::to_string(number);
     const std::string problem = write_schedule_svg(
         (std::filesystem::path(options.svg_dir) / (name + ".svg")).string(), data, run.finish,
         name + ": " + row.status + ", net present value " + fixed_decimals(row.npv, 2));
@@ -397,6 +439,7 @@ nlohmann::json settings_of(const std::string& header) {
 // The --verbose line of a finished instance.
 std::string verbose_line(const BatchRow& row) {
   std::string text = "instance " + std::to_string(row.number) + ": " + row.status;
+  if (row.deadline_from == "critical path") text += " (deadline over the critical path)";
   if (row.has_value) text += ", value " + fixed_decimals(row.npv, 2);
   if (row.kind == RowStatus::time_limit && row.has_bound)
     text += ", bound " + fixed_decimals(row.bound, 2);
@@ -413,6 +456,22 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
     std::string error;
     if (!read_info_file(options.cash_flows, records, error)) {
       std::fprintf(err, "rcpspdc-batch: --cash-flows: %s\n", error.c_str());
+      return 2;
+    }
+  }
+  Makespans makespans;
+  if (!options.makespans.empty()) {
+    std::string text;
+    // The set of a PSPLIB table is the start of its name: j30 of j30opt.sm.
+    std::string set = std::filesystem::path(options.makespans).stem().string();
+    std::size_t end = set.find_first_of("0123456789");
+    end = end == std::string::npos ? set.size() : set.find_first_not_of("0123456789", end);
+    set = set.substr(0, end == std::string::npos ? set.size() : end);
+    const std::string problem = !read_text_file(options.makespans, text)
+                                    ? "cannot open " + options.makespans
+                                    : parse_makespan_table(text, set, makespans);
+    if (!problem.empty()) {
+      std::fprintf(err, "rcpspdc-batch: --makespans: %s\n", problem.c_str());
       return 2;
     }
   }
@@ -522,7 +581,7 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
                std::fflush(err);
              }
              BatchRow row = solve_one(options, options.cash_flows.empty() ? nullptr : &records,
-                                      static_cast<int>(number), workspace);
+                                      static_cast<int>(number), workspace, &makespans);
              const std::lock_guard<std::mutex> hold(lock);
              if (options.verbose) {
                std::fputs(verbose_line(row).c_str(), err);

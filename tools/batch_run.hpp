@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,16 @@
 
 namespace rcpspdc {
 
+// Makespans by instance name (see formats/makespan_table.hpp).
+using Makespans = std::map<std::string, int>;
+
 // Reads, prepares and solves instance `number` with the engine the options
 // name, in `workspace`. `records` holds the cash flows when they come from an
-// info.out, and is null when they are drawn from the seed.
+// info.out, and is null when they are drawn from the seed. Instance files
+// named on the command line take their makespan from `makespans` (when not
+// null and it has the name) or from the critical path.
 BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int number,
-                   Workspace& workspace);
+                   Workspace& workspace, const Makespans* makespans = nullptr);
 
 struct BatchSummary {
   int instances = 0;

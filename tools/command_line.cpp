@@ -30,7 +30,8 @@ std::string version_text() {
 
 std::string parse_options(const std::vector<std::string>& args,
                           const std::vector<OptionSpec>& table, bool& help,
-                          const std::vector<FlagSpec>& flags) {
+                          const std::vector<FlagSpec>& flags,
+                          std::vector<std::string>* positional) {
   for (std::size_t a = 0; a < args.size(); ++a) {
     std::string name = args[a];
     if (name == "--help" || name == "-h") {
@@ -41,6 +42,10 @@ std::string parse_options(const std::vector<std::string>& args,
     for (const FlagSpec& f : flags)
       if (name == f.name) flag = *f.target = true;
     if (flag) continue;
+    if (name.rfind("--", 0) != 0 && positional != nullptr) {
+      positional->push_back(name);
+      continue;
+    }
     if (name.rfind("--", 0) != 0)
       return "unexpected argument \"" + name + "\" (options begin with --; see --help)";
     std::string value;

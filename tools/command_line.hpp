@@ -68,10 +68,12 @@ std::function<bool(const std::string&)> set_int(int& target, int low, int high);
 std::function<bool(const std::string&)> set_rate(double& target);  // finite, 0 or more
 
 // Reads `args` (after the program name) against `table`. "--help" or "-h"
-// sets `help` and, like the `flags`, takes no value. Returns "" or the first
+// sets `help` and, like the `flags`, takes no value. Arguments that are no
+// option go to `positional` when the program takes them. Returns "" or the first
 // fault, in the words every tool prints after its name.
 std::string parse_options(const std::vector<std::string>& args,
                           const std::vector<OptionSpec>& table, bool& help,
-                          const std::vector<FlagSpec>& flags = {});
+                          const std::vector<FlagSpec>& flags = {},
+                          std::vector<std::string>* positional = nullptr);
 
 }  // namespace rcpspdc
