@@ -1,5 +1,6 @@
 #include "formats/makespan_table.hpp"
 
+#include <filesystem>
 #include <sstream>
 #include <vector>
 
@@ -35,6 +36,20 @@ std::string parse_makespan_table(const std::string& text, const std::string& set
   }
   if (makespans.empty()) return "no makespans found";
   return {};
+}
+
+std::string table_set_name(const std::string& path) {
+  std::string set = std::filesystem::path(path).stem().string();
+  std::size_t end = set.find_first_of("0123456789");
+  if (end != std::string::npos) end = set.find_first_not_of("0123456789", end);
+  return end == std::string::npos ? set : set.substr(0, end);
+}
+
+std::string read_makespan_table(const std::string& path, std::map<std::string, int>& makespans) {
+  std::string text;
+  if (!read_text_file(path, text)) return "cannot open " + path;
+  const std::string problem = parse_makespan_table(text, table_set_name(path), makespans);
+  return problem.empty() ? problem : path + ": " + problem;
 }
 
 }  // namespace rcpspdc

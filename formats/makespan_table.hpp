@@ -15,4 +15,10 @@ namespace rcpspdc {
 std::string parse_makespan_table(const std::string& text, const std::string& set,
                                  std::map<std::string, int>& makespans);
 
+// The set a PSPLIB table's file name belongs to: "j30" of "dir/j30opt.sm".
+std::string table_set_name(const std::string& path);
+
+// Reads the table file `path`; returns "" or what is wrong.
+std::string read_makespan_table(const std::string& path, std::map<std::string, int>& makespans);
+
 }  // namespace rcpspdc

@@ -461,15 +461,7 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
   }
   Makespans makespans;
   if (!options.makespans.empty()) {
-    std::string text;
-    // The set of a PSPLIB table is the start of its name: j30 of j30opt.sm.
-    std::string set = std::filesystem::path(options.makespans).stem().string();
-    std::size_t end = set.find_first_of("0123456789");
-    end = end == std::string::npos ? set.size() : set.find_first_not_of("0123456789", end);
-    set = set.substr(0, end == std::string::npos ? set.size() : end);
-    const std::string problem = !read_text_file(options.makespans, text)
-                                    ? "cannot open " + options.makespans
-                                    : parse_makespan_table(text, set, makespans);
+    const std::string problem = read_makespan_table(options.makespans, makespans);
     if (!problem.empty()) {
       std::fprintf(err, "rcpspdc-batch: --makespans: %s\n", problem.c_str());
       return 2;
