@@ -263,7 +263,10 @@ TEST(SchedulePicture, BatchDrawsEveryInstanceWithASchedule) {
   EXPECT_FALSE(std::filesystem::exists("pics/sub/t1.svg"));
   const Picture pic = parsed(slurp("pics/sub/t2.svg"));
   EXPECT_EQ(pic.of("activity").size(), 5u);
-  EXPECT_EQ(pic.all[2]->text.rfind("t2: optimal, net present value ", 0), 0u) << pic.all[2]->text;
+  // The title names the instance, deadline, rate and value; bars show theirs on hover.
+  EXPECT_EQ(pic.all[2]->text.rfind("t2: deadline 9, rate 0.01, optimal, net present value ", 0),
+            0u)
+      << pic.all[2]->text;
   BatchOptions blocked = parsed_options.options;
   blocked.svg_dir = "t1.rcp/pics";  // below a file: cannot be created
   EXPECT_EQ(run_batch(blocked, out, out, false), 2);

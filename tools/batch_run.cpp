@@ -65,6 +65,13 @@ double median(std::vector<double> values) {
   return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
 }
 
+// A rate as written on a command line: 0.01, not 0.010000.
+std::string compact(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
 double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -243,7 +250,9 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
                                    : options.problem + std::to_string(number);
     const std::string problem = write_schedule_svg(
         (std::filesystem::path(options.svg_dir) / (name + ".svg")).string(), data, run.finish,
-        name + ": " + row.status + ", net present value " + fixed_decimals(row.npv, 2));
+        name + ": deadline " + std::to_string(data.deadline) + ", rate " +
+            compact(options.interest_rate) + ", " + row.status + ", net present value " +
+            fixed_decimals(row.npv, 2));
     if (!problem.empty()) {
       row.kind = RowStatus::error;
       row.status = problem;
