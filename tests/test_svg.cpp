@@ -270,6 +270,20 @@ TEST(SchedulePicture, BatchDrawsEveryInstanceWithASchedule) {
   BatchOptions blocked = parsed_options.options;
   blocked.svg_dir = "t1.rcp/pics";  // below a file: cannot be created
   EXPECT_EQ(run_batch(blocked, out, out, false), 2);
+  // With --svg-arcs, one line per arc between real activities, none before.
+  EXPECT_TRUE(pic.of("arc").empty());
+  BatchOptions arcs = parsed_options.options;
+  arcs.svg_dir = "arcs";
+  arcs.svg_arcs = true;
+  EXPECT_EQ(run_batch(arcs, out, out, false), 0);
+  const InstanceData d = small_instance();
+  std::size_t real_arcs = 0;
+  for (int i = 1; i + 1 < d.activity_count; ++i)
+    for (const int j : d.successors[static_cast<std::size_t>(i)])
+      real_arcs += j + 1 < d.activity_count ? 1 : 0;
+  ASSERT_GT(real_arcs, 0u);
+  EXPECT_EQ(parsed(slurp("arcs/t2.svg")).of("arc").size(), real_arcs);
+  EXPECT_FALSE(parse_batch_options({"--problem", "t", "--first", "1", "--svg-arcs"}).ok());
   std::fclose(out);
 }
 

@@ -81,6 +81,8 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
           "--first " + std::to_string(o.first) + " is above --last " + std::to_string(o.last);
     else if (o.resume && ((o.csv.empty() && o.json.empty()) || o.csv == "-" || o.json == "-"))
       outcome.error = "--resume needs the results in files: --csv FILE or --json FILE, not -";
+    else if (o.svg_arcs && o.svg_dir.empty())
+      outcome.error = "--svg-arcs goes with --svg DIR";
     else if (o.verbose && o.quiet)
       outcome.error = "--verbose and --quiet exclude each other";
     else if (o.csv == "-" && o.json == "-")
@@ -142,6 +144,7 @@ std::string batch_usage() {
          "                     best schedule (check one with rcpspdc-check --json)\n"
          "  --svg DIR          draw every feasible schedule found as DIR/NAME<number>.svg: a\n"
          "                     Gantt chart over the load profiles (DIR is created if needed)\n"
+         "  --svg-arcs         draw the precedence arcs in those pictures too\n"
          "  --engine NAME      start-times (default): branch-and-bound over start-time\n"
          "                     windows with resource propagation, after a first-schedule\n"
          "                     heuristic; fastest at tight deadlines. delaying: the console\n"

@@ -252,7 +252,8 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
         (std::filesystem::path(options.svg_dir) / (name + ".svg")).string(), data, run.finish,
         name + ": deadline " + std::to_string(data.deadline) + ", rate " +
             compact(options.interest_rate) + ", " + row.status + ", net present value " +
-            fixed_decimals(row.npv, 2));
+            fixed_decimals(row.npv, 2),
+        options.svg_arcs);
     if (!problem.empty()) {
       row.kind = RowStatus::error;
       row.status = problem;
