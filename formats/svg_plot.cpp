@@ -215,6 +215,9 @@ std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish,
          svg.body + "</svg>\n";
 }
 
+std::string svg_text(const std::string& text) { return escaped(text); }
+std::string svg_number(double value) { return num(value); }
+
 std::string write_schedule_svg(const std::string& path, const InstanceData& instance,
                                const std::vector<int>& finish_time, const std::string& title,
                                bool arcs) {

@@ -30,4 +30,9 @@ std::string write_schedule_svg(const std::string& path, const InstanceData& inst
                                const std::vector<int>& finish_time, const std::string& title,
                                bool arcs = false);
 
+// What every SVG writer shares: text escaped for XML (plain ASCII only), and
+// a coordinate with at most 2 decimals and no trailing zeros.
+std::string svg_text(const std::string& text);
+std::string svg_number(double value);
+
 }  // namespace rcpspdc

@@ -52,6 +52,7 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
       {"--csv", "a file name", set_text(o.csv)},
       {"--json", "a file name, or - for standard output", set_text(o.json)},
       {"--svg", "a directory", set_text(o.svg_dir)},
+      {"--plot", "an SVG file name", set_text(o.plot)},
       {"--engine", "start-times or delaying",
        [&o](const std::string& value) {
          o.engine = value == "delaying" ? Engine::delaying : Engine::start_times;
@@ -145,6 +146,8 @@ std::string batch_usage() {
          "  --svg DIR          draw every feasible schedule found as DIR/NAME<number>.svg: a\n"
          "                     Gantt chart over the load profiles (DIR is created if needed)\n"
          "  --svg-arcs         draw the precedence arcs in those pictures too\n"
+         "  --plot FILE.svg    a picture of the run: seconds per instance on a log scale,\n"
+         "                     optimal, infeasible and stopped instances marked apart\n"
          "  --engine NAME      start-times (default): branch-and-bound over start-time\n"
          "                     windows with resource propagation, after a first-schedule\n"
          "                     heuristic; fastest at tight deadlines. delaying: the console\n"

@@ -36,6 +36,7 @@ struct BatchOptions {
   int shard_index = 0;                  // --shard I/N: only the numbers n with
   int shard_count = 1;                  // (n - first) mod N = I
   std::string svg_dir;                  // a picture of every schedule found goes here ("" = none)
+  std::string plot;                     // the run's summary picture ("" = none)
   bool svg_arcs = false;                // the pictures show the precedence arcs
   Engine engine = Engine::start_times;  // --engine delaying replays the console's search
   bool resume = false;                  // skip instances already in the named result files

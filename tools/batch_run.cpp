@@ -24,6 +24,7 @@
 #include "formats/instance_file.hpp"
 #include "formats/makespan_table.hpp"
 #include "formats/psplib.hpp"
+#include "formats/run_plot.hpp"
 #include "formats/svg_plot.hpp"
 #include "model/cash_flows.hpp"
 #include "model/critical_path.hpp"
@@ -608,6 +609,19 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
     }
   }
   if (unwritten) return 2;
+  if (!options.plot.empty()) {
+    const std::string title =
+        (options.files.empty() ? options.problem + " " + std::to_string(options.first) + "-" +
+                                     std::to_string(options.last)
+                               : std::to_string(options.files.size()) + " instance files") +
+        ", offset " + std::to_string(options.deadline_offset) + ", time limit " +
+        compact(options.time_limit) + " s";
+    const std::string problem = write_text_file(options.plot, run_plot_svg(rows, title));
+    if (!problem.empty()) {
+      std::fprintf(err, "rcpspdc-batch: --plot: %s\n", problem.c_str());
+      return 2;
+    }
+  }
   const BatchSummary summary = summarize(rows);
   if (!options.quiet) {
     std::fputs(format_summary(summary).c_str(), summary_to);
