@@ -535,6 +535,9 @@ TEST(BatchRun, NamedFilesPsplibOrOwnFormWithMakespans) {
   const std::vector<std::string> lines = lines_of(slurp("named.jsonl"));
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_NE(lines[1].find("\"deadline\":19,\"deadline_from\":\"makespans\""), std::string::npos);
+  EXPECT_NE(lines[0].find("\"files\":[\"pat1.rcp\",\"small.sm\"],\"makespans\":\"two.txt\""),
+            std::string::npos)
+      << lines[0];
   EXPECT_NE(lines[2].find("\"deadline\":8,\"deadline_from\":\"critical path\""),
             std::string::npos);
   EXPECT_FALSE(parse_batch_options({"x.sm", "--problem", "pat"}).ok());

@@ -386,6 +386,10 @@ std::string json_header(const BatchOptions& o) {
   head["first"] = o.first;
   head["last"] = o.last;
   head["dir"] = o.dir;
+  if (!o.files.empty()) {
+    head["files"] = o.files;
+    head["makespans"] = o.makespans;
+  }
   head["offset"] = o.deadline_offset;
   head["rate"] = o.interest_rate;
   head["negative"] = o.negative_percent;
