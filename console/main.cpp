@@ -19,7 +19,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::puts("rcpspdc " RCPSPDC_VERSION);
+    // The commit is empty for a build outside a clone.
+    std::puts(sizeof RCPSPDC_COMMIT > 1 ? "rcpspdc " RCPSPDC_VERSION " (commit " RCPSPDC_COMMIT ")"
+                                        : "rcpspdc " RCPSPDC_VERSION);
     return 0;
   }
   if (argc > 1) {

@@ -32,7 +32,9 @@ std::string optional_int(std::int64_t value) {
 }  // namespace
 
 std::string csv_header() {
-  return "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status\n";
+  return "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status,"
+         "bound,"
+         "seconds_to_best\n";
 }
 
 std::string csv_row(const BatchRow& row) {
@@ -41,7 +43,8 @@ std::string csv_row(const BatchRow& row) {
          optional_int(row.created_nodes) + ',' + optional_int(row.branched_nodes) + ',' +
          (row.has_value ? full(row.npv) : "") + ',' +
          (row.seconds < 0.0 ? "" : fixed_decimals(row.seconds, 6)) + ',' + csv_field(row.status) +
-         '\n';
+         ',' + (row.has_bound ? full(row.bound) : "") + ',' +
+         (row.seconds_to_best < 0.0 ? "" : fixed_decimals(row.seconds_to_best, 6)) + '\n';
 }
 
 }  // namespace rcpspdc

@@ -1,10 +1,13 @@
 // The batch runner's CSV: one row per instance, with a header. Fields that do
 // not apply are empty; the status, the only field that may hold a comma, is
-// quoted when it needs to be.
+// quoted when it needs to be. The bound and the seconds to the best schedule
+// came later and stand behind the status, so readers of the first nine
+// columns keep working.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace rcpspdc {
 
@@ -25,6 +28,15 @@ struct BatchRow {
   double cpu_seconds = 0.0;  // processor time of the search's thread (not in the CSV)
   RowStatus kind = RowStatus::error;
   std::string status;  // optimal, infeasible, time limit, or what went wrong
+  // The largest value a schedule could still have: the value after a complete
+  // search, the open bound after a stopped one; not finite when unknown.
+  double bound = 0.0;
+  bool has_bound = false;
+  double seconds_to_best = -1.0;  // when the best schedule was found (-1: not recorded)
+  std::string file;               // the instance file read
+  std::string deadline_from;      // a named file's makespan source: makespans or critical path
+  std::vector<int> cash_flow;     // of every activity, the first of the file first
+  std::vector<int> finish;        // finish times of the best schedule, every activity
 };
 
 std::string csv_header();

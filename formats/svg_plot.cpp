@@ -86,7 +86,7 @@ int tick_step(double pixels_per_period, double min_pixels) {
 }  // namespace
 
 std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish,
-                         const std::string& title) {
+                         const std::string& title, bool arcs) {
   const int n = d.activity_count;
   const int K = d.resource_count;
   if (static_cast<int>(finish.size()) != n) return {};
@@ -156,6 +156,14 @@ std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish,
     svg.text(LEFT - 6, y + row / 2 + font * 0.35, font, std::to_string(i + 1),
              "text-anchor=\"end\"");
   }
+  if (arcs)
+    for (int i = 1; i <= real; ++i)
+      for (const int j : d.successors[at(i)]) {
+        if (j < 1 || j > real) continue;  // arcs to the end dummy say nothing
+        svg.line(x_of(finish[at(i)]), GANTT_TOP + row * (i - 0.5),
+                 x_of(finish[at(j)] - d.duration[at(j)]), GANTT_TOP + row * (j - 0.5),
+                 "class=\"arc\" stroke=\"#1565c0\" stroke-width=\"0.7\" stroke-opacity=\"0.6\"");
+      }
   axis(gantt_bottom);
 
   // Load profiles: runs of equal load as one bar each, then the capacity.
@@ -207,12 +215,16 @@ std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish,
          svg.body + "</svg>\n";
 }
 
+std::string svg_text(const std::string& text) { return escaped(text); }
+std::string svg_number(double value) { return num(value); }
+
 std::string write_schedule_svg(const std::string& path, const InstanceData& instance,
-                               const std::vector<int>& finish_time, const std::string& title) {
+                               const std::vector<int>& finish_time, const std::string& title,
+                               bool arcs) {
   if (static_cast<int>(finish_time.size()) != instance.activity_count)
     return std::to_string(finish_time.size()) + " finish times for " +
            std::to_string(instance.activity_count) + " activities";
-  return write_text_file(path, schedule_svg(instance, finish_time, title));
+  return write_text_file(path, schedule_svg(instance, finish_time, title, arcs));
 }
 
 }  // namespace rcpspdc

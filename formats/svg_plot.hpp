@@ -19,12 +19,20 @@ namespace rcpspdc {
 // activities down to an 8 px font; beyond that the picture grows in height.
 // Marked for readers of the document: bars have class "activity", capacity
 // lines class "capacity", the deadline class "deadline", load bars class "load".
+// With `arcs`, every precedence arc between two real activities is drawn from
+// the end of the first bar to the start of the second (class "arc").
 // Empty when finish_time does not hold one entry per activity.
 std::string schedule_svg(const InstanceData& instance, const std::vector<int>& finish_time,
-                         const std::string& title);
+                         const std::string& title, bool arcs = false);
 
 // Writes that document to `path`; returns "" or what went wrong (any thread).
 std::string write_schedule_svg(const std::string& path, const InstanceData& instance,
-                               const std::vector<int>& finish_time, const std::string& title);
+                               const std::vector<int>& finish_time, const std::string& title,
+                               bool arcs = false);
+
+// What every SVG writer shares: text escaped for XML (plain ASCII only), and
+// a coordinate with at most 2 decimals and no trailing zeros.
+std::string svg_text(const std::string& text);
+std::string svg_number(double value);
 
 }  // namespace rcpspdc

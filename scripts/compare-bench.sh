@@ -24,15 +24,19 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # Prints "number<TAB>row without seconds<TAB>status<TAB>seconds" per data row.
-# Only the status (the last field) may hold commas, inside quotes.
+# Only the status may hold commas, inside quotes. It is the last field of the
+# baselines; newer files add bound and seconds_to_best behind it, which are
+# dropped here (neither holds a comma).
 split_rows() {
   awk '
+    NR == 1 { extra = ($0 ~ /,seconds_to_best$/) }
     NR > 1 {
       rest = $0; head = ""
       for (f = 1; f <= 8; ++f) {
         at = index(rest, ","); field[f] = substr(rest, 1, at - 1); rest = substr(rest, at + 1)
         if (f != 8) head = head field[f] ","
       }
+      if (extra) sub(/,[^,]*,[^,]*$/, "", rest)
       status = rest
       if (status ~ /^".*"$/) { status = substr(status, 2, length(status) - 2); gsub(/""/, "\"", status) }
       print field[1] "\t" head rest "\t" status "\t" field[8]

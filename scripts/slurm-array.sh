@@ -65,6 +65,11 @@ if [ ! -x "$batch" ]; then
   echo "slurm-array: $batch not found; build it or set RCPSPDC_BATCH" >&2
   exit 2
 fi
+# Before anything is created: without sbatch there is no cluster to submit to.
+if ! command -v sbatch >/dev/null 2>&1; then
+  echo "slurm-array: sbatch not found: run this on a Slurm submit host (nothing was created)" >&2
+  exit 2
+fi
 mkdir -p "$out"
 out=$(realpath "$out")
 # (word splitting of SBATCH_OPTIONS is wanted)

@@ -40,7 +40,7 @@ class ResultSink {
 
 struct SearchSettings {
   double interest_rate = 0.0;            // continuous discount rate per period
-  int time_limit = 0;                    // seconds per instance
+  double time_limit = 0.0;               // seconds per instance (whole in the console)
   bool single_instance = false;          // complete searches write the listing
   std::int64_t start_clock = 0;          // clock reading when the search started
   std::int64_t (*clock_ms)() = nullptr;  // milliseconds since program start

@@ -2,10 +2,16 @@
 // agreement with the console program on the same cash flows.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "formats/batch_json.hpp"
 #include "formats/info_file.hpp"
+#include "formats/makespan_table.hpp"
+#include "formats/psplib.hpp"
 #include "tests/console_harness.hpp"
+#include "tests/fake_platform.hpp"
+#include "tests/search_checks.hpp"
 #include "tests/test_support.hpp"
 #include "tools/batch_options.hpp"
 #include "tools/batch_run.hpp"
@@ -21,11 +27,13 @@ std::vector<std::string> lines_of(const std::string& text) {
   return lines;
 }
 
-// A CSV row without its seconds field (the 8th), which alone depends on timing.
+// A CSV row without its seconds (the 8th field) and seconds to the best
+// schedule (the last), which alone depend on timing.
 std::string without_seconds(const std::string& row) {
   std::size_t from = 0;
   for (int comma = 0; comma < 7; ++comma) from = row.find(',', from) + 1;
-  return row.substr(0, from) + row.substr(row.find(',', from));
+  const std::string rest = row.substr(row.find(',', from));
+  return row.substr(0, from) + rest.substr(0, rest.find_last_of(',') + 1);
 }
 
 // The value of a summary line: its name, blanks, the value.
@@ -77,9 +85,10 @@ TEST(BatchOptions, DefaultsAndEveryOption) {
   EXPECT_FALSE(d.help);
 
   const OptionsOutcome all =
-      parse_batch_options({"--problem=j30", "--first", "-2", "--last=40", "--dir", "data/x",
-                           "--negative", "0", "--offset=-3", "--rate", "0.025", "--time-limit",
-                           "0", "--seed", "4294967295", "--csv", "o.csv"});
+      parse_batch_options({"--problem=j30", "--first",      "-2",     "--last=40",   "--dir",
+                           "data/x",        "--negative",   "0",      "--offset=-3", "--rate",
+                           "0.025",         "--time-limit", "0.25",   "--seed",      "4294967295",
+                           "--csv",         "o.csv",        "--json", "-",           "--verbose"});
   ASSERT_TRUE(all.ok()) << all.error;
   const BatchOptions& o = all.options;
   EXPECT_EQ(o.problem, "j30");
@@ -89,9 +98,12 @@ TEST(BatchOptions, DefaultsAndEveryOption) {
   EXPECT_EQ(o.negative_percent, 0);
   EXPECT_EQ(o.deadline_offset, -3);
   EXPECT_EQ(o.interest_rate, 0.025);
-  EXPECT_EQ(o.time_limit, 0);
+  EXPECT_EQ(o.time_limit, 0.25);
   EXPECT_EQ(o.seed, 4294967295u);
   EXPECT_EQ(o.csv, "o.csv");
+  EXPECT_EQ(o.json, "-");
+  EXPECT_TRUE(o.verbose);
+  EXPECT_FALSE(o.quiet);
 
   const OptionsOutcome flows =
       parse_batch_options({"--cash-flows", "info.out", "--problem", "p", "--first", "1"});
@@ -108,9 +120,9 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
     std::vector<std::string> args;
     const char* says;
   } cases[] = {
-      {{}, "--problem and --first are required"},
-      {{"--problem", "pat"}, "--problem and --first are required"},
-      {{"--first", "1"}, "--problem and --first are required"},
+      {{}, "--problem and --first, or instance files, are required"},
+      {{"--problem", "pat"}, "--problem and --first, or instance files, are required"},
+      {{"--first", "1"}, "--problem and --first, or instance files, are required"},
       {{"--problem", "pat", "--first"}, "--first needs a value"},
       {{"--problem", "pat", "--first", "x"}, "--first \"x\": expected an integer"},
       {{"--problem", "pat", "--first", "1.5"}, "expected an integer"},
@@ -122,14 +134,18 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
       {{"--problem", "pat", "--first", "1", "--rate", "-0.01"}, "a rate of 0 or more"},
       {{"--problem", "pat", "--first", "1", "--rate", "nan"}, "a rate of 0 or more"},
       {{"--problem", "pat", "--first", "1", "--rate", "1%"}, "a rate of 0 or more"},
-      {{"--problem", "pat", "--first", "1", "--time-limit", "-1"}, "whole seconds"},
+      {{"--problem", "pat", "--first", "1", "--time-limit", "-1"}, "0 (no limit) or more"},
       {{"--problem", "pat", "--first", "1", "--seed", "-1"}, "from 0 to 4294967295"},
       {{"--problem", "pat", "--first", "1", "--seed", "4294967296"}, "from 0 to 4294967295"},
       {{"--problem", "pat", "--first", "1", "--seed", "2", "--cash-flows", "i"},
        "exclude each other"},
       {{"--problem", "pat", "--first", "1", "--csv="}, "--csv \"\": expected a file name"},
       {{"--problem", "pat", "--first", "1", "--threads", "2"}, "unknown option --threads"},
-      {{"--problem", "pat", "--first", "1", "extra"}, "unexpected argument \"extra\""},
+      {{"--problem", "pat", "--first", "1", "extra"},
+       "instance files on the command line exclude"},
+      {{"--problem", "pat", "--first", "1", "--verbose", "--quiet"}, "exclude each other"},
+      {{"--problem", "pat", "--first", "1", "--csv", "-", "--json", "-"}, "mix two formats"},
+      {{"--problem", "pat", "--first", "1", "--time-limit", "nan"}, "0 (no limit) or more"},
   };
   for (const auto& c : cases) {
     const OptionsOutcome outcome = parse_batch_options(c.args);
@@ -139,32 +155,81 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
 }
 
 TEST(BatchCsv, HeaderAndRowsAreByteExact) {
-  EXPECT_EQ(
-      csv_header(),
-      "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status\n");
-  BatchRow solved{12,
-                  22,
-                  3,
-                  41,
-                  7154,
-                  2194,
-                  true,
-                  -2315.4808768764706,
-                  0.0272704,
-                  0.02,
-                  RowStatus::optimal,
-                  "optimal"};
-  EXPECT_EQ(csv_row(solved), "12,22,3,41,7154,2194,-2315.4808768764706,0.027270,optimal\n");
+  EXPECT_EQ(csv_header(),
+            "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status,"
+            "bound,seconds_to_best\n");
+  BatchRow solved;
+  solved.number = 12;
+  solved.activities = 4;
+  solved.resources = 3;
+  solved.deadline = 41;
+  solved.created_nodes = 7154;
+  solved.branched_nodes = 2194;
+  solved.has_value = true;
+  solved.npv = -2315.4808768764706;
+  solved.seconds = 0.0272704;
+  solved.kind = RowStatus::optimal;
+  solved.status = "optimal";
+  solved.has_bound = true;
+  solved.bound = solved.npv;
+  solved.seconds_to_best = 0.0125;
+  solved.file = "dir/pat12.rcp";
+  solved.cash_flow = {0, -137, 244, 0};
+  solved.finish = {0, 3, 9, 9};
+  EXPECT_EQ(csv_row(solved),
+            "12,4,3,41,7154,2194,-2315.4808768764706,0.027270,optimal,-2315.4808768764706,"
+            "0.012500\n");
+  EXPECT_EQ(json_row(solved, 0.01),
+            "{\"number\":12,\"file\":\"dir/pat12.rcp\",\"activities\":4,\"resources\":3,"
+            "\"deadline\":41,\"rate\":0.01,\"cash_flows\":[0,-137,244,0],\"status\":\"optimal\","
+            "\"value\":-2315.4808768764706,\"bound\":-2315.4808768764706,\"created_nodes\":7154,"
+            "\"branched_nodes\":2194,\"seconds\":0.0272704,\"seconds_to_best\":0.0125,"
+            "\"finish\":[0,3,9,9]}\n");
   solved.npv = 0.1;  // full precision, not the shortest form
-  EXPECT_EQ(csv_row(solved), "12,22,3,41,7154,2194,0.10000000000000001,0.027270,optimal\n");
-  const BatchRow stopped{5,     30,  4,    60,   123456789012,          98765,
-                         false, 0.0, 61.5, 61.0, RowStatus::time_limit, "time limit"};
-  EXPECT_EQ(csv_row(stopped), "5,30,4,60,123456789012,98765,,61.500000,time limit\n");
+  solved.bound = 0.30000000000000004;
+  EXPECT_EQ(csv_row(solved),
+            "12,4,3,41,7154,2194,0.10000000000000001,0.027270,optimal,0.30000000000000004,"
+            "0.012500\n");
+  BatchRow stopped;
+  stopped.number = 5;
+  stopped.activities = 30;
+  stopped.resources = 4;
+  stopped.deadline = 60;
+  stopped.created_nodes = 123456789012;
+  stopped.branched_nodes = 98765;
+  stopped.seconds = 61.5;
+  stopped.kind = RowStatus::time_limit;
+  stopped.status = "time limit";
+  stopped.has_bound = true;
+  stopped.bound = -12.5;
+  EXPECT_EQ(csv_row(stopped), "5,30,4,60,123456789012,98765,,61.500000,time limit,-12.5,\n");
   BatchRow unread;
   unread.number = -3;
   unread.status = "invalid instance: unexpected \"x,y\" after the last activity";
   EXPECT_EQ(csv_row(unread),
-            "-3,,,,,,,,\"invalid instance: unexpected \"\"x,y\"\" after the last activity\"\n");
+            "-3,,,,,,,,\"invalid instance: unexpected \"\"x,y\"\" after the last activity\",,\n");
+  // Quotes and control characters escaped as JSON wants them; no value, no schedule.
+  EXPECT_EQ(json_row(unread, 0.0),
+            "{\"number\":-3,\"file\":\"\",\"activities\":null,\"resources\":null,"
+            "\"deadline\":null,\"rate\":0.0,\"cash_flows\":[],\"status\":\"invalid instance: "
+            "unexpected \\\"x,y\\\" after the last activity\",\"value\":null,\"bound\":null,"
+            "\"created_nodes\":null,\"branched_nodes\":null,\"seconds\":null,"
+            "\"seconds_to_best\":null,\"finish\":null}\n");
+  // A line read back gives what was written.
+  JsonSchedule back;
+  ASSERT_EQ(find_json_schedule("{\"program\":\"rcpspdc-batch\"}\n" + json_row(unread, 0.0) +
+                                   json_row(solved, 0.01),
+                               12, back),
+            "");
+  EXPECT_EQ(back.file, "dir/pat12.rcp");
+  EXPECT_EQ(back.deadline, 41);
+  EXPECT_EQ(back.cash_flow, solved.cash_flow);
+  EXPECT_EQ(back.finish, solved.finish);
+  EXPECT_TRUE(back.has_value);
+  EXPECT_EQ(back.value, 0.1);
+  EXPECT_EQ(find_json_schedule(json_row(solved, 0.01), 13, back), "no object for instance 13");
+  EXPECT_EQ(find_json_schedule("{\"number\":12}\n", 12, back).rfind("line 1: ", 0), 0u);
+  EXPECT_EQ(find_json_schedule("[1,\n", 12, back), "line 1: not a JSON object");
 }
 
 TEST(BatchInfoFile, ReadsRecordsAndNamesTheFaultyLine) {
@@ -232,7 +297,8 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
     std::vector<std::string> field;
     std::istringstream row(replay.csv[r + 1]);
     for (std::string f; std::getline(row, f, ',');) field.push_back(f);
-    ASSERT_EQ(field.size(), 9u) << replay.csv[r + 1];
+    // (getline drops the empty seconds_to_best the delaying search leaves)
+    ASSERT_EQ(field.size(), 10u) << replay.csv[r + 1];
     ASSERT_EQ(w.size(), 6u) << console_line;
     EXPECT_EQ(w[0], field[0]);
     EXPECT_EQ(w.back(), "optimal");
@@ -264,8 +330,53 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
   EXPECT_EQ(other.status, 1);
   ASSERT_EQ(other.csv.size(), 8u);
   EXPECT_EQ(other.csv[1],
-            "1,14,3,19,,,,,\"cash flows recorded for deadline 24, the files give 19\"");
-  EXPECT_EQ(other.csv[7], "7,9,1,8,,,,,no cash flows for this instance in the info.out file");
+            "1,14,3,19,,,,,\"cash flows recorded for deadline 24, the files give 19\",,");
+  EXPECT_EQ(other.csv[7], "7,9,1,8,,,,,no cash flows for this instance in the info.out file,,");
+}
+
+// Both engines, stopped at their first clock reading on the Patterson rows the
+// reference proves optimal: the bound left open is never below the optimum,
+// and the schedule found never above it. Completed searches reach it.
+TEST(BatchBound, StoppedSearchesNeverBoundBelowTheOptimum) {
+  auto workspace = std::make_unique<Workspace>();
+  int stopped[2] = {0, 0};
+  for (const ReferenceRow& ref : reference_rows()) {
+    if (!ref.readable || !ref.optimal || ref.offset != 0 || ref.number > 60) continue;
+    InfoRecords records;
+    InfoRecord& record = records[ref.number];
+    record.number = ref.number;
+    record.deadline = ref.instance.deadline;
+    record.cash_flow.assign(ref.instance.cash_flow.begin() + 1, ref.instance.cash_flow.end() - 1);
+    for (const Engine engine : {Engine::delaying, Engine::start_times}) {
+      BatchOptions options;
+      options.problem = "pat";
+      options.dir = (data_dir() / "pat").string();
+      options.interest_rate = ref.rate;
+      options.time_limit = 0.5;
+      options.engine = engine;
+      SCOPED_TRACE("pat" + std::to_string(ref.number) +
+                   (engine == Engine::delaying ? " delaying" : " start-times"));
+      fake_clock_step = 1000;  // a second per reading: the first check stops the search
+      const BatchRow row = solve_one(options, &records, ref.number, *workspace);
+      fake_clock_step = 0;
+      ASSERT_NE(row.kind, RowStatus::error) << row.status;
+      ASSERT_TRUE(row.has_bound);
+      const double slack = 1e-9 * std::max(1.0, std::fabs(ref.npv));
+      EXPECT_GE(row.bound, ref.npv - slack);
+      if (row.has_value) {
+        EXPECT_LE(row.npv, ref.npv + slack);
+      }
+      if (row.kind == RowStatus::optimal) {
+        EXPECT_NEAR(row.npv, ref.npv, 1e-6);
+        EXPECT_EQ(row.bound, row.npv);
+      } else {
+        ++stopped[engine == Engine::start_times];
+      }
+    }
+  }
+  // Enough stopped searches of each engine for the test to mean something.
+  EXPECT_GE(stopped[0], 5);
+  EXPECT_GE(stopped[1], 5);
 }
 
 TEST(BatchSeed, RunsRepeatAndRowsDoNotDependOnTheRange) {
@@ -294,6 +405,143 @@ TEST(BatchSeed, RunsRepeatAndRowsDoNotDependOnTheRange) {
   EXPECT_EQ(summary_value(a.out, "instances"), "5");
   EXPECT_EQ(summary_value(a.out, "optimal"), "5");
   EXPECT_EQ(summary_value(a.out, "stopped by the time limit"), "0");
+}
+
+// Results on standard output leave it to them: the summary goes to standard
+// error, after one --verbose line per instance; --quiet leaves only the rows.
+TEST(BatchRun, StandardOutputVerboseAndQuiet) {
+  ScopedWorkDir dir;
+  copy_patterson({1, 2});
+  const BatchResult verbose = run_batch_with({"--problem", "pat", "--first", "1", "--last", "2",
+                                              "--csv", "-", "--verbose", "--jobs", "1"});
+  EXPECT_EQ(verbose.status, 0);
+  const std::vector<std::string> rows = lines_of(verbose.out);
+  ASSERT_EQ(rows.size(), 3u) << verbose.out;
+  EXPECT_EQ(rows[0] + '\n', csv_header());
+  EXPECT_EQ(rows[1].rfind("1,14,3,19,", 0), 0u) << rows[1];
+  const std::vector<std::string> err = lines_of(verbose.err);
+  ASSERT_GE(err.size(), 3u);
+  EXPECT_EQ(err[0].rfind("instance 1: optimal, value ", 0), 0u) << err[0];
+  EXPECT_EQ(err[1].rfind("instance 2: optimal, value ", 0), 0u) << err[1];
+  EXPECT_EQ(summary_value(verbose.err, "optimal"), "2");
+
+  const BatchResult quiet = run_batch_with({"--problem", "pat", "--first", "1", "--last", "2",
+                                            "--json", "-", "--quiet", "--time-limit", "0"});
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.err, "");
+  const std::vector<std::string> lines = lines_of(quiet.out);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].rfind("{\"program\":\"rcpspdc-batch\",\"version\":\"", 0), 0u);
+  EXPECT_NE(lines[0].find("\"engine\":\"start-times\",\"problem\":\"pat\",\"first\":1,\"last\":2,"
+                          "\"dir\":\"\",\"offset\":0,\"rate\":0.01,\"negative\":60,\"seed\":1,"
+                          "\"time_limit\":0.0,"),
+            std::string::npos)
+      << lines[0];
+  EXPECT_EQ(lines[1].rfind("{\"number\":1,\"file\":\"pat1.rcp\",\"activities\":14,", 0), 0u)
+      << lines[1];
+}
+
+// The JSON lines of a file without the fields that depend on timing.
+std::vector<std::string> json_without_seconds(const std::string& path) {
+  std::vector<std::string> lines;
+  for (const std::string& line : lines_of(slurp(path))) {
+    nlohmann::ordered_json object = nlohmann::ordered_json::parse(line);
+    object.erase("seconds");
+    object.erase("seconds_to_best");
+    lines.push_back(object.dump());
+  }
+  return lines;
+}
+
+// A run cut off after three instances, in the middle of writing a line, and
+// resumed, leaves the files an uninterrupted run writes.
+TEST(BatchRun, ResumedRunWritesTheFilesOfAnUninterruptedOne) {
+  ScopedWorkDir dir;
+  copy_patterson({1, 2, 3, 4, 5, 6});
+  const std::vector<std::string> args = {"--problem", "pat",       "--first",  "1",
+                                         "--last",    "6",         "--csv",    "run.csv",
+                                         "--json",    "run.jsonl", "--offset", "2"};
+  ASSERT_EQ(run_batch_with(args).status, 0);
+  const std::vector<std::string> whole_csv = lines_of(slurp("run.csv"));
+  const std::vector<std::string> whole_json = json_without_seconds("run.jsonl");
+  ASSERT_EQ(whole_csv.size(), 7u);
+  ASSERT_EQ(whole_json.size(), 7u);
+  // Cut: the CSV holds instances 1..3 and half of 4, the JSON 1..2 and half of 3.
+  const std::string csv_text = slurp("run.csv");
+  const std::string json_text = slurp("run.jsonl");
+  std::size_t cut = 0;
+  for (int line = 0; line < 4; ++line) cut = csv_text.find('\n', cut) + 1;
+  ASSERT_EQ(write_text_file("run.csv", csv_text.substr(0, cut + 5)), "");
+  cut = 0;
+  for (int line = 0; line < 3; ++line) cut = json_text.find('\n', cut) + 1;
+  ASSERT_EQ(write_text_file("run.jsonl", json_text.substr(0, cut + 20)), "");
+
+  std::vector<std::string> resume = args;
+  resume.push_back("--resume");
+  const BatchResult resumed = run_batch_with(resume);
+  EXPECT_EQ(resumed.status, 0);
+  EXPECT_EQ(resumed.err, "rcpspdc-batch: --resume: 2 instances done before, 4 to go\n");
+  EXPECT_EQ(summary_value(resumed.out, "instances"), "4");
+  const std::vector<std::string> csv = lines_of(slurp("run.csv"));
+  ASSERT_EQ(csv.size(), whole_csv.size());
+  for (std::size_t r = 0; r < csv.size(); ++r)
+    EXPECT_EQ(r == 0 ? csv[r] : without_seconds(csv[r]),
+              r == 0 ? whole_csv[r] : without_seconds(whole_csv[r]));
+  EXPECT_EQ(json_without_seconds("run.jsonl"), whole_json);
+
+  // Resuming a finished run solves nothing; other options are refused.
+  EXPECT_EQ(summary_value(run_batch_with(resume).out, "instances"), "0");
+  resume[11] = "3";  // --offset 3
+  const BatchResult other = run_batch_with(resume);
+  EXPECT_EQ(other.status, 2);
+  EXPECT_EQ(other.err,
+            "rcpspdc-batch: --resume: run.jsonl was written by another program or with other "
+            "options\n");
+}
+
+// Instance files on the command line: a PSPLIB file and its conversion solve
+// alike with both engines; the deadline comes from a makespan table by name,
+// or from the critical path (8 periods for small.sm) when it has none.
+TEST(BatchRun, NamedFilesPsplibOrOwnFormWithMakespans) {
+  ScopedWorkDir dir;
+  std::filesystem::copy_file(data_dir() / "psplib" / "small.sm", "small.sm");
+  std::filesystem::copy_file(data_dir() / "pat" / "pat1.rcp", "pat1.rcp");
+  InstanceData small;
+  ASSERT_EQ(read_psplib_file("small.sm", small), "");
+  ASSERT_EQ(write_text_file("small.rcp", format_instance(small)), "");
+  for (const char* engine : {"delaying", "start-times"}) {
+    SCOPED_TRACE(engine);
+    const BatchResult run = run_batch_with({"small.sm", "small.rcp", "pat1.rcp", "--offset", "6",
+                                            "--engine", engine, "--csv", "named.csv"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.csv.size(), 4u);
+    EXPECT_EQ(run.csv[1].rfind("1,7,2,14,", 0), 0u) << run.csv[1];
+    EXPECT_EQ(without_seconds(run.csv[2]).substr(1), without_seconds(run.csv[1]).substr(1));
+    EXPECT_NE(run.csv[1].find(",optimal,"), std::string::npos) << run.csv[1];
+  }
+  // pat1 by name in a two-column file, small by a PSPLIB table row (set "small").
+  ASSERT_EQ(write_text_file("small-opt.sm", "Par  Inst  Makespan\n-----\n  7  1  12\n"), "");
+  ASSERT_EQ(write_text_file("two.txt", "pat1 19\n"), "");
+  Makespans table;
+  ASSERT_EQ(parse_makespan_table(slurp("small-opt.sm"), "small", table), "");
+  EXPECT_EQ(table, (Makespans{{"small7_1", 12}}));
+  Makespans two;
+  ASSERT_EQ(parse_makespan_table("pat1 19\nx 3 4\n", "j30", two), "");
+  EXPECT_EQ(two, (Makespans{{"pat1", 19}}));
+  Makespans twice;
+  EXPECT_EQ(parse_makespan_table("pat1 19\npat1 20\n", "", twice), "line 2: pat1 appears twice");
+  const BatchResult listed = run_batch_with(
+      {"pat1.rcp", "small.sm", "--makespans", "two.txt", "--json", "named.jsonl", "--quiet"});
+  const std::vector<std::string> lines = lines_of(slurp("named.jsonl"));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_NE(lines[1].find("\"deadline\":19,\"deadline_from\":\"makespans\""), std::string::npos);
+  EXPECT_NE(lines[0].find("\"files\":[\"pat1.rcp\",\"small.sm\"],\"makespans\":\"two.txt\""),
+            std::string::npos)
+      << lines[0];
+  EXPECT_NE(lines[2].find("\"deadline\":8,\"deadline_from\":\"critical path\""),
+            std::string::npos);
+  EXPECT_FALSE(parse_batch_options({"x.sm", "--problem", "pat"}).ok());
+  EXPECT_FALSE(parse_batch_options({"--problem", "pat", "--first", "1", "--makespans", "m"}).ok());
 }
 
 TEST(BatchRun, UnusableFilesStopTheRunWithAMessage) {
@@ -327,7 +575,7 @@ TEST(BatchRun, UnusableFilesStopTheRunWithAMessage) {
       {"--problem", "pat", "--first", "1", "--offset", "99990", "--csv", "late.csv"});
   EXPECT_EQ(late.status, 1);
   ASSERT_EQ(late.csv.size(), 2u);
-  EXPECT_EQ(late.csv[1], "1,,,,,,,,deadline above 100000 periods");
+  EXPECT_EQ(late.csv[1], "1,,,,,,,,deadline above 100000 periods,,");
   // From another directory, with --dir, the same instance is found.
   std::filesystem::create_directory("elsewhere");
   std::filesystem::current_path("elsewhere");

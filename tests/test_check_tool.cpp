@@ -8,9 +8,12 @@
 #include <filesystem>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "formats/instance_file.hpp"
 #include "formats/schedule_file.hpp"
 #include "tests/console_harness.hpp"
+#include "tests/fake_platform.hpp"
 #include "tests/test_support.hpp"
 #include "tools/batch_options.hpp"
 #include "tools/batch_run.hpp"
@@ -150,6 +153,58 @@ TEST(CheckTool, AcceptsTheConsoleListingAndCatchesTampering) {
 }
 
 // Two real activities that together overload the single resource in period 2.
+// Every schedule of a batch run's JSON Lines passes the checker, for both
+// engines; a line with one finish time moved past the deadline fails.
+TEST(CheckTool, RechecksBatchJsonLines) {
+  ScopedWorkDir dir;
+  std::filesystem::copy_file(data_dir() / "pat" / "deadline.pat", "deadline.pat");
+  for (const int n : {1, 2, 3, 4, 5})
+    std::filesystem::copy_file(data_dir() / "pat" / ("pat" + std::to_string(n) + ".rcp"),
+                               "pat" + std::to_string(n) + ".rcp");
+  for (const char* engine : {"delaying", "start-times"}) {
+    SCOPED_TRACE(engine);
+    const OptionsOutcome parsed =
+        parse_batch_options({"--problem", "pat", "--first", "1", "--last", "5", "--offset", "2",
+                             "--engine", engine, "--json", "run.jsonl", "--quiet"});
+    ASSERT_TRUE(parsed.ok()) << parsed.error;
+    fake_clock_step = 0;
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    EXPECT_EQ(run_batch(parsed.options, out, err, false), 0);
+    EXPECT_EQ(read_all(out), "");  // --quiet
+    EXPECT_EQ(read_all(err), "");
+    std::fclose(out);
+    std::fclose(err);
+    std::istringstream lines(slurp("run.jsonl"));
+    std::string line;
+    ASSERT_TRUE(std::getline(lines, line));
+    const nlohmann::json head = nlohmann::json::parse(line);
+    EXPECT_EQ(head.at("engine"), engine);
+    EXPECT_EQ(head.at("offset"), 2);
+    EXPECT_EQ(head.at("seed"), 1);
+    for (int n = 1; n <= 5; ++n) {
+      const Checked good = check({"--json", "run.jsonl", "--number", std::to_string(n)});
+      EXPECT_EQ(good.status, 0) << good.out << good.err;
+      EXPECT_NE(good.out.find("matches\nfeasible\n"), std::string::npos) << good.out;
+    }
+    // Activity 2 of instance 3 moved past the deadline.
+    std::string moved;
+    for (int n = 1; std::getline(lines, line); ++n) {
+      nlohmann::ordered_json object = nlohmann::ordered_json::parse(line);
+      if (n == 3) object["finish"][1] = object["deadline"].get<int>() + 1;
+      moved += object.dump() + "\n";
+    }
+    ASSERT_EQ(write_text_file("moved.jsonl", moved), "");
+    const Checked bad = check({"--json", "moved.jsonl", "--number", "3"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.out.find("INFEASIBLE"), std::string::npos) << bad.out;
+    EXPECT_EQ(check({"--json", "moved.jsonl", "--number", "4"}).status, 0);
+    EXPECT_EQ(check({"--json", "moved.jsonl", "--number", "9"}).err,
+              "rcpspdc-check: moved.jsonl, no object for instance 9\n");
+    EXPECT_EQ(check({"--json", "moved.jsonl"}).err, "--json needs --number (see --help)");
+  }
+}
+
 TEST(CheckTool, ReportsEveryFaultOfAHandMadeSchedule) {
   ScopedWorkDir dir;
   write_text("tiny.rcp", "5 1\n2\n0 0 2 2 3\n2 2 1 4\n3 1 1 5\n1 1 1 5\n0 0 0\n");

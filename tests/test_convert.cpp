@@ -228,5 +228,28 @@ TEST(PsplibConvert, ProgramWritesInstancesAndDeadlinesAndReportsErrors) {
   EXPECT_EQ(convert("--help").status, 0);
 }
 
+// A folder becomes a numbered series in natural name order, with deadlines
+// from the table where it has the name and the critical path elsewhere, and
+// the series is read back by the instance and deadline readers.
+TEST(PsplibConvert, FolderBecomesANumberedSeriesWithIndex) {
+  ScopedWorkDir dir;
+  std::filesystem::create_directory("in");
+  for (const char* name : {"j11_10.sm", "j11_2.sm", "j11_1.sm"})
+    std::filesystem::copy_file(psplib("small.sm"), std::filesystem::path("in") / name);
+  ASSERT_EQ(write_text_file("in/notes.txt", "not an instance\n"), "");
+  ASSERT_EQ(write_text_file("j1opt.sm", "Par Inst Makespan\n 1 10 20\n"), "");
+  const CliRun run = convert("--folder in --name j -o out --makespans j1opt.sm");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "converted 3 files into out (numbers 1 to 3)\n");
+  EXPECT_EQ(slurp("out/index.j"),
+            "1 j11_1 8 critical-path\n2 j11_2 8 critical-path\n3 j11_10 20 makespans\n");
+  InstanceData data;
+  ASSERT_TRUE(read_instance_files("j", 3, 1, data, "out").ok());
+  EXPECT_EQ(data.deadline, 21);
+  EXPECT_EQ(data.activity_count, 7);
+  EXPECT_EQ(convert("--folder in -o out").status, 2);
+  EXPECT_EQ(convert("--folder nowhere --name j -o out").status, 1);
+}
+
 }  // namespace
 }  // namespace rcpspdc::test

@@ -28,15 +28,16 @@ std::string batch_command(const std::string& extra) {
          " " + extra;
 }
 
-// The rows of a CSV file without the seconds (the 8th field), which alone
-// depend on timing.
+// The rows of a CSV file without the seconds (the 8th field) and the seconds
+// to the best schedule (the last), which alone depend on timing.
 std::vector<std::string> rows_without_seconds(const std::string& path) {
   std::vector<std::string> rows;
   std::istringstream in(slurp(path));
   for (std::string row; std::getline(in, row);) {
     std::size_t from = 0;
     for (int comma = 0; comma < 7; ++comma) from = row.find(',', from) + 1;
-    rows.push_back(row.substr(0, from) + row.substr(row.find(',', from) + 1));
+    const std::string rest = row.substr(row.find(',', from) + 1);
+    rows.push_back(row.substr(0, from) + rest.substr(0, rest.find_last_of(',')));
   }
   return rows;
 }
@@ -61,6 +62,32 @@ TEST(BatchParallel, JobsAndShardOptions) {
         << shard;
 }
 
+// Every program names its version, and the commit of a build from a clone.
+TEST(BatchParallel, EveryProgramAnswersVersion) {
+  ScopedWorkDir dir;
+  const std::string tools = std::filesystem::path(RCPSPDC_BATCH).parent_path().string();
+  const std::string console = std::filesystem::path(tools).parent_path().string() + "/rcpspdc";
+  for (const std::string& program :
+       {tools + "/rcpspdc-batch", tools + "/rcpspdc-check", tools + "/rcpspdc-convert", console}) {
+    ASSERT_EQ(shell(program + " --version > version.txt"), 0) << program;
+    const std::string name = std::filesystem::path(program).filename().string();
+    EXPECT_EQ(slurp("version.txt").rfind(name + " 1.", 0), 0u) << slurp("version.txt");
+  }
+}
+
+// Without sbatch the cluster script says so and leaves no directory behind.
+TEST(BatchParallel, SlurmScriptWithoutSbatchCreatesNothing) {
+  if (shell("command -v sbatch > /dev/null") == 0) GTEST_SKIP() << "sbatch is installed";
+  ScopedWorkDir dir;
+  EXPECT_EQ(shell("RCPSPDC_BATCH=" + std::string(RCPSPDC_BATCH) + " " + RCPSPDC_SCRIPTS +
+                  "/slurm-array.sh 2 out --problem pat --first 1 2> message.txt"),
+            2);
+  EXPECT_EQ(slurp("message.txt"),
+            "slurm-array: sbatch not found: run this on a Slurm submit host (nothing was "
+            "created)\n");
+  EXPECT_FALSE(std::filesystem::exists("out"));
+}
+
 TEST(BatchParallel, SeveralJobsGiveTheRowsOfOne) {
   ScopedWorkDir dir;
   for (const char* jobs : {"1", "2", "3"})
@@ -70,9 +97,11 @@ TEST(BatchParallel, SeveralJobsGiveTheRowsOfOne) {
         << "two instances are read errors";
   const std::vector<std::string> one = rows_without_seconds("jobs1.csv");
   ASSERT_EQ(one.size(), 16u);
-  EXPECT_EQ(one[3],
-            "3,13,3,25,25,5,-1530.5487312820319,optimal");  // activity 7 made to precede the end
-  EXPECT_EQ(one[12], "12,23,3,18,18349,2662,-2736.5701135115887,optimal");
+  EXPECT_EQ(
+      one[3],
+      "3,13,3,25,25,5,-1530.5487312820319,optimal,-1530.5487312820319");  // activity 7 made to
+                                                                          // precede the end
+  EXPECT_EQ(one[12], "12,23,3,18,18349,2662,-2736.5701135115887,optimal,-2736.5701135115887");
   EXPECT_EQ(rows_without_seconds("jobs2.csv"), one);
   EXPECT_EQ(rows_without_seconds("jobs3.csv"), one);
 }
@@ -89,11 +118,12 @@ TEST(BatchParallel, FourShardsThroughGnuParallelMergeIntoTheWholeRun) {
             1)
       << slurp("summaries.txt");
   EXPECT_EQ(rows_without_seconds("shard-1.csv"),
-            (std::vector<std::string>{rows_without_seconds("whole.csv")[0],
-                                      "2,7,3,12,2,0,-1110.0097460375964,optimal",
-                                      "6,22,3,13,290,43,-2685.8077816274226,optimal",
-                                      "10,8,2,19,2,0,-1282.2464241299072,optimal",
-                                      "14,35,1,48,4776,955,-2819.4488790189539,optimal"}));
+            (std::vector<std::string>{
+                rows_without_seconds("whole.csv")[0],
+                "2,7,3,12,2,0,-1110.0097460375964,optimal,-1110.0097460375964",
+                "6,22,3,13,290,43,-2685.8077816274226,optimal,-2685.8077816274226",
+                "10,8,2,19,2,0,-1282.2464241299072,optimal,-1282.2464241299072",
+                "14,35,1,48,4776,955,-2819.4488790189539,optimal,-2819.4488790189539"}));
   const std::string merge = std::string(RCPSPDC_SCRIPTS) + "/merge-shards.sh";
   ASSERT_EQ(shell(merge + " shard-3.csv shard-1.csv shard-0.csv shard-2.csv > merged.csv"), 0);
   EXPECT_EQ(rows_without_seconds("merged.csv"), rows_without_seconds("whole.csv"));

@@ -14,6 +14,7 @@
 #include <set>
 
 #include "formats/psplib.hpp"
+#include "formats/run_plot.hpp"
 #include "formats/svg_plot.hpp"
 #include "tests/search_checks.hpp"
 #include "tests/test_support.hpp"
@@ -263,11 +264,54 @@ TEST(SchedulePicture, BatchDrawsEveryInstanceWithASchedule) {
   EXPECT_FALSE(std::filesystem::exists("pics/sub/t1.svg"));
   const Picture pic = parsed(slurp("pics/sub/t2.svg"));
   EXPECT_EQ(pic.of("activity").size(), 5u);
-  EXPECT_EQ(pic.all[2]->text.rfind("t2: optimal, net present value ", 0), 0u) << pic.all[2]->text;
+  // The title names the instance, deadline, rate and value; bars show theirs on hover.
+  EXPECT_EQ(pic.all[2]->text.rfind("t2: deadline 9, rate 0.01, optimal, net present value ", 0),
+            0u)
+      << pic.all[2]->text;
   BatchOptions blocked = parsed_options.options;
   blocked.svg_dir = "t1.rcp/pics";  // below a file: cannot be created
   EXPECT_EQ(run_batch(blocked, out, out, false), 2);
+  // With --svg-arcs, one line per arc between real activities, none before.
+  EXPECT_TRUE(pic.of("arc").empty());
+  BatchOptions arcs = parsed_options.options;
+  arcs.svg_dir = "arcs";
+  arcs.svg_arcs = true;
+  EXPECT_EQ(run_batch(arcs, out, out, false), 0);
+  const InstanceData d = small_instance();
+  std::size_t real_arcs = 0;
+  for (int i = 1; i + 1 < d.activity_count; ++i)
+    for (const int j : d.successors[static_cast<std::size_t>(i)])
+      real_arcs += j + 1 < d.activity_count ? 1 : 0;
+  ASSERT_GT(real_arcs, 0u);
+  EXPECT_EQ(parsed(slurp("arcs/t2.svg")).of("arc").size(), real_arcs);
+  EXPECT_FALSE(parse_batch_options({"--problem", "t", "--first", "1", "--svg-arcs"}).ok());
   std::fclose(out);
+}
+
+// The run picture: one mark per searched instance, told apart by class,
+// higher for longer searches, with the seconds on hover; it renders.
+TEST(RunPicture, MarksEveryInstanceByOutcome) {
+  ScopedWorkDir dir;
+  std::vector<BatchRow> rows(5);
+  const RowStatus kinds[] = {RowStatus::optimal, RowStatus::time_limit, RowStatus::infeasible,
+                             RowStatus::error, RowStatus::optimal};
+  const double seconds[] = {0.002, 60.0, 0.00001, -1.0, 1.5};
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    rows[k].number = static_cast<int>(k + 1);
+    rows[k].kind = kinds[k];
+    rows[k].seconds = seconds[k];
+    rows[k].status = "s<" + std::to_string(k + 1);
+  }
+  const std::string svg = run_plot_svg(rows, "pat 1-5 & more");
+  const Picture pic = parsed(svg);
+  ASSERT_EQ(pic.of("optimal").size(), 2u);
+  ASSERT_EQ(pic.of("stopped").size(), 1u);
+  ASSERT_EQ(pic.of("infeasible").size(), 1u);
+  const auto y = [](const Element* e) { return std::stod(e->attr.at("cy")); };
+  EXPECT_LT(y(pic.of("optimal")[1]), y(pic.of("optimal")[0]));  // 1.5 s above 0.002 s
+  EXPECT_GT(y(pic.of("infeasible")[0]), y(pic.of("optimal")[0]));
+  EXPECT_NE(svg.find("<title>instance 2: s&lt;2, 60.0000 s</title>"), std::string::npos);
+  expect_renders(svg, "run");
 }
 
 }  // namespace

@@ -38,8 +38,10 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
       {"--dir", "a directory", set_text(o.dir)},
       {"--negative", "a percentage from 0 to 100", set_int(o.negative_percent, 0, 100)},
       {"--offset", "an integer", set_int(o.deadline_offset, INT_LOW, INT_HIGH)},
+      {"--deadline-offset", "an integer", set_int(o.deadline_offset, INT_LOW, INT_HIGH)},
+      {"--makespans", "a file name", set_text(o.makespans)},
       {"--rate", "a rate of 0 or more, such as 0.01", set_rate(o.interest_rate)},
-      {"--time-limit", "whole seconds, 0 or more", set_int(o.time_limit, 0, INT_HIGH)},
+      {"--time-limit", "seconds, 0 (no limit) or more, such as 0.5", set_rate(o.time_limit)},
       {"--seed", "an integer from 0 to 4294967295",
        [&o](const std::string& value) { return to_number(value, o.seed); }, &have_seed},
       {"--cash-flows", "an info.out file", set_text(o.cash_flows)},
@@ -48,22 +50,44 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
       {"--shard", "I/N, shard I of N with 0 <= I < N, such as 0/4",
        [&o](const std::string& value) { return to_shard(value, o.shard_index, o.shard_count); }},
       {"--csv", "a file name", set_text(o.csv)},
+      {"--json", "a file name, or - for standard output", set_text(o.json)},
       {"--svg", "a directory", set_text(o.svg_dir)},
+      {"--plot", "an SVG file name", set_text(o.plot)},
       {"--engine", "start-times or delaying",
        [&o](const std::string& value) {
          o.engine = value == "delaying" ? Engine::delaying : Engine::start_times;
          return value == "delaying" || value == "start-times";
        }},
   };
-  outcome.error = parse_options(args, table, o.help);
+  const std::vector<FlagSpec> flags = {
+      {"--verbose", &o.verbose}, {"--quiet", &o.quiet}, {"--resume", &o.resume}};
+  outcome.error = parse_options(args, table, o.help, flags, &o.files);
   if (!outcome.ok() || o.help) return outcome;
-  if (o.problem.empty() || !have_first) {
-    outcome.error = "--problem and --first are required (see --help)";
+  if (!o.files.empty()) {
+    if (!o.problem.empty() || have_first || have_last || !o.dir.empty() || !o.cash_flows.empty())
+      outcome.error =
+          "instance files on the command line exclude --problem, --first, --last, --dir and "
+          "--cash-flows";
+    o.first = 1;
+    o.last = static_cast<int>(o.files.size());
+    if (!outcome.ok()) return outcome;
+  } else if (!o.makespans.empty()) {
+    outcome.error = "--makespans goes with instance files on the command line";
+  } else if (o.problem.empty() || !have_first) {
+    outcome.error = "--problem and --first, or instance files, are required (see --help)";
   } else {
     if (!have_last) o.last = o.first;
     if (o.first > o.last)
       outcome.error =
           "--first " + std::to_string(o.first) + " is above --last " + std::to_string(o.last);
+    else if (o.resume && ((o.csv.empty() && o.json.empty()) || o.csv == "-" || o.json == "-"))
+      outcome.error = "--resume needs the results in files: --csv FILE or --json FILE, not -";
+    else if (o.svg_arcs && o.svg_dir.empty())
+      outcome.error = "--svg-arcs goes with --svg DIR";
+    else if (o.verbose && o.quiet)
+      outcome.error = "--verbose and --quiet exclude each other";
+    else if (o.csv == "-" && o.json == "-")
+      outcome.error = "--csv - and --json - would mix two formats on standard output";
     else if (have_seed && !o.cash_flows.empty())
       outcome.error =
           "--seed and --cash-flows exclude each other: flows are either drawn or taken from the "
@@ -74,6 +98,13 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
 
 std::string batch_usage() {
   return "Usage: rcpspdc-batch --problem NAME --first A [--last B] [options]\n"
+         "       rcpspdc-batch [options] FILE...\n"
+         "\n"
+         "The second form solves the instance files named, PSPLIB .sm files or the\n"
+         "program's own form (told apart by content), numbered 1, 2, ... in the order\n"
+         "given, with the deadline --offset periods above the makespan --makespans\n"
+         "gives for the file's name (without directory and extension), or above the\n"
+         "critical path length when it gives none.\n"
          "\n"
          "Solves the instances NAME<A>.rcp .. NAME<B>.rcp one after another, with the\n"
          "deadlines of deadline.NAME, as the console program rcpspdc does, but with\n"
@@ -85,9 +116,14 @@ std::string batch_usage() {
          "  --dir DIR          directory of the instance and deadline files\n"
          "                     (default: the working directory)\n"
          "  --negative P       percentage of negative cash flows, 0-100 (default: 60)\n"
-         "  --offset D         periods added to the makespan to form the deadline (default: 0)\n"
+         "  --offset D         periods added to the makespan to form the deadline (default: 0);\n"
+         "                     --deadline-offset is the same\n"
+         "  --makespans FILE   makespans of instance files: lines \"name makespan\", or a\n"
+         "                     PSPLIB optimum or bound table (j30opt.sm: rows \"1 1 43\"\n"
+         "                     name j301_1, the set taken from the table's file name)\n"
          "  --rate R           continuous interest rate per period (default: 0.01)\n"
-         "  --time-limit S     time limit per instance in seconds (default: 60)\n"
+         "  --time-limit S     time limit per instance in seconds, fractions allowed, 0 for\n"
+         "                     none (default: 60)\n"
          "  --seed N           seed of the cash-flow generator (std::mt19937), set anew for\n"
          "                     every instance, so an instance's flows depend only on N and\n"
          "                     the instance (default: 1)\n"
@@ -98,20 +134,40 @@ std::string batch_usage() {
          "                     give the same rows for every N (default: the number of cores)\n"
          "  --shard I/N        solve only the numbers n with (n - A) mod N = I, shard I of N\n"
          "                     (0 <= I < N), to spread one run over N machines\n"
-         "  --csv FILE         write one row per instance to FILE, with a header (default: none)\n"
-         "                     columns: number,activities,resources,deadline,created_nodes,\n"
-         "                     branched_nodes,npv,seconds,status\n"
+         "  --csv FILE         write one row per instance to FILE (- for standard output),\n"
+         "                     with a header (default: none); columns: number,activities,\n"
+         "                     resources,deadline,created_nodes,branched_nodes,npv,seconds,\n"
+         "                     status,bound,seconds_to_best\n"
+         "  --json FILE        write JSON Lines to FILE (- for standard output): a header\n"
+         "                     object with the version, the engine and every option, then\n"
+         "                     one object per instance with its cash flows, value, bound,\n"
+         "                     counts, times and the finish time of every activity of the\n"
+         "                     best schedule (check one with rcpspdc-check --json)\n"
          "  --svg DIR          draw every feasible schedule found as DIR/NAME<number>.svg: a\n"
          "                     Gantt chart over the load profiles (DIR is created if needed)\n"
+         "  --svg-arcs         draw the precedence arcs in those pictures too\n"
+         "  --plot FILE.svg    a picture of the run: seconds per instance on a log scale,\n"
+         "                     optimal, infeasible and stopped instances marked apart\n"
          "  --engine NAME      start-times (default): branch-and-bound over start-time\n"
          "                     windows with resource propagation, after a first-schedule\n"
          "                     heuristic; fastest at tight deadlines. delaying: the console\n"
          "                     program's search over delaying alternatives, node for node\n"
+         "  --resume           go on with a stopped run: instances already in the --csv or\n"
+         "                     --json files are skipped (with both, those in both), the\n"
+         "                     others appended; the summary covers the new ones only\n"
+         "  --verbose          one line per finished instance on stderr (for cluster logs)\n"
+         "  --quiet            print nothing but errors (no summary, no progress)\n"
+         "  --version          print the version and stop\n"
          "  --help             show this text\n"
          "\n"
          "status is optimal, infeasible (complete search, no feasible schedule), time limit,\n"
          "or the reason the instance could not be solved; the run goes on after such a row.\n"
          "npv is printed with 17 significant digits and is empty without a feasible schedule.\n"
+         "bound is the largest value a schedule could still have: npv after a complete\n"
+         "search, the best bound left open after a stopped one. seconds_to_best is when\n"
+         "the best schedule was found (empty with --engine delaying, which does not record\n"
+         "it). The summary gives the relative gap (bound - npv) / max(|npv|, 1) of the\n"
+         "stopped instances.\n"
          "Progress is shown on stderr when it is a terminal. Exit status: 0 when every\n"
          "instance could be read and solved, 1 when a row has an error, 2 on bad options\n"
          "or files that cannot be read or written.\n";

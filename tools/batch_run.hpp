@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,16 @@
 
 namespace rcpspdc {
 
+// Makespans by instance name (see formats/makespan_table.hpp).
+using Makespans = std::map<std::string, int>;
+
 // Reads, prepares and solves instance `number` with the engine the options
 // name, in `workspace`. `records` holds the cash flows when they come from an
-// info.out, and is null when they are drawn from the seed.
+// info.out, and is null when they are drawn from the seed. Instance files
+// named on the command line take their makespan from `makespans` (when not
+// null and it has the name) or from the critical path.
 BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int number,
-                   Workspace& workspace);
+                   Workspace& workspace, const Makespans* makespans = nullptr);
 
 struct BatchSummary {
   int instances = 0;
@@ -29,6 +35,9 @@ struct BatchSummary {
   int infeasible = 0;            // complete searches without one
   int stopped = 0;               // stopped by the time limit
   int errors = 0;                // not read, or not solved
+  int gap_instances = 0;         // stopped instances with a schedule and a bound
+  double mean_gap = 0.0;         // their mean relative gap
+  double largest_gap = 0.0;      // and the largest
   double total_seconds = 0.0;    // searches only
   double cpu_seconds = 0.0;      // their processor time; below the wall time on a busy machine
   double median_seconds = 0.0;   // over the instances searched
@@ -39,6 +48,10 @@ struct BatchSummary {
   double busy_median_rate = 0.0;      // median evaluations per second over those
   double busy_median_cpu_rate = 0.0;  // the same per processor second
 };
+
+// How far a stopped search may be from the optimum: (bound - value) over
+// the value's magnitude, at least 1 so values near 0 give no huge ratios.
+double relative_gap(const BatchRow& row);
 
 BatchSummary summarize(const std::vector<BatchRow>& rows);
 std::string format_summary(const BatchSummary& summary);

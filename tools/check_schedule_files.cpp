@@ -1,8 +1,11 @@
 #include "tools/check_schedule_files.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "check/schedule_check.hpp"
+#include "formats/batch_json.hpp"
 #include "formats/info_file.hpp"
 #include "formats/instance_file.hpp"
 #include "formats/schedule_file.hpp"
@@ -28,10 +31,22 @@ CheckOptionsOutcome parse_check_options(const std::vector<std::string>& args) {
       {"--cash-flows", "a file name", set_text(o.cash_flows)},
       {"--number", "an instance number", set_int(o.number, INT_LOW, INT_HIGH), &have_number},
       {"--schedule", "a file name", set_text(o.schedule)},
+      {"--json", "a file name", set_text(o.json)},
   };
   outcome.error = parse_options(args, table, o.help);
   if (!outcome.ok()) return outcome;
   if (o.help) return outcome;
+  if (!o.json.empty()) {
+    // The line holds the rest; only the instance file may be named anew.
+    if (!have_number)
+      outcome.error = "--json needs --number (see --help)";
+    else if (have_rate || o.have_deadline || !o.deadline_file.empty() || !o.cash_flows.empty() ||
+             !o.schedule.empty())
+      outcome.error =
+          "--json takes the deadline, rate, cash flows and schedule from the line; give only "
+          "--number (and --instance if the file has moved)";
+    return outcome;
+  }
   std::string missing;
   for (const auto& [given, option] : {std::pair{!o.instance.empty(), "--instance"},
                                       {have_rate, "--rate"},
@@ -52,6 +67,7 @@ std::string check_usage() {
   return "Usage: rcpspdc-check --instance FILE.rcp (--deadline D | --deadline-file FILE [--offset "
          "K])\n"
          "                     --rate R --cash-flows INFO --number P --schedule FILE\n"
+         "       rcpspdc-check --json FILE --number P [--instance FILE.rcp]\n"
          "\n"
          "Checks a schedule independently: every precedence arc, every resource in every\n"
          "period, the deadline, and the net present value.\n"
@@ -67,6 +83,11 @@ std::string check_usage() {
          "                       (its \"Act. 2: einde 6\" lines), or a CSV file of lines\n"
          "                       \"activity,finish\" (an optional header first), activities\n"
          "                       numbered as in the instance file\n"
+         "  --json FILE          or: the JSON Lines of rcpspdc-batch --json; the object of\n"
+         "                       instance P gives the instance file (unless --instance\n"
+         "                       names it), deadline, rate, cash flows, finish times and\n"
+         "                       value, which must match to 1e-9 relative\n"
+         "  --version            print the version and stop\n"
          "  --help               show this text\n"
          "\n"
          "Every real activity needs a finish time. The first (dummy) activity finishes at 0\n"
@@ -77,7 +98,61 @@ std::string check_usage() {
          "infeasible one or a wrong value, 2 for bad options or unusable files.\n";
 }
 
+namespace {
+
+// The check of one object of a batch run's JSON Lines.
+int check_json_line(const CheckOptions& o, std::FILE* out, std::FILE* err) {
+  const auto fail = [err](const std::string& message) {
+    std::fprintf(err, "rcpspdc-check: %s\n", message.c_str());
+    return 2;
+  };
+  std::string text;
+  if (!read_text_file(o.json, text)) return fail("cannot open " + o.json);
+  JsonSchedule line;
+  const std::string error = find_json_schedule(text, o.number, line);
+  if (!error.empty()) return fail(o.json + ", " + error);
+  const std::string instance = o.instance.empty() ? line.file : o.instance;
+  InstanceData data;
+  const ReadOutcome read = read_instance_file(instance, data);
+  if (!read.ok())
+    return fail(read.kind == READ_NOT_FOUND ? read.reason : instance + ": " + read.reason);
+  data.deadline = line.deadline;
+  if (line.cash_flow.size() != static_cast<std::size_t>(data.activity_count))
+    return fail(o.json + ": instance " + std::to_string(o.number) + " has " +
+                std::to_string(line.cash_flow.size()) + " cash flows; " + instance + " has " +
+                std::to_string(data.activity_count) + " activities");
+  if (line.finish.empty())
+    return fail(o.json + ": instance " + std::to_string(o.number) + " has no schedule to check");
+  if (line.finish.size() != static_cast<std::size_t>(data.activity_count))
+    return fail(o.json + ": instance " + std::to_string(o.number) + " has " +
+                std::to_string(line.finish.size()) + " finish times; " + instance + " has " +
+                std::to_string(data.activity_count) + " activities");
+  data.cash_flow = line.cash_flow;
+  std::fprintf(out, "instance %s: %d activities, %d resources, deadline %d, rate %g\n",
+               instance.c_str(), data.activity_count, data.resource_count, data.deadline,
+               line.interest_rate);
+  const ScheduleCheck check = check_schedule(data, line.finish, line.interest_rate);
+  for (const std::string& violation : check.violations)
+    std::fprintf(out, "violated: %s\n", violation.c_str());
+  std::fprintf(out, "net present value: %s (%.17g)\n", fixed_decimals(check.npv, 2).c_str(),
+               check.npv);
+  const bool value_matches = line.has_value && std::fabs(check.npv - line.value) <=
+                                                   1e-9 * std::max(1.0, std::fabs(line.value));
+  std::fprintf(out, "the line's value %.17g %s\n", line.value,
+               value_matches ? "matches" : "does NOT match");
+  if (!check.feasible()) {
+    std::fprintf(out, "INFEASIBLE: %zu violation%s\n", check.violations.size(),
+                 check.violations.size() == 1 ? "" : "s");
+    return 1;
+  }
+  std::fputs(value_matches ? "feasible\n" : "feasible, but the listed value is wrong\n", out);
+  return value_matches ? 0 : 1;
+}
+
+}  // namespace
+
 int run_check(const CheckOptions& o, std::FILE* out, std::FILE* err) {
+  if (!o.json.empty()) return check_json_line(o, out, err);
   const auto fail = [err](const std::string& message) {
     std::fprintf(err, "rcpspdc-check: %s\n", message.c_str());
     return 2;

@@ -22,6 +22,7 @@ struct CheckOptions {
   std::string cash_flows;  // info.out holding the cash flows
   int number = 0;          // its record (and the deadline file's triple)
   std::string schedule;    // output.out listing or activity,finish CSV
+  std::string json;        // or: object `number` of rcpspdc-batch --json output
   bool help = false;
 };
 

@@ -23,12 +23,27 @@ std::function<bool(const std::string&)> set_rate(double& target) {
   };
 }
 
+std::string version_text() {
+  const std::string commit = RCPSPDC_COMMIT;
+  return std::string(RCPSPDC_VERSION) + (commit.empty() ? "" : " (commit " + commit + ")");
+}
+
 std::string parse_options(const std::vector<std::string>& args,
-                          const std::vector<OptionSpec>& table, bool& help) {
+                          const std::vector<OptionSpec>& table, bool& help,
+                          const std::vector<FlagSpec>& flags,
+                          std::vector<std::string>* positional) {
   for (std::size_t a = 0; a < args.size(); ++a) {
     std::string name = args[a];
     if (name == "--help" || name == "-h") {
       help = true;
+      continue;
+    }
+    bool flag = false;
+    for (const FlagSpec& f : flags)
+      if (name == f.name) flag = *f.target = true;
+    if (flag) continue;
+    if (name.rfind("--", 0) != 0 && positional != nullptr) {
+      positional->push_back(name);
       continue;
     }
     if (name.rfind("--", 0) != 0)

@@ -19,6 +19,16 @@ struct OptionSpec {
   bool* given = nullptr;                        // set when the option appears (may be null)
 };
 
+// An option that takes no value and sets a flag ("--quiet").
+struct FlagSpec {
+  const char* name;
+  bool* target;
+};
+
+// The project version, and the commit when the build came from a clone:
+// "1.1.0 (commit 4eb6dbc)" or "1.1.0".
+std::string version_text();
+
 // A program's options as parsed, or why they were refused.
 template <typename Options>
 struct ParsedOptions {
@@ -27,13 +37,20 @@ struct ParsedOptions {
   bool ok() const { return error.empty(); }
 };
 
-// A tool's main: parses argv, prints the fault (exit 2) or the usage (exit 0),
-// or runs the tool on the options and returns its status.
+// A tool's main: answers --version (exit 0), parses argv, prints the fault
+// (exit 2) or the usage (exit 0), or runs the tool on the options and returns
+// its status.
 template <typename Options>
 int tool_main(const char* program, int argc, char** argv,
               ParsedOptions<Options> (*parse)(const std::vector<std::string>&),
               std::string (*usage)(), const std::function<int(const Options&)>& run) {
-  const ParsedOptions<Options> parsed = parse(std::vector<std::string>(argv + 1, argv + argc));
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  for (const std::string& arg : args)
+    if (arg == "--version") {
+      std::printf("%s %s\n", program, version_text().c_str());
+      return 0;
+    }
+  const ParsedOptions<Options> parsed = parse(args);
   if (!parsed.ok()) {
     std::fprintf(stderr, "%s: %s\n", program, parsed.error.c_str());
     return 2;
@@ -51,9 +68,12 @@ std::function<bool(const std::string&)> set_int(int& target, int low, int high);
 std::function<bool(const std::string&)> set_rate(double& target);  // finite, 0 or more
 
 // Reads `args` (after the program name) against `table`. "--help" or "-h"
-// sets `help` and takes no value. Returns "" or the first fault, in the words
-// every tool prints after its name.
+// sets `help` and, like the `flags`, takes no value. Arguments that are no
+// option go to `positional` when the program takes them. Returns "" or the first
+// fault, in the words every tool prints after its name.
 std::string parse_options(const std::vector<std::string>& args,
-                          const std::vector<OptionSpec>& table, bool& help);
+                          const std::vector<OptionSpec>& table, bool& help,
+                          const std::vector<FlagSpec>& flags = {},
+                          std::vector<std::string>* positional = nullptr);
 
 }  // namespace rcpspdc

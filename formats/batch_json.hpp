@@ -1,0 +1,34 @@
+// The batch runner's JSON Lines: a header object with the settings of the
+// run, then one object per instance with its outcome and its best schedule,
+// so every result can be checked again and analysed without the solver.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "formats/batch_csv.hpp"
+
+namespace rcpspdc {
+
+// One instance's object as one line (with its newline). Fields that do not
+// apply (no value, no bound, no schedule) are null. "cash_flows" and
+// "finish" hold one entry per activity: entry k - 1 is activity k of the file.
+std::string json_row(const BatchRow& row, double interest_rate);
+
+// A finished instance read back from such a line: what the checker needs.
+struct JsonSchedule {
+  int number = 0;
+  std::string file;  // the instance file, as the run named it
+  int deadline = 0;
+  double interest_rate = 0.0;
+  std::vector<int> cash_flow;  // of every activity, the first of the file first
+  std::vector<int> finish;     // every activity, empty without a schedule
+  bool has_value = false;
+  double value = 0.0;  // the value the run reported
+};
+
+// Finds the object of instance `number` among the lines of `text` (the header
+// and other instances are skipped). Returns "" or what is wrong.
+std::string find_json_schedule(const std::string& text, int number, JsonSchedule& schedule);
+
+}  // namespace rcpspdc
