@@ -8,7 +8,7 @@
 #include <climits>
 #include <cstring>
 
-#include "console/platform.hpp"
+#include "platform/platform.hpp"
 
 namespace rcpspdc {
 

@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "console/console.hpp"
-#include "console/platform.hpp"
 #include "formats/instance_file.hpp"
 #include "model/cash_flows.hpp"
 #include "model/invariant.hpp"
+#include "platform/platform.hpp"
 
 namespace rcpspdc {
 

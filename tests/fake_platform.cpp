@@ -1,7 +1,7 @@
 // The tests' platform: a clock they set by hand, a fixed run seed and no key wait.
 #include "tests/fake_platform.hpp"
 
-#include "console/platform.hpp"
+#include "platform/platform.hpp"
 
 namespace rcpspdc {
 

@@ -10,9 +10,9 @@
 #include <optional>
 #include <random>
 
-#include "console/platform.hpp"
 #include "formats/instance_file.hpp"
 #include "model/cash_flows.hpp"
+#include "platform/platform.hpp"
 #include "search/search_state.hpp"
 #include "window_search/window_state.hpp"
 

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "check/schedule_check.hpp"
-#include "console/platform.hpp"
+#include "platform/platform.hpp"
 #include "tests/fake_platform.hpp"
 #include "tests/search_checks.hpp"
 

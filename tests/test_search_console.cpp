@@ -12,8 +12,8 @@
 
 #include "check/schedule_check.hpp"
 #include "console/console.hpp"
-#include "console/platform.hpp"
 #include "formats/instance_file.hpp"
+#include "platform/platform.hpp"
 #include "tests/fake_platform.hpp"
 #include "tests/test_support.hpp"
 

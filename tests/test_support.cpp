@@ -4,8 +4,8 @@
 #include <random>
 #include <sstream>
 
-#include "console/platform.hpp"
 #include "formats/instance_file.hpp"
+#include "platform/platform.hpp"
 #include "tests/fake_platform.hpp"
 
 namespace rcpspdc::test {

@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "check/schedule_check.hpp"
-#include "console/platform.hpp"
+#include "platform/platform.hpp"
 #include "tests/brute_force.hpp"
 #include "tests/fake_platform.hpp"
 #include "tests/search_checks.hpp"

@@ -19,7 +19,6 @@
 #include <nlohmann/json.hpp>
 
 #include "check/schedule_check.hpp"
-#include "console/platform.hpp"
 #include "formats/batch_json.hpp"
 #include "formats/instance_file.hpp"
 #include "formats/makespan_table.hpp"
@@ -28,6 +27,7 @@
 #include "formats/svg_plot.hpp"
 #include "model/cash_flows.hpp"
 #include "model/critical_path.hpp"
+#include "platform/platform.hpp"
 #include "search/open_bound.hpp"
 #include "tools/batch_jobs.hpp"
 #include "window_search/initial_schedule.hpp"

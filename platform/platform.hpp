@@ -1,5 +1,5 @@
 // The platform seam: the clock, the run's seed and the key wait. The programs link
-// console/platform.cpp; the tests link a fake with a clock they set, so that
+// platform/platform.cpp; the tests link a fake with a clock they set, so that
 // seeds, and with them cash flows, are known.
 #pragma once
 

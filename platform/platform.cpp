@@ -1,4 +1,4 @@
-#include "console/platform.hpp"
+#include "platform/platform.hpp"
 
 #include <termios.h>
 #include <unistd.h>
