@@ -27,7 +27,7 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
   bool have_first = false;
   bool have_last = false;
   bool have_seed = false;
-  const std::vector<OptionSpec> table = {
+  const std::vector<OptionRow> table = {
       {"--problem", "a problem name without blanks or '/'",
        [&o](const std::string& value) {
          o.problem = value;
@@ -59,7 +59,7 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
          return value == "delaying" || value == "start-times";
        }},
   };
-  const std::vector<FlagSpec> flags = {
+  const std::vector<FlagRow> flags = {
       {"--verbose", &o.verbose}, {"--quiet", &o.quiet}, {"--resume", &o.resume}};
   outcome.error = parse_options(args, table, o.help, flags, &o.files);
   if (!outcome.ok() || o.help) return outcome;

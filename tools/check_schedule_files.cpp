@@ -21,7 +21,7 @@ CheckOptionsOutcome parse_check_options(const std::vector<std::string>& args) {
   bool have_offset = false;
   constexpr int INT_LOW = std::numeric_limits<int>::min();
   constexpr int INT_HIGH = std::numeric_limits<int>::max();
-  const std::vector<OptionSpec> table = {
+  const std::vector<OptionRow> table = {
       {"--instance", "a file name", set_text(o.instance)},
       {"--deadline", "a whole number of periods from 0 to " + std::to_string(MAX_DEADLINE),
        set_int(o.deadline, 0, MAX_DEADLINE), &o.have_deadline},
@@ -100,6 +100,26 @@ std::string check_usage() {
 
 namespace {
 
+// Every violation of a checked schedule, then its value.
+void print_check(std::FILE* out, const ScheduleCheck& check) {
+  for (const std::string& violation : check.violations)
+    std::fprintf(out, "violated: %s\n", violation.c_str());
+  std::fprintf(out, "net present value: %s (%.17g)\n", fixed_decimals(check.npv, 2).c_str(),
+               check.npv);
+}
+
+// The verdict line; the exit status: 0 for a feasible schedule with the value
+// it claims, 1 otherwise.
+int print_verdict(std::FILE* out, const ScheduleCheck& check, bool value_matches) {
+  if (!check.feasible()) {
+    std::fprintf(out, "INFEASIBLE: %zu violation%s\n", check.violations.size(),
+                 check.violations.size() == 1 ? "" : "s");
+    return 1;
+  }
+  std::fputs(value_matches ? "feasible\n" : "feasible, but the listed value is wrong\n", out);
+  return value_matches ? 0 : 1;
+}
+
 // The check of one object of a batch run's JSON Lines.
 int check_json_line(const CheckOptions& o, std::FILE* out, std::FILE* err) {
   const auto fail = [err](const std::string& message) {
@@ -132,21 +152,12 @@ int check_json_line(const CheckOptions& o, std::FILE* out, std::FILE* err) {
                instance.c_str(), data.activity_count, data.resource_count, data.deadline,
                line.interest_rate);
   const ScheduleCheck check = check_schedule(data, line.finish, line.interest_rate);
-  for (const std::string& violation : check.violations)
-    std::fprintf(out, "violated: %s\n", violation.c_str());
-  std::fprintf(out, "net present value: %s (%.17g)\n", fixed_decimals(check.npv, 2).c_str(),
-               check.npv);
+  print_check(out, check);
   const bool value_matches = line.has_value && std::fabs(check.npv - line.value) <=
                                                    1e-9 * std::max(1.0, std::fabs(line.value));
   std::fprintf(out, "the line's value %.17g %s\n", line.value,
                value_matches ? "matches" : "does NOT match");
-  if (!check.feasible()) {
-    std::fprintf(out, "INFEASIBLE: %zu violation%s\n", check.violations.size(),
-                 check.violations.size() == 1 ? "" : "s");
-    return 1;
-  }
-  std::fputs(value_matches ? "feasible\n" : "feasible, but the listed value is wrong\n", out);
-  return value_matches ? 0 : 1;
+  return print_verdict(out, check, value_matches);
 }
 
 }  // namespace
@@ -196,23 +207,14 @@ int run_check(const CheckOptions& o, std::FILE* out, std::FILE* err) {
   std::fprintf(out, "schedule %s: the last activity finishes at %d\n", o.schedule.c_str(),
                schedule.finish.back());
   const ScheduleCheck check = check_schedule(data, schedule.finish, o.interest_rate);
-  for (const std::string& violation : check.violations)
-    std::fprintf(out, "violated: %s\n", violation.c_str());
-  std::fprintf(out, "net present value: %s (%.17g)\n", fixed_decimals(check.npv, 2).c_str(),
-               check.npv);
+  print_check(out, check);
   bool value_matches = true;
   if (!schedule.claimed_value.empty()) {
     value_matches = schedule.claimed_value == fixed_decimals(check.npv, 2);
     std::fprintf(out, "the listing's value %s %s\n", schedule.claimed_value.c_str(),
                  value_matches ? "matches" : "does NOT match");
   }
-  if (!check.feasible()) {
-    std::fprintf(out, "INFEASIBLE: %zu violation%s\n", check.violations.size(),
-                 check.violations.size() == 1 ? "" : "s");
-    return 1;
-  }
-  std::fputs(value_matches ? "feasible\n" : "feasible, but the listed value is wrong\n", out);
-  return value_matches ? 0 : 1;
+  return print_verdict(out, check, value_matches);
 }
 
 }  // namespace rcpspdc

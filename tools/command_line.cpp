@@ -29,8 +29,8 @@ std::string version_text() {
 }
 
 std::string parse_options(const std::vector<std::string>& args,
-                          const std::vector<OptionSpec>& table, bool& help,
-                          const std::vector<FlagSpec>& flags,
+                          const std::vector<OptionRow>& table, bool& help,
+                          const std::vector<FlagRow>& flags,
                           std::vector<std::string>* positional) {
   for (std::size_t a = 0; a < args.size(); ++a) {
     std::string name = args[a];
@@ -39,7 +39,7 @@ std::string parse_options(const std::vector<std::string>& args,
       continue;
     }
     bool flag = false;
-    for (const FlagSpec& f : flags)
+    for (const FlagRow& f : flags)
       if (name == f.name) flag = *f.target = true;
     if (flag) continue;
     if (name.rfind("--", 0) != 0 && positional != nullptr) {
@@ -62,12 +62,12 @@ std::string parse_options(const std::vector<std::string>& args,
       help = true;
       continue;
     }
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& option : table)
-      if (name == option.name) spec = &option;
-    if (spec == nullptr) return "unknown option " + name + " (see --help)";
-    if (spec->given != nullptr) *spec->given = true;
-    if (!spec->set(value)) return name + " \"" + value + "\": expected " + spec->wanted;
+    const OptionRow* row = nullptr;
+    for (const OptionRow& option : table)
+      if (name == option.name) row = &option;
+    if (row == nullptr) return "unknown option " + name + " (see --help)";
+    if (row->given != nullptr) *row->given = true;
+    if (!row->set(value)) return name + " \"" + value + "\": expected " + row->wanted;
   }
   return {};
 }

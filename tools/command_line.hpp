@@ -12,7 +12,7 @@
 namespace rcpspdc {
 
 // One option of a program's table.
-struct OptionSpec {
+struct OptionRow {
   const char* name;                             // "--first"
   std::string wanted;                           // what a refused value should have been
   std::function<bool(const std::string&)> set;  // takes the value; false when it does not fit
@@ -20,7 +20,7 @@ struct OptionSpec {
 };
 
 // An option that takes no value and sets a flag ("--quiet").
-struct FlagSpec {
+struct FlagRow {
   const char* name;
   bool* target;
 };
@@ -72,8 +72,8 @@ std::function<bool(const std::string&)> set_rate(double& target);  // finite, 0 
 // option go to `positional` when the program takes them. Returns "" or the first
 // fault, in the words every tool prints after its name.
 std::string parse_options(const std::vector<std::string>& args,
-                          const std::vector<OptionSpec>& table, bool& help,
-                          const std::vector<FlagSpec>& flags = {},
+                          const std::vector<OptionRow>& table, bool& help,
+                          const std::vector<FlagRow>& flags = {},
                           std::vector<std::string>* positional = nullptr);
 
 }  // namespace rcpspdc
