@@ -10,8 +10,11 @@
 #include <random>
 
 #include "check/schedule_check.hpp"
+#include "formats/instance_file.hpp"
+#include "model/cash_flows.hpp"
 #include "tests/brute_force.hpp"
 #include "tests/search_checks.hpp"
+#include "tests/test_support.hpp"
 #include "window_search/initial_schedule.hpp"
 
 namespace rcpspdc::test {
@@ -37,6 +40,7 @@ TEST(InitialSchedule, PattersonSchedulesPassTheCheckerAndStayBelowTheOptimum) {
     ++rows;
     HeuristicSettings settings;
     settings.schedule_budget = 300;
+    settings.search_budget = 300;  // no longer search when nothing meets the deadline
     const InitialSchedule s = initial_schedule(row.instance, row.rate, settings);
     EXPECT_LE(s.generations, settings.schedule_budget);
     if (!s.found) continue;
@@ -101,6 +105,7 @@ TEST(InitialSchedule, LargerRandomInstancesPassTheChecker) {
     SCOPED_TRACE("round " + std::to_string(round) + ", deadline " + std::to_string(d.deadline));
     HeuristicSettings settings;
     settings.schedule_budget = 50 + round;
+    settings.search_budget = 0;
     settings.seed = static_cast<std::uint32_t>(round);
     const InitialSchedule s = initial_schedule(d, 0.05, settings);
     EXPECT_LE(s.generations, settings.schedule_budget);
@@ -119,13 +124,20 @@ TEST(InitialSchedule, SameSeedSameResultAndTheBudgetHolds) {
     HeuristicSettings settings;
     settings.seed = 5 + static_cast<std::uint32_t>(round);
     settings.schedule_budget = 1 + 13 * round;
+    settings.search_budget = 3 * settings.schedule_budget;
+    settings.restart_after = 5;
     const InitialSchedule a = initial_schedule(d, 0.01, settings);
     const InitialSchedule b = initial_schedule(d, 0.01, settings);
     EXPECT_EQ(a.found, b.found);
     EXPECT_EQ(a.finish, b.finish);
     EXPECT_EQ(a.npv, b.npv);
     EXPECT_EQ(a.generations, b.generations);
-    EXPECT_LE(a.generations, settings.schedule_budget);
+    // The search budget while nothing meets the deadline, then at most the
+    // value's budget from there.
+    EXPECT_LE(a.generations, settings.search_budget + settings.schedule_budget);
+    if (!a.found) {
+      EXPECT_LE(a.generations, settings.search_budget);
+    }
     if (a.found) passes_checker(d, a, 0.01);
   }
 }
@@ -175,6 +187,53 @@ TEST(InitialSchedule, NetworkWithoutResourcesIsScheduledByPrecedenceAlone) {
   EXPECT_EQ(s.finish[1], 1);  // the positive flow as early as it can
   EXPECT_EQ(s.finish[2], 5);  // the negative one at the deadline
   EXPECT_TRUE(check_schedule(d, s.finish, 0.01).feasible());
+}
+
+}  // namespace
+}  // namespace rcpspdc::test
+
+namespace rcpspdc::test {
+namespace {
+
+InstanceData j30_instance(int number) {
+  InstanceData d;
+  EXPECT_TRUE(read_instance_files("j30_", number, 0, d, (data_dir() / "j30").string()).ok());
+  std::mt19937 generator(1);
+  draw_cash_flows(d, generator, 60);
+  return d;
+}
+
+// j30 instances at their minimum makespan where a population bred on without
+// being drawn anew finds no schedule at all within the same budget.
+TEST(InitialSchedule, FreshPopulationsReachTheMinimumMakespan) {
+  for (const int number : {141, 205, 225}) {
+    SCOPED_TRACE("j30 instance " + std::to_string(number));
+    const InstanceData d = j30_instance(number);
+    HeuristicSettings settings;
+    const InitialSchedule s = initial_schedule(d, 0.01, settings);
+    ASSERT_TRUE(s.found);
+    passes_checker(d, s, 0.01);
+    settings.restart_after = settings.search_budget;
+    EXPECT_FALSE(initial_schedule(d, 0.01, settings).found);
+  }
+}
+
+// A clock that runs a second per reading: the heuristic stops at its first
+// look at the clock once the limit has passed, well inside its budget.
+std::int64_t fast_clock() {
+  static std::int64_t now = 0;
+  return now += 1000;
+}
+
+TEST(InitialSchedule, TimeLimitEndsTheSearchForATightSchedule) {
+  const InstanceData d = j30_instance(62);
+  HeuristicSettings settings;
+  settings.time_limit = 0.5;
+  settings.clock_ms = &fast_clock;
+  settings.start_clock = fast_clock();
+  const InitialSchedule s = initial_schedule(d, 0.01, settings);
+  EXPECT_FALSE(s.found);
+  EXPECT_LT(s.generations, 1000);
 }
 
 }  // namespace

@@ -36,7 +36,8 @@ constexpr int MUTATION_PERCENT = 5;  // chance of each neighbour swap
 struct HeuristicRun {
   const InstanceData* instance = nullptr;
   double interest_rate = 0.0;
-  int budget = 0;                // generations allowed
+  int budget = 0;                // generations allowed; shrinks once a schedule meets the deadline
+  int value_budget = 0;          // generations for the value once one does
   ScheduleNetwork net;           // the instance in flat tables
   LoadProfile profile;           // empty between passes
   PassScratch pass;              // scratch of the passes
@@ -51,6 +52,8 @@ struct HeuristicRun {
   std::vector<int> population;   // [member * activity_count + position], decoded lists
   std::vector<Fitness> fitness;  // per member
   int members = 0;               // members filled so far
+  int stale = 0;                 // children since the population gained a new best member
+  Fitness best_member;           // the best fitness since the population was drawn
   std::mt19937 generator;        // for the sampled lists and the breeding
   InitialSchedule result;        // best schedule so far
 };
@@ -131,6 +134,12 @@ void settle_end(const ScheduleNetwork& net, std::vector<int>& finish) {
 double consider(HeuristicRun& run, std::vector<int>& finish) {
   settle_end(run.net, finish);
   const double value = schedule_value(*run.instance, finish, run.interest_rate);
+  // The first schedule within the deadline: from here on the value has its
+  // own budget (counted from now when the search for it took longer).
+  if (!run.result.found && run.result.generations >= run.value_budget)
+    run.budget = run.result.generations + run.value_budget;
+  else if (!run.result.found)
+    run.budget = run.value_budget;
   if (!run.result.found || value > run.result.npv) {
     run.result.found = true;
     run.result.npv = value;
@@ -184,6 +193,14 @@ Fitness decode(HeuristicRun& run) {
   return fit;
 }
 
+constexpr int TIME_CHECK_ROUNDS = 64;  // lists decoded between two clock readings
+
+bool out_of_time(const HeuristicSettings& settings) {
+  return settings.time_limit > 0.0 && settings.clock_ms != nullptr &&
+         static_cast<double>(settings.clock_ms() - settings.start_clock) * 0.001 >
+             settings.time_limit;
+}
+
 int draw(std::mt19937& generator, int below) {
   return static_cast<int>(generator() % static_cast<std::uint32_t>(below));
 }
@@ -229,7 +246,8 @@ InitialSchedule initial_schedule(const InstanceData& instance, double interest_r
   HeuristicRun run;
   run.instance = &instance;
   run.interest_rate = interest_rate;
-  run.budget = settings.schedule_budget;
+  run.budget = std::max(settings.schedule_budget, settings.search_budget);
+  run.value_budget = settings.schedule_budget;
   run.net = build_network(instance);
   if (!run.net.usable) return run.result;
   const ScheduleNetwork& net = run.net;
@@ -250,7 +268,17 @@ InitialSchedule initial_schedule(const InstanceData& instance, double interest_r
 
   // The first members from the priority rules and sampling, then children of
   // two tournament winners, each replacing the worst member unless worse.
-  while (run.result.generations < run.budget) {
+  // While no schedule meets the deadline, a population that has bred no
+  // better member for a while is drawn anew from scratch: a converged
+  // population rarely closes the last period, while fresh samples converge
+  // elsewhere (on the hardest j30 instances this finds a schedule in about
+  // half the seeds where breeding on finds none).
+  for (int round = 0; run.result.generations < run.budget; ++round) {
+    if (round % TIME_CHECK_ROUNDS == 0 && out_of_time(settings)) break;
+    if (!run.result.found && run.members == POPULATION && run.stale >= settings.restart_after) {
+      run.members = 0;
+      run.stale = 0;
+    }
     int slot = run.members;
     const bool filling = run.members < POPULATION;
     if (filling) {
@@ -263,8 +291,13 @@ InitialSchedule initial_schedule(const InstanceData& instance, double interest_r
         if (better(run.fitness[static_cast<std::size_t>(slot)],
                    run.fitness[static_cast<std::size_t>(j)]))
           slot = j;
+      ++run.stale;
     }
     const Fitness fit = decode(run);
+    if (run.members == 1 || better(fit, run.best_member)) {
+      run.best_member = fit;
+      run.stale = 0;
+    }
     if (filling || !better(run.fitness[static_cast<std::size_t>(slot)], fit)) {
       run.fitness[static_cast<std::size_t>(slot)] = fit;
       std::copy(run.list.begin(), run.list.end(),

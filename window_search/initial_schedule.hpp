@@ -11,9 +11,14 @@
 namespace rcpspdc {
 
 struct HeuristicSettings {
-  int schedule_budget =
-      1000;                // schedule generations allowed (deterministic work limit, not a clock)
-  std::uint32_t seed = 1;  // for randomised priorities; same seed, same result
+  // Work limits in schedule generations, deterministic unlike a clock.
+  int schedule_budget = 1000;    // for the value, once a schedule meets the deadline
+  int search_budget = 50000;     // in all while none does
+  int restart_after = 300;       // children without a new best before the lists are drawn anew
+  std::uint32_t seed = 1;        // for randomised priorities; same seed, same result
+  double time_limit = 0.0;       // seconds after start_clock; 0 = none (the budgets still hold)
+  std::int64_t start_clock = 0;  // clock reading the time limit counts from
+  std::int64_t (*clock_ms)() = nullptr;  // milliseconds since program start
 };
 
 struct InitialSchedule {

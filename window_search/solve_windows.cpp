@@ -9,6 +9,7 @@
 
 #include "search/search_state.hpp"
 #include "window_search/initial_schedule.hpp"
+#include "window_search/tighten_schedule.hpp"
 #include "window_search/window_state.hpp"
 
 namespace rcpspdc {
@@ -16,6 +17,7 @@ namespace rcpspdc {
 namespace {
 
 constexpr int TIME_CHECK_INTERVAL = 256;  // nodes between two clock readings
+constexpr int TIGHTEN_ROUNDS = 20;  // starts of the neighbourhood search without a time limit
 
 double elapsed(const WindowSearch& w) {
   return static_cast<double>(w.settings.clock_ms() - w.settings.start_clock) * 0.001;
@@ -185,14 +187,30 @@ namespace rcpspdc {
 
 void solve_start_times(WindowSearch& w, const InstanceData& instance,
                        const WindowSettings& settings, int heuristic_budget) {
-  load_window_problem(w, instance, settings.interest_rate);
-  w.settings = settings;
   InitialSchedule first;
   if (heuristic_budget > 0) {
+    // While no schedule within the deadline is known, sampling and then the
+    // neighbourhood search go on looking, but leave the search at least half
+    // the time.
     HeuristicSettings heuristic;
     heuristic.schedule_budget = heuristic_budget;
+    heuristic.time_limit = 0.5 * settings.time_limit;
+    heuristic.start_clock = settings.start_clock;
+    heuristic.clock_ms = settings.clock_ms;
     first = initial_schedule(instance, settings.interest_rate, heuristic);
+    if (!first.found) {
+      TightenSettings tighten;
+      tighten.time_limit = heuristic.time_limit;
+      tighten.start_clock = settings.start_clock;
+      tighten.clock_ms = settings.clock_ms;
+      const TightenResult shorter =
+          find_tight_schedule(instance, settings.interest_rate, tighten, TIGHTEN_ROUNDS, w);
+      first.found = shorter.found;
+      first.finish = shorter.finish;
+    }
   }
+  load_window_problem(w, instance, settings.interest_rate);
+  w.settings = settings;
   solve_windows(w, first.found ? &first.finish : nullptr);
 }
 

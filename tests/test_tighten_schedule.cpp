@@ -1,0 +1,87 @@
+// Shortening a schedule by neighbourhood search: every schedule it returns
+// keeps every arc and capacity (the independent checker at the returned
+// makespan), never ends later than where it started, reaches the shortest
+// makespan the enumeration finds on tiny instances, and never claims a
+// deadline no schedule meets.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "check/schedule_check.hpp"
+#include "formats/instance_file.hpp"
+#include "model/cash_flows.hpp"
+#include "tests/brute_force.hpp"
+#include "tests/search_checks.hpp"
+#include "tests/test_support.hpp"
+#include "window_search/tighten_schedule.hpp"
+#include "window_search/window_state.hpp"
+
+namespace rcpspdc::test {
+namespace {
+
+// Every real activity after the one before it: feasible whenever each demand
+// fits its capacity, and random_instance's arcs all point forward.
+std::vector<int> one_after_another(const InstanceData& d) {
+  std::vector<int> finish(static_cast<std::size_t>(d.activity_count), 0);
+  int t = 0;
+  for (int i = 1; i < d.activity_count; ++i) {
+    t += d.duration[static_cast<std::size_t>(i)];
+    finish[static_cast<std::size_t>(i)] = t;
+  }
+  return finish;
+}
+
+void expect_schedule_within(InstanceData d, const std::vector<int>& finish, int makespan) {
+  d.deadline = makespan;
+  const ScheduleCheck check = check_schedule(d, finish, 0.0);
+  EXPECT_TRUE(check.feasible()) << check.violations.front();
+}
+
+TEST(TightenSchedule, TinyInstancesReachTheShortestMakespan) {
+  static WindowSearch scratch;
+  std::mt19937 rng(5501);
+  int reached = 0;
+  const int rounds = 200;
+  for (int round = 0; round < rounds; ++round) {
+    InstanceData d = random_instance(rng, 3 + round % 6);
+    const int shortest = feasible_makespan(d);
+    const std::vector<int> start = one_after_another(d);
+    const int start_makespan = std::ranges::max(start);
+    SCOPED_TRACE("round " + std::to_string(round) + ", shortest " + std::to_string(shortest));
+    TightenSettings settings;
+    settings.seed = static_cast<std::uint32_t>(round);
+    // Below the shortest makespan nothing can be found; at it, nearly always.
+    for (const int deadline : {shortest - 1, shortest}) {
+      d.deadline = deadline;
+      const TightenResult r = tighten_schedule(d, start, settings, scratch);
+      EXPECT_LE(r.makespan, start_makespan);
+      EXPECT_GE(r.makespan, shortest);
+      EXPECT_EQ(r.makespan, std::ranges::max(r.finish));
+      expect_schedule_within(d, r.finish, r.makespan);
+      EXPECT_EQ(r.found, r.makespan <= deadline);
+      if (deadline == shortest) reached += r.found;
+    }
+  }
+  EXPECT_GE(reached, rounds * 9 / 10);
+}
+
+// j30 instances at their minimum makespan where sampling alone finds no
+// schedule within a second: the rounds from loose schedules reach it.
+TEST(TightenSchedule, HardJ30InstancesReachTheirMinimumMakespan) {
+  static WindowSearch scratch;
+  for (const int number : {61, 144}) {
+    SCOPED_TRACE("j30 instance " + std::to_string(number));
+    InstanceData d;
+    ASSERT_TRUE(read_instance_files("j30_", number, 0, d, (data_dir() / "j30").string()).ok());
+    std::mt19937 generator(1);
+    draw_cash_flows(d, generator, 60);
+    const TightenResult r = find_tight_schedule(d, 0.01, TightenSettings{}, 20, scratch);
+    ASSERT_TRUE(r.found);
+    EXPECT_LE(r.makespan, d.deadline);
+    expect_schedule_within(d, r.finish, d.deadline);
+  }
+}
+
+}  // namespace
+}  // namespace rcpspdc::test

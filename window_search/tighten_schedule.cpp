@@ -1,0 +1,125 @@
+#include "window_search/tighten_schedule.hpp"
+
+#include <algorithm>
+#include <random>
+
+#include "window_search/initial_schedule.hpp"
+#include "window_search/window_state.hpp"
+
+namespace rcpspdc {
+
+namespace {
+
+bool out_of_time(const TightenSettings& settings) {
+  return settings.time_limit > 0.0 && settings.clock_ms != nullptr &&
+         static_cast<double>(settings.clock_ms() - settings.start_clock) * 0.001 >
+             settings.time_limit;
+}
+
+constexpr int LOOSE_STEP = 5;  // periods added to the deadline per round, cycling 1x..3x
+
+bool share_a_resource(const InstanceData& instance, int i, int j) {
+  for (int k = 0; k < instance.resource_count; ++k) {
+    const auto r = static_cast<std::size_t>(k);
+    if (instance.requirement[static_cast<std::size_t>(i)][r] > 0 &&
+        instance.requirement[static_cast<std::size_t>(j)][r] > 0)
+      return true;
+  }
+  return false;
+}
+
+// The neighbourhood: the instance with the deadline one period before the
+// current makespan and, for every pair of activities that are both kept,
+// share a resource and run one after the other, an arc in that order. Arcs
+// follow the start times of a schedule that keeps every original arc, so
+// the network stays acyclic; activities without duration are never tied.
+void build_neighbourhood(const InstanceData& instance, const std::vector<int>& finish,
+                         const std::vector<char>& freed, int deadline, InstanceData& sub) {
+  sub.deadline = deadline;
+  const int n = instance.activity_count;
+  for (int i = 0; i < n; ++i) {
+    const auto row = static_cast<std::size_t>(i);
+    sub.successors[row] = instance.successors[row];
+    if (freed[row] || instance.duration[row] == 0) continue;
+    for (int j = 1; j + 1 < n; ++j) {
+      const auto col = static_cast<std::size_t>(j);
+      if (j == i || freed[col] || instance.duration[col] == 0) continue;
+      if (finish[row] > finish[col] - instance.duration[col]) continue;
+      if (!share_a_resource(instance, i, j)) continue;
+      if (std::find(sub.successors[row].begin(), sub.successors[row].end(), j) ==
+          sub.successors[row].end())
+        sub.successors[row].push_back(j);
+    }
+  }
+}
+
+}  // namespace
+
+TightenResult tighten_schedule(const InstanceData& instance, const std::vector<int>& finish,
+                               const TightenSettings& settings, WindowSearch& scratch) {
+  TightenResult result;
+  result.finish = finish;
+  result.makespan = std::ranges::max(finish);
+  const int n = instance.activity_count;
+  const int real = n - 2;
+  if (real <= 0) return result;
+  // About two fifths of the activities go free at first: small enough that a
+  // neighbourhood is searched in a few thousand nodes, large enough to hold
+  // a shorter schedule often.
+  const int base_size = std::max(1, (2 * real + 4) / 5);
+  int size = base_size;
+  int stalled = 0;
+  std::mt19937 generator(settings.seed);
+  InstanceData sub = instance;
+  std::vector<char> freed(static_cast<std::size_t>(n), 0);
+  WindowSettings search;
+  search.node_limit = settings.node_limit;
+  search.clock_ms =
+      settings.clock_ms != nullptr ? settings.clock_ms : [] { return std::int64_t{0}; };
+  while (result.makespan > instance.deadline && result.iterations < settings.iteration_limit &&
+         !out_of_time(settings)) {
+    ++result.iterations;
+    std::fill(freed.begin(), freed.end(), 0);
+    for (int x = 0; x < size; ++x) freed[1 + generator() % static_cast<unsigned>(real)] = 1;
+    build_neighbourhood(instance, result.finish, freed, result.makespan - 1, sub);
+    load_window_problem(scratch, sub, 0.0);
+    scratch.settings = search;
+    solve_windows(scratch, nullptr);
+    if (!scratch.has_incumbent) {
+      if (++stalled >= settings.stall_iterations) {
+        stalled = 0;
+        size = std::min(real, size + 1);
+      }
+      continue;
+    }
+    std::copy(scratch.best_finish, scratch.best_finish + n, result.finish.begin());
+    result.makespan = std::ranges::max(result.finish);
+    stalled = 0;
+    size = base_size;
+  }
+  result.found = result.makespan <= instance.deadline;
+  return result;
+}
+
+TightenResult find_tight_schedule(const InstanceData& instance, double interest_rate,
+                                  const TightenSettings& settings, int rounds,
+                                  WindowSearch& scratch) {
+  TightenResult result;
+  InstanceData loose = instance;
+  for (int round = 0; round < rounds && !result.found && !out_of_time(settings); ++round) {
+    // A schedule with room to spare, its cash flows pulled to their ends, is
+    // a better start than the shortest one sampling found: that one sits in
+    // a valley the neighbourhoods rarely leave.
+    loose.deadline = instance.deadline + LOOSE_STEP * (1 + round % 3);
+    HeuristicSettings heuristic;
+    heuristic.seed = settings.seed + static_cast<std::uint32_t>(round);
+    const InitialSchedule start = initial_schedule(loose, interest_rate, heuristic);
+    if (!start.found) continue;
+    TightenSettings round_settings = settings;
+    round_settings.seed = heuristic.seed;
+    result = tighten_schedule(instance, start.finish, round_settings, scratch);
+  }
+  return result;
+}
+
+}  // namespace rcpspdc
