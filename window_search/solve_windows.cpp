@@ -17,7 +17,12 @@ namespace rcpspdc {
 namespace {
 
 constexpr int TIME_CHECK_INTERVAL = 256;  // nodes between two clock readings
-constexpr int TIGHTEN_ROUNDS = 20;  // starts of the neighbourhood search without a time limit
+// The search for a first schedule at a tight deadline, relative to the
+// heuristic's budget for the value (1000 by default: 50000 generations of
+// sampling, then 20 rounds of neighbourhood search, each ended by the time
+// limit when there is one).
+constexpr int SEARCH_BUDGET_FACTOR = 50;
+constexpr int GENERATIONS_PER_ROUND = 50;
 
 double elapsed(const WindowSearch& w) {
   return static_cast<double>(w.settings.clock_ms() - w.settings.start_clock) * 0.001;
@@ -79,6 +84,14 @@ double open_bound(const WindowSearch& w) {
   return bound;
 }
 
+void open_windows(const WindowProblem& p, Windows& win) {
+  for (int i = 0; i < p.activity_count; ++i) {
+    win.early[i] = 0;
+    win.late[i] = p.deadline - p.duration[i];
+  }
+  win.late[0] = 0;
+}
+
 namespace {
 
 void push_pending(WindowSearch& w, const Windows& win) {
@@ -111,11 +124,7 @@ void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
       win.early[i] = (*seed_finish)[static_cast<std::size_t>(i)] - p.duration[i];
     record_schedule(w, win, fixed_schedule_value(p, win));
   }
-  for (int i = 0; i < n; ++i) {
-    win.early[i] = 0;
-    win.late[i] = p.deadline - p.duration[i];
-  }
-  win.late[0] = 0;
+  open_windows(p, win);
   const Windows root = win;
   std::int64_t failures = 0;
   std::int64_t restart_limit = w.settings.restart_failures;
@@ -187,30 +196,40 @@ namespace rcpspdc {
 
 void solve_start_times(WindowSearch& w, const InstanceData& instance,
                        const WindowSettings& settings, int heuristic_budget) {
+  load_window_problem(w, instance, settings.interest_rate);
+  w.settings = settings;
+  w.has_incumbent = false;
+  Windows root;
+  open_windows(w.problem, root);
+  // Where propagation alone empties a window, no heuristic can succeed.
+  const bool may_be_feasible = propagate_windows(w, root);
   InitialSchedule first;
-  if (heuristic_budget > 0) {
+  if (heuristic_budget > 0 && may_be_feasible) {
     // While no schedule within the deadline is known, sampling and then the
-    // neighbourhood search go on looking, but leave the search at least half
-    // the time.
+    // neighbourhood search go on looking, in proportion to the budget, but
+    // leave the search at least half the time.
     HeuristicSettings heuristic;
     heuristic.schedule_budget = heuristic_budget;
+    heuristic.search_budget = SEARCH_BUDGET_FACTOR * heuristic_budget;
     heuristic.time_limit = 0.5 * settings.time_limit;
     heuristic.start_clock = settings.start_clock;
     heuristic.clock_ms = settings.clock_ms;
     first = initial_schedule(instance, settings.interest_rate, heuristic);
-    if (!first.found) {
+    const int rounds = heuristic_budget / GENERATIONS_PER_ROUND;
+    if (!first.found && rounds > 0) {
       TightenSettings tighten;
       tighten.time_limit = heuristic.time_limit;
       tighten.start_clock = settings.start_clock;
       tighten.clock_ms = settings.clock_ms;
       const TightenResult shorter =
-          find_tight_schedule(instance, settings.interest_rate, tighten, TIGHTEN_ROUNDS, w);
+          find_tight_schedule(instance, settings.interest_rate, tighten, rounds, w);
       first.found = shorter.found;
       first.finish = shorter.finish;
+      // The neighbourhoods used the same tables.
+      load_window_problem(w, instance, settings.interest_rate);
+      w.settings = settings;
     }
   }
-  load_window_problem(w, instance, settings.interest_rate);
-  w.settings = settings;
   solve_windows(w, first.found ? &first.finish : nullptr);
 }
 

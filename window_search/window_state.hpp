@@ -101,6 +101,10 @@ struct WindowSearch {
 // sizes the profile; nothing is allocated afterwards but pending rows.
 void load_window_problem(WindowSearch& w, const InstanceData& instance, double interest_rate);
 
+// The root windows: every activity may start from 0 to the deadline minus
+// its duration; the first activity starts at 0.
+void open_windows(const WindowProblem& p, Windows& win);
+
 // Narrows `win` to the fixed point of the propagators; false when some window
 // became empty (the node holds no feasible schedule).
 bool propagate_windows(WindowSearch& w, Windows& win);
