@@ -44,6 +44,7 @@ const Variant VARIANTS[] = {
        s.use_energy_check = true;
        s.use_energy_check_always = true;
      }},
+    {"no pair bound", 1000, [](WindowSettings& s) { s.use_pair_bound = false; }},
     {"bisect, no objective windows, heuristic", 1000,
      [](WindowSettings& s) {
        s.bisect = true;

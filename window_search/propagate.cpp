@@ -166,14 +166,17 @@ bool disjoint_pairs(const WindowProblem& p, Windows& win, bool& changed, int& cu
 
 // Cost-based narrowing against the incumbent: the window bound is a sum of
 // one best term per activity, so starting activity i at s costs exactly the
-// drop of its own term. A start whose drop alone uses up the whole lead of
-// the bound over the incumbent leaves no better schedule and is removed. The
-// margin keeps every start whose schedules could beat the incumbent by more
-// than rounding.
+// drop of its own term; with the pair bound, at most that drop less the loss
+// of i's pair, since the other pairs keep their windows and losses. A start
+// whose drop alone uses up the whole lead of the bound over the incumbent
+// leaves no better schedule and is removed. The margin keeps every start
+// whose schedules could beat the incumbent by more than rounding.
 bool objective_windows(WindowSearch& w, Windows& win, bool& changed) {
   const WindowProblem& p = w.problem;
   if (!w.has_incumbent) return true;
-  const double bound = window_bound(p, win);
+  double credit[ACTIVITY_ROWS] = {};
+  const double bound =
+      w.settings.use_pair_bound ? pair_bound(w, win, credit) : window_bound(p, win);
   const double margin = 1e-9 * (1.0 + (w.best_npv < 0 ? -w.best_npv : w.best_npv));
   const double lead = bound - w.best_npv + margin;
   if (lead <= 0.0) {
@@ -183,6 +186,9 @@ bool objective_windows(WindowSearch& w, Windows& win, bool& changed) {
   for (int i = 1; i < p.end_activity; ++i) {
     const int c = p.cash_flow[i];
     if (c == 0 || win.early[i] == win.late[i]) continue;
+    // A start of i lowers the bound by the drop of i's own term, less at
+    // most the loss of i's pair (which the narrowed pair may no longer have).
+    const double lead_i = lead + credit[i];
     const double* discount = p.discount.data() + p.duration[i];
     if (c > 0) {
       const double best = c * discount[win.early[i]];
@@ -192,7 +198,7 @@ bool objective_windows(WindowSearch& w, Windows& win, bool& changed) {
       int hi = win.late[i];
       while (lo < hi) {
         const int mid = lo + (hi - lo + 1) / 2;
-        if (best - c * discount[mid] >= lead)
+        if (best - c * discount[mid] >= lead_i)
           hi = mid - 1;
         else
           lo = mid;
@@ -209,7 +215,7 @@ bool objective_windows(WindowSearch& w, Windows& win, bool& changed) {
       int hi = win.late[i];  // loss 0: kept
       while (lo < hi) {
         const int mid = lo + (hi - lo) / 2;
-        if (best - c * discount[mid] >= lead)
+        if (best - c * discount[mid] >= lead_i)
           lo = mid + 1;
         else
           hi = mid;

@@ -65,6 +65,8 @@ void load_window_problem(WindowSearch& w, const InstanceData& instance, double i
           break;
         }
     }
+  build_pairs(p);
+  w.pair_losses.resize(p.pairs.size());
   p.discount.resize(static_cast<std::size_t>(p.deadline) + 1);
   // The expression the checker evaluates, so values agree bit for bit.
   for (int t = 0; t <= p.deadline; ++t)

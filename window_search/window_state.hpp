@@ -22,6 +22,21 @@ namespace rcpspdc {
 
 class ResultSink;
 
+// Two activities that run in order: `second` after `first`, or, when
+// `either_order`, one after the other in either order.
+struct ActivityPair {
+  int first = 0;
+  int second = 0;
+  bool either_order = false;
+};
+
+// A pair whose best starts clash, and the value it loses against them.
+struct PairLoss {
+  double loss = 0.0;
+  int first = 0;
+  int second = 0;
+};
+
 // The instance as the start-time search reads it, in fixed rows.
 struct WindowProblem {
   int activity_count = 0;  // including both dummies
@@ -40,6 +55,7 @@ struct WindowProblem {
   Packed packed_capacity = 0;                    // capacities, one lane per resource type
   Packed overflow_mask = 0;                      // top bit of every used lane
   Packed packed_demand[ACTIVITY_ROWS] = {};      // demands, packed the same way
+  std::vector<ActivityPair> pairs;               // precedences and incompatible pairs with cash
   std::vector<double> discount;                  // discount[t] = e^(-rate * t), t = 0..deadline
 };
 
@@ -66,6 +82,7 @@ struct WindowSettings {
   bool bisect = false;                   // split windows in halves instead of fixing one start
   bool use_failure_weights = true;       // branch first on activities that failed often
   bool use_objective_windows = true;     // narrow windows against the incumbent
+  bool use_pair_bound = true;            // bound by matched pairs against the incumbent
   bool use_energy_check = false;         // energetic reasoning while there is no incumbent
   bool use_energy_check_always = false;  // ... and after one was found
   std::int64_t node_limit = 0;           // stop after this many nodes; 0 = none (fuzzing)
@@ -82,6 +99,8 @@ struct WindowSearch {
   // Load of the compulsory parts per time slot, packed; all zero between
   // two propagation rounds.
   std::vector<Packed> profile;
+
+  std::vector<PairLoss> pair_losses;  // scratch of the pair bound, one row per pair
 
   int culprit = 0;                            // activity whose window emptied in the last failure
   double failure_weight[ACTIVITY_ROWS] = {};  // failures charged to each activity (branching)
@@ -108,6 +127,13 @@ void open_windows(const WindowProblem& p, Windows& win);
 // Narrows `win` to the fixed point of the propagators; false when some window
 // became empty (the node holds no feasible schedule).
 bool propagate_windows(WindowSearch& w, Windows& win);
+
+// Precedences and incompatible pairs that the pair bound tries (at load).
+void build_pairs(WindowProblem& p);
+
+// The window bound less the losses of a matching of ordered pairs whose best
+// starts clash; credit[i] is the loss charged to i's pair (0 if unmatched).
+double pair_bound(WindowSearch& w, const Windows& win, double* credit);
 
 // An upper bound on the net present value of every schedule inside `win`.
 double window_bound(const WindowProblem& p, const Windows& win);
