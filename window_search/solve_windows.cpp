@@ -9,7 +9,7 @@
 
 #include "search/search_state.hpp"
 #include "window_search/initial_schedule.hpp"
-#include "window_search/tighten_schedule.hpp"
+#include "window_search/neighbourhood_search.hpp"
 #include "window_search/window_state.hpp"
 
 namespace rcpspdc {
@@ -23,6 +23,13 @@ constexpr int TIME_CHECK_INTERVAL = 256;  // nodes between two clock readings
 // limit when there is one).
 constexpr int SEARCH_BUDGET_FACTOR = 50;
 constexpr int GENERATIONS_PER_ROUND = 50;
+// Nodes the search gets before the incumbent is raised by neighbourhood
+// search; then the share of the time limit that may take, and the share of
+// the activities each neighbourhood frees.
+constexpr std::int64_t PROBE_NODES = 20000;
+constexpr double RAISE_SHARE = 0.1;
+constexpr int RAISE_FREE_PERCENT = 30;
+constexpr int RAISE_PATIENCE = 100;  // neighbourhoods in a row without a better schedule
 
 double elapsed(const WindowSearch& w) {
   return static_cast<double>(w.settings.clock_ms() - w.settings.start_clock) * 0.001;
@@ -217,11 +224,11 @@ void solve_start_times(WindowSearch& w, const InstanceData& instance,
     first = initial_schedule(instance, settings.interest_rate, heuristic);
     const int rounds = heuristic_budget / GENERATIONS_PER_ROUND;
     if (!first.found && rounds > 0) {
-      TightenSettings tighten;
+      NeighbourhoodSettings tighten;
       tighten.time_limit = heuristic.time_limit;
       tighten.start_clock = settings.start_clock;
       tighten.clock_ms = settings.clock_ms;
-      const TightenResult shorter =
+      const NeighbourhoodResult shorter =
           find_tight_schedule(instance, settings.interest_rate, tighten, rounds, w);
       first.found = shorter.found;
       first.finish = shorter.finish;
@@ -230,7 +237,45 @@ void solve_start_times(WindowSearch& w, const InstanceData& instance,
       w.settings = settings;
     }
   }
+  const bool probe = heuristic_budget > 0 && may_be_feasible &&
+                     (settings.node_limit == 0 || settings.node_limit > PROBE_NODES);
+  if (!probe) {
+    solve_windows(w, first.found ? &first.finish : nullptr);
+    return;
+  }
+  // Most instances are solved within a few thousand nodes; only the others
+  // pay for raising the incumbent's value by neighbourhood search, after
+  // which the search starts again with it.
+  w.settings.node_limit = PROBE_NODES;
+  w.settings.sink = nullptr;
   solve_windows(w, first.found ? &first.finish : nullptr);
+  const bool node_limit_hit = w.stopped && w.created_nodes >= PROBE_NODES;
+  if (!node_limit_hit) {
+    w.settings = settings;
+    if (settings.sink != nullptr)
+      settings.sink->report_result(w.stopped ? SearchEnd::time_limit : SearchEnd::complete);
+    return;
+  }
+  const std::int64_t probe_created = w.created_nodes;
+  const std::int64_t probe_branched = w.branched_nodes;
+  std::vector<int> incumbent;
+  if (w.has_incumbent) {
+    incumbent.assign(w.best_finish, w.best_finish + instance.activity_count);
+    NeighbourhoodSettings raise;
+    raise.free_percent = RAISE_FREE_PERCENT;
+    raise.patience = RAISE_PATIENCE;
+    raise.time_limit = RAISE_SHARE * settings.time_limit;
+    raise.start_clock = settings.start_clock;
+    raise.clock_ms = settings.clock_ms;
+    const NeighbourhoodResult better =
+        raise_schedule_value(instance, settings.interest_rate, incumbent, w.best_npv, raise, w);
+    if (better.found) incumbent = better.finish;
+    load_window_problem(w, instance, settings.interest_rate);
+  }
+  w.settings = settings;
+  solve_windows(w, incumbent.empty() ? nullptr : &incumbent);
+  w.created_nodes += probe_created;
+  w.branched_nodes += probe_branched;
 }
 
 }  // namespace rcpspdc

@@ -1,4 +1,4 @@
-#include "window_search/tighten_schedule.hpp"
+#include "window_search/neighbourhood_search.hpp"
 
 #include <algorithm>
 #include <random>
@@ -10,7 +10,7 @@ namespace rcpspdc {
 
 namespace {
 
-bool out_of_time(const TightenSettings& settings) {
+bool out_of_time(const NeighbourhoodSettings& settings) {
   return settings.time_limit > 0.0 && settings.clock_ms != nullptr &&
          static_cast<double>(settings.clock_ms() - settings.start_clock) * 0.001 >
              settings.time_limit;
@@ -55,37 +55,53 @@ void build_neighbourhood(const InstanceData& instance, const std::vector<int>& f
 
 }  // namespace
 
-TightenResult tighten_schedule(const InstanceData& instance, const std::vector<int>& finish,
-                               const TightenSettings& settings, WindowSearch& scratch) {
-  TightenResult result;
+namespace {
+
+// The shared loop. Shortening asks each neighbourhood for a schedule ending
+// a period before the current one; raising keeps the deadline and offers
+// the current schedule as the incumbent, so only better ones are taken.
+NeighbourhoodResult run_neighbourhoods(const InstanceData& instance, double interest_rate,
+                                       const std::vector<int>& finish, double npv, bool raise,
+                                       const NeighbourhoodSettings& settings,
+                                       WindowSearch& scratch) {
+  NeighbourhoodResult result;
   result.finish = finish;
   result.makespan = std::ranges::max(finish);
+  result.npv = npv;
   const int n = instance.activity_count;
   const int real = n - 2;
   if (real <= 0) return result;
-  // About two fifths of the activities go free at first: small enough that a
-  // neighbourhood is searched in a few thousand nodes, large enough to hold
-  // a shorter schedule often.
-  const int base_size = std::max(1, (2 * real + 4) / 5);
+  // Small enough that a neighbourhood is searched in a few thousand nodes,
+  // large enough to hold a better schedule often.
+  const int base_size = std::max(1, (settings.free_percent * real + 50) / 100);
   int size = base_size;
   int stalled = 0;
+  int failures = 0;  // in a row
   std::mt19937 generator(settings.seed);
   InstanceData sub = instance;
   std::vector<char> freed(static_cast<std::size_t>(n), 0);
   WindowSettings search;
+  search.interest_rate = raise ? interest_rate : 0.0;
   search.node_limit = settings.node_limit;
   search.clock_ms =
       settings.clock_ms != nullptr ? settings.clock_ms : [] { return std::int64_t{0}; };
-  while (result.makespan > instance.deadline && result.iterations < settings.iteration_limit &&
-         !out_of_time(settings)) {
+  auto done = [&] {
+    return (!raise && result.makespan <= instance.deadline) ||
+           result.iterations >= settings.iteration_limit ||
+           (settings.patience > 0 && failures >= settings.patience) || out_of_time(settings);
+  };
+  while (!done()) {
     ++result.iterations;
     std::fill(freed.begin(), freed.end(), 0);
     for (int x = 0; x < size; ++x) freed[1 + generator() % static_cast<unsigned>(real)] = 1;
-    build_neighbourhood(instance, result.finish, freed, result.makespan - 1, sub);
-    load_window_problem(scratch, sub, 0.0);
+    build_neighbourhood(instance, result.finish, freed,
+                        raise ? instance.deadline : result.makespan - 1, sub);
+    load_window_problem(scratch, sub, search.interest_rate);
     scratch.settings = search;
-    solve_windows(scratch, nullptr);
-    if (!scratch.has_incumbent) {
+    solve_windows(scratch, raise ? &result.finish : nullptr);
+    const bool better = raise ? scratch.best_npv > result.npv : scratch.has_incumbent;
+    if (!better) {
+      ++failures;
       if (++stalled >= settings.stall_iterations) {
         stalled = 0;
         size = std::min(real, size + 1);
@@ -94,17 +110,35 @@ TightenResult tighten_schedule(const InstanceData& instance, const std::vector<i
     }
     std::copy(scratch.best_finish, scratch.best_finish + n, result.finish.begin());
     result.makespan = std::ranges::max(result.finish);
+    result.npv = scratch.best_npv;
+    result.found = true;
     stalled = 0;
+    failures = 0;
     size = base_size;
   }
-  result.found = result.makespan <= instance.deadline;
+  if (!raise) result.found = result.makespan <= instance.deadline;
   return result;
 }
 
-TightenResult find_tight_schedule(const InstanceData& instance, double interest_rate,
-                                  const TightenSettings& settings, int rounds,
-                                  WindowSearch& scratch) {
-  TightenResult result;
+}  // namespace
+
+NeighbourhoodResult tighten_schedule(const InstanceData& instance, const std::vector<int>& finish,
+                                     const NeighbourhoodSettings& settings,
+                                     WindowSearch& scratch) {
+  return run_neighbourhoods(instance, 0.0, finish, 0.0, false, settings, scratch);
+}
+
+NeighbourhoodResult raise_schedule_value(const InstanceData& instance, double interest_rate,
+                                         const std::vector<int>& finish, double npv,
+                                         const NeighbourhoodSettings& settings,
+                                         WindowSearch& scratch) {
+  return run_neighbourhoods(instance, interest_rate, finish, npv, true, settings, scratch);
+}
+
+NeighbourhoodResult find_tight_schedule(const InstanceData& instance, double interest_rate,
+                                        const NeighbourhoodSettings& settings, int rounds,
+                                        WindowSearch& scratch) {
+  NeighbourhoodResult result;
   InstanceData loose = instance;
   for (int round = 0; round < rounds && !result.found && !out_of_time(settings); ++round) {
     // A schedule with room to spare, its cash flows pulled to their ends, is
@@ -115,7 +149,7 @@ TightenResult find_tight_schedule(const InstanceData& instance, double interest_
     heuristic.seed = settings.seed + static_cast<std::uint32_t>(round);
     const InitialSchedule start = initial_schedule(loose, interest_rate, heuristic);
     if (!start.found) continue;
-    TightenSettings round_settings = settings;
+    NeighbourhoodSettings round_settings = settings;
     round_settings.seed = heuristic.seed;
     result = tighten_schedule(instance, start.finish, round_settings, scratch);
   }

@@ -1,8 +1,8 @@
-// Shortening a schedule by neighbourhood search: every schedule it returns
+// Neighbourhood search over schedules. Shortening: every schedule it returns
 // keeps every arc and capacity (the independent checker at the returned
 // makespan), never ends later than where it started, reaches the shortest
 // makespan the enumeration finds on tiny instances, and never claims a
-// deadline no schedule meets.
+// deadline no schedule meets. Raising: see below.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +14,7 @@
 #include "tests/brute_force.hpp"
 #include "tests/search_checks.hpp"
 #include "tests/test_support.hpp"
-#include "window_search/tighten_schedule.hpp"
+#include "window_search/neighbourhood_search.hpp"
 #include "window_search/window_state.hpp"
 
 namespace rcpspdc::test {
@@ -38,7 +38,7 @@ void expect_schedule_within(InstanceData d, const std::vector<int>& finish, int 
   EXPECT_TRUE(check.feasible()) << check.violations.front();
 }
 
-TEST(TightenSchedule, TinyInstancesReachTheShortestMakespan) {
+TEST(NeighbourhoodSearch, TinyInstancesReachTheShortestMakespan) {
   static WindowSearch scratch;
   std::mt19937 rng(5501);
   int reached = 0;
@@ -49,12 +49,12 @@ TEST(TightenSchedule, TinyInstancesReachTheShortestMakespan) {
     const std::vector<int> start = one_after_another(d);
     const int start_makespan = std::ranges::max(start);
     SCOPED_TRACE("round " + std::to_string(round) + ", shortest " + std::to_string(shortest));
-    TightenSettings settings;
+    NeighbourhoodSettings settings;
     settings.seed = static_cast<std::uint32_t>(round);
     // Below the shortest makespan nothing can be found; at it, nearly always.
     for (const int deadline : {shortest - 1, shortest}) {
       d.deadline = deadline;
-      const TightenResult r = tighten_schedule(d, start, settings, scratch);
+      const NeighbourhoodResult r = tighten_schedule(d, start, settings, scratch);
       EXPECT_LE(r.makespan, start_makespan);
       EXPECT_GE(r.makespan, shortest);
       EXPECT_EQ(r.makespan, std::ranges::max(r.finish));
@@ -66,9 +66,49 @@ TEST(TightenSchedule, TinyInstancesReachTheShortestMakespan) {
   EXPECT_GE(reached, rounds * 9 / 10);
 }
 
+// Raising the value on tiny instances with a deadline a little above the
+// shortest makespan: every result is feasible, never worth less than its
+// start nor more than the enumerated optimum, and usually the optimum.
+TEST(NeighbourhoodSearch, RaisedValuesStayFeasibleAndBelowTheOptimum) {
+  static WindowSearch scratch;
+  std::mt19937 rng(7717);
+  int optimal = 0, raised = 0, started = 0;
+  const int rounds = 150;
+  for (int round = 0; round < rounds; ++round) {
+    InstanceData d = random_instance(rng, 3 + round % 6);
+    d.deadline = feasible_makespan(d) + 2;
+    NeighbourhoodSettings settings;
+    settings.iteration_limit = 60;
+    settings.seed = static_cast<std::uint32_t>(round);
+    // The start: the schedule of one activity after another, shortened.
+    const NeighbourhoodResult shortened =
+        tighten_schedule(d, one_after_another(d), settings, scratch);
+    if (!shortened.found) continue;
+    const std::vector<int> start = shortened.finish;
+    const double rate = 0.05;
+    SCOPED_TRACE("round " + std::to_string(round));
+    const double start_value = check_schedule(d, start, rate).npv;
+    const NeighbourhoodResult r =
+        raise_schedule_value(d, rate, start, start_value, settings, scratch);
+    const ScheduleCheck check = check_schedule(d, r.finish, rate);
+    ASSERT_TRUE(check.feasible()) << check.violations.front();
+    EXPECT_EQ(check.npv, r.npv);
+    EXPECT_EQ(r.found, r.npv > start_value);
+    EXPECT_GE(r.npv, start_value);
+    const double best = Enumerator(d, rate).best();
+    EXPECT_LE(r.npv, best + 1e-9);
+    optimal += r.npv >= best - 1e-9;
+    raised += r.found;
+    ++started;
+  }
+  EXPECT_GE(started, rounds * 9 / 10);
+  EXPECT_GE(raised, started / 3);
+  EXPECT_GE(optimal, started * 3 / 4);
+}
+
 // j30 instances at their minimum makespan where sampling alone finds no
 // schedule within a second: the rounds from loose schedules reach it.
-TEST(TightenSchedule, HardJ30InstancesReachTheirMinimumMakespan) {
+TEST(NeighbourhoodSearch, HardJ30InstancesReachTheirMinimumMakespan) {
   static WindowSearch scratch;
   for (const int number : {61, 144}) {
     SCOPED_TRACE("j30 instance " + std::to_string(number));
@@ -76,7 +116,8 @@ TEST(TightenSchedule, HardJ30InstancesReachTheirMinimumMakespan) {
     ASSERT_TRUE(read_instance_files("j30_", number, 0, d, (data_dir() / "j30").string()).ok());
     std::mt19937 generator(1);
     draw_cash_flows(d, generator, 60);
-    const TightenResult r = find_tight_schedule(d, 0.01, TightenSettings{}, 20, scratch);
+    const NeighbourhoodResult r =
+        find_tight_schedule(d, 0.01, NeighbourhoodSettings{}, 20, scratch);
     ASSERT_TRUE(r.found);
     EXPECT_LE(r.makespan, d.deadline);
     expect_schedule_within(d, r.finish, d.deadline);

@@ -1,0 +1,64 @@
+// Large neighbourhood search over schedules: free a random part of the
+// activities, keep the order of every other pair that shares a resource as
+// a precedence arc, and let the start-time search, under a node limit, look
+// for something better inside. Two uses:
+// - shortening a schedule that ends past the deadline, one period at a time,
+//   which reaches the deadline on the hardest tight instances where neither
+//   sampling nor the search alone finds any schedule within seconds;
+// - raising the value of a schedule within the deadline, which hands the
+//   exact search a strong incumbent early.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "model/instance_data.hpp"
+
+namespace rcpspdc {
+
+struct WindowSearch;
+
+struct NeighbourhoodSettings {
+  std::int64_t node_limit = 2000;  // nodes per neighbourhood
+  int iteration_limit = 300;       // neighbourhoods in all
+  int free_percent = 40;           // share of the activities freed at first
+  int stall_iterations = 64;       // failures in a row before one more activity is freed
+  int patience = 0;                // failures in a row that end the run; 0 = none
+  std::uint32_t seed = 1;          // for the choice of the freed activities
+  double time_limit = 0.0;         // seconds after start_clock; 0 = none
+  std::int64_t start_clock = 0;
+  std::int64_t (*clock_ms)() = nullptr;
+};
+
+struct NeighbourhoodResult {
+  bool found = false;       // shortening: a schedule within the deadline; raising: a better one
+  std::vector<int> finish;  // the schedule reached, per activity
+  int makespan = 0;         // its makespan
+  double npv = 0.0;         // its value (raising only)
+  int iterations = 0;       // neighbourhoods searched
+};
+
+// Starts from `finish`, a schedule that keeps every arc and every capacity
+// but may end after instance.deadline, and shortens it until it meets the
+// deadline or a limit ends the run. `scratch` is the search used for the
+// neighbourhoods; its problem and state are overwritten.
+NeighbourhoodResult tighten_schedule(const InstanceData& instance, const std::vector<int>& finish,
+                                     const NeighbourhoodSettings& settings, WindowSearch& scratch);
+
+// Up to `rounds` rounds of: a first schedule for a deadline a few periods
+// later (the heuristic, seeded anew each round), then tighten_schedule from
+// it with `settings`; ends at the first schedule within the deadline or when
+// the time limit passes.
+NeighbourhoodResult find_tight_schedule(const InstanceData& instance, double interest_rate,
+                                        const NeighbourhoodSettings& settings, int rounds,
+                                        WindowSearch& scratch);
+
+// Starts from `finish`, a feasible schedule within the deadline worth `npv`
+// (as the search values it), and raises its value until a limit ends the
+// run; `found` when it ends above `npv`.
+NeighbourhoodResult raise_schedule_value(const InstanceData& instance, double interest_rate,
+                                         const std::vector<int>& finish, double npv,
+                                         const NeighbourhoodSettings& settings,
+                                         WindowSearch& scratch);
+
+}  // namespace rcpspdc
