@@ -34,6 +34,7 @@ const Variant VARIANTS[] = {
     {"default", 1000, [](WindowSettings&) {}},
     {"no heuristic", 0, [](WindowSettings&) {}},
     {"no failure weights", 0, [](WindowSettings& s) { s.use_failure_weights = false; }},
+    {"no value impact", 1000, [](WindowSettings& s) { s.use_value_impact = false; }},
     {"no objective windows", 0, [](WindowSettings& s) { s.use_objective_windows = false; }},
     {"bisect", 0, [](WindowSettings& s) { s.bisect = true; }},
     {"earliest start rule", 0,

@@ -81,6 +81,8 @@ struct WindowSettings {
   std::int64_t restart_failures = 0;     // failures before the first restart; 0 = never restart
   bool bisect = false;                   // split windows in halves instead of fixing one start
   bool use_failure_weights = true;       // branch first on activities that failed often
+  bool use_value_impact = true;          // ... and, once there is an incumbent, whose flow's worth
+                                         // varies most across the window
   bool use_objective_windows = true;     // narrow windows against the incumbent
   bool use_pair_bound = true;            // bound by matched pairs against the incumbent
   bool use_energy_check = false;         // energetic reasoning while there is no incumbent
