@@ -28,9 +28,9 @@ bool share_a_resource(const InstanceData& instance, int i, int j) {
   return false;
 }
 
-// The neighbourhood: the instance with the deadline one period before the
-// current makespan and, for every pair of activities that are both kept,
-// share a resource and run one after the other, an arc in that order. Arcs
+// The neighbourhood: the instance with the given deadline and, for every
+// pair of activities that are both kept, share a resource and run one after
+// the other in `finish`, an arc in that order. Arcs
 // follow the start times of a schedule that keeps every original arc, so
 // the network stays acyclic; activities without duration are never tied.
 void build_neighbourhood(const InstanceData& instance, const std::vector<int>& finish,
@@ -52,10 +52,6 @@ void build_neighbourhood(const InstanceData& instance, const std::vector<int>& f
     }
   }
 }
-
-}  // namespace
-
-namespace {
 
 // The shared loop. Shortening asks each neighbourhood for a schedule ending
 // a period before the current one; raising keeps the deadline and offers
