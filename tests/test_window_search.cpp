@@ -277,6 +277,31 @@ TEST(WindowSearchReference, StoppedSearchesReportTheLimitAndHoldOnlyCheckedSched
   EXPECT_GT(with_schedule, 24 * 3);  // the heuristic's schedule at least
 }
 
+// Past 20,000 nodes the engine raises its incumbent by neighbourhood search
+// and starts the search again: a node limit still counts every node of both
+// searches, and the result is still checked and no better than the optimum.
+TEST(WindowSearchReference, NodeLimitCountsTheSearchBeforeAndAfterTheRaise) {
+  auto w = std::make_unique<WindowSearch>();
+  int stopped = 0;
+  for (const ReferenceRow& row : reference_rows()) {
+    if (!row.readable || SLOW_ROWS[row.offset == 5].count(row.number) == 0) continue;
+    if (stopped == 4) break;
+    SCOPED_TRACE("pat" + std::to_string(row.number) + " offset " + std::to_string(row.offset));
+    const std::int64_t limit = 30000;
+    const Outcome o = run_windows(*w, row.instance, row.rate, VARIANTS[0], limit);
+    expect_checked(row.instance, row.rate, o);
+    if (!o.stopped) continue;
+    ++stopped;
+    ASSERT_EQ(o.results, std::vector<SearchEnd>{SearchEnd::time_limit});
+    EXPECT_EQ(o.created, limit);
+    ASSERT_TRUE(o.has_incumbent);
+    if (row.optimal) {
+      EXPECT_LE(o.npv, row.npv + 1e-6);
+    }
+  }
+  EXPECT_EQ(stopped, 4);
+}
+
 // The best schedule of a chain 1 -> 2 -> ... with one resource nobody
 // overloads: dynamic programming over finish times, best[f] being the best
 // value of the activities so far with the last finishing at f or earlier.

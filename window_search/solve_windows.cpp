@@ -283,7 +283,10 @@ void solve_start_times(WindowSearch& w, const InstanceData& instance,
     load_window_problem(w, instance, settings.interest_rate);
   }
   w.settings = settings;
+  // A node limit counts the probe's nodes too.
+  if (settings.node_limit > 0) w.settings.node_limit = settings.node_limit - probe_created;
   solve_windows(w, incumbent.empty() ? nullptr : &incumbent);
+  w.settings.node_limit = settings.node_limit;
   w.created_nodes += probe_created;
   w.branched_nodes += probe_branched;
 }
