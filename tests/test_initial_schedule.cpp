@@ -228,9 +228,7 @@ std::int64_t fast_clock() {
 TEST(InitialSchedule, TimeLimitEndsTheSearchForATightSchedule) {
   const InstanceData d = j30_instance(62);
   HeuristicSettings settings;
-  settings.time_limit = 0.5;
-  settings.clock_ms = &fast_clock;
-  settings.start_clock = fast_clock();
+  settings.time = {0.5, fast_clock(), &fast_clock};
   const InitialSchedule s = initial_schedule(d, 0.01, settings);
   EXPECT_FALSE(s.found);
   EXPECT_LT(s.generations, 1000);

@@ -195,12 +195,6 @@ Fitness decode(HeuristicRun& run) {
 
 constexpr int TIME_CHECK_ROUNDS = 64;  // lists decoded between two clock readings
 
-bool out_of_time(const HeuristicSettings& settings) {
-  return settings.time_limit > 0.0 && settings.clock_ms != nullptr &&
-         static_cast<double>(settings.clock_ms() - settings.start_clock) * 0.001 >
-             settings.time_limit;
-}
-
 int draw(std::mt19937& generator, int below) {
   return static_cast<int>(generator() % static_cast<std::uint32_t>(below));
 }
@@ -274,7 +268,7 @@ InitialSchedule initial_schedule(const InstanceData& instance, double interest_r
   // elsewhere (on the hardest j30 instances this finds a schedule in about
   // half the seeds where breeding on finds none).
   for (int round = 0; run.result.generations < run.budget; ++round) {
-    if (round % TIME_CHECK_ROUNDS == 0 && out_of_time(settings)) break;
+    if (round % TIME_CHECK_ROUNDS == 0 && settings.time.spent()) break;
     if (!run.result.found && run.members == POPULATION && run.stale >= settings.restart_after) {
       run.members = 0;
       run.stale = 0;

@@ -10,15 +10,25 @@
 
 namespace rcpspdc {
 
+// A share of a run's time: `seconds` after the clock read `start_clock`;
+// 0 seconds or no clock means no limit.
+struct TimeShare {
+  double seconds = 0.0;
+  std::int64_t start_clock = 0;
+  std::int64_t (*clock_ms)() = nullptr;  // milliseconds since program start
+  bool spent() const {
+    return seconds > 0.0 && clock_ms != nullptr &&
+           static_cast<double>(clock_ms() - start_clock) * 0.001 > seconds;
+  }
+};
+
 struct HeuristicSettings {
   // Work limits in schedule generations, deterministic unlike a clock.
-  int schedule_budget = 1000;    // for the value, once a schedule meets the deadline
-  int search_budget = 50000;     // in all while none does
-  int restart_after = 300;       // children without a new best before the lists are drawn anew
-  std::uint32_t seed = 1;        // for randomised priorities; same seed, same result
-  double time_limit = 0.0;       // seconds after start_clock; 0 = none (the budgets still hold)
-  std::int64_t start_clock = 0;  // clock reading the time limit counts from
-  std::int64_t (*clock_ms)() = nullptr;  // milliseconds since program start
+  int schedule_budget = 1000;  // for the value, once a schedule meets the deadline
+  int search_budget = 50000;   // in all while none does
+  int restart_after = 300;     // children without a new best before the lists are drawn anew
+  std::uint32_t seed = 1;      // for randomised priorities; same seed, same result
+  TimeShare time;              // the budgets hold with or without it
 };
 
 struct InitialSchedule {

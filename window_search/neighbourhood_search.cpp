@@ -10,12 +10,6 @@ namespace rcpspdc {
 
 namespace {
 
-bool out_of_time(const NeighbourhoodSettings& settings) {
-  return settings.time_limit > 0.0 && settings.clock_ms != nullptr &&
-         static_cast<double>(settings.clock_ms() - settings.start_clock) * 0.001 >
-             settings.time_limit;
-}
-
 constexpr int LOOSE_STEP = 5;  // periods added to the deadline per round, cycling 1x..3x
 
 bool share_a_resource(const InstanceData& instance, int i, int j) {
@@ -80,11 +74,11 @@ NeighbourhoodResult run_neighbourhoods(const InstanceData& instance, double inte
   search.interest_rate = raise ? interest_rate : 0.0;
   search.node_limit = settings.node_limit;
   search.clock_ms =
-      settings.clock_ms != nullptr ? settings.clock_ms : [] { return std::int64_t{0}; };
+      settings.time.clock_ms != nullptr ? settings.time.clock_ms : [] { return std::int64_t{0}; };
   auto done = [&] {
     return (!raise && result.makespan <= instance.deadline) ||
            result.iterations >= settings.iteration_limit ||
-           (settings.patience > 0 && failures >= settings.patience) || out_of_time(settings);
+           (settings.patience > 0 && failures >= settings.patience) || settings.time.spent();
   };
   while (!done()) {
     ++result.iterations;
@@ -136,7 +130,7 @@ NeighbourhoodResult find_tight_schedule(const InstanceData& instance, double int
                                         WindowSearch& scratch) {
   NeighbourhoodResult result;
   InstanceData loose = instance;
-  for (int round = 0; round < rounds && !result.found && !out_of_time(settings); ++round) {
+  for (int round = 0; round < rounds && !result.found && !settings.time.spent(); ++round) {
     // A schedule with room to spare, its cash flows pulled to their ends, is
     // a better start than the shortest one sampling found: that one sits in
     // a valley the neighbourhoods rarely leave.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "model/instance_data.hpp"
+#include "window_search/initial_schedule.hpp"
 
 namespace rcpspdc {
 
@@ -25,9 +26,7 @@ struct NeighbourhoodSettings {
   int stall_iterations = 64;       // failures in a row before one more activity is freed
   int patience = 0;                // failures in a row that end the run; 0 = none
   std::uint32_t seed = 1;          // for the choice of the freed activities
-  double time_limit = 0.0;         // seconds after start_clock; 0 = none
-  std::int64_t start_clock = 0;
-  std::int64_t (*clock_ms)() = nullptr;
+  TimeShare time;
 };
 
 struct NeighbourhoodResult {

@@ -228,16 +228,12 @@ void solve_start_times(WindowSearch& w, const InstanceData& instance,
     HeuristicSettings heuristic;
     heuristic.schedule_budget = heuristic_budget;
     heuristic.search_budget = SEARCH_BUDGET_FACTOR * heuristic_budget;
-    heuristic.time_limit = 0.5 * settings.time_limit;
-    heuristic.start_clock = settings.start_clock;
-    heuristic.clock_ms = settings.clock_ms;
+    heuristic.time = {0.5 * settings.time_limit, settings.start_clock, settings.clock_ms};
     first = initial_schedule(instance, settings.interest_rate, heuristic);
     const int rounds = heuristic_budget / GENERATIONS_PER_ROUND;
     if (!first.found && rounds > 0) {
       NeighbourhoodSettings tighten;
-      tighten.time_limit = heuristic.time_limit;
-      tighten.start_clock = settings.start_clock;
-      tighten.clock_ms = settings.clock_ms;
+      tighten.time = heuristic.time;
       const NeighbourhoodResult shorter =
           find_tight_schedule(instance, settings.interest_rate, tighten, rounds, w);
       first.found = shorter.found;
@@ -274,9 +270,7 @@ void solve_start_times(WindowSearch& w, const InstanceData& instance,
     NeighbourhoodSettings raise;
     raise.free_percent = RAISE_FREE_PERCENT;
     raise.patience = RAISE_PATIENCE;
-    raise.time_limit = RAISE_SHARE * settings.time_limit;
-    raise.start_clock = settings.start_clock;
-    raise.clock_ms = settings.clock_ms;
+    raise.time = {RAISE_SHARE * settings.time_limit, settings.start_clock, settings.clock_ms};
     const NeighbourhoodResult better =
         raise_schedule_value(instance, settings.interest_rate, incumbent, w.best_npv, raise, w);
     if (better.found) incumbent = better.finish;
