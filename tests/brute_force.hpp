@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -31,6 +32,12 @@ class Enumerator {
     return best_;
   }
   bool feasible() { return best(true), found_; }
+  // Calls visit(finish, value) for every feasible schedule.
+  void each(std::function<void(const std::vector<int>&, double)> visit) {
+    visit_ = std::move(visit);
+    best();
+    visit_ = nullptr;
+  }
 
  private:
   void place(int i) {
@@ -41,6 +48,7 @@ class Enumerator {
       for (int a = n - 2; a >= 1; --a) npv += d_.cash_flow[a] * std::exp(-rate_ * finish_[a]);
       best_ = std::max(best_, npv);
       found_ = true;
+      if (visit_) visit_(finish_, npv);
       return;
     }
     const int dur = d_.duration[i];
@@ -73,6 +81,7 @@ class Enumerator {
   std::vector<int> finish_;
   double best_ = 0.0;
   bool found_ = false, stop_at_first_ = false;
+  std::function<void(const std::vector<int>&, double)> visit_;
 };
 
 // The shortest deadline that admits a resource-feasible schedule.

@@ -107,6 +107,7 @@ void open_windows(const WindowProblem& p, Windows& win) {
     win.late[i] = p.deadline - p.duration[i];
   }
   win.late[0] = 0;
+  win.branched = 0;
 }
 
 namespace {
@@ -162,7 +163,10 @@ void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
       break;
     }
     ++w.created_nodes;
-    const bool consistent = propagate_windows(w, win);
+    const bool shave = w.has_incumbent && w.settings.use_shaving;
+    if (shave) w.before_propagation = win;
+    bool consistent = propagate_windows(w, win);
+    if (consistent && shave) consistent = shave_windows(w, win, w.before_propagation);
     if (!consistent) {
       ++failures;
       if (w.settings.use_failure_weights) w.failure_weight[w.culprit] += 1.0;
@@ -179,6 +183,8 @@ void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
         ++w.branched_nodes;
         push_pending(w, win);
         Windows& right = w.pending[w.pending_count - 1];
+        right.branched = a;
+        win.branched = a;
         if (w.settings.bisect) {
           const int mid = win.early[a] + (win.late[a] - win.early[a]) / 2;
           if (start == win.early[a]) {

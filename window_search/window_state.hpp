@@ -63,6 +63,9 @@ struct WindowProblem {
 struct Windows {
   int early[ACTIVITY_ROWS];  // earliest start
   int late[ACTIVITY_ROWS];   // latest start
+  // The activity branched on to make this node; 0 at the root (the first
+  // activity never is).
+  int branched;
 };
 
 // Which activity and which start time a node branches on.
@@ -85,6 +88,7 @@ struct WindowSettings {
                                          // varies most across the window
   bool use_objective_windows = true;     // narrow windows against the incumbent
   bool use_pair_bound = true;            // bound by matched pairs against the incumbent
+  bool use_shaving = true;               // against an incumbent, remove window ends that fail
   bool use_energy_check = false;         // energetic reasoning while there is no incumbent
   bool use_energy_check_always = false;  // ... and after one was found
   std::int64_t node_limit = 0;           // stop after this many nodes; 0 = none (fuzzing)
@@ -103,6 +107,8 @@ struct WindowSearch {
   std::vector<Packed> profile;
 
   std::vector<PairLoss> pair_losses;  // scratch of the pair bound, one row per pair
+  Windows before_propagation = {};    // the node as branched, for shaving
+  Windows shave_scratch[2] = {};      // a probe, and the windows before a removal
 
   int culprit = 0;                            // activity whose window emptied in the last failure
   double failure_weight[ACTIVITY_ROWS] = {};  // failures charged to each activity (branching)
@@ -129,6 +135,11 @@ void open_windows(const WindowProblem& p, Windows& win);
 // Narrows `win` to the fixed point of the propagators; false when some window
 // became empty (the node holds no feasible schedule).
 bool propagate_windows(WindowSearch& w, Windows& win);
+
+// Removes window ends of `win` (propagated from `before`) where fixing the
+// activity leaves propagation with an empty window; false when a whole
+// window went.
+bool shave_windows(WindowSearch& w, Windows& win, const Windows& before);
 
 // Precedences and incompatible pairs that the pair bound tries (at load).
 void build_pairs(WindowProblem& p);
