@@ -119,7 +119,7 @@ void push_pending(WindowSearch& w, const Windows& win) {
 
 }  // namespace
 
-void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
+void begin_search(WindowSearch& w, const std::vector<int>* seed_finish) {
   const WindowProblem& p = w.problem;
   const int n = p.activity_count;
   w.has_incumbent = false;
@@ -130,12 +130,13 @@ void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
   w.stopped = false;
   w.pending_count = 0;
   w.restarts = 0;
+  w.failures = 0;
+  w.restart_limit = w.settings.restart_failures;
   w.time_check_countdown = TIME_CHECK_INTERVAL;
   for (int i = 0; i < ACTIVITY_ROWS; ++i) {
     w.best_finish[i] = 0;
     w.failure_weight[i] = 0.0;
   }
-
   Windows& win = w.current;
   if (seed_finish != nullptr) {
     for (int i = 0; i < n; ++i)
@@ -143,19 +144,21 @@ void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
     record_schedule(w, win, fixed_schedule_value(p, win));
   }
   open_windows(p, win);
-  const Windows root = win;
-  std::int64_t failures = 0;
-  std::int64_t restart_limit = w.settings.restart_failures;
+}
 
+void continue_search(WindowSearch& w) {
+  const WindowProblem& p = w.problem;
+  Windows& win = w.current;
+  w.stopped = false;
   for (;;) {
-    if (restart_limit > 0 && failures >= restart_limit) {
+    if (w.restart_limit > 0 && w.failures >= w.restart_limit) {
       // A restart keeps the incumbent and the failure weights: the next
       // descent branches on what failed. The limit grows geometrically, so
       // some descent finally runs to the end and proves the result.
-      failures = 0;
-      restart_limit += restart_limit / 2;
+      w.failures = 0;
+      w.restart_limit += w.restart_limit / 2;
       w.pending_count = 0;
-      win = root;
+      open_windows(p, win);
       ++w.restarts;
     }
     if (limit_reached(w)) {
@@ -168,7 +171,7 @@ void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
     bool consistent = propagate_windows(w, win);
     if (consistent && shave) consistent = shave_windows(w, win, w.before_propagation);
     if (!consistent) {
-      ++failures;
+      ++w.failures;
       if (w.settings.use_failure_weights) w.failure_weight[w.culprit] += 1.0;
     }
     bool open = consistent && window_bound(p, win) > w.best_npv;
@@ -211,6 +214,11 @@ void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
   }
   if (w.settings.sink != nullptr)
     w.settings.sink->report_result(w.stopped ? SearchEnd::time_limit : SearchEnd::complete);
+}
+
+void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
+  begin_search(w, seed_finish);
+  continue_search(w);
 }
 
 }  // namespace rcpspdc
@@ -268,6 +276,15 @@ void solve_start_times(WindowSearch& w, const InstanceData& instance,
       settings.sink->report_result(w.stopped ? SearchEnd::time_limit : SearchEnd::complete);
     return;
   }
+  const TimeShare raise_time{RAISE_SHARE * settings.time_limit, settings.start_clock,
+                             settings.clock_ms};
+  if (w.has_incumbent && raise_time.spent()) {
+    // No time left to raise the incumbent: the search goes on where it
+    // stopped, since starting again would only repeat its nodes.
+    w.settings = settings;
+    continue_search(w);
+    return;
+  }
   const std::int64_t probe_created = w.created_nodes;
   const std::int64_t probe_branched = w.branched_nodes;
   std::vector<int> incumbent;
@@ -276,7 +293,7 @@ void solve_start_times(WindowSearch& w, const InstanceData& instance,
     NeighbourhoodSettings raise;
     raise.free_percent = RAISE_FREE_PERCENT;
     raise.patience = RAISE_PATIENCE;
-    raise.time = {RAISE_SHARE * settings.time_limit, settings.start_clock, settings.clock_ms};
+    raise.time = raise_time;
     const NeighbourhoodResult better =
         raise_schedule_value(instance, settings.interest_rate, incumbent, w.best_npv, raise, w);
     if (better.found) incumbent = better.finish;

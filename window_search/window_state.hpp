@@ -120,6 +120,8 @@ struct WindowSearch {
   std::int64_t branched_nodes = 0;      // nodes branched on
   double seconds_to_best = 0.0;         // when the incumbent was found
   std::int64_t restarts = 0;            // descents begun again from the root
+  std::int64_t failures = 0;            // failed nodes since the last restart
+  std::int64_t restart_limit = 0;       // failures that trigger the next restart; 0 = never
   bool stopped = false;                 // the time or node limit ended the search
   int time_check_countdown = 0;         // nodes before the clock is read again
 };
@@ -158,6 +160,13 @@ double open_bound(const WindowSearch& w);
 
 // The value of a schedule whose windows are all fixed, summed as the checker sums.
 double fixed_schedule_value(const WindowProblem& p, const Windows& win);
+
+// The search in two steps: begin_search resets the state (and offers
+// `seed_finish` as in solve_windows); continue_search runs from where the
+// state stands until the search completes or a limit stops it, then reports.
+// A stopped search continues where it stopped once the limit is raised.
+void begin_search(WindowSearch& w, const std::vector<int>* seed_finish);
+void continue_search(WindowSearch& w);
 
 // The whole search on the loaded problem. Offers `seed_finish` (when not
 // null) as the first incumbent. Reports through settings.sink: 1 when the
