@@ -278,31 +278,29 @@ void solve_start_times(WindowSearch& w, const InstanceData& instance,
   }
   const TimeShare raise_time{RAISE_SHARE * settings.time_limit, settings.start_clock,
                              settings.clock_ms};
-  if (w.has_incumbent && raise_time.spent()) {
-    // No time left to raise the incumbent: the search goes on where it
-    // stopped, since starting again would only repeat its nodes.
+  if (!w.has_incumbent || raise_time.spent()) {
+    // Nothing to raise, or no time left to raise it: the search goes on
+    // where it stopped, since starting again with the same incumbent would
+    // only repeat its nodes.
     w.settings = settings;
     continue_search(w);
     return;
   }
   const std::int64_t probe_created = w.created_nodes;
   const std::int64_t probe_branched = w.branched_nodes;
-  std::vector<int> incumbent;
-  if (w.has_incumbent) {
-    incumbent.assign(w.best_finish, w.best_finish + instance.activity_count);
-    NeighbourhoodSettings raise;
-    raise.free_percent = RAISE_FREE_PERCENT;
-    raise.patience = RAISE_PATIENCE;
-    raise.time = raise_time;
-    const NeighbourhoodResult better =
-        raise_schedule_value(instance, settings.interest_rate, incumbent, w.best_npv, raise, w);
-    if (better.found) incumbent = better.finish;
-    load_window_problem(w, instance, settings.interest_rate);
-  }
+  std::vector<int> incumbent(w.best_finish, w.best_finish + instance.activity_count);
+  NeighbourhoodSettings raise;
+  raise.free_percent = RAISE_FREE_PERCENT;
+  raise.patience = RAISE_PATIENCE;
+  raise.time = raise_time;
+  const NeighbourhoodResult better =
+      raise_schedule_value(instance, settings.interest_rate, incumbent, w.best_npv, raise, w);
+  if (better.found) incumbent = better.finish;
+  load_window_problem(w, instance, settings.interest_rate);
   w.settings = settings;
   // A node limit counts the probe's nodes too.
   if (settings.node_limit > 0) w.settings.node_limit = settings.node_limit - probe_created;
-  solve_windows(w, incumbent.empty() ? nullptr : &incumbent);
+  solve_windows(w, &incumbent);
   w.settings.node_limit = settings.node_limit;
   w.created_nodes += probe_created;
   w.branched_nodes += probe_branched;

@@ -164,7 +164,8 @@ double fixed_schedule_value(const WindowProblem& p, const Windows& win);
 // The search in two steps: begin_search resets the state (and offers
 // `seed_finish` as in solve_windows); continue_search runs from where the
 // state stands until the search completes or a limit stops it, then reports.
-// A stopped search continues where it stopped once the limit is raised.
+// A search stopped by a limit continues where it stopped once the limit is
+// raised; a completed search must not be continued.
 void begin_search(WindowSearch& w, const std::vector<int>* seed_finish);
 void continue_search(WindowSearch& w);
 
