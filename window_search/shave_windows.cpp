@@ -16,6 +16,11 @@ namespace rcpspdc {
 
 namespace {
 
+// Starts removed from one end of one window per node at most: over long
+// horizons a window may be tens of thousands of periods wide, and probing
+// it start by start would cost more than the branching it saves.
+constexpr int MAX_REMOVALS_PER_END = 64;
+
 bool moved(const Windows& a, const Windows& b, int i) {
   return a.early[i] != b.early[i] || a.late[i] != b.late[i];
 }
@@ -33,6 +38,7 @@ bool shave_windows(WindowSearch& w, Windows& win, const Windows& before) {
     probe_set = set_or(probe_set, p.incompatible[i]);
     for (int e = 0; e < p.succ_count[i]; ++e) set_add(probe_set, p.succ[i][e]);
   });
+  int removed[ACTIVITY_ROWS][2] = {};  // per activity: starts removed at the early, late end
   Windows& probe = w.shave_scratch[0];
   Windows& previous = w.shave_scratch[1];
   while (!set_is_empty(probe_set)) {
@@ -41,7 +47,8 @@ bool shave_windows(WindowSearch& w, Windows& win, const Windows& before) {
     for (int i = 1; i < p.end_activity; ++i) {
       if (!set_contains(probe_set, i)) continue;
       for (const bool at_early : {true, false}) {
-        while (win.early[i] < win.late[i]) {
+        int& count = removed[i][at_early ? 0 : 1];
+        for (; count < MAX_REMOVALS_PER_END && win.early[i] < win.late[i]; ++count) {
           probe = win;
           const int start = at_early ? win.early[i] : win.late[i];
           probe.early[i] = start;

@@ -216,6 +216,17 @@ void continue_search(WindowSearch& w) {
     w.settings.sink->report_result(w.stopped ? SearchEnd::time_limit : SearchEnd::complete);
 }
 
+void offer_schedule(WindowSearch& w, const std::vector<int>& finish) {
+  const WindowProblem& p = w.problem;
+  Windows& fixed = w.shave_scratch[0];
+  for (int i = 0; i < p.activity_count; ++i) {
+    fixed.early[i] = finish[static_cast<std::size_t>(i)] - p.duration[i];
+    fixed.late[i] = fixed.early[i];
+  }
+  const double value = fixed_schedule_value(p, fixed);
+  if (value > w.best_npv) record_schedule(w, fixed, value);
+}
+
 void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
   begin_search(w, seed_finish);
   continue_search(w);
@@ -264,8 +275,10 @@ void solve_start_times(WindowSearch& w, const InstanceData& instance,
     return;
   }
   // Most instances are solved within a few thousand nodes; only the others
-  // pay for raising the incumbent's value by neighbourhood search, after
-  // which the search starts again with it.
+  // pay for raising the incumbent's value by neighbourhood search, on
+  // tables of its own, while the search waits. The search then goes on where
+  // it stopped, the better incumbent pruning from there: the windows narrowed
+  // against the old one hold every schedule better than the new one.
   w.settings.node_limit = PROBE_NODES;
   w.settings.sink = nullptr;
   solve_windows(w, first.found ? &first.finish : nullptr);
@@ -278,32 +291,19 @@ void solve_start_times(WindowSearch& w, const InstanceData& instance,
   }
   const TimeShare raise_time{RAISE_SHARE * settings.time_limit, settings.start_clock,
                              settings.clock_ms};
-  if (!w.has_incumbent || raise_time.spent()) {
-    // Nothing to raise, or no time left to raise it: the search goes on
-    // where it stopped, since starting again with the same incumbent would
-    // only repeat its nodes.
-    w.settings = settings;
-    continue_search(w);
-    return;
+  if (w.has_incumbent && !raise_time.spent()) {
+    if (!w.raise_scratch) w.raise_scratch = std::make_unique<WindowSearch>();
+    const std::vector<int> incumbent(w.best_finish, w.best_finish + instance.activity_count);
+    NeighbourhoodSettings raise;
+    raise.free_percent = RAISE_FREE_PERCENT;
+    raise.patience = RAISE_PATIENCE;
+    raise.time = raise_time;
+    const NeighbourhoodResult better = raise_schedule_value(
+        instance, settings.interest_rate, incumbent, w.best_npv, raise, *w.raise_scratch);
+    if (better.found) offer_schedule(w, better.finish);
   }
-  const std::int64_t probe_created = w.created_nodes;
-  const std::int64_t probe_branched = w.branched_nodes;
-  std::vector<int> incumbent(w.best_finish, w.best_finish + instance.activity_count);
-  NeighbourhoodSettings raise;
-  raise.free_percent = RAISE_FREE_PERCENT;
-  raise.patience = RAISE_PATIENCE;
-  raise.time = raise_time;
-  const NeighbourhoodResult better =
-      raise_schedule_value(instance, settings.interest_rate, incumbent, w.best_npv, raise, w);
-  if (better.found) incumbent = better.finish;
-  load_window_problem(w, instance, settings.interest_rate);
   w.settings = settings;
-  // A node limit counts the probe's nodes too.
-  if (settings.node_limit > 0) w.settings.node_limit = settings.node_limit - probe_created;
-  solve_windows(w, &incumbent);
-  w.settings.node_limit = settings.node_limit;
-  w.created_nodes += probe_created;
-  w.branched_nodes += probe_branched;
+  continue_search(w);
 }
 
 }  // namespace rcpspdc

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "model/activity_set.hpp"
@@ -113,6 +114,10 @@ struct WindowSearch {
   int culprit = 0;                            // activity whose window emptied in the last failure
   double failure_weight[ACTIVITY_ROWS] = {};  // failures charged to each activity (branching)
 
+  // Tables for the neighbourhood search that raises the incumbent while this
+  // search is stopped, so that it can go on afterwards; made when first needed.
+  std::unique_ptr<WindowSearch> raise_scratch;
+
   bool has_incumbent = false;           // a feasible schedule was found
   double best_npv = 0.0;                // its value; minus infinity while there is none
   int best_finish[ACTIVITY_ROWS] = {};  // its finish times
@@ -168,6 +173,10 @@ double fixed_schedule_value(const WindowProblem& p, const Windows& win);
 // raised; a completed search must not be continued.
 void begin_search(WindowSearch& w, const std::vector<int>* seed_finish);
 void continue_search(WindowSearch& w);
+
+// Offers a schedule (finish times) found elsewhere to a search in progress;
+// it becomes the incumbent when it is worth more, as the search values it.
+void offer_schedule(WindowSearch& w, const std::vector<int>& finish);
 
 // The whole search on the loaded problem. Offers `seed_finish` (when not
 // null) as the first incumbent. Reports through settings.sink: 1 when the
