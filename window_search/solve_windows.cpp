@@ -119,9 +119,19 @@ void push_pending(WindowSearch& w, const Windows& win) {
 
 }  // namespace
 
+void offer_schedule(WindowSearch& w, const std::vector<int>& finish) {
+  const WindowProblem& p = w.problem;
+  Windows& fixed = w.shave_scratch[0];  // free between nodes
+  for (int i = 0; i < p.activity_count; ++i) {
+    fixed.early[i] = finish[static_cast<std::size_t>(i)] - p.duration[i];
+    fixed.late[i] = fixed.early[i];
+  }
+  const double value = fixed_schedule_value(p, fixed);
+  if (value > w.best_npv) record_schedule(w, fixed, value);
+}
+
 void begin_search(WindowSearch& w, const std::vector<int>* seed_finish) {
   const WindowProblem& p = w.problem;
-  const int n = p.activity_count;
   w.has_incumbent = false;
   w.best_npv = -std::numeric_limits<double>::infinity();
   w.created_nodes = 0;
@@ -137,13 +147,8 @@ void begin_search(WindowSearch& w, const std::vector<int>* seed_finish) {
     w.best_finish[i] = 0;
     w.failure_weight[i] = 0.0;
   }
-  Windows& win = w.current;
-  if (seed_finish != nullptr) {
-    for (int i = 0; i < n; ++i)
-      win.early[i] = (*seed_finish)[static_cast<std::size_t>(i)] - p.duration[i];
-    record_schedule(w, win, fixed_schedule_value(p, win));
-  }
-  open_windows(p, win);
+  if (seed_finish != nullptr) offer_schedule(w, *seed_finish);
+  open_windows(p, w.current);
 }
 
 void continue_search(WindowSearch& w) {
@@ -214,17 +219,6 @@ void continue_search(WindowSearch& w) {
   }
   if (w.settings.sink != nullptr)
     w.settings.sink->report_result(w.stopped ? SearchEnd::time_limit : SearchEnd::complete);
-}
-
-void offer_schedule(WindowSearch& w, const std::vector<int>& finish) {
-  const WindowProblem& p = w.problem;
-  Windows& fixed = w.shave_scratch[0];
-  for (int i = 0; i < p.activity_count; ++i) {
-    fixed.early[i] = finish[static_cast<std::size_t>(i)] - p.duration[i];
-    fixed.late[i] = fixed.early[i];
-  }
-  const double value = fixed_schedule_value(p, fixed);
-  if (value > w.best_npv) record_schedule(w, fixed, value);
 }
 
 void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish) {
