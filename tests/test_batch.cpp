@@ -151,6 +151,18 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
       {{"--problem", "pat", "--first", "1", "--verbose", "--quiet"}, "exclude each other"},
       {{"--problem", "pat", "--first", "1", "--csv", "-", "--json", "-"}, "mix two formats"},
       {{"--problem", "pat", "--first", "1", "--time-limit", "nan"}, "0 (no limit) or more"},
+      // Words that begin with '-' are options or mistakes, never files; the
+      // conflicts of numbered series hold for files too.
+      {{"a.sm", "-V"}, "unknown option -V (options begin with --"},
+      {{"-q", "a.sm"}, "unknown option -q"},
+      {{"--problem", "pat", "--first", "1", "-"}, "unknown option -"},
+      {{"a.sm", "--verbose", "--quiet"}, "--verbose and --quiet exclude each other"},
+      {{"a.sm", "--resume"}, "--resume needs the results in files"},
+      {{"a.sm", "--resume", "--csv", "-"}, "--resume needs the results in files"},
+      {{"a.sm", "--csv", "-", "--json", "-"}, "mix two formats"},
+      {{"a.sm", "--svg-arcs"}, "--svg-arcs goes with --svg DIR"},
+      {{"--problem", "pat", "--first", "1", "--cash-flows", "i", "--unmixed-seed"},
+       "--unmixed-seed and --cash-flows exclude each other"},
   };
   for (const auto& c : cases) {
     const OptionsOutcome outcome = parse_batch_options(c.args);
@@ -718,6 +730,29 @@ TEST(BatchRun, NamedFilesPsplibOrOwnFormWithMakespans) {
       << lines[0];
   EXPECT_NE(lines[2].find("\"deadline\":8,\"deadline_from\":\"critical path\""),
             std::string::npos);
+  // Files the table does not name are said once, on stderr; a table that
+  // names none of the files stops the run; without a table the critical path
+  // is said once per run.
+  EXPECT_EQ(listed.err,
+            "");  // --quiet
+  const BatchResult partly =
+      run_batch_with({"pat1.rcp", "small.sm", "small.rcp", "--makespans", "two.txt"});
+  EXPECT_EQ(partly.status, 0);
+  EXPECT_EQ(partly.err.rfind("rcpspdc-batch: --makespans: two.txt has no makespan for small, "
+                             "small; their deadlines are taken over the critical path\n",
+                             0),
+            0u)
+      << partly.err;
+  const BatchResult none = run_batch_with({"small.sm", "--makespans", "two.txt", "--csv", "n.csv"});
+  EXPECT_EQ(none.status, 2);
+  EXPECT_EQ(none.err,
+            "rcpspdc-batch: --makespans: two.txt has a makespan for none of the files (it is "
+            "looked up by the name without directory and extension, such as small)\n");
+  EXPECT_FALSE(std::filesystem::exists("n.csv"));
+  const BatchResult bare = run_batch_with({"small.sm", "small.rcp", "--csv", "bare.csv"});
+  EXPECT_EQ(bare.err,
+            "rcpspdc-batch: no --makespans: every deadline is --offset periods above the file's "
+            "critical path length\n");
   EXPECT_FALSE(parse_batch_options({"x.sm", "--problem", "pat"}).ok());
   EXPECT_FALSE(parse_batch_options({"--problem", "pat", "--first", "1", "--makespans", "m"}).ok());
 }
