@@ -4,9 +4,9 @@
 #include "console/console.hpp"
 
 #include <cctype>
-#include <cmath>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstring>
 
 #include "platform/platform.hpp"
@@ -121,8 +121,8 @@ bool read_double(std::FILE* in, double& target, const char* prompt) {
   if (std::isfinite(value))
     target = value;
   else
-    std::fprintf(stderr, "rcpspdc: answer \"%g\" to \"%s\" not understood; taken as 0\n",
-                 value, prompt);
+    std::fprintf(stderr, "rcpspdc: answer \"%g\" to \"%s\" not understood; taken as 0\n", value,
+                 prompt);
   return true;
 }
 

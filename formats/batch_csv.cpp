@@ -34,9 +34,9 @@ std::string optional_int(std::int64_t value) {
 }  // namespace
 
 const std::vector<std::string>& settings_columns() {
-  static const std::vector<std::string> names = {
-      "engine",     "offset",    "rate",       "negative", "seed",
-      "cash_flow_file", "makespans", "time_limit", "file"};
+  static const std::vector<std::string> names = {"engine",    "offset",     "rate",
+                                                 "negative",  "seed",       "cash_flow_file",
+                                                 "makespans", "time_limit", "file"};
   return names;
 }
 
@@ -45,8 +45,7 @@ std::vector<std::string> settings_fields(const RunSettings& s) {
           std::to_string(s.offset),
           shortest(s.rate),
           s.negative < 0 ? std::string() : std::to_string(s.negative),
-          s.seed < 0 ? std::string()
-                     : std::to_string(s.seed) + (s.unmixed_seed ? " unmixed" : ""),
+          s.seed < 0 ? std::string() : std::to_string(s.seed) + (s.unmixed_seed ? " unmixed" : ""),
           s.cash_flows,
           s.makespans,
           shortest(s.time_limit)};

@@ -44,15 +44,15 @@ struct BatchRow {
 // a JSON line), so a resumed run or a merge of shards can tell the rows of
 // another run apart.
 struct RunSettings {
-  std::string engine;        // start-times or delaying
-  int offset = 0;            // periods added to the makespan
-  double rate = 0.0;         // interest rate
-  int negative = -1;         // percentage of negative flows; -1: unused (flows from a file)
-  long long seed = -1;       // -1: the flows come from a file
+  std::string engine;         // start-times or delaying
+  int offset = 0;             // periods added to the makespan
+  double rate = 0.0;          // interest rate
+  int negative = -1;          // percentage of negative flows; -1: unused (flows from a file)
+  long long seed = -1;        // -1: the flows come from a file
   bool unmixed_seed = false;  // every instance drawn from the seed alone
-  std::string cash_flows;    // the info.out the flows come from ("" = drawn)
-  std::string makespans;     // the makespan table of named files ("" = none)
-  double time_limit = 0.0;   // seconds, 0 = none
+  std::string cash_flows;     // the info.out the flows come from ("" = drawn)
+  std::string makespans;      // the makespan table of named files ("" = none)
+  double time_limit = 0.0;    // seconds, 0 = none
 };
 
 // The names of the settings columns, in order, and the file column last.

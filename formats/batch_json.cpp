@@ -42,11 +42,14 @@ nlohmann::ordered_json settings_json(const RunSettings& s) {
   keys["engine"] = s.engine;
   keys["offset"] = s.offset;
   keys["rate"] = s.rate;
-  keys["negative"] = s.negative < 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.negative);
+  keys["negative"] =
+      s.negative < 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.negative);
   keys["seed"] = s.seed < 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.seed);
   if (s.unmixed_seed) keys["unmixed_seed"] = true;
-  keys["cash_flow_file"] = s.cash_flows.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.cash_flows);
-  keys["makespans"] = s.makespans.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.makespans);
+  keys["cash_flow_file"] = s.cash_flows.empty() ? nlohmann::ordered_json(nullptr)
+                                                : nlohmann::ordered_json(s.cash_flows);
+  keys["makespans"] =
+      s.makespans.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.makespans);
   keys["time_limit"] = s.time_limit;
   return keys;
 }
@@ -109,7 +112,8 @@ std::string find_json_schedule(const std::string& text, int number, JsonSchedule
     schedule.file = file.get<std::string>();
     std::vector<int> deadline;
     if (!whole_numbers(nlohmann::json::array({field("deadline")}), 0, MAX_DEADLINE, deadline))
-      return where + "\"deadline\" is not a whole number from 0 to " + std::to_string(MAX_DEADLINE);
+      return where + "\"deadline\" is not a whole number from 0 to " +
+             std::to_string(MAX_DEADLINE);
     schedule.deadline = deadline[0];
     const nlohmann::json rate = field("rate");
     if (!rate.is_number() || !std::isfinite(rate.get<double>()) || rate.get<double>() < 0.0)

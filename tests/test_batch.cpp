@@ -331,10 +331,9 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
   ASSERT_EQ(run_console_with(answers("pat", 1, 6, 60, 5)).status, 0);
   const std::vector<std::string> results = lines_of(slurp("output.out"));
   ASSERT_GE(results.size(), 6u);
-  const std::vector<std::string> common = {"--problem", "pat",  "--offset", "5",
-                                           "--rate",    "0.01", "--first",  "1",
-                                           "--last",    "6",    "--time-limit",
-                                           "10",        "--engine", "delaying"};
+  const std::vector<std::string> common = {
+      "--problem", "pat", "--offset",     "5",  "--rate",   "0.01",    "--first", "1",
+      "--last",    "6",   "--time-limit", "10", "--engine", "delaying"};
   std::vector<std::string> args = common;
   for (const char* extra : {"--cash-flows", "info.out", "--csv", "replay.csv"})
     args.emplace_back(extra);
@@ -371,8 +370,7 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
     EXPECT_EQ(drawn.substr(0, drawn.find(",delaying,")),
               replayed.substr(0, replayed.find(",delaying,")));
     EXPECT_NE(drawn.find(",delaying,5,0.01,60,1000,,,10,pat"), std::string::npos) << drawn;
-    EXPECT_NE(replayed.find(",delaying,5,0.01,,,info.out,,10,pat"), std::string::npos)
-        << replayed;
+    EXPECT_NE(replayed.find(",delaying,5,0.01,,,info.out,,10,pat"), std::string::npos) << replayed;
   }
   EXPECT_EQ(summary_value(replay.out, "errors"), "0");
   EXPECT_EQ(summary_value(replay.out, "optimal"), "6");
@@ -386,9 +384,10 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
   EXPECT_EQ(other.csv[1],
             "1,14,3,19,,,,,\"cash flows recorded for deadline 24, the files give 19\",,,start-"
             "times,0,0.01,,,info.out,,60,pat1.rcp");
-  EXPECT_EQ(other.csv[7],
-            "7,9,1,8,,,,,no cash flows for this instance in the info.out file,,,start-times,0,0.01,"
-            ",,info.out,,60,pat7.rcp");
+  EXPECT_EQ(
+      other.csv[7],
+      "7,9,1,8,,,,,no cash flows for this instance in the info.out file,,,start-times,0,0.01,"
+      ",,info.out,,60,pat7.rcp");
 }
 
 // Both engines, stopped at their first clock reading on the Patterson rows the
@@ -482,8 +481,9 @@ TEST(BatchSeed, InstancesOfOneSizeDrawFlowsOfTheirOwn) {
   const std::string pat1 = slurp(data_dir() / "pat" / "pat1.rcp");
   for (const char* name : {"x1.rcp", "x2.rcp", "a.rcp", "b.rcp"}) write_text(name, pat1);
   write_text("deadline.x", "1 1 19\n1 2 19\n");
-  const std::vector<std::string> numbered = {"--problem", "x", "--first", "1", "--last", "2",
-                                             "--time-limit", "0", "--json", "x.jsonl", "--quiet"};
+  const std::vector<std::string> numbered = {"--problem", "x",       "--first",      "1",
+                                             "--last",    "2",       "--time-limit", "0",
+                                             "--json",    "x.jsonl", "--quiet"};
   ASSERT_EQ(run_batch_with(numbered).status, 0);
   const std::vector<std::vector<int>> mixed = flows_of("x.jsonl");
   ASSERT_EQ(mixed.size(), 2u);
@@ -524,6 +524,50 @@ TEST(BatchSeed, InstancesOfOneSizeDrawFlowsOfTheirOwn) {
     EXPECT_EQ(std::vector<int>(drawn.begin() + 1, drawn.end() - 1), stored.at(number).cash_flow)
         << number;
   }
+}
+
+// Paths are bytes: a file name that is not UTF-8 costs no run, and its JSON
+// line stays valid with U+FFFD in place of the bad byte.
+TEST(BatchRun, PathsThatAreNotUtf8KeepTheOutputValid) {
+  ScopedWorkDir dir;
+  const std::string name = "bad\xff.rcp";
+  write_text(name, slurp(data_dir() / "pat" / "pat1.rcp"));
+  const BatchResult plain = run_batch_with({name, "--csv", "u.csv", "--quiet"});
+  EXPECT_EQ(plain.status, 0);
+  ASSERT_EQ(plain.csv.size(), 2u);
+  EXPECT_EQ(plain.csv[1].substr(plain.csv[1].size() - name.size()), name);
+  const BatchResult json = run_batch_with({name, "--json", "u.jsonl", "--quiet"});
+  EXPECT_EQ(json.status, 0);
+  for (const std::string& line : lines_of(slurp("u.jsonl"))) {
+    const nlohmann::json object = nlohmann::json::parse(line);  // throws on bad UTF-8
+    if (object.contains("number")) {
+      EXPECT_EQ(object.at("file"), "bad\xef\xbf\xbd.rcp");
+    }
+  }
+}
+
+// The time of the best schedule comes from the search's clock, the search's
+// time from the wall: both are rounded once, and the first never exceeds the
+// second.
+TEST(BatchRun, SecondsToBestNeverExceedTheSeconds) {
+  auto workspace = std::make_unique<Workspace>();
+  BatchOptions options;
+  options.problem = "pat";
+  options.dir = (data_dir() / "pat").string();
+  options.time_limit = 0.0;
+  int found = 0;
+  for (const int number : {1, 2, 3, 4, 5, 6}) {
+    fake_clock_step = 7;  // the search's clock runs far ahead of the wall
+    const BatchRow row = solve_one(options, nullptr, number, *workspace);
+    fake_clock_step = 0;
+    ASSERT_EQ(row.kind, RowStatus::optimal) << row.status;
+    ASSERT_GE(row.seconds_to_best, 0.0);
+    EXPECT_LE(row.seconds_to_best, row.seconds) << number;
+    EXPECT_EQ(row.seconds, rounded_seconds(row.seconds));
+    EXPECT_EQ(row.seconds_to_best, rounded_seconds(row.seconds_to_best));
+    found += row.seconds_to_best > 0.0;
+  }
+  EXPECT_GT(found, 0);
 }
 
 // Results on standard output leave it to them: the summary goes to standard
@@ -618,9 +662,8 @@ TEST(BatchRun, ResumedRunWritesTheFilesOfAnUninterruptedOne) {
 TEST(BatchRun, ResumeRefusesRowsOfAnotherRun) {
   ScopedWorkDir dir;
   copy_patterson({1, 2, 3, 4});
-  const std::vector<std::string> args = {"--problem", "pat",   "--first", "1",
-                                         "--last",    "4",     "--csv",   "run.csv",
-                                         "--json",    "run.jsonl"};
+  const std::vector<std::string> args = {"--problem", "pat",   "--first", "1",      "--last",
+                                         "4",         "--csv", "run.csv", "--json", "run.jsonl"};
   ASSERT_EQ(run_batch_with(args).status, 0);
   std::string csv = slurp("run.csv");
   const std::string json = slurp("run.jsonl");
@@ -634,9 +677,9 @@ TEST(BatchRun, ResumeRefusesRowsOfAnotherRun) {
     EXPECT_EQ(slurp("run.csv"), csv);
     EXPECT_EQ(slurp("run.jsonl"), json);
   };
-  refused({"--last", "8", "--offset", "5", "--seed", "9", "--rate", "0.05", "--engine",
-           "delaying"},
-          "run.csv holds rows made with another --engine (start-times; this run: delaying)");
+  refused(
+      {"--last", "8", "--offset", "5", "--seed", "9", "--rate", "0.05", "--engine", "delaying"},
+      "run.csv holds rows made with another --engine (start-times; this run: delaying)");
   refused({"--offset", "5"}, "run.csv holds rows made with another --offset (0; this run: 5)");
   refused({"--seed", "9"}, "run.csv holds rows made with another --seed (1; this run: 9)");
   refused({"--time-limit", "5"},
@@ -645,8 +688,8 @@ TEST(BatchRun, ResumeRefusesRowsOfAnotherRun) {
           "run.csv holds instance 4, which this run does not solve (see --first, --last, "
           "--shard)");
   // Only the JSON header says how many instances the run had.
-  BatchResult longer = run_batch_with({"--problem", "pat", "--first", "1", "--last", "5", "--json",
-                                       "run.jsonl", "--resume"});
+  BatchResult longer = run_batch_with(
+      {"--problem", "pat", "--first", "1", "--last", "5", "--json", "run.jsonl", "--resume"});
   EXPECT_EQ(longer.status, 2);
   EXPECT_EQ(longer.err,
             "rcpspdc-batch: --resume: run.jsonl holds rows made with another --last (4; this "
@@ -743,7 +786,8 @@ TEST(BatchRun, NamedFilesPsplibOrOwnFormWithMakespans) {
                              0),
             0u)
       << partly.err;
-  const BatchResult none = run_batch_with({"small.sm", "--makespans", "two.txt", "--csv", "n.csv"});
+  const BatchResult none =
+      run_batch_with({"small.sm", "--makespans", "two.txt", "--csv", "n.csv"});
   EXPECT_EQ(none.status, 2);
   EXPECT_EQ(none.err,
             "rcpspdc-batch: --makespans: two.txt has a makespan for none of the files (it is "
@@ -831,9 +875,9 @@ TEST(BatchRun, DeadlinesOutOfRangeCostTheirRowOnly) {
   copy_patterson({1, 2, 3});
   for (const char* engine : {"start-times", "delaying"}) {
     SCOPED_TRACE(engine);
-    const BatchResult low = run_batch_with({"--problem", "pat", "--first", "1", "--last", "3",
-                                            "--offset", "-20", "--engine", engine, "--csv",
-                                            "low.csv", "--quiet"});
+    const BatchResult low =
+        run_batch_with({"--problem", "pat", "--first", "1", "--last", "3", "--offset", "-20",
+                        "--engine", engine, "--csv", "low.csv", "--quiet"});
     EXPECT_EQ(low.status, 1);
     ASSERT_EQ(low.csv.size(), 4u);
     EXPECT_EQ(low.csv[1].rfind("1,,,,,,,,deadline -1 is below zero,,,", 0), 0u) << low.csv[1];
@@ -848,8 +892,8 @@ TEST(BatchRun, DeadlinesOutOfRangeCostTheirRowOnly) {
       {"pat1.rcp", "--offset", "-30", "--csv", "far.csv", "--makespans", "none.txt"});
   EXPECT_EQ(far.status, 2);  // none.txt cannot be read
   write_text("table.txt", "pat1 19\n");
-  const BatchResult named =
-      run_batch_with({"pat1.rcp", "--offset", "-30", "--csv", "far.csv", "--makespans", "table.txt"});
+  const BatchResult named = run_batch_with(
+      {"pat1.rcp", "--offset", "-30", "--csv", "far.csv", "--makespans", "table.txt"});
   EXPECT_EQ(named.status, 1);
   ASSERT_EQ(named.csv.size(), 2u);
   EXPECT_EQ(named.csv[1].rfind("1,,,,,,,,deadline -11 is below zero,,,", 0), 0u) << named.csv[1];

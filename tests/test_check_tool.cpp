@@ -211,8 +211,8 @@ TEST(CheckTool, RechecksBatchJsonLines) {
 TEST(CheckTool, RechecksSmRunsAndRefusesUnsolvedOrTamperedLines) {
   ScopedWorkDir dir;
   std::filesystem::copy_file(data_dir() / "psplib" / "small.sm", "small.sm");
-  const OptionsOutcome parsed =
-      parse_batch_options({"small.sm", "gone.sm", "--offset", "6", "--json", "run.jsonl", "--quiet"});
+  const OptionsOutcome parsed = parse_batch_options(
+      {"small.sm", "gone.sm", "--offset", "6", "--json", "run.jsonl", "--quiet"});
   ASSERT_TRUE(parsed.ok()) << parsed.error;
   fake_clock_step = 0;
   std::FILE* out = std::tmpfile();
@@ -323,10 +323,12 @@ TEST(CheckTool, BadUsageAndUnusableFilesExitWithTwo) {
   } cases[] = {
       {"--number 1 --deadline 9", "missing --schedule"},
       {"--schedule x --deadline 9", "missing --number"},
-      {"--number 1 --schedule x --deadline-file deadline.x", "record 1 of info.out has the "
-                                                           "deadline 10, --deadline-file gives 7"},
-      {"--number 1 --schedule huge.csv", "line 2: finish time 1000000000 of activity 3 is not "
-                                         "from 0 to 100000"},
+      {"--number 1 --schedule x --deadline-file deadline.x",
+       "record 1 of info.out has the "
+       "deadline 10, --deadline-file gives 7"},
+      {"--number 1 --schedule huge.csv",
+       "line 2: finish time 1000000000 of activity 3 is not "
+       "from 0 to 100000"},
       {"--number 1 --schedule x --deadline 9 --deadline-file d", "either --deadline or"},
       {"--number 1 --schedule x --deadline 9 --offset 2", "--offset goes with --deadline-file"},
       {"--number 1 --schedule x --deadline -1", "--deadline \"-1\": expected a whole number"},

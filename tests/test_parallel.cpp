@@ -104,8 +104,9 @@ TEST(BatchParallel, SlurmScriptChecksOptionsAndTasksResume) {
   std::filesystem::create_directory("bin");
   write_text("bin/sbatch", "#!/bin/sh\necho \"$@\" >> sbatch-calls.txt\necho 42\n");
   std::filesystem::permissions("bin/sbatch", std::filesystem::perms::owner_all);
-  const std::string script = "PATH=\"$PWD/bin:$PATH\" RCPSPDC_BATCH=" + std::string(RCPSPDC_BATCH) +
-                             " " + RCPSPDC_SCRIPTS + "/slurm-array.sh 2 out ";
+  const std::string script =
+      "PATH=\"$PWD/bin:$PATH\" RCPSPDC_BATCH=" + std::string(RCPSPDC_BATCH) + " " +
+      RCPSPDC_SCRIPTS + "/slurm-array.sh 2 out ";
   const std::string options = range() + " --dir " + (data_dir() / "pat").string();
   EXPECT_EQ(shell(script + options + " --offset x 2> refused.txt"), 2);
   EXPECT_NE(slurp("refused.txt").find("--offset \"x\": expected an integer"), std::string::npos)

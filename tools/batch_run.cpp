@@ -186,7 +186,9 @@ std::uint32_t draw_seed(const BatchOptions& options, int number, const std::stri
 
 }  // namespace
 
-std::string file_stem(const std::string& path) { return std::filesystem::path(path).stem().string(); }
+std::string file_stem(const std::string& path) {
+  return std::filesystem::path(path).stem().string();
+}
 
 std::string instance_path(const BatchOptions& options, int number) {
   if (!options.files.empty()) return options.files[static_cast<std::size_t>(number - 1)];
@@ -273,8 +275,9 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
     row.has_value = true;
     row.npv = run.npv;
     row.finish = run.finish;
-    row.seconds_to_best =
-        run.seconds_to_best < 0.0 ? -1.0 : std::min(rounded_seconds(run.seconds_to_best), row.seconds);
+    row.seconds_to_best = run.seconds_to_best < 0.0
+                              ? -1.0
+                              : std::min(rounded_seconds(run.seconds_to_best), row.seconds);
   }
   row.has_bound = std::isfinite(run.bound);
   row.bound = row.has_bound ? run.bound : 0.0;
@@ -285,7 +288,8 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
                : run.has_incumbent               ? "optimal"
                                                  : "infeasible";
   if (row.has_value && !options.svg_dir.empty()) {
-    const std::string name = named ? file_stem(row.file) : options.problem + std::to_string(number);
+    const std::string name =
+        named ? file_stem(row.file) : options.problem + std::to_string(number);
     const std::string problem = write_schedule_svg(
         (std::filesystem::path(options.svg_dir) / (name + ".svg")).string(), data, run.finish,
         name + ": deadline " + std::to_string(data.deadline) + ", rate " +
@@ -555,8 +559,8 @@ bool same_path(const std::string& a, const std::string& b) {
 // Instance files without a makespan in the table: said once per run on
 // `err` when `say` is set. Returns false, saying why, when the table has
 // none of the run's files.
-bool note_deadline_sources(const BatchOptions& options, const Makespans& makespans,
-                           std::FILE* err, bool say) {
+bool note_deadline_sources(const BatchOptions& options, const Makespans& makespans, std::FILE* err,
+                           bool say) {
   if (options.files.empty()) return true;
   if (options.makespans.empty()) {
     if (say && !options.quiet)
@@ -688,8 +692,8 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
   const RunSettings settings = run_settings(options);
   const std::string json_head = json_line(json_header(options));
   for (const bool regular : {false, true})
-    for (const auto& [file, earlier, header] : {std::tuple{&csv, &earlier_csv, csv_header()},
-                                                {&json, &earlier_json, json_head}}) {
+    for (const auto& [file, earlier, header] :
+         {std::tuple{&csv, &earlier_csv, csv_header()}, {&json, &earlier_json, json_head}}) {
       if (!file->is_open() || file->regular() != regular) continue;
       std::string text = header;
       if (earlier->exists) {

@@ -125,8 +125,9 @@ int convert_folder(const std::string& folder, const std::string& name, const std
   }
   std::filesystem::create_directories(out, fault);
   for (std::size_t k = 0; k < converted.size(); ++k)
-    if (write_output((std::filesystem::path(out) / (name + std::to_string(k + 1) + ".rcp")).string(),
-                     converted[k]) != 0)
+    if (write_output(
+            (std::filesystem::path(out) / (name + std::to_string(k + 1) + ".rcp")).string(),
+            converted[k]) != 0)
       return 1;
   const std::filesystem::path base(out);
   if (write_output((base / ("deadline." + name)).string(), rcpspdc::format_deadlines(deadlines)) !=

@@ -113,9 +113,9 @@ std::string DirectoryLock::lock(const std::string& path, bool probe) {
   }
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return "cannot open the directory " + path + ": " + reason(errno);
-  const std::string problem =
-      access(path.c_str(), W_OK | X_OK) != 0 ? "cannot write in " + path + ": " + reason(errno)
-                                             : take_lock(fd, path);
+  const std::string problem = access(path.c_str(), W_OK | X_OK) != 0
+                                  ? "cannot write in " + path + ": " + reason(errno)
+                                  : take_lock(fd, path);
   if (!problem.empty() || probe) {
     ::close(fd);
     return problem;
