@@ -20,6 +20,8 @@ timer=()
 if [ -x /usr/bin/time ]; then timer=(/usr/bin/time -f 'peak memory: %M KiB, wall: %e s, user: %U s'); fi
 for offset in 0 5; do
   echo "== offset $offset"
-  "${timer[@]}" "$batch" --engine delaying --problem pat --first 1 --last 110 --dir tests/data/pat --negative 60 \
-    --offset "$offset" --rate 0.01 --seed 1 --time-limit 5 --jobs 1 --csv "$out/baseline_offset$offset.csv" || true
+  # The flows the baseline was first drawn with (--seed 1 as version 1.1 drew it).
+  "${timer[@]}" "$batch" --engine delaying --problem pat --first 1 --last 110 --dir tests/data/pat \
+    --cash-flows "bench/baseline_offset$offset.info.out" --offset "$offset" --rate 0.01 --time-limit 5 \
+    --jobs 1 --csv "$out/baseline_offset$offset.csv" || true
 done

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstring>
 
 #include "platform/platform.hpp"
@@ -60,20 +61,19 @@ void read_word(std::FILE* in, std::string& target) {
 
 // An answer that does not convert counts as 0, as before, but is named on
 // standard error; the word is skipped, so the answers after it keep their
-// prompts. At the end of the input there is nothing to skip.
-void warn_unconverted(std::FILE* in, const char* prompt) {
+// prompts. False at the end of the input, where there is no answer at all.
+bool warn_unconverted(std::FILE* in, const char* prompt) {
   std::string word;
   read_word(in, word);
-  if (word.empty())
-    std::fprintf(stderr, "rcpspdc: no answer to \"%s\"; taken as 0\n", prompt);
-  else
-    std::fprintf(stderr, "rcpspdc: answer \"%s\" to \"%s\" not understood; taken as 0\n",
-                 word.c_str(), prompt);
+  if (word.empty()) return false;
+  std::fprintf(stderr, "rcpspdc: answer \"%s\" to \"%s\" not understood; taken as 0\n",
+               word.c_str(), prompt);
+  return true;
 }
 
 // "%d": an optional sign and digits; an answer that does not convert, or does
-// not fit, leaves the target as it was.
-void read_int(std::FILE* in, int& target, const char* prompt) {
+// not fit, leaves the target as it was. False at the end of the input.
+bool read_int(std::FILE* in, int& target, const char* prompt) {
   skip_blanks(in);
   std::string text;  // sign and digits as typed, for the warning
   int c = std::fgetc(in);
@@ -100,20 +100,30 @@ void read_int(std::FILE* in, int& target, const char* prompt) {
   if (negative) value = -value;
   if (digits && fits && value >= INT_MIN && value <= INT_MAX)
     target = static_cast<int>(value);
+  else if (!digits && warn_unconverted(in, prompt))
+    return true;
+  else if (!digits && text.empty())
+    return false;
   else if (!digits)
-    warn_unconverted(in, prompt);
+    std::fprintf(stderr, "rcpspdc: answer \"%s\" to \"%s\" not understood; taken as 0\n",
+                 text.c_str(), prompt);
   else
     std::fprintf(stderr,
                  "rcpspdc: answer \"%s\" to \"%s\" does not fit a 32-bit integer; taken as 0\n",
                  text.c_str(), prompt);
+  return true;
 }
 
-void read_double(std::FILE* in, double& target, const char* prompt) {
+// A number that is not finite (nan, inf) counts as one that does not convert.
+bool read_double(std::FILE* in, double& target, const char* prompt) {
   double value = 0.0;
-  if (std::fscanf(in, "%lf", &value) == 1)
+  if (std::fscanf(in, "%lf", &value) != 1) return warn_unconverted(in, prompt);
+  if (std::isfinite(value))
     target = value;
   else
-    warn_unconverted(in, prompt);
+    std::fprintf(stderr, "rcpspdc: answer \"%g\" to \"%s\" not understood; taken as 0\n", value,
+                 prompt);
+  return true;
 }
 
 void ask(RunState& run, const char* prompt) {
@@ -128,20 +138,30 @@ void run_dialogue(RunState& run) {
   std::fputs(RULE, run.console_out);
   RunParams& p = run.params;
   std::FILE* in = run.console_in;
+  // At the end of the input the dialogue stops at the prompt left unanswered.
+  const auto ended = [&run](bool answered, const char* prompt) {
+    if (!answered) run.unanswered = prompt;
+    return !answered;
+  };
   ask(run, "\n Problem name : ");
   read_word(in, p.problem_name);
+  if (ended(!p.problem_name.empty(), "Problem name")) return;
   ask(run, "\n Number of first problem : ");
-  read_int(in, p.first_problem, "Number of first problem");
+  if (ended(read_int(in, p.first_problem, "Number of first problem"), "Number of first problem"))
+    return;
   ask(run, "\n Number of last problem : ");
-  read_int(in, p.last_problem, "Number of last problem");
+  if (ended(read_int(in, p.last_problem, "Number of last problem"), "Number of last problem"))
+    return;
   ask(run, "\n Percentage negative cash flows (see paper. E.g. 60) : ");
-  read_int(in, p.negative_percent, "Percentage negative cash flows");
+  if (ended(read_int(in, p.negative_percent, "Percentage negative cash flows"),
+            "Percentage negative cash flows"))
+    return;
   ask(run, "\n Startdeadline: how much above the makespan? (0 = deadline=makespan) : ");
-  read_int(in, p.deadline_offset, "Startdeadline");
+  if (ended(read_int(in, p.deadline_offset, "Startdeadline"), "Startdeadline")) return;
   ask(run, "\n Interest rate (e.g. 0.01) : ");
-  read_double(in, p.interest_rate, "Interest rate");
+  if (ended(read_double(in, p.interest_rate, "Interest rate"), "Interest rate")) return;
   ask(run, "\n Time limit in seconds : ");
-  read_int(in, p.time_limit, "Time limit in seconds");
+  if (ended(read_int(in, p.time_limit, "Time limit in seconds"), "Time limit in seconds")) return;
   for (const char* text : LEGEND) std::fputs(text, run.console_out);
 }
 
@@ -177,6 +197,15 @@ int run_console(std::FILE* in, std::FILE* out) {
   run.console_in = in;
   run.console_out = out;
   run_dialogue(run);
+  if (!run.unanswered.empty()) {
+    // A run stopped at a prompt leaves the previous run's files as they were.
+    std::fputc('\n', run.console_out);
+    std::fflush(run.console_out);
+    std::fprintf(stderr,
+                 "rcpspdc: the input ended before an answer to \"%s\"; no file was changed\n",
+                 run.unanswered.c_str());
+    return 1;
+  }
   if (!create_output_files(run)) return 1;
   run.run_seed = run_seed();
 

@@ -29,6 +29,7 @@ struct RunState {
   std::string output_name = "output.out";  // the results file
   std::FILE* output_file = nullptr;        // results file while an instance is processed
   std::FILE* info_file = nullptr;          // information file while it is written
+  std::string unanswered;                  // the prompt the input ended at ("" = all answered)
   std::FILE* console_in = stdin;           // dialogue answers
   std::FILE* console_out = stdout;         // console texts
   std::int64_t start_clock = 0;            // clock reading when the instance's search started

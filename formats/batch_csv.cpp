@@ -1,5 +1,7 @@
 #include "formats/batch_csv.hpp"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 
 #include "formats/text_file.hpp"
@@ -31,20 +33,70 @@ std::string optional_int(std::int64_t value) {
 
 }  // namespace
 
-std::string csv_header() {
-  return "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status,"
-         "bound,"
-         "seconds_to_best\n";
+const std::vector<std::string>& settings_columns() {
+  static const std::vector<std::string> names = {"engine",    "offset",     "rate",
+                                                 "negative",  "seed",       "cash_flow_file",
+                                                 "makespans", "time_limit", "file"};
+  return names;
 }
 
-std::string csv_row(const BatchRow& row) {
+std::vector<std::string> settings_fields(const RunSettings& s) {
+  return {s.engine,
+          std::to_string(s.offset),
+          shortest(s.rate),
+          s.negative < 0 ? std::string() : std::to_string(s.negative),
+          s.seed < 0 ? std::string() : std::to_string(s.seed) + (s.unmixed_seed ? " unmixed" : ""),
+          s.cash_flows,
+          s.makespans,
+          shortest(s.time_limit)};
+}
+
+std::string csv_header() {
+  std::string header =
+      "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status,"
+      "bound,seconds_to_best";
+  for (const std::string& name : settings_columns()) header += ',' + name;
+  return header + '\n';
+}
+
+bool split_csv_line(const std::string& line, std::vector<std::string>& fields) {
+  fields.assign(1, std::string());
+  bool quoted = false;
+  for (std::size_t at = 0; at < line.size(); ++at) {
+    const char c = line[at];
+    if (quoted && c == '"' && at + 1 < line.size() && line[at + 1] == '"') {
+      fields.back() += '"';
+      ++at;
+    } else if (c == '"') {
+      quoted = !quoted;
+    } else if (c == ',' && !quoted) {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  return !quoted;
+}
+
+double rounded_seconds(double seconds) { return std::round(seconds * 1e6) / 1e6; }
+
+std::string shortest(double value) {
+  char text[64];
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  return std::string(text, end);
+}
+
+std::string csv_row(const BatchRow& row, const RunSettings& settings) {
+  std::string tail;
+  for (const std::string& field : settings_fields(settings)) tail += ',' + csv_field(field);
+  tail += ',' + csv_field(row.file);
   return std::to_string(row.number) + ',' + optional_int(row.activities) + ',' +
          optional_int(row.resources) + ',' + optional_int(row.deadline) + ',' +
          optional_int(row.created_nodes) + ',' + optional_int(row.branched_nodes) + ',' +
          (row.has_value ? full(row.npv) : "") + ',' +
          (row.seconds < 0.0 ? "" : fixed_decimals(row.seconds, 6)) + ',' + csv_field(row.status) +
          ',' + (row.has_bound ? full(row.bound) : "") + ',' +
-         (row.seconds_to_best < 0.0 ? "" : fixed_decimals(row.seconds_to_best, 6)) + '\n';
+         (row.seconds_to_best < 0.0 ? "" : fixed_decimals(row.seconds_to_best, 6)) + tail + '\n';
 }
 
 }  // namespace rcpspdc

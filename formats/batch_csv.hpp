@@ -1,8 +1,8 @@
 // The batch runner's CSV: one row per instance, with a header. Fields that do
-// not apply are empty; the status, the only field that may hold a comma, is
-// quoted when it needs to be. The bound and the seconds to the best schedule
-// came later and stand behind the status, so readers of the first nine
-// columns keep working.
+// not apply are empty; a field that holds a comma, a quote or a line break
+// (the status, a file name) is quoted. The bound and the seconds to the best
+// schedule came later and stand behind the status, and the run's settings
+// behind them, so readers of the first columns keep working.
 #pragma once
 
 #include <cstdint>
@@ -39,7 +39,38 @@ struct BatchRow {
   std::vector<int> finish;        // finish times of the best schedule, every activity
 };
 
+// The settings that change a row's result. Every row carries them (CSV
+// columns behind the results, then the row's instance file; the same keys in
+// a JSON line), so a resumed run or a merge of shards can tell the rows of
+// another run apart.
+struct RunSettings {
+  std::string engine;         // start-times or delaying
+  int offset = 0;             // periods added to the makespan
+  double rate = 0.0;          // interest rate
+  int negative = -1;          // percentage of negative flows; -1: unused (flows from a file)
+  long long seed = -1;        // -1: the flows come from a file
+  bool unmixed_seed = false;  // every instance drawn from the seed alone
+  std::string cash_flows;     // the info.out the flows come from ("" = drawn)
+  std::string makespans;      // the makespan table of named files ("" = none)
+  double time_limit = 0.0;    // seconds, 0 = none
+};
+
+// The names of the settings columns, in order, and the file column last.
+const std::vector<std::string>& settings_columns();
+// The text of each settings column of `settings`, in the same order (without the file).
+std::vector<std::string> settings_fields(const RunSettings& settings);
+
 std::string csv_header();
-std::string csv_row(const BatchRow& row);
+std::string csv_row(const BatchRow& row, const RunSettings& settings);
+
+// The fields of one CSV line, quotes removed; false when a quote is not closed.
+bool split_csv_line(const std::string& line, std::vector<std::string>& fields);
+
+// A number of seconds as every row gives it: rounded to the microsecond, so
+// the CSV's six decimals and the JSON value are one and the same.
+double rounded_seconds(double seconds);
+
+// `value` in the shortest text that reads back as the same double ("0.01").
+std::string shortest(double value);
 
 }  // namespace rcpspdc

@@ -1,9 +1,10 @@
 #include "formats/batch_json.hpp"
 
 #include <cmath>
+#include <limits>
 #include <sstream>
 
-#include <nlohmann/json.hpp>
+#include "formats/instance_file.hpp"
 
 namespace rcpspdc {
 
@@ -13,13 +14,51 @@ nlohmann::json optional_number(bool present, double value) {
   return present && std::isfinite(value) ? nlohmann::json(value) : nlohmann::json(nullptr);
 }
 
+// The entries of an array, each a whole number from low to high; false when
+// `array` is no such array (6.5 and 1e12 are refused, not cut or wrapped).
+bool whole_numbers(const nlohmann::json& array, long long low, long long high,
+                   std::vector<int>& values) {
+  values.clear();
+  if (!array.is_array()) return false;
+  for (const nlohmann::json& entry : array) {
+    if (!entry.is_number_integer()) return false;
+    const bool negative = entry.is_number_unsigned() ? false : entry.get<long long>() < 0;
+    if (!negative && entry.get<unsigned long long>() > static_cast<unsigned long long>(high))
+      return false;
+    if (negative && entry.get<long long>() < low) return false;
+    values.push_back(static_cast<int>(entry.get<long long>()));
+  }
+  return true;
+}
+
 nlohmann::json optional_count(std::int64_t value) {
   return value < 0 ? nlohmann::json(nullptr) : nlohmann::json(value);
 }
 
 }  // namespace
 
-std::string json_row(const BatchRow& row, double interest_rate) {
+nlohmann::ordered_json settings_json(const RunSettings& s) {
+  nlohmann::ordered_json keys;
+  keys["engine"] = s.engine;
+  keys["offset"] = s.offset;
+  keys["rate"] = s.rate;
+  keys["negative"] =
+      s.negative < 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.negative);
+  keys["seed"] = s.seed < 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.seed);
+  if (s.unmixed_seed) keys["unmixed_seed"] = true;
+  keys["cash_flow_file"] = s.cash_flows.empty() ? nlohmann::ordered_json(nullptr)
+                                                : nlohmann::ordered_json(s.cash_flows);
+  keys["makespans"] =
+      s.makespans.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.makespans);
+  keys["time_limit"] = s.time_limit;
+  return keys;
+}
+
+std::string json_line(const nlohmann::ordered_json& object) {
+  return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
+}
+
+std::string json_row(const BatchRow& row, const RunSettings& settings) {
   // ordered_json keeps the fields in the order written, so lines of two runs
   // compare byte for byte.
   nlohmann::ordered_json line;
@@ -30,7 +69,7 @@ std::string json_row(const BatchRow& row, double interest_rate) {
   line["deadline"] = optional_count(row.deadline);
   // Instance files named on the command line say where the makespan came from.
   if (!row.deadline_from.empty()) line["deadline_from"] = row.deadline_from;
-  line["rate"] = interest_rate;
+  line["rate"] = settings.rate;
   line["cash_flows"] = row.cash_flow;
   line["status"] = row.status;
   line["value"] = optional_number(row.has_value, row.npv);
@@ -40,7 +79,10 @@ std::string json_row(const BatchRow& row, double interest_rate) {
   line["seconds"] = optional_number(row.seconds >= 0.0, row.seconds);
   line["seconds_to_best"] = optional_number(row.seconds_to_best >= 0.0, row.seconds_to_best);
   line["finish"] = row.has_value ? nlohmann::json(row.finish) : nlohmann::json(nullptr);
-  return line.dump() + '\n';
+  const nlohmann::ordered_json keys = settings_json(settings);
+  for (auto key = keys.begin(); key != keys.end(); ++key)
+    if (key.key() != "rate") line[key.key()] = key.value();
+  return json_line(line);
 }
 
 std::string find_json_schedule(const std::string& text, int number, JsonSchedule& schedule) {
@@ -55,20 +97,40 @@ std::string find_json_schedule(const std::string& text, int number, JsonSchedule
     const auto found = object.find("number");
     if (found == object.end() || !found->is_number_integer() || found->get<int>() != number)
       continue;
-    try {
-      schedule.number = number;
-      schedule.file = object.at("file").get<std::string>();
-      schedule.deadline = object.at("deadline").get<int>();
-      schedule.interest_rate = object.at("rate").get<double>();
-      schedule.cash_flow = object.at("cash_flows").get<std::vector<int>>();
-      const nlohmann::json& finish = object.at("finish");
-      schedule.finish = finish.is_null() ? std::vector<int>() : finish.get<std::vector<int>>();
-      const nlohmann::json& value = object.at("value");
-      schedule.has_value = !value.is_null();
-      schedule.value = schedule.has_value ? value.get<double>() : 0.0;
-    } catch (const nlohmann::json::exception& fault) {
-      return "line " + std::to_string(line_number) + ": " + fault.what();
-    }
+    const std::string where = "line " + std::to_string(line_number) + ": ";
+    const auto field = [&object](const char* key) {
+      const auto at = object.find(key);
+      return at == object.end() ? nlohmann::json() : *at;
+    };
+    const nlohmann::json status = field("status");
+    if (field("deadline").is_null() && status.is_string())
+      return where + "instance " + std::to_string(number) +
+             " was not solved: " + status.get<std::string>();
+    schedule.number = number;
+    const nlohmann::json file = field("file");
+    if (!file.is_string()) return where + "\"file\" is not a file name";
+    schedule.file = file.get<std::string>();
+    std::vector<int> deadline;
+    if (!whole_numbers(nlohmann::json::array({field("deadline")}), 0, MAX_DEADLINE, deadline))
+      return where + "\"deadline\" is not a whole number from 0 to " +
+             std::to_string(MAX_DEADLINE);
+    schedule.deadline = deadline[0];
+    const nlohmann::json rate = field("rate");
+    if (!rate.is_number() || !std::isfinite(rate.get<double>()) || rate.get<double>() < 0.0)
+      return where + "\"rate\" is not a rate of 0 or more";
+    schedule.interest_rate = rate.get<double>();
+    if (!whole_numbers(field("cash_flows"), std::numeric_limits<int>::min(),
+                       std::numeric_limits<int>::max(), schedule.cash_flow))
+      return where + "\"cash_flows\" is not a list of whole numbers";
+    const nlohmann::json finish = field("finish");
+    schedule.finish.clear();
+    if (!finish.is_null() && !whole_numbers(finish, 0, MAX_DEADLINE, schedule.finish))
+      return where + "\"finish\" is not a list of whole numbers from 0 to " +
+             std::to_string(MAX_DEADLINE);
+    const nlohmann::json value = field("value");
+    if (!value.is_null() && !value.is_number()) return where + "\"value\" is not a number";
+    schedule.has_value = value.is_number();
+    schedule.value = schedule.has_value ? value.get<double>() : 0.0;
     return {};
   }
   return "no object for instance " + std::to_string(number);

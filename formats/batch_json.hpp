@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "formats/batch_csv.hpp"
 
 namespace rcpspdc {
@@ -13,7 +15,15 @@ namespace rcpspdc {
 // One instance's object as one line (with its newline). Fields that do not
 // apply (no value, no bound, no schedule) are null. "cash_flows" and
 // "finish" hold one entry per activity: entry k - 1 is activity k of the file.
-std::string json_row(const BatchRow& row, double interest_rate);
+// The run's settings follow under the names of the CSV columns.
+std::string json_row(const BatchRow& row, const RunSettings& settings);
+
+// The settings as the JSON keys of a line (the file not included).
+nlohmann::ordered_json settings_json(const RunSettings& settings);
+
+// One line of JSON text. Paths are bytes and need not be UTF-8: bytes that
+// are not valid UTF-8 are written as U+FFFD, so every line stays valid JSON.
+std::string json_line(const nlohmann::ordered_json& object);
 
 // A finished instance read back from such a line: what the checker needs.
 struct JsonSchedule {
@@ -28,7 +38,9 @@ struct JsonSchedule {
 };
 
 // Finds the object of instance `number` among the lines of `text` (the header
-// and other instances are skipped). Returns "" or what is wrong.
+// and other instances are skipped). Returns "" or what is wrong: a line that
+// was never solved (its status says why), or a field that is not what the
+// run writes (finish times and cash flows must be integers of 32 bits).
 std::string find_json_schedule(const std::string& text, int number, JsonSchedule& schedule);
 
 }  // namespace rcpspdc

@@ -316,6 +316,14 @@ std::string read_psplib_file(const std::string& path, InstanceData& data) {
   return parse_psplib_text(text, data);
 }
 
+std::string read_any_instance_file(const std::string& path, InstanceData& data) {
+  std::string text;
+  if (!read_text_file(path, text)) return "cannot open " + path;
+  if (text.find("PRECEDENCE RELATIONS") != std::string::npos) return parse_psplib_text(text, data);
+  const ReadOutcome outcome = read_instance_file(path, data);
+  return outcome.ok() ? std::string() : read_error_text(outcome);
+}
+
 std::string format_instance(const InstanceData& d) {
   std::string out =
       std::to_string(d.activity_count) + ' ' + std::to_string(d.resource_count) + '\n';

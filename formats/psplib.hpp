@@ -20,6 +20,12 @@ namespace rcpspdc {
 std::string parse_psplib_text(const std::string& text, InstanceData& data);
 std::string read_psplib_file(const std::string& path, InstanceData& data);
 
+// An instance file of either form, told apart by content: a PSPLIB file has
+// a "PRECEDENCE RELATIONS" section, anything else is read as the program's own
+// form. Returns "" or what is wrong ("cannot open PATH" when it cannot be read,
+// else the fault in the words of a batch row).
+std::string read_any_instance_file(const std::string& path, InstanceData& data);
+
 // The instance file of `data`: "n K", the K capacities, then one line per
 // activity with duration, K demands, successor count and successors (1..n).
 std::string format_instance(const InstanceData& data);

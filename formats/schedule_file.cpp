@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "formats/instance_file.hpp"
 #include "formats/text_file.hpp"
 
 namespace rcpspdc {
@@ -80,6 +81,11 @@ bool parse_schedule_text(const std::string& text, const InstanceData& instance,
     if (activity < 1 || activity > n) {
       error = where + "activity " + std::to_string(activity) +
               " is not one of the instance's 1.." + std::to_string(n);
+      return false;
+    }
+    if (value < 0 || value > MAX_DEADLINE) {
+      error = where + "finish time " + std::to_string(value) + " of activity " +
+              std::to_string(activity) + " is not from 0 to " + std::to_string(MAX_DEADLINE);
       return false;
     }
     int& seen = listed_on[static_cast<std::size_t>(activity - 1)];

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Re-solves the quick part of the benchmark baseline and compares every
 # deterministic column (activities, resources, deadline, created nodes,
-# branched nodes, value, status) with bench/baseline_offset{0,5}.csv.
+# branched nodes, value, status) with bench/baseline_offset{0,5}.csv, on the
+# cash flows those runs drew (bench/baseline_offset{0,5}.info.out).
 #
 # Usage: scripts/compare-bench.sh [BUILD_DIR]   (default: build)
 #
@@ -23,23 +24,32 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Prints "number<TAB>row without seconds<TAB>status<TAB>seconds" per data row.
-# Only the status may hold commas, inside quotes. It is the last field of the
-# baselines; newer files add bound and seconds_to_best behind it, which are
-# dropped here (neither holds a comma).
+# Prints "number<TAB>row up to the status, without seconds<TAB>status<TAB>seconds"
+# per data row. Only the status may hold commas before it, inside quotes.
+# It is the last field of the baselines; newer files add the bound, the
+# seconds to the best schedule and the run's settings behind it, which are
+# not compared.
 split_rows() {
   awk '
-    NR == 1 { extra = ($0 ~ /,seconds_to_best$/) }
     NR > 1 {
       rest = $0; head = ""
       for (f = 1; f <= 8; ++f) {
         at = index(rest, ","); field[f] = substr(rest, 1, at - 1); rest = substr(rest, at + 1)
         if (f != 8) head = head field[f] ","
       }
-      if (extra) sub(/,[^,]*,[^,]*$/, "", rest)
-      status = rest
-      if (status ~ /^".*"$/) { status = substr(status, 2, length(status) - 2); gsub(/""/, "\"", status) }
-      print field[1] "\t" head rest "\t" status "\t" field[8]
+      if (substr(rest, 1, 1) == "\"") {
+        status = ""
+        for (i = 2; i <= length(rest); ++i) {
+          c = substr(rest, i, 1)
+          if (c == "\"" && substr(rest, i + 1, 1) == "\"") { status = status c; ++i; continue }
+          if (c == "\"") break
+          status = status c
+        }
+        raw = substr(rest, 1, i)
+      } else {
+        at = index(rest, ","); raw = at ? substr(rest, 1, at - 1) : rest; status = raw
+      }
+      print field[1] "\t" head raw "\t" status "\t" field[8]
     }' "$1"
 }
 
@@ -62,8 +72,11 @@ for offset in 0 5; do
     END { if (NR > 0) print first, last }' >"$work/ranges$offset"
   : >"$work/actual$offset"
   while read -r first last; do
-    "$batch" --engine delaying --problem pat --first "$first" --last "$last" --dir tests/data/pat --negative 60 \
-      --offset "$offset" --rate 0.01 --seed 1 --time-limit 60 --csv "$work/run.csv" >/dev/null || true
+    # The baselines were drawn when every instance of a run took the flows of
+    # --seed 1 alone; their flows are kept beside them and replayed.
+    "$batch" --engine delaying --problem pat --first "$first" --last "$last" --dir tests/data/pat \
+      --cash-flows "bench/baseline_offset$offset.info.out" --offset "$offset" --rate 0.01 \
+      --time-limit 60 --csv "$work/run.csv" >/dev/null 2>&1 || true
     split_rows "$work/run.csv" >>"$work/actual$offset"
   done <"$work/ranges$offset"
   while IFS=$'\t' read -r number row _; do

@@ -5,9 +5,12 @@
 #
 # Usage: scripts/merge-shards.sh [--expect N] SHARD.csv... > merged.csv
 #
-# Exits 1 when the headers differ or an instance number appears twice (shards
-# of different runs mixed up), 2 when a file is missing or empty or the
-# options are wrong. With --expect N (the N of --shard I/N) it also exits 1
+# Exits 1 when the headers differ, rows were made with other settings (the
+# engine, offset, rate, share of negative flows, seed or cash-flow file,
+# makespans or time limit: the columns every row carries), an instance number
+# appears twice (shards of different runs mixed up), or a file's last line
+# was cut off (a stopped shard: finish it with --resume first); 2 when a file
+# is missing or empty or the options are wrong. With --expect N (the N of --shard I/N) it also exits 1
 # unless there are N files, each holding the numbers of one shard only, and
 # the merged numbers follow each other without a gap: a missing shard would
 # otherwise drop every Nth row.
@@ -35,6 +38,10 @@ for file in "$@"; do
     echo "merge-shards: $file is missing or empty" >&2
     exit 2
   fi
+  if [ -n "$(tail -c 1 "$file")" ]; then
+    echo "merge-shards: the last line of $file is cut off (finish that shard with --resume first)" >&2
+    exit 1
+  fi
   first=$(head -n 1 "$file")
   if [ -z "$header" ]; then
     header=$first
@@ -43,6 +50,44 @@ for file in "$@"; do
     exit 1
   fi
 done
+# Every row must have the header's fields and the settings of the first row.
+awk '
+  function split_csv(line, f,   n, i, c, quoted, field) {
+    n = 0; field = ""; quoted = 0
+    for (i = 1; i <= length(line); ++i) {
+      c = substr(line, i, 1)
+      if (quoted && c == "\"" && substr(line, i + 1, 1) == "\"") { field = field c; ++i }
+      else if (c == "\"") quoted = !quoted
+      else if (c == "," && !quoted) { f[++n] = field; field = "" }
+      else field = field c
+    }
+    f[++n] = field
+    return n
+  }
+  FNR == 1 {
+    columns = split_csv($0, name)
+    for (k = 1; k <= columns; ++k) {
+      option[k] = ""
+      if (name[k] ~ /^(engine|offset|rate|negative|seed|makespans)$/) option[k] = "--" name[k]
+      if (name[k] == "cash_flow_file") option[k] = "--cash-flows"
+      if (name[k] == "time_limit") option[k] = "--time-limit"
+    }
+    next
+  }
+  {
+    if (split_csv($0, f) != columns) {
+      print "merge-shards: line " FNR " of " FILENAME " is not a row of the header (" columns " fields)" > "/dev/stderr"
+      exit 1
+    }
+    for (k = 1; k <= columns; ++k) {
+      if (option[k] == "") continue
+      if (!(k in seen)) { seen[k] = f[k]; from[k] = FILENAME; continue }
+      if (f[k] != seen[k]) {
+        print "merge-shards: " FILENAME " holds rows made with another " option[k] " (" f[k] "; " from[k] ": " seen[k] ")" > "/dev/stderr"
+        exit 1
+      }
+    }
+  }' "$@"
 if [ -n "$expect" ]; then
   # Each file holds one residue of the numbers modulo N, and no two files the same.
   residues=$(for file in "$@"; do

@@ -8,8 +8,11 @@
 # for example
 #   scripts/slurm-array.sh 8 runs/pat-offset5 --problem pat --first 1 --last 110 \
 #       --dir tests/data/pat --offset 5 --seed 1 --time-limit 60
-# Results: OUTDIR/shard-<i>.csv and .log per task, and OUTDIR/all.csv. The
-# options must not contain --shard, --csv or --jobs; the script sets them.
+# Results: OUTDIR/shard-<i>.csv, .jsonl and .log per task, and OUTDIR/all.csv.
+# The options must not contain --shard, --csv, --json, --jobs or --resume;
+# the script sets them. They are checked by a dry run of the batch runner
+# before anything is submitted. A task that Slurm requeues goes on with
+# --resume where it stopped.
 #
 # Settings from the environment:
 #   RCPSPDC_BATCH  the program (default: build/tools/rcpspdc-batch beside scripts/)
@@ -30,7 +33,8 @@ if [ "${1:-}" = task ]; then
   shift 4
   id=${SLURM_ARRAY_TASK_ID:?task mode runs inside a Slurm array task}
   status=0
-  "$batch" "$@" --shard "$id/$shards" --jobs "${SLURM_CPUS_PER_TASK:-1}" --csv "$out/shard-$id.csv" || status=$?
+  "$batch" "$@" --shard "$id/$shards" --jobs "${SLURM_CPUS_PER_TASK:-1}" \
+    --csv "$out/shard-$id.csv" --json "$out/shard-$id.jsonl" --resume || status=$?
   # 1: some instance could not be read or solved; its row says why and the
   # merge goes on. 2: bad options or files, nothing usable.
   [ "$status" -le 1 ] || exit "$status"
@@ -54,7 +58,7 @@ shards=$1 out=$2
 shift 2
 for option in "$@"; do
   case $option in
-    --shard* | --csv* | --jobs*)
+    --shard* | --csv* | --json* | --jobs* | --resume)
       echo "slurm-array: $option is set by the script" >&2
       exit 2
       ;;
@@ -63,6 +67,12 @@ done
 batch=$(realpath "${RCPSPDC_BATCH:-$here/../build/tools/rcpspdc-batch}")
 if [ ! -x "$batch" ]; then
   echo "slurm-array: $batch not found; build it or set RCPSPDC_BATCH" >&2
+  exit 2
+fi
+# Options the batch runner would refuse are refused here, before anything is
+# created or submitted.
+if ! "$batch" "$@" --shard "0/$shards" --dry-run --quiet >/dev/null; then
+  echo "slurm-array: the batch runner refuses these options (nothing was created)" >&2
   exit 2
 fi
 # Before anything is created: without sbatch there is no cluster to submit to.

@@ -1,6 +1,9 @@
 // The batch runner: its options, its CSV, the information-file reader, and
 // agreement with the console program on the same cash flows.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -28,12 +31,14 @@ std::vector<std::string> lines_of(const std::string& text) {
 }
 
 // A CSV row without its seconds (the 8th field) and seconds to the best
-// schedule (the last), which alone depend on timing.
+// schedule (the 11th), which alone depend on timing.
 std::string without_seconds(const std::string& row) {
-  std::size_t from = 0;
-  for (int comma = 0; comma < 7; ++comma) from = row.find(',', from) + 1;
-  const std::string rest = row.substr(row.find(',', from));
-  return row.substr(0, from) + rest.substr(0, rest.find_last_of(',') + 1);
+  std::vector<std::string> fields;
+  EXPECT_TRUE(split_csv_line(row, fields)) << row;
+  std::string kept;
+  for (std::size_t f = 0; f < fields.size(); ++f)
+    if (f != 7 && f != 10) kept += (f == 0 ? "" : ",") + fields[f];
+  return kept;
 }
 
 // The value of a summary line: its name, blanks, the value.
@@ -146,6 +151,18 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
       {{"--problem", "pat", "--first", "1", "--verbose", "--quiet"}, "exclude each other"},
       {{"--problem", "pat", "--first", "1", "--csv", "-", "--json", "-"}, "mix two formats"},
       {{"--problem", "pat", "--first", "1", "--time-limit", "nan"}, "0 (no limit) or more"},
+      // Words that begin with '-' are options or mistakes, never files; the
+      // conflicts of numbered series hold for files too.
+      {{"a.sm", "-V"}, "unknown option -V (options begin with --"},
+      {{"-q", "a.sm"}, "unknown option -q"},
+      {{"--problem", "pat", "--first", "1", "-"}, "unknown option -"},
+      {{"a.sm", "--verbose", "--quiet"}, "--verbose and --quiet exclude each other"},
+      {{"a.sm", "--resume"}, "--resume needs the results in files"},
+      {{"a.sm", "--resume", "--csv", "-"}, "--resume needs the results in files"},
+      {{"a.sm", "--csv", "-", "--json", "-"}, "mix two formats"},
+      {{"a.sm", "--svg-arcs"}, "--svg-arcs goes with --svg DIR"},
+      {{"--problem", "pat", "--first", "1", "--cash-flows", "i", "--unmixed-seed"},
+       "--unmixed-seed and --cash-flows exclude each other"},
   };
   for (const auto& c : cases) {
     const OptionsOutcome outcome = parse_batch_options(c.args);
@@ -157,7 +174,22 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
 TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   EXPECT_EQ(csv_header(),
             "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status,"
-            "bound,seconds_to_best\n");
+            "bound,seconds_to_best,engine,offset,rate,negative,seed,cash_flow_file,makespans,"
+            "time_limit,file\n");
+  RunSettings drawn;
+  drawn.engine = "start-times";
+  drawn.offset = 5;
+  drawn.rate = 0.01;
+  drawn.negative = 60;
+  drawn.seed = 7;
+  drawn.time_limit = 60.0;
+  RunSettings replayed;
+  replayed.engine = "delaying";
+  replayed.offset = -3;
+  replayed.rate = 0.1 + 0.2;  // full precision, the shortest form
+  replayed.cash_flows = "runs/info,1.out";
+  replayed.makespans = "j30opt.sm";
+  replayed.time_limit = 0.5;
   BatchRow solved;
   solved.number = 12;
   solved.activities = 4;
@@ -167,29 +199,34 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   solved.branched_nodes = 2194;
   solved.has_value = true;
   solved.npv = -2315.4808768764706;
-  solved.seconds = 0.0272704;
+  solved.seconds = 0.027270;
   solved.kind = RowStatus::optimal;
   solved.status = "optimal";
   solved.has_bound = true;
   solved.bound = solved.npv;
-  solved.seconds_to_best = 0.0125;
+  solved.seconds_to_best = 0.009;
   solved.file = "dir/pat12.rcp";
   solved.cash_flow = {0, -137, 244, 0};
   solved.finish = {0, 3, 9, 9};
-  EXPECT_EQ(csv_row(solved),
+  EXPECT_EQ(csv_row(solved, drawn),
             "12,4,3,41,7154,2194,-2315.4808768764706,0.027270,optimal,-2315.4808768764706,"
-            "0.012500\n");
-  EXPECT_EQ(json_row(solved, 0.01),
+            "0.009000,start-times,5,0.01,60,7,,,60,dir/pat12.rcp\n");
+  // Seconds as rounded, not 0.009000000000000001; the settings behind the schedule.
+  EXPECT_EQ(json_row(solved, drawn),
             "{\"number\":12,\"file\":\"dir/pat12.rcp\",\"activities\":4,\"resources\":3,"
             "\"deadline\":41,\"rate\":0.01,\"cash_flows\":[0,-137,244,0],\"status\":\"optimal\","
             "\"value\":-2315.4808768764706,\"bound\":-2315.4808768764706,\"created_nodes\":7154,"
-            "\"branched_nodes\":2194,\"seconds\":0.0272704,\"seconds_to_best\":0.0125,"
-            "\"finish\":[0,3,9,9]}\n");
+            "\"branched_nodes\":2194,\"seconds\":0.02727,\"seconds_to_best\":0.009,"
+            "\"finish\":[0,3,9,9],\"engine\":\"start-times\",\"offset\":5,\"negative\":60,"
+            "\"seed\":7,\"cash_flow_file\":null,\"makespans\":null,\"time_limit\":60.0}\n");
+  EXPECT_EQ(rounded_seconds(0.0090004), 0.009);
+  EXPECT_EQ(fixed_decimals(rounded_seconds(2.0000005), 6), "2.000001");
   solved.npv = 0.1;  // full precision, not the shortest form
   solved.bound = 0.30000000000000004;
-  EXPECT_EQ(csv_row(solved),
+  EXPECT_EQ(csv_row(solved, replayed),
             "12,4,3,41,7154,2194,0.10000000000000001,0.027270,optimal,0.30000000000000004,"
-            "0.012500\n");
+            "0.009000,delaying,-3,0.30000000000000004,,,\"runs/info,1.out\",j30opt.sm,0.5,"
+            "dir/pat12.rcp\n");
   BatchRow stopped;
   stopped.number = 5;
   stopped.activities = 30;
@@ -202,23 +239,39 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   stopped.status = "time limit";
   stopped.has_bound = true;
   stopped.bound = -12.5;
-  EXPECT_EQ(csv_row(stopped), "5,30,4,60,123456789012,98765,,61.500000,time limit,-12.5,\n");
+  stopped.file = "a \"b\".sm";
+  EXPECT_EQ(csv_row(stopped, drawn),
+            "5,30,4,60,123456789012,98765,,61.500000,time limit,-12.5,,start-times,5,0.01,60,7,,,"
+            "60,\"a \"\"b\"\".sm\"\n");
   BatchRow unread;
   unread.number = -3;
   unread.status = "invalid instance: unexpected \"x,y\" after the last activity";
-  EXPECT_EQ(csv_row(unread),
-            "-3,,,,,,,,\"invalid instance: unexpected \"\"x,y\"\" after the last activity\",,\n");
-  // Quotes and control characters escaped as JSON wants them; no value, no schedule.
-  EXPECT_EQ(json_row(unread, 0.0),
-            "{\"number\":-3,\"file\":\"\",\"activities\":null,\"resources\":null,"
-            "\"deadline\":null,\"rate\":0.0,\"cash_flows\":[],\"status\":\"invalid instance: "
-            "unexpected \\\"x,y\\\" after the last activity\",\"value\":null,\"bound\":null,"
-            "\"created_nodes\":null,\"branched_nodes\":null,\"seconds\":null,"
-            "\"seconds_to_best\":null,\"finish\":null}\n");
+  unread.file = "bad\xff.rcp";  // paths are bytes, not always UTF-8
+  const std::string unread_row = csv_row(unread, drawn);
+  EXPECT_EQ(unread_row,
+            "-3,,,,,,,,\"invalid instance: unexpected \"\"x,y\"\" after the last activity\",,,"
+            "start-times,5,0.01,60,7,,,60,bad\xff.rcp\n");
+  // The fields read back as written, quotes and all.
+  std::vector<std::string> fields;
+  ASSERT_TRUE(split_csv_line(unread_row.substr(0, unread_row.size() - 1), fields));
+  ASSERT_EQ(fields.size(), 20u);
+  EXPECT_EQ(fields[8], unread.status);
+  EXPECT_EQ(fields[19], unread.file);
+  EXPECT_FALSE(split_csv_line("1,\"open", fields));
+  // Quotes and control characters escaped as JSON wants them; no value, no
+  // schedule; a byte that is no UTF-8 becomes U+FFFD.
+  EXPECT_EQ(json_row(unread, replayed),
+            "{\"number\":-3,\"file\":\"bad\xef\xbf\xbd.rcp\",\"activities\":null,"
+            "\"resources\":null,\"deadline\":null,\"rate\":0.30000000000000004,\"cash_flows\":[],"
+            "\"status\":\"invalid instance: unexpected \\\"x,y\\\" after the last activity\","
+            "\"value\":null,\"bound\":null,\"created_nodes\":null,\"branched_nodes\":null,"
+            "\"seconds\":null,\"seconds_to_best\":null,\"finish\":null,\"engine\":\"delaying\","
+            "\"offset\":-3,\"negative\":null,\"seed\":null,\"cash_flow_file\":\"runs/info,1.out\","
+            "\"makespans\":\"j30opt.sm\",\"time_limit\":0.5}\n");
   // A line read back gives what was written.
   JsonSchedule back;
-  ASSERT_EQ(find_json_schedule("{\"program\":\"rcpspdc-batch\"}\n" + json_row(unread, 0.0) +
-                                   json_row(solved, 0.01),
+  ASSERT_EQ(find_json_schedule("{\"program\":\"rcpspdc-batch\"}\n" + json_row(unread, drawn) +
+                                   json_row(solved, drawn),
                                12, back),
             "");
   EXPECT_EQ(back.file, "dir/pat12.rcp");
@@ -227,8 +280,7 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   EXPECT_EQ(back.finish, solved.finish);
   EXPECT_TRUE(back.has_value);
   EXPECT_EQ(back.value, 0.1);
-  EXPECT_EQ(find_json_schedule(json_row(solved, 0.01), 13, back), "no object for instance 13");
-  EXPECT_EQ(find_json_schedule("{\"number\":12}\n", 12, back).rfind("line 1: ", 0), 0u);
+  EXPECT_EQ(find_json_schedule(json_row(solved, drawn), 13, back), "no object for instance 13");
   EXPECT_EQ(find_json_schedule("[1,\n", 12, back), "line 1: not a JSON object");
 }
 
@@ -270,35 +322,39 @@ TEST(BatchInfoFile, ReadsRecordsAndNamesTheFaultyLine) {
 }
 
 // The console solves pat 1..6 at offset 5; the batch runner, fed its
-// info.out, must reproduce every result line, and with the console's seed of
-// an instance it must draw the same flows itself.
+// info.out, must reproduce every result line, and with the console's run
+// seed as --seed it must draw the same flows itself: both mix the instance's
+// number into the seed.
 TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
   ScopedWorkDir dir;
   copy_patterson({1, 2, 3, 4, 5, 6, 7});
   ASSERT_EQ(run_console_with(answers("pat", 1, 6, 60, 5)).status, 0);
   const std::vector<std::string> results = lines_of(slurp("output.out"));
   ASSERT_GE(results.size(), 6u);
-  const std::vector<std::string> common = {"--problem", "pat",     "--offset",     "5",
-                                           "--rate",    "0.01",    "--time-limit", "10",
-                                           "--engine",  "delaying"};
+  const std::vector<std::string> common = {
+      "--problem", "pat", "--offset",     "5",  "--rate",   "0.01",    "--first", "1",
+      "--last",    "6",   "--time-limit", "10", "--engine", "delaying"};
   std::vector<std::string> args = common;
-  for (const char* extra :
-       {"--first", "1", "--last", "6", "--cash-flows", "info.out", "--csv", "replay.csv"})
+  for (const char* extra : {"--cash-flows", "info.out", "--csv", "replay.csv"})
     args.emplace_back(extra);
   const BatchResult replay = run_batch_with(args);
   EXPECT_EQ(replay.status, 0);
   EXPECT_EQ(replay.err, "");
   ASSERT_EQ(replay.csv.size(), 7u);
+  args = common;
+  for (const std::string& extra : std::vector<std::string>{
+           "--seed", std::to_string(FAKE_RUN_SEED), "--negative", "60", "--csv", "seed.csv"})
+    args.push_back(extra);
+  const BatchResult seeded = run_batch_with(args);
+  ASSERT_EQ(seeded.csv.size(), 7u);
   for (std::size_t r = 0; r < 6; ++r) {
     const std::string& console_line = results[results.size() - 6 + r];
     std::istringstream words(console_line);
     std::vector<std::string> w;
     for (std::string word; words >> word;) w.push_back(word);
     std::vector<std::string> field;
-    std::istringstream row(replay.csv[r + 1]);
-    for (std::string f; std::getline(row, f, ',');) field.push_back(f);
-    // (getline drops the empty seconds_to_best the delaying search leaves)
-    ASSERT_EQ(field.size(), 10u) << replay.csv[r + 1];
+    ASSERT_TRUE(split_csv_line(replay.csv[r + 1], field));
+    ASSERT_EQ(field.size(), 20u) << replay.csv[r + 1];
     ASSERT_EQ(w.size(), 6u) << console_line;
     EXPECT_EQ(w[0], field[0]);
     EXPECT_EQ(w.back(), "optimal");
@@ -308,17 +364,13 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
     char value[64];
     std::snprintf(value, sizeof value, "%.2f", std::stod(field[6]));
     EXPECT_EQ(w[3], value) << "value of " << w[0];
-
-    // The console seeded instance r + 1 with its own seed.
-    args = common;
-    const std::string number = std::to_string(r + 1);
-    const std::string seed = std::to_string(instance_seed(FAKE_RUN_SEED, static_cast<int>(r + 1)));
-    for (const std::string& extra : std::vector<std::string>{
-             "--first", number, "--seed", seed, "--negative", "60", "--csv", "seed.csv"})
-      args.push_back(extra);
-    const BatchResult seeded = run_batch_with(args);
-    ASSERT_EQ(seeded.csv.size(), 2u);
-    EXPECT_EQ(without_seconds(seeded.csv[1]), without_seconds(replay.csv[r + 1]));
+    // The same results from the seed; the settings columns tell the runs apart.
+    const std::string drawn = without_seconds(seeded.csv[r + 1]);
+    const std::string replayed = without_seconds(replay.csv[r + 1]);
+    EXPECT_EQ(drawn.substr(0, drawn.find(",delaying,")),
+              replayed.substr(0, replayed.find(",delaying,")));
+    EXPECT_NE(drawn.find(",delaying,5,0.01,60,1000,,,10,pat"), std::string::npos) << drawn;
+    EXPECT_NE(replayed.find(",delaying,5,0.01,,,info.out,,10,pat"), std::string::npos) << replayed;
   }
   EXPECT_EQ(summary_value(replay.out, "errors"), "0");
   EXPECT_EQ(summary_value(replay.out, "optimal"), "6");
@@ -330,8 +382,12 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
   EXPECT_EQ(other.status, 1);
   ASSERT_EQ(other.csv.size(), 8u);
   EXPECT_EQ(other.csv[1],
-            "1,14,3,19,,,,,\"cash flows recorded for deadline 24, the files give 19\",,");
-  EXPECT_EQ(other.csv[7], "7,9,1,8,,,,,no cash flows for this instance in the info.out file,,");
+            "1,14,3,19,,,,,\"cash flows recorded for deadline 24, the files give 19\",,,start-"
+            "times,0,0.01,,,info.out,,60,pat1.rcp");
+  EXPECT_EQ(
+      other.csv[7],
+      "7,9,1,8,,,,,no cash flows for this instance in the info.out file,,,start-times,0,0.01,"
+      ",,info.out,,60,pat7.rcp");
 }
 
 // Both engines, stopped at their first clock reading on the Patterson rows the
@@ -405,6 +461,113 @@ TEST(BatchSeed, RunsRepeatAndRowsDoNotDependOnTheRange) {
   EXPECT_EQ(summary_value(a.out, "instances"), "5");
   EXPECT_EQ(summary_value(a.out, "optimal"), "5");
   EXPECT_EQ(summary_value(a.out, "stopped by the time limit"), "0");
+}
+
+// The cash flows of the rows of a JSON Lines file, header skipped.
+std::vector<std::vector<int>> flows_of(const std::string& path) {
+  std::vector<std::vector<int>> flows;
+  for (const std::string& line : lines_of(slurp(path)))
+    if (line.find("\"number\"") != std::string::npos)
+      flows.push_back(nlohmann::json::parse(line).at("cash_flows").get<std::vector<int>>());
+  return flows;
+}
+
+// Two instances of one size draw flows of their own: the seed is mixed with
+// the instance's number, or with a named file's name (whatever its place in
+// the list). --unmixed-seed draws as older versions did, the flows the
+// benchmark baseline keeps beside it.
+TEST(BatchSeed, InstancesOfOneSizeDrawFlowsOfTheirOwn) {
+  ScopedWorkDir dir;
+  const std::string pat1 = slurp(data_dir() / "pat" / "pat1.rcp");
+  for (const char* name : {"x1.rcp", "x2.rcp", "a.rcp", "b.rcp"}) write_text(name, pat1);
+  write_text("deadline.x", "1 1 19\n1 2 19\n");
+  const std::vector<std::string> numbered = {"--problem", "x",       "--first",      "1",
+                                             "--last",    "2",       "--time-limit", "0",
+                                             "--json",    "x.jsonl", "--quiet"};
+  ASSERT_EQ(run_batch_with(numbered).status, 0);
+  const std::vector<std::vector<int>> mixed = flows_of("x.jsonl");
+  ASSERT_EQ(mixed.size(), 2u);
+  EXPECT_NE(mixed[0], mixed[1]);
+  std::vector<std::string> unmixed = numbered;
+  unmixed.push_back("--unmixed-seed");
+  ASSERT_EQ(run_batch_with(unmixed).status, 0);
+  const std::vector<std::vector<int>> alike = flows_of("x.jsonl");
+  ASSERT_EQ(alike.size(), 2u);
+  EXPECT_EQ(alike[0], alike[1]);
+
+  ASSERT_EQ(run_batch_with({"a.rcp", "b.rcp", "--json", "ab.jsonl", "--quiet"}).status, 0);
+  ASSERT_EQ(run_batch_with({"b.rcp", "a.rcp", "--json", "ba.jsonl", "--quiet"}).status, 0);
+  const std::vector<std::vector<int>> ab = flows_of("ab.jsonl");
+  const std::vector<std::vector<int>> ba = flows_of("ba.jsonl");
+  ASSERT_EQ(ab.size(), 2u);
+  ASSERT_EQ(ba.size(), 2u);
+  EXPECT_NE(ab[0], ab[1]);
+  EXPECT_EQ(ab[0], ba[1]);
+  EXPECT_EQ(ab[1], ba[0]);
+
+  // The baseline's stored flows are what --seed 1 drew before.
+  InfoRecords stored;
+  std::string error;
+  ASSERT_TRUE(read_info_file(
+      (data_dir().parent_path().parent_path() / "bench" / "baseline_offset0.info.out").string(),
+      stored, error))
+      << error;
+  ASSERT_EQ(run_batch_with({"--problem", "pat", "--first", "1", "--last", "8", "--dir",
+                            (data_dir() / "pat").string(), "--seed", "1", "--unmixed-seed",
+                            "--time-limit", "0", "--json", "old.jsonl", "--quiet"})
+                .status,
+            0);
+  const std::vector<std::vector<int>> old = flows_of("old.jsonl");
+  ASSERT_EQ(old.size(), 8u);
+  for (int number = 1; number <= 8; ++number) {
+    const std::vector<int>& drawn = old[static_cast<std::size_t>(number - 1)];
+    EXPECT_EQ(std::vector<int>(drawn.begin() + 1, drawn.end() - 1), stored.at(number).cash_flow)
+        << number;
+  }
+}
+
+// Paths are bytes: a file name that is not UTF-8 costs no run, and its JSON
+// line stays valid with U+FFFD in place of the bad byte.
+TEST(BatchRun, PathsThatAreNotUtf8KeepTheOutputValid) {
+  ScopedWorkDir dir;
+  const std::string name = "bad\xff.rcp";
+  write_text(name, slurp(data_dir() / "pat" / "pat1.rcp"));
+  const BatchResult plain = run_batch_with({name, "--csv", "u.csv", "--quiet"});
+  EXPECT_EQ(plain.status, 0);
+  ASSERT_EQ(plain.csv.size(), 2u);
+  EXPECT_EQ(plain.csv[1].substr(plain.csv[1].size() - name.size()), name);
+  const BatchResult json = run_batch_with({name, "--json", "u.jsonl", "--quiet"});
+  EXPECT_EQ(json.status, 0);
+  for (const std::string& line : lines_of(slurp("u.jsonl"))) {
+    const nlohmann::json object = nlohmann::json::parse(line);  // throws on bad UTF-8
+    if (object.contains("number")) {
+      EXPECT_EQ(object.at("file"), "bad\xef\xbf\xbd.rcp");
+    }
+  }
+}
+
+// The time of the best schedule comes from the search's clock, the search's
+// time from the wall: both are rounded once, and the first never exceeds the
+// second.
+TEST(BatchRun, SecondsToBestNeverExceedTheSeconds) {
+  auto workspace = std::make_unique<Workspace>();
+  BatchOptions options;
+  options.problem = "pat";
+  options.dir = (data_dir() / "pat").string();
+  options.time_limit = 0.0;
+  int found = 0;
+  for (const int number : {1, 2, 3, 4, 5, 6}) {
+    fake_clock_step = 7;  // the search's clock runs far ahead of the wall
+    const BatchRow row = solve_one(options, nullptr, number, *workspace);
+    fake_clock_step = 0;
+    ASSERT_EQ(row.kind, RowStatus::optimal) << row.status;
+    ASSERT_GE(row.seconds_to_best, 0.0);
+    EXPECT_LE(row.seconds_to_best, row.seconds) << number;
+    EXPECT_EQ(row.seconds, rounded_seconds(row.seconds));
+    EXPECT_EQ(row.seconds_to_best, rounded_seconds(row.seconds_to_best));
+    found += row.seconds_to_best > 0.0;
+  }
+  EXPECT_GT(found, 0);
 }
 
 // Results on standard output leave it to them: the summary goes to standard
@@ -489,14 +652,81 @@ TEST(BatchRun, ResumedRunWritesTheFilesOfAnUninterruptedOne) {
               r == 0 ? whole_csv[r] : without_seconds(whole_csv[r]));
   EXPECT_EQ(json_without_seconds("run.jsonl"), whole_json);
 
-  // Resuming a finished run solves nothing; other options are refused.
+  // Resuming a finished run solves nothing.
   EXPECT_EQ(summary_value(run_batch_with(resume).out, "instances"), "0");
-  resume[11] = "3";  // --offset 3
-  const BatchResult other = run_batch_with(resume);
-  EXPECT_EQ(other.status, 2);
-  EXPECT_EQ(other.err,
-            "rcpspdc-batch: --resume: run.jsonl was written by another program or with other "
-            "options\n");
+}
+
+// A resumed run refuses files of another run, naming the option that
+// differs, and touches neither file: other settings, rows twice, rows of
+// instances it does not solve, and in files mode rows of other files.
+TEST(BatchRun, ResumeRefusesRowsOfAnotherRun) {
+  ScopedWorkDir dir;
+  copy_patterson({1, 2, 3, 4});
+  const std::vector<std::string> args = {"--problem", "pat",   "--first", "1",      "--last",
+                                         "4",         "--csv", "run.csv", "--json", "run.jsonl"};
+  ASSERT_EQ(run_batch_with(args).status, 0);
+  std::string csv = slurp("run.csv");
+  const std::string json = slurp("run.jsonl");
+  const auto refused = [&](std::vector<std::string> extra, const std::string& says) {
+    std::vector<std::string> with = args;
+    with.insert(with.end(), extra.begin(), extra.end());
+    with.push_back("--resume");
+    const BatchResult result = run_batch_with(with);
+    EXPECT_EQ(result.status, 2) << says;
+    EXPECT_EQ(result.err, "rcpspdc-batch: --resume: " + says + "; nothing was changed\n");
+    EXPECT_EQ(slurp("run.csv"), csv);
+    EXPECT_EQ(slurp("run.jsonl"), json);
+  };
+  refused(
+      {"--last", "8", "--offset", "5", "--seed", "9", "--rate", "0.05", "--engine", "delaying"},
+      "run.csv holds rows made with another --engine (start-times; this run: delaying)");
+  refused({"--offset", "5"}, "run.csv holds rows made with another --offset (0; this run: 5)");
+  refused({"--seed", "9"}, "run.csv holds rows made with another --seed (1; this run: 9)");
+  refused({"--time-limit", "5"},
+          "run.csv holds rows made with another --time-limit (60; this run: 5)");
+  refused({"--last", "3"},
+          "run.csv holds instance 4, which this run does not solve (see --first, --last, "
+          "--shard)");
+  // Only the JSON header says how many instances the run had.
+  BatchResult longer = run_batch_with(
+      {"--problem", "pat", "--first", "1", "--last", "5", "--json", "run.jsonl", "--resume"});
+  EXPECT_EQ(longer.status, 2);
+  EXPECT_EQ(longer.err,
+            "rcpspdc-batch: --resume: run.jsonl holds rows made with another --last (4; this "
+            "run: 5); nothing was changed\n");
+  // The same row twice.
+  const std::vector<std::string> rows = lines_of(csv);
+  csv += rows[2] + "\n";
+  write_text("run.csv", csv);
+  refused({}, "run.csv holds instance 2 twice");
+
+  // Instance files: a list in another order reuses no row for another file.
+  std::filesystem::copy_file(data_dir() / "pat" / "pat5.rcp", "pat5.rcp");
+  const std::vector<std::string> files = {"pat1.rcp", "pat2.rcp", "--csv", "named.csv"};
+  ASSERT_EQ(run_batch_with(files).status, 0);
+  const std::string named = slurp("named.csv");
+  const BatchResult swapped =
+      run_batch_with({"pat2.rcp", "pat1.rcp", "--csv", "named.csv", "--resume"});
+  EXPECT_EQ(swapped.status, 2);
+  EXPECT_EQ(swapped.err,
+            "rcpspdc-batch: --resume: named.csv holds instance 1 of the file pat1.rcp; this "
+            "run's instance 1 is pat2.rcp; nothing was changed\n");
+  EXPECT_EQ(slurp("named.csv"), named);
+  // The same list goes on.
+  const BatchResult same =
+      run_batch_with({"pat1.rcp", "pat2.rcp", "pat5.rcp", "--csv", "named.csv", "--resume"});
+  EXPECT_EQ(same.status, 0) << same.err;
+  EXPECT_EQ(same.csv.size(), 4u);
+  // A file of an older version, without the settings columns, is refused.
+  write_text("old.csv",
+             "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,"
+             "status,bound,seconds_to_best\n1,14,3,19,1,0,1.5,0.1,optimal,1.5,0.1\n");
+  const BatchResult older =
+      run_batch_with({"--problem", "pat", "--first", "1", "--csv", "old.csv", "--resume"});
+  EXPECT_EQ(older.status, 2);
+  EXPECT_EQ(older.err,
+            "rcpspdc-batch: --resume: old.csv was written by another program or version (its "
+            "header differs); nothing was changed\n");
 }
 
 // Instance files on the command line: a PSPLIB file and its conversion solve
@@ -516,7 +746,10 @@ TEST(BatchRun, NamedFilesPsplibOrOwnFormWithMakespans) {
     EXPECT_EQ(run.status, 0) << run.err;
     ASSERT_EQ(run.csv.size(), 4u);
     EXPECT_EQ(run.csv[1].rfind("1,7,2,14,", 0), 0u) << run.csv[1];
-    EXPECT_EQ(without_seconds(run.csv[2]).substr(1), without_seconds(run.csv[1]).substr(1));
+    const std::string own = without_seconds(run.csv[2]);
+    const std::string psplib = without_seconds(run.csv[1]);
+    // The same flows too: they are drawn by the name without the extension.
+    EXPECT_EQ(own.substr(1, own.rfind(',')), psplib.substr(1, psplib.rfind(',')));
     EXPECT_NE(run.csv[1].find(",optimal,"), std::string::npos) << run.csv[1];
   }
   // pat1 by name in a two-column file, small by a PSPLIB table row (set "small").
@@ -540,14 +773,45 @@ TEST(BatchRun, NamedFilesPsplibOrOwnFormWithMakespans) {
       << lines[0];
   EXPECT_NE(lines[2].find("\"deadline\":8,\"deadline_from\":\"critical path\""),
             std::string::npos);
+  // Files the table does not name are said once, on stderr; a table that
+  // names none of the files stops the run; without a table the critical path
+  // is said once per run.
+  EXPECT_EQ(listed.err,
+            "");  // --quiet
+  const BatchResult partly =
+      run_batch_with({"pat1.rcp", "small.sm", "small.rcp", "--makespans", "two.txt"});
+  EXPECT_EQ(partly.status, 0);
+  EXPECT_EQ(partly.err.rfind("rcpspdc-batch: --makespans: two.txt has no makespan for small, "
+                             "small; their deadlines are taken over the critical path\n",
+                             0),
+            0u)
+      << partly.err;
+  const BatchResult none =
+      run_batch_with({"small.sm", "--makespans", "two.txt", "--csv", "n.csv"});
+  EXPECT_EQ(none.status, 2);
+  EXPECT_EQ(none.err,
+            "rcpspdc-batch: --makespans: two.txt has a makespan for none of the files (it is "
+            "looked up by the name without directory and extension, such as small)\n");
+  EXPECT_FALSE(std::filesystem::exists("n.csv"));
+  const BatchResult bare = run_batch_with({"small.sm", "small.rcp", "--csv", "bare.csv"});
+  EXPECT_EQ(bare.err,
+            "rcpspdc-batch: no --makespans: every deadline is --offset periods above the file's "
+            "critical path length\n");
   EXPECT_FALSE(parse_batch_options({"x.sm", "--problem", "pat"}).ok());
   EXPECT_FALSE(parse_batch_options({"--problem", "pat", "--first", "1", "--makespans", "m"}).ok());
 }
 
+// Every output is opened, locked and checked before any is cut: a file that
+// cannot be written, a full device or a file another run holds stops the run
+// with every file as it was.
 TEST(BatchRun, UnusableFilesStopTheRunWithAMessage) {
   ScopedWorkDir dir;
   copy_patterson({1});
   write_text("bad.out", "not an info file\n");
+  write_text("keep.csv", "results of another run\n");
+  const int held = open("held.csv", O_WRONLY | O_CREAT, 0644);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);  // another run writing held.csv
   const struct {
     std::vector<std::string> extra;
     const char* says;
@@ -556,10 +820,21 @@ TEST(BatchRun, UnusableFilesStopTheRunWithAMessage) {
       {{"--cash-flows", "bad.out"},
        "rcpspdc-batch: --cash-flows: bad.out, line 1: not an information file"},
       {{"--dir", "nowhere"}, "rcpspdc-batch: --dir: nowhere is not a directory\n"},
-      {{"--csv", "nowhere/x.csv"}, "rcpspdc-batch: cannot write nowhere/x.csv: "},
-      // A file that opens but takes nothing stops the run before any search:
-      // no picture is drawn.
-      {{"--csv", "/dev/full", "--svg", "pictures"}, "rcpspdc-batch: cannot write /dev/full: "},
+      {{"--csv", "keep.csv", "--json", "nowhere/x.jsonl"},
+       "rcpspdc-batch: --json: cannot write nowhere/x.jsonl: "},
+      {{"--csv", "keep.csv", "--plot", "nowhere/run.svg"},
+       "rcpspdc-batch: --plot: cannot write nowhere/run.svg: "},
+      {{"--csv", "keep.csv", "--svg", "keep.csv"},
+       "rcpspdc-batch: --svg: cannot create the directory keep.csv\n"},
+      {{"--csv", "keep.csv", "--json", "keep.csv"},
+       "rcpspdc-batch: two outputs name the same file\n"},
+      // A device that opens but takes nothing stops the run before any file
+      // is cut and any search: no picture is drawn.
+      {{"--csv", "keep.csv", "--json", "/dev/full", "--svg", "pictures"},
+       "rcpspdc-batch: cannot write /dev/full: "},
+      {{"--json", "keep.jsonl", "--csv", "held.csv"},
+       "rcpspdc-batch: --csv: held.csv is locked: another run is writing it (nothing was "
+       "changed)\n"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = {"--problem", "pat", "--first", "1"};
@@ -568,19 +843,65 @@ TEST(BatchRun, UnusableFilesStopTheRunWithAMessage) {
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.err.rfind(c.says, 0), 0u) << result.err;
     EXPECT_EQ(result.out, "");
+    EXPECT_EQ(slurp("keep.csv"), "results of another run\n");
   }
-  EXPECT_TRUE(std::filesystem::is_empty("pictures"));
-  // A deadline beyond the limit is named as such in the row.
-  const BatchResult late = run_batch_with(
-      {"--problem", "pat", "--first", "1", "--offset", "99990", "--csv", "late.csv"});
-  EXPECT_EQ(late.status, 1);
-  ASSERT_EQ(late.csv.size(), 2u);
-  EXPECT_EQ(late.csv[1], "1,,,,,,,,deadline above 100000 periods,,");
+  // Files this run created for nothing are gone; the held one is untouched.
+  EXPECT_FALSE(std::filesystem::exists("keep.jsonl"));
+  EXPECT_TRUE(!std::filesystem::exists("pictures") || std::filesystem::is_empty("pictures"));
+  EXPECT_EQ(slurp("held.csv"), "");
+  close(held);
+  EXPECT_EQ(run_batch_with({"--problem", "pat", "--first", "1", "--csv", "held.csv"}).status, 0);
+  // A summary that cannot be written fails the run.
+  const OptionsOutcome parsed = parse_batch_options({"--problem", "pat", "--first", "1"});
+  std::FILE* full = std::fopen("/dev/full", "w");
+  ASSERT_NE(full, nullptr);
+  std::FILE* err = std::tmpfile();
+  EXPECT_EQ(run_batch(parsed.options, full, err, false), 2);
+  EXPECT_EQ(read_all(err), "rcpspdc-batch: cannot write the summary\n");
+  std::fclose(full);
+  std::fclose(err);
   // From another directory, with --dir, the same instance is found.
   std::filesystem::create_directory("elsewhere");
   std::filesystem::current_path("elsewhere");
   EXPECT_EQ(run_batch_with({"--problem", "pat", "--first", "1", "--dir", ".."}).status, 0);
   std::filesystem::current_path("..");
+}
+
+// Deadlines out of range cost their row only: above the limit or below zero
+// an error row that names it, below the makespan an infeasible row with its
+// deadline; --quiet still names the error rows on stderr.
+TEST(BatchRun, DeadlinesOutOfRangeCostTheirRowOnly) {
+  ScopedWorkDir dir;
+  copy_patterson({1, 2, 3});
+  for (const char* engine : {"start-times", "delaying"}) {
+    SCOPED_TRACE(engine);
+    const BatchResult low =
+        run_batch_with({"--problem", "pat", "--first", "1", "--last", "3", "--offset", "-20",
+                        "--engine", engine, "--csv", "low.csv", "--quiet"});
+    EXPECT_EQ(low.status, 1);
+    ASSERT_EQ(low.csv.size(), 4u);
+    EXPECT_EQ(low.csv[1].rfind("1,,,,,,,,deadline -1 is below zero,,,", 0), 0u) << low.csv[1];
+    EXPECT_EQ(low.csv[2].rfind("2,,,,,,,,deadline -13 is below zero,,,", 0), 0u) << low.csv[2];
+    EXPECT_EQ(low.csv[3].rfind("3,13,3,0,", 0), 0u) << low.csv[3];
+    EXPECT_NE(low.csv[3].find(",infeasible,"), std::string::npos) << low.csv[3];
+    EXPECT_EQ(low.err,
+              "rcpspdc-batch: instance 1: deadline -1 is below zero\n"
+              "rcpspdc-batch: instance 2: deadline -13 is below zero\n");
+  }
+  const BatchResult far = run_batch_with(
+      {"pat1.rcp", "--offset", "-30", "--csv", "far.csv", "--makespans", "none.txt"});
+  EXPECT_EQ(far.status, 2);  // none.txt cannot be read
+  write_text("table.txt", "pat1 19\n");
+  const BatchResult named = run_batch_with(
+      {"pat1.rcp", "--offset", "-30", "--csv", "far.csv", "--makespans", "table.txt"});
+  EXPECT_EQ(named.status, 1);
+  ASSERT_EQ(named.csv.size(), 2u);
+  EXPECT_EQ(named.csv[1].rfind("1,,,,,,,,deadline -11 is below zero,,,", 0), 0u) << named.csv[1];
+  const BatchResult late = run_batch_with(
+      {"--problem", "pat", "--first", "1", "--offset", "99990", "--csv", "late.csv"});
+  EXPECT_EQ(late.status, 1);
+  ASSERT_EQ(late.csv.size(), 2u);
+  EXPECT_EQ(late.csv[1].rfind("1,,,,,,,,deadline above 100000 periods,,,", 0), 0u);
 }
 
 }  // namespace

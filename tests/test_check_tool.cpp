@@ -205,6 +205,52 @@ TEST(CheckTool, RechecksBatchJsonLines) {
   }
 }
 
+// A run on PSPLIB files is checked again by content, not as the program's
+// own form; a line never solved, or tampered with (a finish of 6.5 or 1e12),
+// is refused with a message of its own.
+TEST(CheckTool, RechecksSmRunsAndRefusesUnsolvedOrTamperedLines) {
+  ScopedWorkDir dir;
+  std::filesystem::copy_file(data_dir() / "psplib" / "small.sm", "small.sm");
+  const OptionsOutcome parsed = parse_batch_options(
+      {"small.sm", "gone.sm", "--offset", "6", "--json", "run.jsonl", "--quiet"});
+  ASSERT_TRUE(parsed.ok()) << parsed.error;
+  fake_clock_step = 0;
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  EXPECT_EQ(run_batch(parsed.options, out, err, false), 1);
+  std::fclose(out);
+  std::fclose(err);
+  const Checked good = check({"--json", "run.jsonl", "--number", "1"});
+  EXPECT_EQ(good.status, 0) << good.err;
+  EXPECT_NE(good.out.find("matches\nfeasible\n"), std::string::npos) << good.out;
+  const Checked unsolved = check({"--json", "run.jsonl", "--number", "2"});
+  EXPECT_EQ(unsolved.status, 2);
+  EXPECT_EQ(unsolved.err,
+            "rcpspdc-check: run.jsonl, line 3: instance 2 was not solved: cannot open gone.sm\n");
+  std::istringstream lines(slurp("run.jsonl"));
+  std::string head;
+  std::string line;
+  ASSERT_TRUE(std::getline(lines, head));
+  ASSERT_TRUE(std::getline(lines, line));
+  for (const char* finish : {"6.5", "1e12", "1000000000000", "-3", "100001", "\"4\""}) {
+    nlohmann::ordered_json object = nlohmann::ordered_json::parse(line);
+    object["finish"][1] = nlohmann::ordered_json::parse(finish);
+    write_text("tampered.jsonl", head + "\n" + object.dump() + "\n");
+    const Checked tampered = check({"--json", "tampered.jsonl", "--number", "1"});
+    EXPECT_EQ(tampered.status, 2) << finish;
+    EXPECT_EQ(tampered.err,
+              "rcpspdc-check: tampered.jsonl, line 2: \"finish\" is not a list of whole numbers "
+              "from 0 to 100000\n")
+        << finish;
+  }
+  nlohmann::ordered_json object = nlohmann::ordered_json::parse(line);
+  object["cash_flows"][1] = 2.5;
+  write_text("tampered.jsonl", head + "\n" + object.dump() + "\n");
+  EXPECT_EQ(check({"--json", "tampered.jsonl", "--number", "1"}).err,
+            "rcpspdc-check: tampered.jsonl, line 2: \"cash_flows\" is not a list of whole "
+            "numbers\n");
+}
+
 TEST(CheckTool, ReportsEveryFaultOfAHandMadeSchedule) {
   ScopedWorkDir dir;
   write_text("tiny.rcp", "5 1\n2\n0 0 2 2 3\n2 2 1 4\n3 1 1 5\n1 1 1 5\n0 0 0\n");
@@ -231,11 +277,20 @@ TEST(CheckTool, ReportsEveryFaultOfAHandMadeSchedule) {
             "net present value: " +
                 std::string(value));
 
+  // Without a deadline the record's own is taken; one that differs from it is refused.
+  std::vector<std::string> own = args("10", "good.csv");
+  own.erase(own.begin() + 8, own.begin() + 10);
+  EXPECT_EQ(check(own).out, good.out);
+  const Checked other = check(args("12", "good.csv"));
+  EXPECT_EQ(other.status, 2);
+  EXPECT_EQ(other.err,
+            "rcpspdc-check: record 1 of info.out has the deadline 10, --deadline gives 12\n");
+  write_text("info.out",
+             INFO_HEAD + "\n    1         3     (1 / 100)   (2 / -50)   (3 / 80)   \n");
   const Checked bad = check(args("3", "bad.csv"));
   EXPECT_EQ(bad.status, 1);
   EXPECT_EQ(bad.out.substr(0, bad.out.find("net present")),
             "instance tiny.rcp: 5 activities, 1 resources, deadline 3, rate 0.01\n"
-            "note: the cash flows were recorded for deadline 10\n"
             "schedule bad.csv: the last activity finishes at 4\n"
             "violated: activity 3 finishes at 4, after the deadline 3\n"
             "violated: activity 5 finishes at 4, after the deadline 3\n"
@@ -257,7 +312,8 @@ TEST(CheckTool, BadUsageAndUnusableFilesExitWithTwo) {
            {"twice.csv", "2,2\n3,5\n2,3\n4,3\n"},
            {"range.csv", "2,2\n3,5\n4,3\n6,1\n"},
            {"words.csv", "2,2\n3,five\n"},
-           {"act.out", "Act. 2: einde 2\nAct. 3: ende 5\n"}})
+           {"act.out", "Act. 2: einde 2\nAct. 3: ende 5\n"},
+           {"huge.csv", "2,2\n3,1000000000\n4,3\n"}})
     write_text(name, text);
   const std::vector<std::string> base = {"--instance", "tiny.rcp",     "--rate",
                                          "0.01",       "--cash-flows", "info.out"};
@@ -267,27 +323,32 @@ TEST(CheckTool, BadUsageAndUnusableFilesExitWithTwo) {
   } cases[] = {
       {"--number 1 --deadline 9", "missing --schedule"},
       {"--schedule x --deadline 9", "missing --number"},
-      {"--number 1 --schedule x", "either --deadline or --deadline-file"},
+      {"--number 1 --schedule x --deadline-file deadline.x",
+       "record 1 of info.out has the "
+       "deadline 10, --deadline-file gives 7"},
+      {"--number 1 --schedule huge.csv",
+       "line 2: finish time 1000000000 of activity 3 is not "
+       "from 0 to 100000"},
       {"--number 1 --schedule x --deadline 9 --deadline-file d", "either --deadline or"},
       {"--number 1 --schedule x --deadline 9 --offset 2", "--offset goes with --deadline-file"},
       {"--number 1 --schedule x --deadline -1", "--deadline \"-1\": expected a whole number"},
       {"--number 1 --schedule x --deadline 9 --rate -1", "a rate of 0 or more"},
       {"--number 1 --schedule x --deadline 9 --jobs 2", "unknown option --jobs"},
-      {"--number 1 --schedule nowhere.csv --deadline 9", "cannot open nowhere.csv"},
+      {"--number 1 --schedule nowhere.csv --deadline 10", "cannot open nowhere.csv"},
       {"--number 3 --schedule missing.csv --deadline 9", "info.out has no record of instance 3"},
       {"--number 2 --schedule missing.csv --deadline 9",
        "has 1 cash flows; tiny.rcp has 3 real activities"},
       {"--number 2 --schedule x --deadline-file deadline.x",
        "deadline.x: no deadline for instance 2"},
-      {"--number 1 --schedule x --deadline-file deadline.y", "cannot open deadline.y"},
-      {"--number 1 --schedule missing.csv --deadline 9", "no finish time for activity 3 of 2..4"},
-      {"--number 1 --schedule twice.csv --deadline 9",
+      {"--number 2 --schedule x --deadline-file deadline.y", "cannot open deadline.y"},
+      {"--number 1 --schedule missing.csv --deadline 10", "no finish time for activity 3 of 2..4"},
+      {"--number 1 --schedule twice.csv --deadline 10",
        "line 3: activity 2 was given a finish time on line 1"},
-      {"--number 1 --schedule range.csv --deadline 9",
+      {"--number 1 --schedule range.csv --deadline 10",
        "line 4: activity 6 is not one of the instance's 1..5"},
-      {"--number 1 --schedule words.csv --deadline 9",
+      {"--number 1 --schedule words.csv --deadline 10",
        "words.csv, line 2: expected \"activity,finish\""},
-      {"--number 1 --schedule act.out --deadline 9",
+      {"--number 1 --schedule act.out --deadline 10",
        "act.out, line 2: expected \"Act. <activity>: einde"},
   };
   for (const auto& c : cases) {

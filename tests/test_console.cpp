@@ -74,13 +74,48 @@ TEST(ConsoleRun, AnswersThatDoNotConvertCountAsZeroWithAWarning) {
             RESULTS_HEAD + "\n    0  missing deadline file\n    1  missing deadline file");
   EXPECT_EQ(f.console, CONSOLE_HEAD + "\n   0 " + TABS + "missing deadline file\n   1 " + TABS +
                            "missing deadline file" + CREDITS);
-  // Numbers too large, and answers missing at the end of the input, are named too.
+  // Numbers too large are named too, and so is a rate that is not finite.
   testing::internal::CaptureStderr();
-  run_in_process("t 1 1 0 -2147483649 0.01");
+  run_in_process("t 1 1 0 -2147483649 nan 5");
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "rcpspdc: answer \"-2147483649\" to \"Startdeadline\" does not fit a 32-bit integer; "
             "taken as 0\n"
-            "rcpspdc: no answer to \"Time limit in seconds\"; taken as 0\n");
+            "rcpspdc: answer \"nan\" to \"Interest rate\" not understood; taken as 0\n");
+  testing::internal::CaptureStderr();
+  run_in_process("t 1 1 0 0 -inf 5");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "rcpspdc: answer \"-inf\" to \"Interest rate\" not understood; taken as 0\n");
+}
+
+// The end of the input before the seventh answer stops the run at that
+// prompt: it is named, no file is touched, and the status says so.
+TEST(ConsoleRun, EndOfInputBeforeTheLastAnswerTouchesNoFile) {
+  ScopedWorkDir dir;
+  write_text("output.out", "old results");
+  write_text("info.out", "old flows");
+  const struct {
+    const char* input;
+    const char* prompt;
+  } cases[] = {
+      {"", "Problem name"},
+      {"pat\n1\n", "Number of last problem"},
+      {"pat 1 5 60 0", "Interest rate"},
+      {"pat 1 5 60 0 x", "Time limit in seconds"},  // x: the rate not understood
+      {"pat 1 5 60 0 0.01", "Time limit in seconds"},
+  };
+  for (const auto& c : cases) {
+    testing::internal::CaptureStderr();
+    const ConsoleRun run = run_console_with(c.input);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(run.status, 1) << c.input;
+    EXPECT_NE(err.find("rcpspdc: the input ended before an answer to \"" + std::string(c.prompt) +
+                       "\"; no file was changed\n"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(run.console.substr(run.console.size() - 4), " : \n") << run.console;
+    EXPECT_EQ(slurp("output.out"), "old results");
+    EXPECT_EQ(slurp("info.out"), "old flows");
+  }
 }
 
 // A single instance that completes gets the listing instead of a result line;

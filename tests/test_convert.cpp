@@ -249,6 +249,17 @@ TEST(PsplibConvert, FolderBecomesANumberedSeriesWithIndex) {
   EXPECT_EQ(data.activity_count, 7);
   EXPECT_EQ(convert("--folder in -o out").status, 2);
   EXPECT_EQ(convert("--folder nowhere --name j -o out").status, 1);
+  // Bad files are each reported, and no partial series is written.
+  ASSERT_EQ(write_text_file("in/j11_3.sm", "not a PSPLIB file\n"), "");
+  ASSERT_EQ(write_text_file("in/j11_4.sm", ""), "");
+  const CliRun bad = convert("--folder in --name j -o fresh");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("rcpspdc-convert: in/j11_3.sm: "), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("rcpspdc-convert: in/j11_4.sm: "), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("rcpspdc-convert: 2 of 5 files refused; nothing was written\n"),
+            std::string::npos)
+      << bad.err;
+  EXPECT_FALSE(std::filesystem::exists("fresh"));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "formats/batch_csv.hpp"
 #include "tests/test_support.hpp"
 #include "tools/batch_options.hpp"
 
@@ -14,9 +15,14 @@ namespace rcpspdc::test {
 namespace {
 
 // Quick Patterson instances at offset 5, with two read errors among them,
-// solved by the console's search, whose node counts the expected rows hold.
-const std::string RANGE =
-    "--engine delaying --problem pat --first 1 --last 15 --offset 5 --seed 1 --time-limit 60";
+// solved by the console's search on the cash flows of the benchmark baseline
+// (bench/baseline_offset5.info.out), whose node counts the expected rows hold.
+std::string range() {
+  const std::filesystem::path flows =
+      data_dir().parent_path().parent_path() / "bench" / "baseline_offset5.info.out";
+  return "--engine delaying --problem pat --first 1 --last 15 --offset 5 --cash-flows " +
+         flows.string() + " --time-limit 60";
+}
 
 int shell(const std::string& command) {
   const int status = std::system(command.c_str());
@@ -24,20 +30,22 @@ int shell(const std::string& command) {
 }
 
 std::string batch_command(const std::string& extra) {
-  return std::string(RCPSPDC_BATCH) + " " + RANGE + " --dir " + (data_dir() / "pat").string() +
+  return std::string(RCPSPDC_BATCH) + " " + range() + " --dir " + (data_dir() / "pat").string() +
          " " + extra;
 }
 
-// The rows of a CSV file without the seconds (the 8th field) and the seconds
-// to the best schedule (the last), which alone depend on timing.
+// The rows of a CSV file up to the bound, without the seconds (the 8th
+// field), which alone depend on timing.
 std::vector<std::string> rows_without_seconds(const std::string& path) {
   std::vector<std::string> rows;
   std::istringstream in(slurp(path));
   for (std::string row; std::getline(in, row);) {
-    std::size_t from = 0;
-    for (int comma = 0; comma < 7; ++comma) from = row.find(',', from) + 1;
-    const std::string rest = row.substr(row.find(',', from) + 1);
-    rows.push_back(row.substr(0, from) + rest.substr(0, rest.find_last_of(',')));
+    std::vector<std::string> fields;
+    EXPECT_TRUE(split_csv_line(row, fields)) << row;
+    fields.resize(20);
+    std::string kept = fields[0];
+    for (const std::size_t f : {1, 2, 3, 4, 5, 6, 8, 9}) kept += ',' + fields[f];
+    rows.push_back(kept);
   }
   return rows;
 }
@@ -86,6 +94,63 @@ TEST(BatchParallel, SlurmScriptWithoutSbatchCreatesNothing) {
             "slurm-array: sbatch not found: run this on a Slurm submit host (nothing was "
             "created)\n");
   EXPECT_FALSE(std::filesystem::exists("out"));
+}
+
+// On a submit host (here a stand-in sbatch that records its calls) the
+// options are first checked by a dry run: refused ones submit nothing. A task
+// writes CSV and JSON and, requeued, goes on where it stopped.
+TEST(BatchParallel, SlurmScriptChecksOptionsAndTasksResume) {
+  ScopedWorkDir dir;
+  std::filesystem::create_directory("bin");
+  write_text("bin/sbatch", "#!/bin/sh\necho \"$@\" >> sbatch-calls.txt\necho 42\n");
+  std::filesystem::permissions("bin/sbatch", std::filesystem::perms::owner_all);
+  const std::string script =
+      "PATH=\"$PWD/bin:$PATH\" RCPSPDC_BATCH=" + std::string(RCPSPDC_BATCH) + " " +
+      RCPSPDC_SCRIPTS + "/slurm-array.sh 2 out ";
+  const std::string options = range() + " --dir " + (data_dir() / "pat").string();
+  EXPECT_EQ(shell(script + options + " --offset x 2> refused.txt"), 2);
+  EXPECT_NE(slurp("refused.txt").find("--offset \"x\": expected an integer"), std::string::npos)
+      << slurp("refused.txt");
+  EXPECT_NE(slurp("refused.txt").find("slurm-array: the batch runner refuses these options"),
+            std::string::npos);
+  EXPECT_EQ(shell(script + options + " --resume 2> refused.txt"), 2);
+  EXPECT_FALSE(std::filesystem::exists("sbatch-calls.txt"));
+  EXPECT_FALSE(std::filesystem::exists("out"));
+  ASSERT_EQ(shell(script + options + " > submitted.txt"), 0);
+  EXPECT_NE(slurp("sbatch-calls.txt").find("--array=0-1"), std::string::npos);
+  // Task 1, run twice as a requeue would: the second run solves nothing.
+  const std::string task = "SLURM_ARRAY_TASK_ID=1 " + std::string(RCPSPDC_SCRIPTS) +
+                           "/slurm-array.sh task 2 out " + RCPSPDC_BATCH + " " + options;
+  ASSERT_EQ(shell(task + " > task.txt 2>&1"), 0) << slurp("task.txt");
+  const std::string csv = slurp("out/shard-1.csv");
+  EXPECT_EQ(rows_without_seconds("out/shard-1.csv").size(), 8u);
+  EXPECT_NE(slurp("out/shard-1.jsonl").find("\"number\":14"), std::string::npos);
+  ASSERT_EQ(shell(task + " > again.txt 2>&1"), 0) << slurp("again.txt");
+  EXPECT_NE(slurp("again.txt").find("7 instances done before, 0 to go"), std::string::npos)
+      << slurp("again.txt");
+  EXPECT_EQ(slurp("out/shard-1.csv"), csv);
+}
+
+// Shards of runs with other settings, and a shard whose last line was cut
+// off, are refused rather than merged.
+TEST(BatchParallel, MergeRefusesCutLinesAndShardsOfOtherRuns) {
+  ScopedWorkDir dir;
+  ASSERT_EQ(shell(batch_command("--jobs 1 --shard 0/2 --csv a.csv > /dev/null 2>&1")), 1);
+  ASSERT_EQ(shell(batch_command("--jobs 1 --shard 1/2 --csv b.csv > /dev/null 2>&1")), 0);
+  ASSERT_EQ(shell(batch_command("--jobs 1 --shard 1/2 --csv c.csv --rate 0.02 > /dev/null 2>&1")),
+            0);
+  const std::string merge = std::string(RCPSPDC_SCRIPTS) + "/merge-shards.sh --expect 2 ";
+  ASSERT_EQ(shell(merge + "a.csv b.csv > ab.csv"), 0);
+  EXPECT_EQ(rows_without_seconds("ab.csv").size(), 16u);
+  EXPECT_EQ(shell(merge + "a.csv c.csv > ac.csv 2> ac.txt"), 1);
+  EXPECT_EQ(slurp("ac.txt"),
+            "merge-shards: c.csv holds rows made with another --rate (0.02; a.csv: 0.01)\n");
+  const std::string b = slurp("b.csv");
+  write_text("b.csv", b.substr(0, b.size() - 10));
+  EXPECT_EQ(shell(merge + "a.csv b.csv > cut.csv 2> cut.txt"), 1);
+  EXPECT_EQ(slurp("cut.txt"),
+            "merge-shards: the last line of b.csv is cut off (finish that shard with --resume "
+            "first)\n");
 }
 
 TEST(BatchParallel, SeveralJobsGiveTheRowsOfOne) {

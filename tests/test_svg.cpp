@@ -273,10 +273,11 @@ TEST(SchedulePicture, BatchDrawsEveryInstanceWithASchedule) {
   EXPECT_EQ(run_batch(blocked, out, out, false), 2);
   // With --svg-arcs, one line per arc between real activities, none before.
   EXPECT_TRUE(pic.of("arc").empty());
-  BatchOptions arcs = parsed_options.options;
-  arcs.svg_dir = "arcs";
-  arcs.svg_arcs = true;
-  EXPECT_EQ(run_batch(arcs, out, out, false), 0);
+  const OptionsOutcome arcs = parse_batch_options(
+      {"--problem", "t", "--first", "1", "--last", "2", "--svg", "arcs", "--svg-arcs"});
+  ASSERT_TRUE(arcs.ok()) << arcs.error;
+  ASSERT_TRUE(arcs.options.svg_arcs);
+  EXPECT_EQ(run_batch(arcs.options, out, out, false), 0);
   const InstanceData d = small_instance();
   std::size_t real_arcs = 0;
   for (int i = 1; i + 1 < d.activity_count; ++i)
@@ -311,7 +312,8 @@ TEST(RunPicture, MarksEveryInstanceByOutcome) {
   EXPECT_LT(y(pic.of("optimal")[1]), y(pic.of("optimal")[0]));  // 1.5 s above 0.002 s
   EXPECT_GT(y(pic.of("infeasible")[0]), y(pic.of("optimal")[0]));
   EXPECT_NE(svg.find("<title>instance 2: s&lt;2, 60.0000 s</title>"), std::string::npos);
-  expect_renders(svg, "run");
+  // Rendering needs rsvg-convert, which a fresh machine may lack.
+  if (have_rsvg()) expect_renders(svg, "run");
 }
 
 }  // namespace

@@ -59,8 +59,12 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
          return value == "delaying" || value == "start-times";
        }},
   };
-  const std::vector<FlagRow> flags = {
-      {"--verbose", &o.verbose}, {"--quiet", &o.quiet}, {"--resume", &o.resume}};
+  const std::vector<FlagRow> flags = {{"--verbose", &o.verbose},
+                                      {"--quiet", &o.quiet},
+                                      {"--resume", &o.resume},
+                                      {"--svg-arcs", &o.svg_arcs},
+                                      {"--unmixed-seed", &o.unmixed_seed},
+                                      {"--dry-run", &o.dry_run}};
   outcome.error = parse_options(args, table, o.help, flags, &o.files);
   if (!outcome.ok() || o.help) return outcome;
   if (!o.files.empty()) {
@@ -70,7 +74,6 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
           "--cash-flows";
     o.first = 1;
     o.last = static_cast<int>(o.files.size());
-    if (!outcome.ok()) return outcome;
   } else if (!o.makespans.empty()) {
     outcome.error = "--makespans goes with instance files on the command line";
   } else if (o.problem.empty() || !have_first) {
@@ -80,19 +83,23 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
     if (o.first > o.last)
       outcome.error =
           "--first " + std::to_string(o.first) + " is above --last " + std::to_string(o.last);
-    else if (o.resume && ((o.csv.empty() && o.json.empty()) || o.csv == "-" || o.json == "-"))
-      outcome.error = "--resume needs the results in files: --csv FILE or --json FILE, not -";
-    else if (o.svg_arcs && o.svg_dir.empty())
-      outcome.error = "--svg-arcs goes with --svg DIR";
-    else if (o.verbose && o.quiet)
-      outcome.error = "--verbose and --quiet exclude each other";
-    else if (o.csv == "-" && o.json == "-")
-      outcome.error = "--csv - and --json - would mix two formats on standard output";
     else if (have_seed && !o.cash_flows.empty())
       outcome.error =
           "--seed and --cash-flows exclude each other: flows are either drawn or taken from the "
           "file";
+    else if (o.unmixed_seed && !o.cash_flows.empty())
+      outcome.error = "--unmixed-seed and --cash-flows exclude each other";
   }
+  // For numbered series and instance files alike.
+  if (!outcome.ok()) return outcome;
+  if (o.resume && ((o.csv.empty() && o.json.empty()) || o.csv == "-" || o.json == "-"))
+    outcome.error = "--resume needs the results in files: --csv FILE or --json FILE, not -";
+  else if (o.svg_arcs && o.svg_dir.empty())
+    outcome.error = "--svg-arcs goes with --svg DIR";
+  else if (o.verbose && o.quiet)
+    outcome.error = "--verbose and --quiet exclude each other";
+  else if (o.csv == "-" && o.json == "-")
+    outcome.error = "--csv - and --json - would mix two formats on standard output";
   return outcome;
 }
 
@@ -124,9 +131,13 @@ std::string batch_usage() {
          "  --rate R           continuous interest rate per period (default: 0.01)\n"
          "  --time-limit S     time limit per instance in seconds, fractions allowed, 0 for\n"
          "                     none (default: 60)\n"
-         "  --seed N           seed of the cash-flow generator (std::mt19937), set anew for\n"
-         "                     every instance, so an instance's flows depend only on N and\n"
-         "                     the instance (default: 1)\n"
+         "  --seed N           seed of the cash-flow generator (std::mt19937), mixed anew\n"
+         "                     with every instance's number (instance files: with the file's\n"
+         "                     name without directory and extension), so an instance's flows\n"
+         "                     depend only on N and the instance (default: 1)\n"
+         "  --unmixed-seed     seed every instance with N alone, as version 1.1 and older\n"
+         "                     did (all instances of one size then share their flows): only\n"
+         "                     to replay such a run\n"
          "  --cash-flows FILE  take the cash flows from an info.out of a console run instead\n"
          "                     of drawing them; the record's deadline must equal the one the\n"
          "                     files give (not with --seed; --negative is then unused)\n"
@@ -137,7 +148,9 @@ std::string batch_usage() {
          "  --csv FILE         write one row per instance to FILE (- for standard output),\n"
          "                     with a header (default: none); columns: number,activities,\n"
          "                     resources,deadline,created_nodes,branched_nodes,npv,seconds,\n"
-         "                     status,bound,seconds_to_best\n"
+         "                     status,bound,seconds_to_best, then the run's settings:\n"
+         "                     engine,offset,rate,negative,seed,cash_flow_file,makespans,\n"
+         "                     time_limit, and the row's instance file\n"
          "  --json FILE        write JSON Lines to FILE (- for standard output): a header\n"
          "                     object with the version, the engine and every option, then\n"
          "                     one object per instance with its cash flows, value, bound,\n"
@@ -154,9 +167,13 @@ std::string batch_usage() {
          "                     program's search over delaying alternatives, node for node\n"
          "  --resume           go on with a stopped run: instances already in the --csv or\n"
          "                     --json files are skipped (with both, those in both), the\n"
-         "                     others appended; the summary covers the new ones only\n"
+         "                     others appended; the summary covers the new ones only. Rows\n"
+         "                     of other settings or files, or twice, are refused\n"
          "  --verbose          one line per finished instance on stderr (for cluster logs)\n"
-         "  --quiet            print nothing but errors (no summary, no progress)\n"
+         "  --quiet            print nothing but errors and error rows (no summary, no\n"
+         "                     progress)\n"
+         "  --dry-run          check the options, the input files and that the outputs can\n"
+         "                     be written, then stop without solving or writing anything\n"
          "  --version          print the version and stop\n"
          "  --help             show this text\n"
          "\n"
@@ -168,9 +185,10 @@ std::string batch_usage() {
          "the best schedule was found (empty with --engine delaying, which does not record\n"
          "it). The summary gives the relative gap (bound - npv) / max(|npv|, 1) of the\n"
          "stopped instances.\n"
-         "Progress is shown on stderr when it is a terminal. Exit status: 0 when every\n"
-         "instance could be read and solved, 1 when a row has an error, 2 on bad options\n"
-         "or files that cannot be read or written.\n";
+         "Every output is locked while the run writes it: a second run on the same file\n"
+         "is refused. Progress is shown on stderr when it is a terminal. Exit status: 0\n"
+         "when every instance could be read and solved, 1 when a row has an error, 2 on\n"
+         "bad options or files that cannot be read or written.\n";
 }
 
 }  // namespace rcpspdc

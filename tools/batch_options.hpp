@@ -28,7 +28,8 @@ struct BatchOptions {
   int deadline_offset = 0;              // periods added to the makespan
   double interest_rate = 0.01;          // continuous discount rate per period
   double time_limit = 60.0;             // seconds per instance, fractions allowed (0 = none)
-  std::uint32_t seed = 1;               // generator seed, applied anew at every instance
+  std::uint32_t seed = 1;               // generator seed, mixed with each instance
+  bool unmixed_seed = false;            // every instance drawn from the seed alone (older runs)
   std::string cash_flows;               // info.out to take the cash flows from ("" = draw them)
   std::string csv;                      // per-instance rows go here ("" = no file, "-" = stdout)
   std::string json;                     // JSON Lines go here ("" = no file, "-" = stdout)
@@ -42,6 +43,7 @@ struct BatchOptions {
   bool resume = false;                  // skip instances already in the named result files
   bool verbose = false;                 // a line per finished instance on stderr
   bool quiet = false;                   // nothing on stdout or stderr but errors
+  bool dry_run = false;                 // check the options and inputs, solve nothing
   bool help = false;                    // --help: print the usage and do nothing else
 };
 

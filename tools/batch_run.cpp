@@ -30,6 +30,7 @@
 #include "platform/platform.hpp"
 #include "search/open_bound.hpp"
 #include "tools/batch_jobs.hpp"
+#include "tools/output_file.hpp"
 #include "window_search/initial_schedule.hpp"
 
 namespace rcpspdc {
@@ -145,21 +146,18 @@ EngineOutcome run_start_times(const BatchOptions& options, const InstanceData& d
 
 namespace {
 
+std::string negative_deadline(long long deadline) {
+  return "deadline " + std::to_string(deadline) + " is below zero";
+}
+
 // An instance file named on the command line, PSPLIB or the own form by
 // content, with its deadline; returns "" or what is wrong.
 std::string read_named_instance(const BatchOptions& options, const Makespans* makespans,
                                 const std::string& path, InstanceData& data, BatchRow& row) {
-  std::string text;
-  if (!read_text_file(path, text)) return "cannot open " + path;
-  if (text.find("PRECEDENCE RELATIONS") != std::string::npos) {
-    const std::string problem = parse_psplib_text(text, data);
-    if (!problem.empty()) return problem;
-  } else {
-    const ReadOutcome outcome = read_instance_file(path, data);
-    if (!outcome.ok()) return read_error_text(outcome);
-  }
-  const std::string name = std::filesystem::path(path).stem().string();
-  const auto found = makespans != nullptr ? makespans->find(name) : Makespans::const_iterator();
+  const std::string problem = read_any_instance_file(path, data);
+  if (!problem.empty()) return problem;
+  const auto found =
+      makespans != nullptr ? makespans->find(file_stem(path)) : Makespans::const_iterator();
   const bool known = makespans != nullptr && found != makespans->end();
   row.deadline_from = known ? "makespans" : "critical path";
   const long long deadline =
@@ -167,12 +165,51 @@ std::string read_named_instance(const BatchOptions& options, const Makespans* ma
       options.deadline_offset;
   if (deadline > MAX_DEADLINE)
     return "deadline above " + std::to_string(MAX_DEADLINE) + " periods";
-  if (deadline < 0) return "negative deadline";
+  if (deadline < 0) return negative_deadline(deadline);
   data.deadline = static_cast<int>(deadline);
   return {};
 }
 
+// The seed of one instance's draw: the run's seed mixed with the instance's
+// number, or with the file's name for instance files (so a file keeps its
+// flows in any list), and with --unmixed-seed the run's seed alone.
+std::uint32_t draw_seed(const BatchOptions& options, int number, const std::string& file) {
+  if (options.unmixed_seed) return options.seed;
+  if (options.files.empty()) return instance_seed(options.seed, number);
+  std::uint64_t hash = 0xCBF29CE484222325ull;  // FNV-1a over the name's bytes
+  for (const char c : file_stem(file)) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 0x100000001B3ull;
+  }
+  return instance_seed(hash ^ options.seed, 0);
+}
+
 }  // namespace
+
+std::string file_stem(const std::string& path) {
+  return std::filesystem::path(path).stem().string();
+}
+
+std::string instance_path(const BatchOptions& options, int number) {
+  if (!options.files.empty()) return options.files[static_cast<std::size_t>(number - 1)];
+  return (std::filesystem::path(options.dir) / (options.problem + std::to_string(number) + ".rcp"))
+      .string();
+}
+
+RunSettings run_settings(const BatchOptions& o) {
+  RunSettings s;
+  s.engine = o.engine == Engine::delaying ? "delaying" : "start-times";
+  s.offset = o.deadline_offset;
+  s.rate = o.interest_rate;
+  const bool drawn = o.cash_flows.empty();
+  s.negative = drawn ? o.negative_percent : -1;
+  s.seed = drawn ? static_cast<long long>(o.seed) : -1;
+  s.unmixed_seed = drawn && o.unmixed_seed;
+  s.cash_flows = o.cash_flows;
+  s.makespans = o.makespans;
+  s.time_limit = o.time_limit;
+  return s;
+}
 
 double relative_gap(const BatchRow& row) {
   return (row.bound - row.npv) / std::max(std::fabs(row.npv), 1.0);
@@ -183,10 +220,7 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
   BatchRow row;
   row.number = number;
   const bool named = !options.files.empty();
-  row.file = named ? options.files[static_cast<std::size_t>(number - 1)]
-                   : (std::filesystem::path(options.dir) /
-                      (options.problem + std::to_string(number) + ".rcp"))
-                         .string();
+  row.file = instance_path(options, number);
   InstanceData data;
   const ReadOutcome outcome =
       named ? ReadOutcome{}
@@ -201,6 +235,9 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
                      ? "deadline above " + std::to_string(MAX_DEADLINE) + " periods"
                      : read_error_text(outcome);
     return row;
+  } else if (data.deadline < 0) {
+    row.status = negative_deadline(data.deadline);
+    return row;
   }
   row.activities = data.activity_count;
   row.resources = data.resource_count;
@@ -209,8 +246,8 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
     row.status = cash_flows_from(*records, number, data);
     if (!row.status.empty()) return row;
   } else {
-    // Seeded anew per instance, like the console's clock seed.
-    std::mt19937 generator(options.seed);
+    // Seeded anew per instance, as the console mixes its run's seed.
+    std::mt19937 generator(draw_seed(options, number, row.file));
     draw_cash_flows(data, generator, options.negative_percent);
   }
   row.cash_flow = data.cash_flow;
@@ -220,7 +257,9 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
   const EngineOutcome run = options.engine == Engine::delaying
                                 ? run_delaying(options, data, workspace.solver, row)
                                 : run_start_times(options, data, workspace.windows, row);
-  row.seconds = seconds_since(wall_start);
+  // Rounded once, so the CSV and the JSON give one time, and the best
+  // schedule is never found after the search ended.
+  row.seconds = rounded_seconds(seconds_since(wall_start));
   row.cpu_seconds = thread_cpu_seconds() - cpu_start;
   if (!run.end) {
     row.status = "the search reported no result";
@@ -236,7 +275,9 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
     row.has_value = true;
     row.npv = run.npv;
     row.finish = run.finish;
-    row.seconds_to_best = run.seconds_to_best;
+    row.seconds_to_best = run.seconds_to_best < 0.0
+                              ? -1.0
+                              : std::min(rounded_seconds(run.seconds_to_best), row.seconds);
   }
   row.has_bound = std::isfinite(run.bound);
   row.bound = row.has_bound ? run.bound : 0.0;
@@ -247,8 +288,8 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
                : run.has_incumbent               ? "optimal"
                                                  : "infeasible";
   if (row.has_value && !options.svg_dir.empty()) {
-    const std::string name = named ? std::filesystem::path(row.file).stem().string()
-                                   : options.problem + std::to_string(number);
+    const std::string name =
+        named ? file_stem(row.file) : options.problem + std::to_string(number);
     const std::string problem = write_schedule_svg(
         (std::filesystem::path(options.svg_dir) / (name + ".svg")).string(), data, run.finish,
         name + ": deadline " + std::to_string(data.deadline) + ", rate " +
@@ -343,41 +384,8 @@ std::string format_summary(const BatchSummary& s) {
 
 namespace {
 
-// A results file: a named file, standard output ("-"), or none ("").
-struct ResultFile {
-  std::string name;
-  std::FILE* file = nullptr;
-  bool failed = false;  // a write failed; the remaining instances are skipped
-
-  bool open(const std::string& path, std::FILE* out, std::FILE* err, bool append) {
-    name = path == "-" ? "standard output" : path;
-    file = path == "-" ? out : std::fopen(path.c_str(), append ? "a" : "w");
-    if (file == nullptr)
-      std::fprintf(err, "rcpspdc-batch: cannot write %s: %s\n", path.c_str(),
-                   std::strerror(errno));
-    return file != nullptr;
-  }
-  // Writes and flushes, so a stopped run keeps every finished instance.
-  bool put(const std::string& text) {
-    if (file != nullptr && (std::fputs(text.c_str(), file) < 0 || std::fflush(file) != 0))
-      failed = true;
-    return !failed;
-  }
-  // Closes a named file; true when everything reached it.
-  bool close(std::FILE* out) {
-    if (file == nullptr) return true;
-    bool ok = !failed && std::ferror(file) == 0;
-    if (file != out)
-      ok = std::fclose(file) == 0 && ok;
-    else
-      ok = std::fflush(file) == 0 && ok;
-    file = nullptr;
-    return ok;
-  }
-};
-
 // The header line of the JSON output: everything needed to repeat the run.
-std::string json_header(const BatchOptions& o) {
+nlohmann::ordered_json json_header(const BatchOptions& o) {
   nlohmann::ordered_json head;
   head["program"] = "rcpspdc-batch";
   head["version"] = version_text();
@@ -397,58 +405,133 @@ std::string json_header(const BatchOptions& o) {
     head["seed"] = o.seed;
   else
     head["cash_flows"] = o.cash_flows;
+  if (o.unmixed_seed) head["unmixed_seed"] = true;
   head["time_limit"] = o.time_limit;
   head["jobs"] = o.jobs > 0 ? o.jobs : default_jobs();
   head["shard"] = std::to_string(o.shard_index) + "/" + std::to_string(o.shard_count);
-  return head.dump() + '\n';
+  return head;
+}
+
+// The option behind a settings column or a JSON key, for messages.
+std::string option_of(const std::string& key) {
+  if (key == "program") return "program";
+  if (key == "file" || key == "files") return "instance file";
+  if (key == "cash_flow_file") return "--cash-flows";
+  std::string option = "--" + key;
+  std::replace(option.begin(), option.end(), '_', '-');
+  return option;
+}
+
+// A JSON value as one line of text, for comparisons and messages.
+std::string json_text(const nlohmann::ordered_json& value) {
+  const std::string line = json_line(value);
+  return line.substr(0, line.size() - 1);
 }
 
 // A results file of an earlier run, for --resume: its header and the
 // complete lines after it (a line cut off by the stop is dropped).
 struct EarlierFile {
-  bool exists = false;
+  bool exists = false;  // the file is there and not empty
   std::string header;
   std::vector<std::pair<long long, std::string>> rows;  // instance number, line
 };
 
-// Reads `path` if it exists; `json` tells how to find a line's number.
-// Returns "" or what is wrong.
-std::string read_earlier(const std::string& path, bool json, EarlierFile& earlier) {
-  std::error_code ignored;
-  if (!std::filesystem::exists(path, ignored)) return {};
+// What differs between a row's settings and the run's: "" or the message.
+std::string settings_differ(const std::string& path, const std::string& key,
+                            const std::string& theirs, const std::string& ours) {
+  return path + " holds rows made with another " + option_of(key) + " (" +
+         (theirs.empty() ? "none" : theirs) + "; this run: " + (ours.empty() ? "none" : ours) +
+         ")";
+}
+
+// Reads `path` if it exists, as the CSV (or, with `json`, the JSON Lines) of
+// an earlier run of `options`: every row must hold an instance this run
+// solves, once, with the run's settings and instance file. Returns "" or
+// what is wrong.
+std::string read_earlier(const std::string& path, bool json, const BatchOptions& options,
+                         const std::set<long long>& wanted, EarlierFile& earlier) {
   std::string text;
   if (!read_text_file(path, text)) return "cannot read " + path;
-  earlier.exists = true;
+  earlier.exists = !text.empty();
+  const RunSettings settings = run_settings(options);
+  const std::vector<std::string> columns = settings_columns();
+  const std::vector<std::string> expected = settings_fields(settings);
+  std::vector<std::string> header_fields;
+  split_csv_line(csv_header().substr(0, csv_header().size() - 1), header_fields);
+  const std::size_t first_setting = header_fields.size() - columns.size();
+  std::set<long long> seen;
+  int line_number = 0;
   std::size_t at = 0;
   for (std::size_t end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
     const std::string line = text.substr(at, end - at);
+    const std::string where = "line " + std::to_string(++line_number) + " of " + path;
     if (at == 0) {
       earlier.header = line;
+      if (!json && line + '\n' != csv_header())
+        return path + " was written by another program or version (its header differs)";
+      if (!json) continue;
+      nlohmann::ordered_json theirs = nlohmann::ordered_json::parse(line, nullptr, false);
+      if (!theirs.is_object() || theirs.value("program", "") != "rcpspdc-batch")
+        return path + " was written by another program";
+      nlohmann::ordered_json ours = nlohmann::ordered_json::parse(json_text(json_header(options)));
+      for (const char* loose : {"version", "jobs"}) {
+        theirs.erase(loose);
+        ours.erase(loose);
+      }
+      for (auto& [key, value] : ours.items())
+        if (!theirs.contains(key) || json_text(theirs[key]) != json_text(value))
+          return settings_differ(path, key, theirs.contains(key) ? json_text(theirs[key]) : "",
+                                 json_text(value));
+      for (auto& [key, value] : theirs.items())
+        if (!ours.contains(key)) return settings_differ(path, key, json_text(value), "");
       continue;
     }
     long long number = 0;
+    std::vector<std::string> theirs;
+    std::vector<std::string> ours = expected;
+    ours.emplace_back();  // the file, filled below
+    std::vector<std::string> keys = columns;
     if (json) {
-      const nlohmann::json object = nlohmann::json::parse(line, nullptr, false);
-      if (object.is_discarded() || !object.is_object() || !object.contains("number") ||
+      const nlohmann::ordered_json object = nlohmann::ordered_json::parse(line, nullptr, false);
+      if (!object.is_object() || !object.contains("number") ||
           !object["number"].is_number_integer())
-        continue;
+        return where + " is not a row of rcpspdc-batch";
       number = object["number"].get<long long>();
-    } else if (!to_number(line.substr(0, line.find(',')), number)) {
-      continue;
+      const nlohmann::ordered_json keys_ours = settings_json(settings);
+      keys.clear();
+      ours.clear();
+      for (const auto& [key, value] : keys_ours.items()) {
+        keys.push_back(key);
+        ours.push_back(json_text(value));
+        theirs.push_back(object.contains(key) ? json_text(object[key]) : "");
+      }
+      keys.push_back("file");
+      ours.push_back("");  // filled below
+      theirs.push_back(object.contains("file") ? json_text(object["file"]) : "");
+    } else {
+      std::vector<std::string> fields;
+      if (!split_csv_line(line, fields) || fields.size() != first_setting + columns.size() ||
+          !to_number(fields[0], number))
+        return where + " is not a row of rcpspdc-batch";
+      theirs.assign(fields.begin() + static_cast<std::ptrdiff_t>(first_setting), fields.end());
+    }
+    if (wanted.count(number) == 0)
+      return path + " holds instance " + std::to_string(number) +
+             ", which this run does not solve (see --first, --last, --shard)";
+    if (!seen.insert(number).second)
+      return path + " holds instance " + std::to_string(number) + " twice";
+    const std::string file = instance_path(options, static_cast<int>(number));
+    ours.back() = json ? json_text(file) : file;
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+      if (theirs[k] == ours[k]) continue;
+      if (keys[k] == "file")
+        return path + " holds instance " + std::to_string(number) + " of the file " + theirs[k] +
+               "; this run's instance " + std::to_string(number) + " is " + ours[k];
+      return settings_differ(path, keys[k], theirs[k], ours[k]);
     }
     earlier.rows.emplace_back(number, line);
   }
   return {};
-}
-
-// A JSON header without what may change between a run and its resumption.
-nlohmann::json settings_of(const std::string& header) {
-  nlohmann::json head = nlohmann::json::parse(header, nullptr, false);
-  if (head.is_object()) {
-    head.erase("version");
-    head.erase("jobs");
-  }
-  return head;
 }
 
 // The --verbose line of a finished instance.
@@ -463,59 +546,126 @@ std::string verbose_line(const BatchRow& row) {
   return text + '\n';
 }
 
+// Two output paths that name one file (standard output is no file).
+bool same_path(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty() || a == "-" || b == "-") return false;
+  std::error_code fault;
+  if (std::filesystem::equivalent(a, b, fault)) return true;
+  const std::filesystem::path x = std::filesystem::weakly_canonical(a, fault);
+  const std::filesystem::path y = std::filesystem::weakly_canonical(b, fault);
+  return !fault && x == y;
+}
+
+// Instance files without a makespan in the table: said once per run on
+// `err` when `say` is set. Returns false, saying why, when the table has
+// none of the run's files.
+bool note_deadline_sources(const BatchOptions& options, const Makespans& makespans, std::FILE* err,
+                           bool say) {
+  if (options.files.empty()) return true;
+  if (options.makespans.empty()) {
+    if (say && !options.quiet)
+      std::fputs(
+          "rcpspdc-batch: no --makespans: every deadline is --offset periods above the file's "
+          "critical path length\n",
+          err);
+    return true;
+  }
+  std::vector<std::string> unmatched;
+  for (const std::string& file : options.files)
+    if (makespans.count(file_stem(file)) == 0) unmatched.push_back(file_stem(file));
+  if (unmatched.size() == options.files.size()) {
+    std::fprintf(err,
+                 "rcpspdc-batch: --makespans: %s has a makespan for none of the files (it is "
+                 "looked up by the name without directory and extension, such as %s)\n",
+                 options.makespans.c_str(), unmatched.front().c_str());
+    return false;
+  }
+  if (say && !unmatched.empty() && !options.quiet) {
+    std::string names;
+    for (std::size_t k = 0; k < unmatched.size() && k < 5; ++k)
+      names += (k == 0 ? "" : ", ") + unmatched[k];
+    if (unmatched.size() > 5) names += " and " + std::to_string(unmatched.size() - 5) + " more";
+    std::fprintf(err,
+                 "rcpspdc-batch: --makespans: %s has no makespan for %s; their deadlines are "
+                 "taken over the critical path\n",
+                 options.makespans.c_str(), names.c_str());
+  }
+  return true;
+}
+
 }  // namespace
 
 int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool progress) {
+  const auto fail = [err](const std::string& message) {
+    std::fprintf(err, "rcpspdc-batch: %s\n", message.c_str());
+    return 2;
+  };
   InfoRecords records;
   if (!options.cash_flows.empty()) {
     std::string error;
-    if (!read_info_file(options.cash_flows, records, error)) {
-      std::fprintf(err, "rcpspdc-batch: --cash-flows: %s\n", error.c_str());
-      return 2;
-    }
+    if (!read_info_file(options.cash_flows, records, error)) return fail("--cash-flows: " + error);
   }
   Makespans makespans;
   if (!options.makespans.empty()) {
     const std::string problem = read_makespan_table(options.makespans, makespans);
-    if (!problem.empty()) {
-      std::fprintf(err, "rcpspdc-batch: --makespans: %s\n", problem.c_str());
-      return 2;
-    }
+    if (!problem.empty()) return fail("--makespans: " + problem);
   }
   std::error_code ignored;
-  if (!options.dir.empty() && !std::filesystem::is_directory(options.dir, ignored)) {
-    std::fprintf(err, "rcpspdc-batch: --dir: %s is not a directory\n", options.dir.c_str());
-    return 2;
+  if (!options.dir.empty() && !std::filesystem::is_directory(options.dir, ignored))
+    return fail("--dir: " + options.dir + " is not a directory");
+  if (!note_deadline_sources(options, makespans, err, false)) return 2;
+
+  // Every output is opened and locked before any is changed: a file that
+  // cannot be written, or that another run holds, stops the run untouched.
+  OutputFile csv;
+  OutputFile json;
+  OutputFile plot;
+  DirectoryLock pictures;
+  const auto abandon = [&] {
+    for (OutputFile* file : {&csv, &json, &plot}) file->abandon();
+  };
+  const std::vector<std::string> paths = {options.csv, options.json, options.plot};
+  for (std::size_t a = 0; a < paths.size(); ++a)
+    for (std::size_t b = a + 1; b < paths.size(); ++b)
+      if (same_path(paths[a], paths[b])) return fail("two outputs name the same file");
+  for (const auto& [file, path, option] : {std::tuple{&csv, options.csv, "--csv"},
+                                           {&json, options.json, "--json"},
+                                           {&plot, options.plot, "--plot"}}) {
+    if (path.empty()) continue;
+    const std::string problem = file->open(path, out, options.dry_run);
+    if (!problem.empty()) {
+      abandon();
+      return fail(std::string(option) + ": " + problem);
+    }
   }
-  if (!options.svg_dir.empty() && !std::filesystem::is_directory(options.svg_dir, ignored) &&
-      !std::filesystem::create_directories(options.svg_dir, ignored)) {
-    std::fprintf(err, "rcpspdc-batch: --svg: cannot create the directory %s\n",
-                 options.svg_dir.c_str());
-    return 2;
+  if (!options.svg_dir.empty()) {
+    const std::string problem = pictures.lock(options.svg_dir, options.dry_run);
+    if (!problem.empty()) {
+      abandon();
+      return fail("--svg: " + problem);
+    }
   }
+
+  // The shard's instances first + shard_index + j * shard_count.
+  std::vector<long long> all_numbers;
+  for (long long number = static_cast<long long>(options.first) + options.shard_index;
+       number <= options.last; number += options.shard_count)
+    all_numbers.push_back(number);
   // With --resume, the instances both files hold are kept and skipped; the
   // files are cut back to them, so both go on alike and in instance order.
   EarlierFile earlier_csv;
   EarlierFile earlier_json;
   std::set<long long> done_before;
   if (options.resume) {
-    for (const auto& [path, json, earlier] :
+    const std::set<long long> wanted(all_numbers.begin(), all_numbers.end());
+    for (const auto& [path, is_json, earlier] :
          {std::tuple{options.csv, false, &earlier_csv}, {options.json, true, &earlier_json}}) {
-      if (path.empty()) continue;
-      const std::string problem = read_earlier(path, json, *earlier);
+      std::error_code missing;
+      if (path.empty() || !std::filesystem::exists(path, missing)) continue;
+      const std::string problem = read_earlier(path, is_json, options, wanted, *earlier);
       if (!problem.empty()) {
-        std::fprintf(err, "rcpspdc-batch: --resume: %s\n", problem.c_str());
-        return 2;
-      }
-      const bool same = !earlier->exists ||
-                        (json ? settings_of(earlier->header) == settings_of(json_header(options))
-                              : earlier->header + '\n' == csv_header());
-      if (!same) {
-        std::fprintf(err,
-                     "rcpspdc-batch: --resume: %s was written by another program or with other "
-                     "options\n",
-                     path.c_str());
-        return 2;
+        abandon();
+        return fail("--resume: " + problem + "; nothing was changed");
       }
     }
     const bool both = !options.csv.empty() && !options.json.empty();
@@ -524,48 +674,46 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
     for (const auto& row : earlier_json.rows)
       if (!both || in_csv.count(row.first) != 0) done_before.insert(row.first);
     if (options.json.empty()) done_before = in_csv;
-    for (const auto& [path, earlier] :
-         {std::pair{options.csv, &earlier_csv}, {options.json, &earlier_json}}) {
-      if (!earlier->exists) continue;
-      std::string kept = earlier->header + '\n';
-      for (const auto& [number, line] : earlier->rows)
-        if (done_before.count(number) != 0) kept += line + '\n';
-      const std::string problem = write_text_file(path, kept);
-      if (!problem.empty()) {
-        std::fprintf(err, "rcpspdc-batch: --resume: %s\n", problem.c_str());
-        return 2;
+  }
+  std::vector<long long> numbers;
+  for (const long long number : all_numbers)
+    if (done_before.count(number) == 0) numbers.push_back(number);
+  if (options.dry_run) {
+    if (!options.quiet)
+      std::fprintf(out, "rcpspdc-batch: dry run: %zu instances to solve; nothing was written\n",
+                   numbers.size());
+    return 0;
+  }
+
+  note_deadline_sources(options, makespans, err, true);
+
+  // Devices and pipes take their first lines before any file is cut, so a
+  // full device stops the run with every file as it was.
+  const RunSettings settings = run_settings(options);
+  const std::string json_head = json_line(json_header(options));
+  for (const bool regular : {false, true})
+    for (const auto& [file, earlier, header] :
+         {std::tuple{&csv, &earlier_csv, csv_header()}, {&json, &earlier_json, json_head}}) {
+      if (!file->is_open() || file->regular() != regular) continue;
+      std::string text = header;
+      if (earlier->exists) {
+        text = earlier->header + '\n';
+        for (const auto& [number, line] : earlier->rows)
+          if (done_before.count(number) != 0) text += line + '\n';
+      }
+      if (!file->replace(text)) {
+        const std::string name = file->name();
+        abandon();
+        return fail("cannot write " + name + ": " + std::strerror(errno));
       }
     }
-  }
-  ResultFile csv;
-  ResultFile json;
-  // A file that takes no header (a full disk) stops the run before any search.
-  const auto open_with_header = [&](ResultFile& file, const std::string& path,
-                                    const std::string& header, bool append) {
-    if (path.empty()) return true;
-    if (!file.open(path, out, err, append)) return false;
-    if (file.put(append ? std::string() : header)) return true;
-    std::fprintf(err, "rcpspdc-batch: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
-    file.close(out);
-    return false;
-  };
-  if (!open_with_header(csv, options.csv, csv_header(), earlier_csv.exists)) return 2;
-  if (!open_with_header(json, options.json, json_header(options), earlier_json.exists)) {
-    csv.close(out);
-    return 2;
-  }
   // Results on standard output keep it for themselves; the summary goes to stderr.
   std::FILE* summary_to = options.csv == "-" || options.json == "-" ? err : out;
   progress = progress && !options.quiet && !options.verbose;
 
   const auto run_start = std::chrono::steady_clock::now();
-  // The shard's instances first + shard_index + j * shard_count, less those
-  // a resumed run has. Rows are solved in parallel and written in order as
-  // soon as all before them are done.
-  std::vector<long long> numbers;
-  for (long long number = static_cast<long long>(options.first) + options.shard_index;
-       number <= options.last; number += options.shard_count)
-    if (done_before.count(number) == 0) numbers.push_back(number);
+  // Rows are solved in parallel and written in order as soon as all before
+  // them are done.
   if (!done_before.empty() && !options.quiet)
     std::fprintf(err, "rcpspdc-batch: --resume: %zu instances done before, %zu to go\n",
                  done_before.size(), numbers.size());
@@ -593,43 +741,46 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
              if (options.verbose) {
                std::fputs(verbose_line(row).c_str(), err);
                std::fflush(err);
+             } else if (row.kind == RowStatus::error) {
+               // Even a quiet run names the instances it could not solve.
+               std::fprintf(err, "%srcpspdc-batch: instance %d: %s\n", progress ? "\r\033[K" : "",
+                            row.number, row.status.c_str());
+               std::fflush(err);
              }
              rows[static_cast<std::size_t>(k)] = std::move(row);
              done[static_cast<std::size_t>(k)] = 1;
              for (; written < rows.size() && done[written] != 0; ++written) {
                const BatchRow& next = rows[written];
-               if (!csv.put(csv_row(next)) || !json.put(json_row(next, options.interest_rate)))
+               if ((csv.is_open() && !csv.put(csv_row(next, settings))) ||
+                   (json.is_open() && !json.put(json_row(next, settings))))
                  write_failed = true;
              }
            });
   if (progress) std::fputs("\r\033[K", err);
   bool unwritten = false;
-  for (ResultFile* file : {&csv, &json}) {
-    if (file->file == nullptr) continue;
-    const std::string name = file->name;
-    if (!file->close(out)) {
-      std::fprintf(err, "rcpspdc-batch: cannot write %s\n", name.c_str());
+  for (OutputFile* file : {&csv, &json}) {
+    if (!file->is_open()) continue;
+    if (!file->close()) {
+      std::fprintf(err, "rcpspdc-batch: cannot write %s\n", file->name().c_str());
       unwritten = true;
     }
   }
   if (unwritten) return 2;
-  if (!options.plot.empty()) {
+  if (plot.is_open()) {
     const std::string title =
         (options.files.empty() ? options.problem + " " + std::to_string(options.first) + "-" +
                                      std::to_string(options.last)
                                : std::to_string(options.files.size()) + " instance files") +
         ", offset " + std::to_string(options.deadline_offset) + ", time limit " +
         compact(options.time_limit) + " s";
-    const std::string problem = write_text_file(options.plot, run_plot_svg(rows, title));
-    if (!problem.empty()) {
-      std::fprintf(err, "rcpspdc-batch: --plot: %s\n", problem.c_str());
-      return 2;
-    }
+    if (!plot.replace(run_plot_svg(rows, title)) || !plot.close())
+      return fail("--plot: cannot write " + options.plot);
   }
   const BatchSummary summary = summarize(rows);
   if (!options.quiet) {
     std::fputs(format_summary(summary).c_str(), summary_to);
-    std::fflush(summary_to);
+    if (std::fflush(summary_to) != 0 || std::ferror(summary_to) != 0)
+      return fail("cannot write the summary");
   }
   return summary.errors > 0 ? 1 : 0;
 }

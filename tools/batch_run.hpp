@@ -29,6 +29,13 @@ using Makespans = std::map<std::string, int>;
 BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int number,
                    Workspace& workspace, const Makespans* makespans = nullptr);
 
+// The instance file of `number`: the file named, or DIR/PROBLEM<number>.rcp.
+std::string instance_path(const BatchOptions& options, int number);
+// A path's file name without directory and extension: the name makespans go by.
+std::string file_stem(const std::string& path);
+// The settings every row of the run carries.
+RunSettings run_settings(const BatchOptions& options);
+
 struct BatchSummary {
   int instances = 0;
   int optimal = 0;               // complete searches with a feasible schedule

@@ -8,6 +8,7 @@
 #include "formats/batch_json.hpp"
 #include "formats/info_file.hpp"
 #include "formats/instance_file.hpp"
+#include "formats/psplib.hpp"
 #include "formats/schedule_file.hpp"
 #include "tools/command_line.hpp"
 
@@ -56,24 +57,26 @@ CheckOptionsOutcome parse_check_options(const std::vector<std::string>& args) {
     if (!given) missing += std::string(missing.empty() ? "" : ", ") + option;
   if (!missing.empty())
     outcome.error = "missing " + missing + " (see --help)";
-  else if (o.have_deadline == !o.deadline_file.empty())
-    outcome.error = "give either --deadline or --deadline-file (see --help)";
+  else if (o.have_deadline && !o.deadline_file.empty())
+    outcome.error = "give either --deadline or --deadline-file, not both (see --help)";
   else if (have_offset && o.deadline_file.empty())
     outcome.error = "--offset goes with --deadline-file: it is added to the makespan read there";
   return outcome;
 }
 
 std::string check_usage() {
-  return "Usage: rcpspdc-check --instance FILE.rcp (--deadline D | --deadline-file FILE [--offset "
-         "K])\n"
+  return "Usage: rcpspdc-check --instance FILE.rcp [--deadline D | --deadline-file FILE [--offset "
+         "K]]\n"
          "                     --rate R --cash-flows INFO --number P --schedule FILE\n"
          "       rcpspdc-check --json FILE --number P [--instance FILE.rcp]\n"
          "\n"
          "Checks a schedule independently: every precedence arc, every resource in every\n"
          "period, the deadline, and the net present value.\n"
          "\n"
-         "  --instance FILE      the instance file the schedule is for\n"
-         "  --deadline D         the deadline in periods\n"
+         "  --instance FILE      the instance file the schedule is for (the program's own\n"
+         "                       form or PSPLIB .sm, told apart by content)\n"
+         "  --deadline D         the deadline in periods (default: the deadline of the\n"
+         "                       info.out record, which it must equal when given)\n"
          "  --deadline-file F    or: the makespan of triple P of this deadline file ...\n"
          "  --offset K           ... plus K periods (default: 0)\n"
          "  --rate R             continuous interest rate per period, such as 0.01\n"
@@ -90,7 +93,8 @@ std::string check_usage() {
          "  --version            print the version and stop\n"
          "  --help               show this text\n"
          "\n"
-         "Every real activity needs a finish time. The first (dummy) activity finishes at 0\n"
+         "Every real activity needs a finish time, a whole number from 0 to 100000. The\n"
+         "first (dummy) activity finishes at 0\n"
          "and the last at the largest finish of the others, unless the CSV lists them.\n"
          "Prints every violated arc, overloaded period and missed deadline, the net present\n"
          "value, and whether it matches the listing's \"Solution:\" line to the 2 printed\n"
@@ -133,9 +137,9 @@ int check_json_line(const CheckOptions& o, std::FILE* out, std::FILE* err) {
   if (!error.empty()) return fail(o.json + ", " + error);
   const std::string instance = o.instance.empty() ? line.file : o.instance;
   InstanceData data;
-  const ReadOutcome read = read_instance_file(instance, data);
-  if (!read.ok())
-    return fail(read.kind == READ_NOT_FOUND ? read.reason : instance + ": " + read.reason);
+  const std::string unread = read_any_instance_file(instance, data);
+  if (!unread.empty())
+    return fail(unread.rfind("cannot open ", 0) == 0 ? unread : instance + ": " + unread);
   data.deadline = line.deadline;
   if (line.cash_flow.size() != static_cast<std::size_t>(data.activity_count))
     return fail(o.json + ": instance " + std::to_string(o.number) + " has " +
@@ -169,12 +173,13 @@ int run_check(const CheckOptions& o, std::FILE* out, std::FILE* err) {
     return 2;
   };
   InstanceData data;
-  const ReadOutcome read = read_instance_file(o.instance, data);
-  if (!read.ok())
-    return fail(read.kind == READ_NOT_FOUND ? read.reason : o.instance + ": " + read.reason);
+  const std::string unread = read_any_instance_file(o.instance, data);
+  if (!unread.empty())
+    return fail(unread.rfind("cannot open ", 0) == 0 ? unread : o.instance + ": " + unread);
+  const bool deadline_given = o.have_deadline || !o.deadline_file.empty();
   if (o.have_deadline) {
     data.deadline = o.deadline;
-  } else {
+  } else if (deadline_given) {
     const ReadOutcome deadline =
         read_deadline_file(o.deadline_file, o.number, o.offset, data.deadline);
     if (!deadline.ok())
@@ -193,6 +198,15 @@ int run_check(const CheckOptions& o, std::FILE* out, std::FILE* err) {
     return fail("record " + std::to_string(o.number) + " of " + o.cash_flows + " has " +
                 std::to_string(record->second.cash_flow.size()) + " cash flows; " + o.instance +
                 " has " + std::to_string(data.activity_count - 2) + " real activities");
+  // The flows were drawn for the record's deadline: the schedule is checked
+  // against it, and a deadline given otherwise must agree.
+  if (!deadline_given)
+    data.deadline = record->second.deadline;
+  else if (record->second.deadline != data.deadline)
+    return fail("record " + std::to_string(o.number) + " of " + o.cash_flows +
+                " has the deadline " + std::to_string(record->second.deadline) + ", " +
+                (o.have_deadline ? "--deadline" : "--deadline-file") + " gives " +
+                std::to_string(data.deadline));
   std::string text;
   if (!read_text_file(o.schedule, text)) return fail("cannot open " + o.schedule);
   ScheduleFile schedule;
@@ -201,9 +215,6 @@ int run_check(const CheckOptions& o, std::FILE* out, std::FILE* err) {
   std::fprintf(out, "instance %s: %d activities, %d resources, deadline %d, rate %g\n",
                o.instance.c_str(), data.activity_count, data.resource_count, data.deadline,
                o.interest_rate);
-  if (record->second.deadline != data.deadline)
-    std::fprintf(out, "note: the cash flows were recorded for deadline %d\n",
-                 record->second.deadline);
   std::fprintf(out, "schedule %s: the last activity finishes at %d\n", o.schedule.c_str(),
                schedule.finish.back());
   const ScheduleCheck check = check_schedule(data, schedule.finish, o.interest_rate);

@@ -42,6 +42,9 @@ std::string parse_options(const std::vector<std::string>& args,
     for (const FlagRow& f : flags)
       if (name == f.name) flag = *f.target = true;
     if (flag) continue;
+    // A word that starts with '-' is an option or a mistake, never a file.
+    if (!name.empty() && name[0] == '-' && name.rfind("--", 0) != 0)
+      return "unknown option " + name + " (options begin with --; see --help)";
     if (name.rfind("--", 0) != 0 && positional != nullptr) {
       positional->push_back(name);
       continue;

@@ -69,7 +69,8 @@ std::function<bool(const std::string&)> set_rate(double& target);  // finite, 0 
 
 // Reads `args` (after the program name) against `table`. "--help" or "-h"
 // sets `help` and, like the `flags`, takes no value. Arguments that are no
-// option go to `positional` when the program takes them. Returns "" or the first
+// option go to `positional` when the program takes them; a word that begins
+// with '-' and is no option is refused, never taken for a file. Returns "" or the first
 // fault, in the words every tool prints after its name.
 std::string parse_options(const std::vector<std::string>& args,
                           const std::vector<OptionRow>& table, bool& help,

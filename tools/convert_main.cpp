@@ -95,28 +95,40 @@ int convert_folder(const std::string& folder, const std::string& name, const std
     return 1;
   }
   std::sort(files.begin(), files.end(), natural_less);
-  std::filesystem::create_directories(out, fault);
+  // Every file is converted before anything is written: a bad file is
+  // reported, the others too, and no partial series is left behind.
   std::vector<int> deadlines;
+  std::vector<std::string> converted;
   std::string index;
+  int bad = 0;
   for (std::size_t k = 0; k < files.size(); ++k) {
     const std::string path = (std::filesystem::path(folder) / files[k]).string();
     rcpspdc::InstanceData data;
     const std::string error = rcpspdc::read_psplib_file(path, data);
     if (!error.empty()) {
       std::fprintf(stderr, "rcpspdc-convert: %s: %s\n", path.c_str(), error.c_str());
-      return 1;
+      ++bad;
+      continue;
     }
     const std::string stem = std::filesystem::path(files[k]).stem().string();
     const auto found = makespans.find(stem);
     const bool known = found != makespans.end();
     deadlines.push_back(known ? found->second : rcpspdc::critical_path_length(data));
-    const std::string number = std::to_string(k + 1);
-    index += number + " " + stem + " " + std::to_string(deadlines.back()) +
+    index += std::to_string(k + 1) + " " + stem + " " + std::to_string(deadlines.back()) +
              (known ? " makespans\n" : " critical-path\n");
-    if (write_output((std::filesystem::path(out) / (name + number + ".rcp")).string(),
-                     rcpspdc::format_instance(data)) != 0)
-      return 1;
+    converted.push_back(rcpspdc::format_instance(data));
   }
+  if (bad > 0) {
+    std::fprintf(stderr, "rcpspdc-convert: %d of %zu files refused; nothing was written\n", bad,
+                 files.size());
+    return 1;
+  }
+  std::filesystem::create_directories(out, fault);
+  for (std::size_t k = 0; k < converted.size(); ++k)
+    if (write_output(
+            (std::filesystem::path(out) / (name + std::to_string(k + 1) + ".rcp")).string(),
+            converted[k]) != 0)
+      return 1;
   const std::filesystem::path base(out);
   if (write_output((base / ("deadline." + name)).string(), rcpspdc::format_deadlines(deadlines)) !=
           0 ||
