@@ -45,4 +45,9 @@ std::string format_deadlines(const std::vector<int>& makespans) {
   return out;
 }
 
+std::string index_line(int number, const std::string& name, int makespan, bool from_table) {
+  return std::to_string(number) + " " + name + " " + std::to_string(makespan) +
+         (from_table ? " makespans\n" : " critical-path\n");
+}
+
 }  // namespace rcpspdc

@@ -1,5 +1,6 @@
 // The deadline file of a series, "deadline.<name>": integer triples, triple
-// p for instance p, whose third number is the instance's makespan.
+// p for instance p, whose third number is the instance's makespan; and the
+// index of a converted series beside it.
 #pragma once
 
 #include <string>
@@ -25,5 +26,10 @@ FileOutcome parse_deadline_text(const std::string& text, int problem_number, int
 
 // The deadline file of a series: triple p is "1 p makespan[p-1]", one a line.
 std::string format_deadlines(const std::vector<int>& makespans);
+
+// A line of the index that goes with the deadline file of a converted series,
+// "number name makespan source": where instance `number` came from, and
+// whether its makespan is from a table ("makespans") or the critical path.
+std::string index_line(int number, const std::string& name, int makespan, bool from_table);
 
 }  // namespace rcpspdc

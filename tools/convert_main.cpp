@@ -124,8 +124,7 @@ int convert_folder(const std::string& folder, const std::string& name, const std
     const auto found = makespans.find(stem);
     const bool known = found != makespans.end();
     deadlines.push_back(known ? found->second : rcpspdc::critical_path_length(data));
-    index += std::to_string(k + 1) + " " + stem + " " + std::to_string(deadlines.back()) +
-             (known ? " makespans\n" : " critical-path\n");
+    index += rcpspdc::index_line(static_cast<int>(k + 1), stem, deadlines.back(), known);
     converted.push_back(rcpspdc::format_instance(data));
   }
   if (bad > 0) {
@@ -134,14 +133,13 @@ int convert_folder(const std::string& folder, const std::string& name, const std
     return 1;
   }
   std::filesystem::create_directories(out, fault);
-  for (std::size_t k = 0; k < converted.size(); ++k)
-    if (write_output(
-            (std::filesystem::path(out) / (name + std::to_string(k + 1) + ".rcp")).string(),
-            converted[k]) != 0)
-      return 1;
   const std::filesystem::path base(out);
-  if (write_output((base / ("deadline." + name)).string(), rcpspdc::format_deadlines(deadlines)) !=
-          0 ||
+  for (std::size_t k = 0; k < converted.size(); ++k)
+    if (write_output((base / rcpspdc::instance_file_name(name, static_cast<int>(k + 1))).string(),
+                     converted[k]) != 0)
+      return 1;
+  if (write_output((base / rcpspdc::deadline_file_name(name)).string(),
+                   rcpspdc::format_deadlines(deadlines)) != 0 ||
       write_output((base / ("index." + name)).string(), index) != 0)
     return 1;
   std::printf("converted %zu files into %s (numbers 1 to %zu)\n", files.size(), out.c_str(),
