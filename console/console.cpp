@@ -9,24 +9,13 @@
 #include <cmath>
 #include <cstring>
 
+#include "formats/info_file.hpp"
+#include "formats/results_file.hpp"
 #include "platform/platform.hpp"
 
 namespace rcpspdc {
 
 namespace {
-
-constexpr const char* TITLE =
-    "\n The resource-constrained project scheduling problem with discounted cash flows\n";
-constexpr const char* RULE =
-    " ==============================================================================\n\n";
-constexpr const char* NAME_LINE = "\n\n Quintaard";
-constexpr const char* EMAIL_LINE = "\n e-mail: quintaard@rcpspdc.org";
-constexpr const char* WEBSITE_LINE = "\n website: https://rcpspdc.org";
-constexpr const char* LEGEND[] = {
-    "\n\n1st column: number of problem instance",  "\n2nd column: number of created nodes",
-    "\n3rd column: number of branched nodes",      "\n4th column: solution",
-    "\n5th column: total time spend (in seconds)", "\n6th column: optimal or heuristic?\n\n",
-};
 
 std::FILE* open_or_complain(const std::string& name, const char* mode, RunState& run) {
   std::FILE* file = std::fopen(name.c_str(), mode);
@@ -134,8 +123,7 @@ void ask(RunState& run, const char* prompt) {
 }  // namespace
 
 void run_dialogue(RunState& run) {
-  std::fputs(TITLE, run.console_out);
-  std::fputs(RULE, run.console_out);
+  std::fputs(results_banner().c_str(), run.console_out);
   RunParams& p = run.params;
   std::FILE* in = run.console_in;
   // At the end of the input the dialogue stops at the prompt left unanswered.
@@ -162,7 +150,7 @@ void run_dialogue(RunState& run) {
   if (ended(read_double(in, p.interest_rate, "Interest rate"), "Interest rate")) return;
   ask(run, "\n Time limit in seconds : ");
   if (ended(read_int(in, p.time_limit, "Time limit in seconds"), "Time limit in seconds")) return;
-  for (const char* text : LEGEND) std::fputs(text, run.console_out);
+  std::fputs(results_legend().c_str(), run.console_out);
 }
 
 // Both files are created only now that every answer is in, so a run left at
@@ -171,21 +159,11 @@ bool create_output_files(RunState& run) {
   run.output_name = "output.out";
   std::FILE* results = open_or_complain(run.output_name, "w", run);
   if (results == nullptr) return false;
-  std::fputs(TITLE, results);
-  std::fputs(RULE, results);
-  std::fputs(NAME_LINE, results);
-  std::fputs(EMAIL_LINE, results);
-  std::fputs(WEBSITE_LINE, results);
-  std::fputs("\n\n\n\n", results);
-  for (const char* text : LEGEND) std::fputs(text, results);
+  std::fputs(results_head().c_str(), results);
   if (!close_or_complain(results, run.output_name, run)) return false;
   run.info_file = open_or_complain("info.out", "w", run);
   if (run.info_file == nullptr) return false;
-  std::fputs("information about the generated cash flows", run.info_file);
-  std::fputs("\nproblem number    project deadline     (number of activity / cash flow)",
-             run.info_file);
-  std::fputs("\nRemark: information about dummy start and dummy end activity not displayed\n\n",
-             run.info_file);
+  std::fputs(info_head().c_str(), run.info_file);
   const bool closed = close_or_complain(run.info_file, "info.out", run);
   run.info_file = nullptr;
   return closed;
@@ -228,9 +206,7 @@ int run_console(std::FILE* in, std::FILE* out) {
     run.output_file = nullptr;
     if (!closed || run.failed) return 1;
   }
-  std::fputs(NAME_LINE, run.console_out);
-  std::fputs(EMAIL_LINE, run.console_out);
-  std::fputs(WEBSITE_LINE, run.console_out);
+  std::fputs(results_credits().c_str(), run.console_out);
   std::fputs("\n\n PRESS ANY KEY", run.console_out);
   std::fflush(run.console_out);
   wait_for_key(in);

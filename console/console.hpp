@@ -7,7 +7,7 @@
 #include <string>
 
 #include "console/run_state.hpp"
-#include "formats/instance_file.hpp"
+#include "formats/file_outcome.hpp"
 
 namespace rcpspdc {
 
@@ -23,7 +23,7 @@ bool create_output_files(RunState& run);
 // Loads instance problem_number: true when it is ready, false when it was
 // rejected and reported (or an output file failed, which sets run.failed).
 bool read_instance(SolverContext& context);
-void report_read_error(RunState& run, const ReadOutcome& outcome);
+void report_read_error(RunState& run, const FileOutcome& outcome);
 
 void report_result(SolverContext& context, SearchEnd end);
 void report_solution(SolverContext& context);

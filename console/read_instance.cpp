@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "console/console.hpp"
+#include "formats/info_file.hpp"
 #include "formats/instance_file.hpp"
+#include "formats/results_file.hpp"
 #include "model/cash_flows.hpp"
 #include "model/invariant.hpp"
 #include "platform/platform.hpp"
@@ -15,11 +17,23 @@ namespace rcpspdc {
 
 namespace {
 
-constexpr const char* READ_ERROR_CONSOLE[] = {
-    "\t\t\t\t\t\t\t\t\t    not found",        "\t\t\t\t\t\t\t\t\t    too many act",
-    "\t\t\t\t\t\t\t\t\t    > 2 dummies",      "\t\t\t\t\t\t\t\t\t    missing deadline file",
-    "\t\t\t\t\t\t\t\t\t    invalid instance", "\t\t\t\t\t\t\t\t\t    no deadline",
-};
+constexpr const char* CONSOLE_INDENT = "\t\t\t\t\t\t\t\t\t    ";
+
+// The console's short words for a read failure.
+const char* console_words(FileFault fault) {
+  switch (fault) {
+    case FileFault::cannot_open: return "not found";
+    case FileFault::too_many: return "too many act";
+    case FileFault::dummies: return "> 2 dummies";
+    case FileFault::no_deadline_file: return "missing deadline file";
+    case FileFault::invalid: return "invalid instance";
+    case FileFault::no_deadline:
+    case FileFault::deadline_above_limit: return "no deadline";
+    case FileFault::none:
+    case FileFault::cannot_write: break;
+  }
+  return nullptr;
+}
 
 // Appends the information record: number, deadline, and every real
 // activity's cash flow in model numbering.
@@ -31,9 +45,7 @@ bool write_info_record(RunState& run, const InstanceData& data) {
     run.failed = true;
     return false;
   }
-  std::fprintf(run.info_file, "\n%5d     %5d     ", run.problem_number, data.deadline);
-  for (int i = 1; i <= data.activity_count - 2; ++i)
-    std::fprintf(run.info_file, "(%d / %d)   ", i, data.cash_flow[static_cast<std::size_t>(i)]);
+  std::fputs(info_record(run.problem_number, data).c_str(), run.info_file);
   const bool written = std::fclose(run.info_file) == 0;
   run.info_file = nullptr;
   if (!written) {
@@ -45,12 +57,12 @@ bool write_info_record(RunState& run, const InstanceData& data) {
 
 }  // namespace
 
-void report_read_error(RunState& run, const ReadOutcome& outcome) {
-  RCPSPDC_CHECK(outcome.kind >= READ_NOT_FOUND && outcome.kind <= READ_NO_DEADLINE,
-                "a read error of unknown kind");
-  std::fputs(READ_ERROR_CONSOLE[outcome.kind], run.console_out);
+void report_read_error(RunState& run, const FileOutcome& outcome) {
+  const char* words = console_words(outcome.fault);
+  RCPSPDC_CHECK(words != nullptr, "a read error of unknown kind");
+  std::fprintf(run.console_out, "%s%s", CONSOLE_INDENT, words);
   std::fflush(run.console_out);
-  std::fprintf(run.output_file, "\n%5d  %s", run.problem_number, read_error_text(outcome).c_str());
+  std::fputs(error_line(run.problem_number, read_error_text(outcome)).c_str(), run.output_file);
 }
 
 bool read_instance(SolverContext& context) {
@@ -62,12 +74,13 @@ bool read_instance(SolverContext& context) {
   std::fprintf(run.console_out, "\n %3d ", run.problem_number);
   std::fflush(run.console_out);
   InstanceData& data = context.instance;
-  const ReadOutcome outcome =
+  const FileOutcome outcome =
       read_instance_files(params.problem_name, run.problem_number, params.deadline_offset, data);
   if (!outcome.ok()) {
     report_read_error(run, outcome);
     return false;
   }
+  if (!outcome.note.empty()) std::fprintf(stderr, "rcpspdc: %s\n", outcome.note.c_str());
   draw_cash_flows(data, run.generator, params.negative_percent);
   load_model(data, context.solver->model);
   return write_info_record(run, data);

@@ -1,17 +1,17 @@
 // Result lines and the solution listing. Before a schedule is reported the
 // independent checker re-verifies it against the instance as read; a schedule
 // it cannot vouch for is reported as a failed check, never as a result.
-#include <cinttypes>
+#include <string>
 #include <vector>
 
 #include "check/schedule_check.hpp"
 #include "console/console.hpp"
+#include "formats/results_file.hpp"
 
 namespace rcpspdc {
 
 namespace {
 
-constexpr double NO_SCHEDULE_VALUE = -9999.0;  // shown when no feasible schedule was found
 constexpr const char* CHECK_FAILED_CONSOLE = "\t\t\t\t\t\t\t\t\t    schedule check failed";
 
 // Checks the incumbent; on a failure writes the error line and returns false.
@@ -25,8 +25,8 @@ bool incumbent_checks_out(SolverContext& context) {
   RunState& run = context.run;
   std::fputs(CHECK_FAILED_CONSOLE, run.console_out);
   std::fflush(run.console_out);
-  std::fprintf(run.output_file, "\n%5d  schedule check failed: %s", run.problem_number,
-               problem.c_str());
+  std::fputs(error_line(run.problem_number, "schedule check failed: " + problem).c_str(),
+             run.output_file);
   return false;
 }
 
@@ -40,23 +40,10 @@ void report_result(SolverContext& context, SearchEnd end) {
   if (!incumbent_checks_out(context)) return;
   const SearchState& s = context.solver->search;
   RunState& run = context.run;
-  const double value = reported_value(s);
-  const double seconds = static_cast<double>(s.elapsed_seconds);
-  if (end == SearchEnd::complete) {
-    std::fprintf(run.console_out, "%10" PRId64 "   %10" PRId64 "   %7.2lf   %7.2lf   optimal",
-                 s.created_nodes, s.branched_nodes, value, seconds);
-    std::fprintf(run.output_file,
-                 "\n%10d   %10" PRId64 "   %10" PRId64 "   %7.2lf   %7.2lf   optimal",
-                 run.problem_number, s.created_nodes, s.branched_nodes, value, seconds);
-  } else {
-    std::fprintf(run.console_out,
-                 "%10" PRId64 "   %10" PRId64 "   %7.2lf   %7.2lf   heuristic  (time limit!)",
-                 s.created_nodes, s.branched_nodes, value, seconds);
-    std::fprintf(run.output_file,
-                 "\n%10d   %10" PRId64 "   %10" PRId64
-                 "   %7.2lf   %7.2lf   heuristic  (time limit!) ",
-                 run.problem_number, s.created_nodes, s.branched_nodes, value, seconds);
-  }
+  const ResultFigures figures{s.created_nodes, s.branched_nodes, reported_value(s),
+                              static_cast<double>(s.elapsed_seconds), end == SearchEnd::complete};
+  std::fputs(result_figures(figures).c_str(), run.console_out);
+  std::fputs(result_line(run.problem_number, figures).c_str(), run.output_file);
   std::fflush(run.console_out);
 }
 
@@ -67,13 +54,14 @@ void report_solution(SolverContext& context) {
   // Without a feasible schedule there are no finish times to list.
   if (s.has_incumbent)
     for (int i = 1; i <= context.instance.activity_count - 2; ++i) {
-      std::fprintf(run.console_out, "Act. %d: einde %d\n", i + 1, s.best_finish[i]);
-      std::fprintf(run.output_file, "Act. %d: einde %d\n", i + 1, s.best_finish[i]);
+      const std::string line = listing_line(i + 1, s.best_finish[i]);
+      std::fputs(line.c_str(), run.console_out);
+      std::fputs(line.c_str(), run.output_file);
     }
-  const double value = reported_value(s);
-  const double seconds = static_cast<double>(s.elapsed_seconds);
-  std::fprintf(run.console_out, "\nSolution: %7.2lf, Computation time: %.2f", value, seconds);
-  std::fprintf(run.output_file, "\nSolution: %7.2lf, Computation time: %.2f", value, seconds);
+  const std::string line =
+      solution_line(reported_value(s), static_cast<double>(s.elapsed_seconds));
+  std::fputs(line.c_str(), run.console_out);
+  std::fputs(line.c_str(), run.output_file);
   std::fflush(run.console_out);
 }
 

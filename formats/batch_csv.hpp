@@ -35,6 +35,7 @@ struct BatchRow {
   double seconds_to_best = -1.0;  // when the best schedule was found (-1: not recorded)
   std::string file;               // the instance file read
   std::string deadline_from;      // a named file's makespan source: makespans or critical path
+  std::string note;               // what the reader changed to accept the file (not in the CSV)
   std::vector<int> cash_flow;     // of every activity, the first of the file first
   std::vector<int> finish;        // finish times of the best schedule, every activity
 };

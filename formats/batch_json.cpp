@@ -35,7 +35,38 @@ nlohmann::json optional_count(std::int64_t value) {
   return value < 0 ? nlohmann::json(nullptr) : nlohmann::json(value);
 }
 
+FileOutcome invalid(std::string reason) {
+  return FileOutcome{FileFault::invalid, std::move(reason)};
+}
+
 }  // namespace
+
+nlohmann::ordered_json json_header(const RunHeader& h) {
+  nlohmann::ordered_json head;
+  head["program"] = "rcpspdc-batch";
+  head["version"] = h.version;
+  head["engine"] = h.engine;
+  head["problem"] = h.problem;
+  head["first"] = h.first;
+  head["last"] = h.last;
+  head["dir"] = h.dir;
+  if (!h.files.empty()) {
+    head["files"] = h.files;
+    head["makespans"] = h.makespans;
+  }
+  head["offset"] = h.offset;
+  head["rate"] = h.rate;
+  head["negative"] = h.negative;
+  if (h.cash_flows.empty())
+    head["seed"] = h.seed;
+  else
+    head["cash_flows"] = h.cash_flows;
+  if (h.unmixed_seed) head["unmixed_seed"] = true;
+  head["time_limit"] = h.time_limit;
+  head["jobs"] = h.jobs;
+  head["shard"] = std::to_string(h.shard_index) + "/" + std::to_string(h.shard_count);
+  return head;
+}
 
 nlohmann::ordered_json settings_json(const RunSettings& s) {
   nlohmann::ordered_json keys;
@@ -85,7 +116,7 @@ std::string json_row(const BatchRow& row, const RunSettings& settings) {
   return json_line(line);
 }
 
-std::string find_json_schedule(const std::string& text, int number, JsonSchedule& schedule) {
+FileOutcome find_json_schedule(const std::string& text, int number, JsonSchedule& schedule) {
   std::istringstream in(text);
   int line_number = 0;
   for (std::string line; std::getline(in, line);) {
@@ -93,7 +124,7 @@ std::string find_json_schedule(const std::string& text, int number, JsonSchedule
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
     const nlohmann::json object = nlohmann::json::parse(line, nullptr, false);
     if (object.is_discarded() || !object.is_object())
-      return "line " + std::to_string(line_number) + ": not a JSON object";
+      return invalid("line " + std::to_string(line_number) + ": not a JSON object");
     const auto found = object.find("number");
     if (found == object.end() || !found->is_number_integer() || found->get<int>() != number)
       continue;
@@ -104,36 +135,37 @@ std::string find_json_schedule(const std::string& text, int number, JsonSchedule
     };
     const nlohmann::json status = field("status");
     if (field("deadline").is_null() && status.is_string())
-      return where + "instance " + std::to_string(number) +
-             " was not solved: " + status.get<std::string>();
+      return invalid(where + "instance " + std::to_string(number) +
+                     " was not solved: " + status.get<std::string>());
     schedule.number = number;
     const nlohmann::json file = field("file");
-    if (!file.is_string()) return where + "\"file\" is not a file name";
+    if (!file.is_string()) return invalid(where + "\"file\" is not a file name");
     schedule.file = file.get<std::string>();
     std::vector<int> deadline;
     if (!whole_numbers(nlohmann::json::array({field("deadline")}), 0, MAX_DEADLINE, deadline))
-      return where + "\"deadline\" is not a whole number from 0 to " +
-             std::to_string(MAX_DEADLINE);
+      return invalid(where + "\"deadline\" is not a whole number from 0 to " +
+                     std::to_string(MAX_DEADLINE));
     schedule.deadline = deadline[0];
     const nlohmann::json rate = field("rate");
     if (!rate.is_number() || !std::isfinite(rate.get<double>()) || rate.get<double>() < 0.0)
-      return where + "\"rate\" is not a rate of 0 or more";
+      return invalid(where + "\"rate\" is not a rate of 0 or more");
     schedule.interest_rate = rate.get<double>();
     if (!whole_numbers(field("cash_flows"), std::numeric_limits<int>::min(),
                        std::numeric_limits<int>::max(), schedule.cash_flow))
-      return where + "\"cash_flows\" is not a list of whole numbers";
+      return invalid(where + "\"cash_flows\" is not a list of whole numbers");
     const nlohmann::json finish = field("finish");
     schedule.finish.clear();
     if (!finish.is_null() && !whole_numbers(finish, 0, MAX_DEADLINE, schedule.finish))
-      return where + "\"finish\" is not a list of whole numbers from 0 to " +
-             std::to_string(MAX_DEADLINE);
+      return invalid(where + "\"finish\" is not a list of whole numbers from 0 to " +
+                     std::to_string(MAX_DEADLINE));
     const nlohmann::json value = field("value");
-    if (!value.is_null() && !value.is_number()) return where + "\"value\" is not a number";
+    if (!value.is_null() && !value.is_number())
+      return invalid(where + "\"value\" is not a number");
     schedule.has_value = value.is_number();
     schedule.value = schedule.has_value ? value.get<double>() : 0.0;
     return {};
   }
-  return "no object for instance " + std::to_string(number);
+  return invalid("no object for instance " + std::to_string(number));
 }
 
 }  // namespace rcpspdc

@@ -3,14 +3,41 @@
 // so every result can be checked again and analysed without the solver.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "formats/batch_csv.hpp"
+#include "formats/file_outcome.hpp"
 
 namespace rcpspdc {
+
+// What the header line says about the run: everything needed to repeat it.
+struct RunHeader {
+  std::string version;  // of the program
+  std::string engine;
+  std::string problem;  // a numbered series: PROBLEM<number>.rcp in dir
+  int first = 0;
+  int last = 0;
+  std::string dir;
+  std::vector<std::string> files;  // or: the instance files named
+  std::string makespans;           // their makespan table (with files only)
+  int offset = 0;
+  double rate = 0.0;
+  int negative = 0;
+  std::uint32_t seed = 0;  // with drawn flows
+  std::string cash_flows;  // or: the info.out the flows come from
+  bool unmixed_seed = false;
+  double time_limit = 0.0;
+  int jobs = 1;
+  int shard_index = 0;
+  int shard_count = 1;
+};
+
+// The header object, written as the first line.
+nlohmann::ordered_json json_header(const RunHeader& header);
 
 // One instance's object as one line (with its newline). Fields that do not
 // apply (no value, no bound, no schedule) are null. "cash_flows" and
@@ -38,9 +65,10 @@ struct JsonSchedule {
 };
 
 // Finds the object of instance `number` among the lines of `text` (the header
-// and other instances are skipped). Returns "" or what is wrong: a line that
-// was never solved (its status says why), or a field that is not what the
-// run writes (finish times and cash flows must be integers of 32 bits).
-std::string find_json_schedule(const std::string& text, int number, JsonSchedule& schedule);
+// and other instances are skipped). Fails (invalid) with what is wrong: no
+// such line, a line that was never solved (its status says why), or a field
+// that is not what the run writes (finish times and cash flows must be
+// integers of 32 bits).
+FileOutcome find_json_schedule(const std::string& text, int number, JsonSchedule& schedule);
 
 }  // namespace rcpspdc

@@ -11,6 +11,10 @@ namespace rcpspdc {
 namespace {
 
 constexpr const char* INFO_TITLE = "information about the generated cash flows";
+constexpr const char* INFO_COLUMNS =
+    "problem number    project deadline     (number of activity / cash flow)";
+constexpr const char* INFO_REMARK =
+    "Remark: information about dummy start and dummy end activity not displayed";
 constexpr int HEADER_LINES = 3;  // title, column names, remark
 
 // A cursor over one record line.
@@ -67,51 +71,50 @@ bool parse_record(const std::string& line, InfoRecord& record, std::string& prob
 
 }  // namespace
 
-bool parse_info_text(const std::string& text, InfoRecords& records, std::string& error) {
+FileOutcome parse_info_text(const std::string& text, InfoRecords& records) {
   records.clear();
   std::istringstream lines(text);
   std::string line;
   int line_number = 0;
+  const auto fault = [&line_number](const std::string& problem) {
+    return FileOutcome{FileFault::invalid, "line " + std::to_string(line_number) + ": " + problem};
+  };
   while (std::getline(lines, line)) {
     ++line_number;
-    if (line_number == 1 && line != INFO_TITLE) {
-      error = "line 1: not an information file (it must begin with \"" + std::string(INFO_TITLE) +
-              "\")";
-      return false;
-    }
+    if (line_number == 1 && line != INFO_TITLE)
+      return fault("not an information file (it must begin with \"" + std::string(INFO_TITLE) +
+                   "\")");
     if (line_number <= HEADER_LINES || LineCursor{line.data(), line.data() + line.size()}.done())
       continue;
     InfoRecord record;
     std::string problem;
-    if (!parse_record(line, record, problem)) {
-      error = "line " + std::to_string(line_number) + ": " + problem;
-      return false;
-    }
+    if (!parse_record(line, record, problem)) return fault(problem);
     const int number = record.number;
-    if (!records.emplace(number, std::move(record)).second) {
-      error = "line " + std::to_string(line_number) + ": instance " + std::to_string(number) +
-              " appears twice";
-      return false;
-    }
+    if (!records.emplace(number, std::move(record)).second)
+      return fault("instance " + std::to_string(number) + " appears twice");
   }
-  if (line_number == 0) {
-    error = "the file is empty";
-    return false;
-  }
-  return true;
+  if (line_number == 0) return FileOutcome{FileFault::invalid, "the file is empty"};
+  return {};
 }
 
-bool read_info_file(const std::string& path, InfoRecords& records, std::string& error) {
+FileOutcome read_info_file(const std::string& path, InfoRecords& records) {
   std::string text;
-  if (!read_text_file(path, text)) {
-    error = "cannot open " + path;
-    return false;
-  }
-  if (!parse_info_text(text, records, error)) {
-    error = path + ", " + error;
-    return false;
-  }
-  return true;
+  const FileOutcome read = read_text_file(path, text);
+  if (!read.ok()) return read;
+  FileOutcome outcome = parse_info_text(text, records);
+  if (!outcome.ok()) outcome.message = path + ", " + outcome.message;
+  return outcome;
+}
+
+std::string info_head() {
+  return std::string(INFO_TITLE) + '\n' + INFO_COLUMNS + '\n' + INFO_REMARK + "\n\n";
+}
+
+std::string info_record(int number, const InstanceData& data) {
+  std::string record = printed("\n%5d     %5d     ", number, data.deadline);
+  for (int i = 1; i <= data.activity_count - 2; ++i)
+    record += printed("(%d / %d)   ", i, data.cash_flow[static_cast<std::size_t>(i)]);
+  return record;
 }
 
 bool take_cash_flows(const InfoRecord& record, InstanceData& data) {

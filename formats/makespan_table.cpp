@@ -2,13 +2,21 @@
 
 #include <filesystem>
 #include <sstream>
-#include <vector>
 
+#include "formats/deadline_file.hpp"
 #include "formats/text_file.hpp"
 
 namespace rcpspdc {
 
-std::string parse_makespan_table(const std::string& text, const std::string& set,
+namespace {
+
+FileOutcome invalid(std::string reason) {
+  return FileOutcome{FileFault::invalid, std::move(reason)};
+}
+
+}  // namespace
+
+FileOutcome parse_makespan_table(const std::string& text, const std::string& set,
                                  std::map<std::string, int>& makespans) {
   std::istringstream in(text);
   int line_number = 0;
@@ -30,11 +38,12 @@ std::string parse_makespan_table(const std::string& text, const std::string& set
     } else {
       continue;
     }
-    if (makespan < 0) return "line " + std::to_string(line_number) + ": negative makespan";
+    if (makespan < 0)
+      return invalid("line " + std::to_string(line_number) + ": negative makespan");
     if (!makespans.emplace(name, makespan).second)
-      return "line " + std::to_string(line_number) + ": " + name + " appears twice";
+      return invalid("line " + std::to_string(line_number) + ": " + name + " appears twice");
   }
-  if (makespans.empty()) return "no makespans found";
+  if (makespans.empty()) return invalid("no makespans found");
   return {};
 }
 
@@ -45,11 +54,30 @@ std::string table_set_name(const std::string& path) {
   return end == std::string::npos ? set : set.substr(0, end);
 }
 
-std::string read_makespan_table(const std::string& path, std::map<std::string, int>& makespans) {
+FileOutcome read_makespan_table(const std::string& path, std::map<std::string, int>& makespans) {
   std::string text;
-  if (!read_text_file(path, text)) return "cannot open " + path;
-  const std::string problem = parse_makespan_table(text, table_set_name(path), makespans);
-  return problem.empty() ? problem : path + ": " + problem;
+  const FileOutcome read = read_text_file(path, text);
+  if (!read.ok()) return read;
+  FileOutcome outcome = parse_makespan_table(text, table_set_name(path), makespans);
+  if (!outcome.ok()) outcome.message = path + ": " + outcome.message;
+  return outcome;
+}
+
+FileOutcome parse_makespans(const std::string& text, std::vector<int>& makespans) {
+  makespans.clear();
+  std::istringstream in(text);
+  for (std::string token; in >> token;) {
+    int value = 0;
+    if (!to_number(token, value) || value < 0)
+      return invalid("makespan " + std::to_string(makespans.size() + 1) + ": \"" +
+                     token.substr(0, 20) + "\" is not a non-negative integer");
+    if (value > MAX_DEADLINE)
+      return invalid("makespan " + std::to_string(makespans.size() + 1) + " is " + token +
+                     ", above " + std::to_string(MAX_DEADLINE) + " periods");
+    makespans.push_back(value);
+  }
+  if (makespans.empty()) return invalid("the list holds no makespan");
+  return {};
 }
 
 }  // namespace rcpspdc

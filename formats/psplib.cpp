@@ -7,7 +7,6 @@
 #include "formats/instance_file.hpp"
 #include "formats/text_file.hpp"
 #include "model/activity_set.hpp"
-#include "model/packed_resources.hpp"
 
 namespace rcpspdc {
 
@@ -157,36 +156,41 @@ int skip_headers(const SmFile& f, int title, int& data_start) {
   return named;
 }
 
-std::string parse_sm(const SmFile& f, InstanceData& d) {
+FileOutcome invalid(std::string reason) {
+  return FileOutcome{FileFault::invalid, std::move(reason)};
+}
+
+// The number of jobs and the resource counts by kind: renewable (R),
+// nonrenewable (N), doubly constrained (D). `d` is reset to an instance of
+// that size.
+FileOutcome read_sizes(const SmFile& f, int count[3], InstanceData& d) {
   const int jobs_line = f.find("jobs (incl. supersource/sink");
   if (jobs_line < 0)
-    return "no \"jobs (incl. supersource/sink ):\" line; this is not a PSPLIB .sm file";
+    return invalid("no \"jobs (incl. supersource/sink ):\" line; this is not a PSPLIB .sm file");
   int n = 0;
   if (!f.value_after_colon(jobs_line, n))
-    return at_line(jobs_line + 1) + "the number of jobs is missing";
+    return invalid(at_line(jobs_line + 1) + "the number of jobs is missing");
   if (n < 2)
-    return at_line(jobs_line + 1) + std::to_string(n) + " jobs; supersource and sink are needed";
+    return invalid(at_line(jobs_line + 1) + std::to_string(n) +
+                   " jobs; supersource and sink are needed");
   if (n > MAX_ACTIVITIES)
-    return at_line(jobs_line + 1) + std::to_string(n) + " jobs; the solver takes at most " +
-           std::to_string(MAX_ACTIVITIES) + " including supersource and sink";
-
-  // Resource counts by kind: renewable (R), nonrenewable (N), doubly constrained (D).
-  int count[3] = {0, 0, 0};
+    return invalid(at_line(jobs_line + 1) + std::to_string(n) +
+                   " jobs; the solver takes at most " + std::to_string(MAX_ACTIVITIES) +
+                   " including supersource and sink");
   const char* names[3] = {"- renewable", "- nonrenewable", "- doubly constrained"};
   for (int kind = 0; kind < 3; ++kind) {
     const int l = f.find(names[kind]);
     if (l < 0) {
-      if (kind == 0) return "no \"- renewable :\" line in the RESOURCES section";
+      if (kind == 0) return invalid("no \"- renewable :\" line in the RESOURCES section");
       continue;
     }
     if (!f.value_after_colon(l, count[kind]) || count[kind] < 0)
-      return at_line(l + 1) + "the number of resources is missing";
+      return invalid(at_line(l + 1) + "the number of resources is missing");
   }
   const int K = count[0];
   if (K > MAX_RESOURCES)
-    return std::to_string(K) + " renewable resources; the solver takes at most " +
-           std::to_string(MAX_RESOURCES);
-
+    return invalid(std::to_string(K) + " renewable resources; the solver takes at most " +
+                   std::to_string(MAX_RESOURCES));
   d = InstanceData{};
   d.activity_count = n;
   d.resource_count = K;
@@ -195,174 +199,165 @@ std::string parse_sm(const SmFile& f, InstanceData& d) {
   d.requirement.assign(static_cast<std::size_t>(n),
                        std::vector<int>(static_cast<std::size_t>(K), 0));
   d.successors.assign(static_cast<std::size_t>(n), {});
-  std::string error;
+  return FileOutcome{};
+}
 
-  // Precedence relations: jobnr, #modes, #successors, successors.
+// The job number that opens the row of job j, which must be j.
+bool job_number(TableCursor& cursor, int j, std::string& error) {
+  int number = 0;
+  if (!cursor.next(number, "the number of " + job(j), 1, error)) return false;
+  if (number == j) return true;
+  error = at_line(cursor.line()) + "row of job " + std::to_string(number) + " where " + job(j) +
+          " should come";
+  return false;
+}
+
+// Precedence relations: jobnr, #modes, #successors, successors.
+FileOutcome read_precedences(const SmFile& f, InstanceData& d) {
+  const int n = d.activity_count;
   const int prec = f.find("PRECEDENCE RELATIONS");
-  if (prec < 0) return "no \"PRECEDENCE RELATIONS:\" section";
+  if (prec < 0) return invalid("no \"PRECEDENCE RELATIONS:\" section");
   int start = 0;
   skip_headers(f, prec, start);
-  const std::vector<Token> prec_tokens = f.table(start);
-  TableCursor pc(prec_tokens, prec + 1, "PRECEDENCE RELATIONS");
+  const std::vector<Token> tokens = f.table(start);
+  TableCursor pc(tokens, prec + 1, "PRECEDENCE RELATIONS");
+  std::string error;
   for (int j = 1; j <= n; ++j) {
-    int number = 0;
     int modes = 0;
     int successors = 0;
-    if (!pc.next(number, "the number of " + job(j), 1, error)) return error;
-    if (number != j)
-      return at_line(pc.line()) + "row of job " + std::to_string(number) + " where " + job(j) +
-             " should come";
-    if (!pc.next(modes, "the mode count of " + job(j), 1, error)) return error;
+    if (!job_number(pc, j, error)) return invalid(error);
+    if (!pc.next(modes, "the mode count of " + job(j), 1, error)) return invalid(error);
     if (modes != 1)
-      return at_line(pc.line()) + job(j) + " has " + std::to_string(modes) +
-             " modes; only single-mode files (.sm) can be converted";
-    if (!pc.next(successors, "the successor count of " + job(j), 0, error)) return error;
+      return invalid(at_line(pc.line()) + job(j) + " has " + std::to_string(modes) +
+                     " modes; only single-mode files (.sm) can be converted");
+    if (!pc.next(successors, "the successor count of " + job(j), 0, error)) return invalid(error);
     for (int e = 0; e < successors; ++e) {
       int s = 0;
       if (!pc.next(s, "successor " + std::to_string(e + 1) + " of " + job(j), 1, error))
-        return error;
+        return invalid(error);
       if (s > n)
-        return at_line(pc.line()) + "successor " + std::to_string(s) + " of " + job(j) +
-               " is above " + std::to_string(n);
+        return invalid(at_line(pc.line()) + "successor " + std::to_string(s) + " of " + job(j) +
+                       " is above " + std::to_string(n));
       d.successors[static_cast<std::size_t>(j - 1)].push_back(s - 1);
     }
   }
-  if (!(error = pc.rest()).empty()) return error;
+  if (!(error = pc.rest()).empty()) return invalid(error);
+  return FileOutcome{};
+}
 
-  // Requests and durations: jobnr, mode, duration, one column per resource.
+// Requests and durations: jobnr, mode, duration, one column per resource.
+// `kinds` comes in as the RESOURCES section declares the columns and goes
+// out as the table's header names them.
+FileOutcome read_requests(const SmFile& f, std::string& kinds, InstanceData& d) {
   const int req = f.find("REQUESTS/DURATIONS");
-  if (req < 0) return "no \"REQUESTS/DURATIONS:\" section";
+  if (req < 0) return invalid("no \"REQUESTS/DURATIONS:\" section");
+  int start = 0;
   const int req_header = skip_headers(f, req, start);
-  std::string kinds = std::string(static_cast<std::size_t>(count[0]), 'R') +
-                      std::string(static_cast<std::size_t>(count[1]), 'N') +
-                      std::string(static_cast<std::size_t>(count[2]), 'D');
   if (req_header >= 0) {
     const std::string header = f.line(req_header);
     const std::size_t after = lower(header).find("duration");
     const std::string named =
         column_kinds(after == std::string::npos ? std::string() : header.substr(after + 8));
-    if (named.size() != kinds.size() || std::count(named.begin(), named.end(), 'R') != K)
-      return at_line(req_header + 1) + "the header names " + std::to_string(named.size()) +
-             " resource columns (" + named + "); the RESOURCES section declares " + kinds;
+    if (named.size() != kinds.size() ||
+        std::count(named.begin(), named.end(), 'R') != d.resource_count)
+      return invalid(at_line(req_header + 1) + "the header names " + std::to_string(named.size()) +
+                     " resource columns (" + named + "); the RESOURCES section declares " + kinds);
     kinds = named;
   }
-  const std::vector<Token> req_tokens = f.table(start);
-  TableCursor rc(req_tokens, req + 1, "REQUESTS/DURATIONS");
-  for (int j = 1; j <= n; ++j) {
-    int number = 0;
+  const std::vector<Token> tokens = f.table(start);
+  TableCursor rc(tokens, req + 1, "REQUESTS/DURATIONS");
+  std::string error;
+  for (int j = 1; j <= d.activity_count; ++j) {
     int mode = 0;
-    if (!rc.next(number, "the number of " + job(j), 1, error)) return error;
-    if (number != j)
-      return at_line(rc.line()) + "row of job " + std::to_string(number) + " where " + job(j) +
-             " should come";
-    if (!rc.next(mode, "the mode of " + job(j), 1, error)) return error;
+    if (!job_number(rc, j, error)) return invalid(error);
+    if (!rc.next(mode, "the mode of " + job(j), 1, error)) return invalid(error);
     if (mode != 1)
-      return at_line(rc.line()) + job(j) + " has mode " + std::to_string(mode) +
-             "; only mode 1 can be converted";
+      return invalid(at_line(rc.line()) + job(j) + " has mode " + std::to_string(mode) +
+                     "; only mode 1 can be converted");
     if (!rc.next(d.duration[static_cast<std::size_t>(j - 1)], "the duration of " + job(j), 0,
                  error))
-      return error;
+      return invalid(error);
     int k = 0;
     for (std::size_t c = 0; c < kinds.size(); ++c) {
       int use = 0;
       if (!rc.next(use, "the request of " + job(j) + " in column " + std::to_string(c + 1), 0,
                    error))
-        return error;
+        return invalid(error);
       if (kinds[c] == 'R') {
         d.requirement[static_cast<std::size_t>(j - 1)][static_cast<std::size_t>(k++)] = use;
       } else if (use != 0) {
-        return at_line(rc.line()) + job(j) + " uses " + std::to_string(use) + " units of a " +
-               (kinds[c] == 'N' ? "nonrenewable" : "doubly constrained") +
-               " resource; only renewable resources can be converted";
+        return invalid(at_line(rc.line()) + job(j) + " uses " + std::to_string(use) +
+                       " units of a " + (kinds[c] == 'N' ? "nonrenewable" : "doubly constrained") +
+                       " resource; only renewable resources can be converted");
       }
     }
   }
-  if (!(error = rc.rest()).empty()) return error;
+  if (!(error = rc.rest()).empty()) return invalid(error);
+  return FileOutcome{};
+}
 
-  // Availabilities, in the order of their own header.
+// Availabilities, in the order of their own header (else of `kinds`).
+FileOutcome read_availabilities(const SmFile& f, const std::string& kinds, InstanceData& d) {
+  const int K = d.resource_count;
   const int avail = f.find("RESOURCEAVAILABILITIES");
-  if (avail < 0) return "no \"RESOURCEAVAILABILITIES:\" section";
+  if (avail < 0) return invalid("no \"RESOURCEAVAILABILITIES:\" section");
+  int start = 0;
   const int avail_header = skip_headers(f, avail, start);
   const std::string avail_kinds = avail_header >= 0 ? column_kinds(f.line(avail_header)) : kinds;
-  const std::vector<Token> avail_tokens = f.table(start);
-  TableCursor ac(avail_tokens, avail + 1, "RESOURCEAVAILABILITIES");
+  const std::vector<Token> tokens = f.table(start);
+  TableCursor ac(tokens, avail + 1, "RESOURCEAVAILABILITIES");
+  std::string error;
   int k = 0;
   for (std::size_t c = 0; c < avail_kinds.size(); ++c) {
     int available = 0;
     if (!ac.next(available, "the availability in column " + std::to_string(c + 1), 0, error))
-      return error;
+      return invalid(error);
     if (avail_kinds[c] == 'R' && k < K) d.capacity[static_cast<std::size_t>(k++)] = available;
   }
   if (k != K)
-    return at_line(avail + 1) + "availabilities for " + std::to_string(k) +
-           " renewable resources; " + std::to_string(K) + " are declared";
+    return invalid(at_line(avail + 1) + "availabilities for " + std::to_string(k) +
+                   " renewable resources; " + std::to_string(K) + " are declared");
+  return FileOutcome{};
+}
 
+FileOutcome parse_sm(const SmFile& f, InstanceData& d) {
+  int count[3] = {0, 0, 0};
+  FileOutcome outcome = read_sizes(f, count, d);
+  if (outcome.ok()) outcome = read_precedences(f, d);
+  std::string kinds = std::string(static_cast<std::size_t>(count[0]), 'R') +
+                      std::string(static_cast<std::size_t>(count[1]), 'N') +
+                      std::string(static_cast<std::size_t>(count[2]), 'D');
+  if (outcome.ok()) outcome = read_requests(f, kinds, d);
+  if (outcome.ok()) outcome = read_availabilities(f, kinds, d);
+  if (!outcome.ok()) return outcome;
   // The converted file must read back as it stands.
   InstanceData check;
-  const ReadOutcome outcome = parse_instance_text(format_instance(d), check);
-  if (!outcome.ok()) return "the instance cannot be solved as it stands: " + outcome.reason;
-  return {};
+  const FileOutcome back = parse_instance_text(format_instance(d), check);
+  if (!back.ok()) return invalid("the instance cannot be solved as it stands: " + back.message);
+  return FileOutcome{};
 }
 
 }  // namespace
 
-std::string parse_psplib_text(const std::string& text, InstanceData& data) {
+FileOutcome parse_psplib_text(const std::string& text, InstanceData& data) {
   return parse_sm(SmFile(text), data);
 }
 
-std::string read_psplib_file(const std::string& path, InstanceData& data) {
+FileOutcome read_psplib_file(const std::string& path, InstanceData& data) {
   std::string text;
-  if (!read_text_file(path, text)) return "cannot open " + path;
-  return parse_psplib_text(text, data);
+  const FileOutcome read = read_text_file(path, text);
+  return read.ok() ? parse_psplib_text(text, data) : read;
 }
 
-std::string read_any_instance_file(const std::string& path, InstanceData& data) {
+FileOutcome read_any_instance_file(const std::string& path, InstanceData& data) {
   std::string text;
-  if (!read_text_file(path, text)) return "cannot open " + path;
+  const FileOutcome read = read_text_file(path, text);
+  if (!read.ok()) return read;
   if (text.find("PRECEDENCE RELATIONS") != std::string::npos) return parse_psplib_text(text, data);
-  const ReadOutcome outcome = read_instance_file(path, data);
-  return outcome.ok() ? std::string() : read_error_text(outcome);
-}
-
-std::string format_instance(const InstanceData& d) {
-  std::string out =
-      std::to_string(d.activity_count) + ' ' + std::to_string(d.resource_count) + '\n';
-  for (int k = 0; k < d.resource_count; ++k)
-    out += (k > 0 ? " " : "") + std::to_string(d.capacity[static_cast<std::size_t>(k)]);
-  out += '\n';
-  for (int i = 0; i < d.activity_count; ++i) {
-    const auto a = static_cast<std::size_t>(i);
-    out += std::to_string(d.duration[a]);
-    for (int r : d.requirement[a]) out += ' ' + std::to_string(r);
-    out += ' ' + std::to_string(d.successors[a].size());
-    for (int s : d.successors[a]) out += ' ' + std::to_string(s + 1);
-    out += '\n';
-  }
-  return out;
-}
-
-std::string parse_makespans(const std::string& text, std::vector<int>& makespans) {
-  makespans.clear();
-  std::istringstream in(text);
-  for (std::string token; in >> token;) {
-    int value = 0;
-    if (!to_number(token, value) || value < 0)
-      return "makespan " + std::to_string(makespans.size() + 1) + ": \"" + token.substr(0, 20) +
-             "\" is not a non-negative integer";
-    if (value > MAX_DEADLINE)
-      return "makespan " + std::to_string(makespans.size() + 1) + " is " + token + ", above " +
-             std::to_string(MAX_DEADLINE) + " periods";
-    makespans.push_back(value);
-  }
-  if (makespans.empty()) return "the list holds no makespan";
-  return {};
-}
-
-std::string format_deadlines(const std::vector<int>& makespans) {
-  std::string out;
-  for (std::size_t p = 0; p < makespans.size(); ++p)
-    out += "1 " + std::to_string(p + 1) + ' ' + std::to_string(makespans[p]) + '\n';
-  return out;
+  FileOutcome outcome = parse_instance_text(text, data);
+  if (!outcome.ok()) outcome.message = read_error_text(outcome);
+  if (!outcome.note.empty()) outcome.note = path + ": " + outcome.note;
+  return outcome;
 }
 
 }  // namespace rcpspdc

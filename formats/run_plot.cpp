@@ -71,13 +71,7 @@ std::string run_plot_svg(const std::vector<BatchRow>& rows, const std::string& t
   const double height = TOP + HEIGHT + 30.0;
   body += "<text x=\"" + svg_number(LEFT + WIDTH / 2) + "\" y=\"" + svg_number(height - 8) +
           "\" font-size=\"11\" text-anchor=\"middle\">instances in run order</text>\n";
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-         svg_number(width) + "\" height=\"" + svg_number(height) + "\" viewBox=\"0 0 " +
-         svg_number(width) + " " + svg_number(height) +
-         "\" font-family=\"sans-serif\">\n"
-         "<rect x=\"0\" y=\"0\" width=\"100%\" height=\"100%\" fill=\"white\"/>\n" +
-         body + "</svg>\n";
+  return svg_document(width, height, body);
 }
 
 }  // namespace rcpspdc

@@ -33,10 +33,14 @@ bool csv_line(const std::string& line, int& activity, int& finish) {
          to_number(trimmed(line.substr(comma + 1)), finish);
 }
 
+FileOutcome invalid(std::string reason) {
+  return FileOutcome{FileFault::invalid, std::move(reason)};
+}
+
 }  // namespace
 
-bool parse_schedule_text(const std::string& text, const InstanceData& instance,
-                         ScheduleFile& schedule, std::string& error) {
+FileOutcome parse_schedule_text(const std::string& text, const InstanceData& instance,
+                                ScheduleFile& schedule) {
   const int n = instance.activity_count;
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -61,39 +65,30 @@ bool parse_schedule_text(const std::string& text, const InstanceData& instance,
         continue;
       }
       if (line.rfind("Act.", 0) != 0) continue;
-      if (!listing_line(line, activity, value)) {
-        error = where + "expected \"Act. <activity>: einde <finish time>\"";
-        return false;
-      }
+      if (!listing_line(line, activity, value))
+        return invalid(where + "expected \"Act. <activity>: einde <finish time>\"");
     } else {
       if (line.empty()) continue;
       const bool header =
           first_line && !line.empty() && line[0] != '-' && (line[0] < '0' || line[0] > '9');
       first_line = false;
       if (header) continue;
-      if (!csv_line(line, activity, value)) {
-        error =
+      if (!csv_line(line, activity, value))
+        return invalid(
             where +
-            "expected \"activity,finish\" with two integers (or an output.out solution listing)";
-        return false;
-      }
+            "expected \"activity,finish\" with two integers (or an output.out solution listing)");
     }
-    if (activity < 1 || activity > n) {
-      error = where + "activity " + std::to_string(activity) +
-              " is not one of the instance's 1.." + std::to_string(n);
-      return false;
-    }
-    if (value < 0 || value > MAX_DEADLINE) {
-      error = where + "finish time " + std::to_string(value) + " of activity " +
-              std::to_string(activity) + " is not from 0 to " + std::to_string(MAX_DEADLINE);
-      return false;
-    }
+    if (activity < 1 || activity > n)
+      return invalid(where + "activity " + std::to_string(activity) +
+                     " is not one of the instance's 1.." + std::to_string(n));
+    if (value < 0 || value > MAX_DEADLINE)
+      return invalid(where + "finish time " + std::to_string(value) + " of activity " +
+                     std::to_string(activity) + " is not from 0 to " +
+                     std::to_string(MAX_DEADLINE));
     int& seen = listed_on[static_cast<std::size_t>(activity - 1)];
-    if (seen != 0) {
-      error = where + "activity " + std::to_string(activity) +
-              " was given a finish time on line " + std::to_string(seen) + " already";
-      return false;
-    }
+    if (seen != 0)
+      return invalid(where + "activity " + std::to_string(activity) +
+                     " was given a finish time on line " + std::to_string(seen) + " already");
     seen = static_cast<int>(l + 1);
     finish[static_cast<std::size_t>(activity - 1)] = value;
   }
@@ -104,16 +99,15 @@ bool parse_schedule_text(const std::string& text, const InstanceData& instance,
     if (listed_on[static_cast<std::size_t>(i)] == 0 && missing++ == 0) first_missing = i + 1;
     latest = std::max(latest, finish[static_cast<std::size_t>(i)]);
   }
-  if (missing > 0) {
-    error = "no finish time for activity " + std::to_string(first_missing) +
-            (missing > 1 ? " and " + std::to_string(missing - 1) + " more" : std::string()) +
-            " of 2.." + std::to_string(n - 1);
-    return false;
-  }
+  if (missing > 0)
+    return invalid(
+        "no finish time for activity " + std::to_string(first_missing) +
+        (missing > 1 ? " and " + std::to_string(missing - 1) + " more" : std::string()) +
+        " of 2.." + std::to_string(n - 1));
   if (n >= 2 && listed_on[static_cast<std::size_t>(n - 1)] == 0)
     finish[static_cast<std::size_t>(n - 1)] = latest;
   schedule.finish = std::move(finish);
-  return true;
+  return FileOutcome{};
 }
 
 }  // namespace rcpspdc

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/file_outcome.hpp"
 #include "model/instance_data.hpp"
 
 namespace rcpspdc {
@@ -21,9 +22,10 @@ struct ScheduleFile {
 // file); anything else must be CSV lines "activity,finish" (file numbering),
 // the first line possibly a header. Every real activity needs exactly one
 // finish time. The start dummy finishes at 0 and the end dummy at the largest
-// finish time of the real activities, unless the file lists them. False, with
-// the line and the fault in `error`, when the text does not fit the instance.
-bool parse_schedule_text(const std::string& text, const InstanceData& instance,
-                         ScheduleFile& schedule, std::string& error);
+// finish time of the real activities, unless the file lists them. Fails
+// (invalid), naming the line and the fault, when the text does not fit the
+// instance.
+FileOutcome parse_schedule_text(const std::string& text, const InstanceData& instance,
+                                ScheduleFile& schedule);
 
 }  // namespace rcpspdc

@@ -83,50 +83,66 @@ int tick_step(double pixels_per_period, double min_pixels) {
         return static_cast<int>(power * factor);
 }
 
-}  // namespace
+// Where everything goes, from the instance and the schedule.
+struct Layout {
+  int horizon = 1;    // periods on the time axis
+  double period = 0;  // pixels per period
+  double plot = 0;    // width of the time axis
+  double width = 0;   // of the whole picture
+  double height = 0;  // of the whole picture
+  int step = 1;       // periods between labelled ticks
+  int real = 0;       // real activities, one Gantt row each
+  double row = 0;     // height of a Gantt row
+  double font = 0;    // size of the row labels
+  double gantt_bottom = 0;
+  double block = 0;  // one load profile: caption, chart, axis labels
+  double profiles_top = 0;
 
-std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish,
-                         const std::string& title, bool arcs) {
-  const int n = d.activity_count;
-  const int K = d.resource_count;
-  if (static_cast<int>(finish.size()) != n) return {};
-  const auto at = [](int i) { return static_cast<std::size_t>(i); };
+  double x_of(int t) const { return LEFT + period * t; }
+};
 
-  int horizon = std::max(d.deadline, 1);
-  for (int f : finish) horizon = std::max(horizon, f);
-  const double period = std::min(MAX_PERIOD, PLOT_WIDTH / horizon);
-  const double plot = period * horizon;
-  const double width = std::max(LEFT + plot + RIGHT, MIN_WIDTH);
-  const auto x_of = [&](int t) { return LEFT + period * t; };
-  const int step = tick_step(period, 36.0);
+Layout layout_of(const InstanceData& d, const std::vector<int>& finish) {
+  Layout l;
+  l.horizon = std::max(d.deadline, 1);
+  for (int f : finish) l.horizon = std::max(l.horizon, f);
+  l.period = std::min(MAX_PERIOD, PLOT_WIDTH / l.horizon);
+  l.plot = l.period * l.horizon;
+  l.width = std::max(LEFT + l.plot + RIGHT, MIN_WIDTH);
+  l.step = tick_step(l.period, 36.0);
+  l.real = std::max(d.activity_count - 2, 0);
+  l.row = std::clamp(ROWS_HEIGHT / std::max(l.real, 1), MIN_ROW, MAX_ROW);
+  l.font = std::clamp(l.row * 0.7, 8.0, 12.0);
+  l.gantt_bottom = GANTT_TOP + l.row * l.real;
+  l.block = 18.0 + PROFILE_HEIGHT + 30.0;
+  l.profiles_top = l.gantt_bottom + 36.0;
+  l.height = l.profiles_top + l.block * d.resource_count + 8.0;
+  return l;
+}
 
-  const int real = std::max(n - 2, 0);
-  const double row = std::clamp(ROWS_HEIGHT / std::max(real, 1), MIN_ROW, MAX_ROW);
-  const double font = std::clamp(row * 0.7, 8.0, 12.0);
-  const double gantt_bottom = GANTT_TOP + row * real;
+std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
-  // Per-period loads, periods 1..horizon; an activity finishing at f with
-  // duration p occupies periods f - p + 1 to f.
-  std::vector<std::vector<long long>> load(at(K), std::vector<long long>(at(horizon) + 1, 0));
-  for (int i = 0; i < n; ++i)
+// Per-period loads of every resource, periods 1..horizon; an activity
+// finishing at f with duration p occupies periods f - p + 1 to f.
+std::vector<std::vector<long long>> period_loads(const InstanceData& d,
+                                                 const std::vector<int>& finish, int horizon) {
+  std::vector<std::vector<long long>> load(at(d.resource_count),
+                                           std::vector<long long>(at(horizon) + 1, 0));
+  for (int i = 0; i < d.activity_count; ++i)
     for (int t = std::max(1, finish[at(i)] - d.duration[at(i)] + 1);
          t <= std::min(horizon, finish[at(i)]); ++t)
-      for (int k = 0; k < K; ++k) load[at(k)][at(t)] += d.requirement[at(i)][at(k)];
+      for (int k = 0; k < d.resource_count; ++k) load[at(k)][at(t)] += d.requirement[at(i)][at(k)];
+  return load;
+}
 
-  const double block = 18.0 + PROFILE_HEIGHT + 30.0;  // caption, chart, axis labels
-  const double profiles_top = gantt_bottom + 36.0;
-  const double height = profiles_top + block * K + 8.0;
+void draw_axis(Svg& svg, const Layout& l, double y) {
+  svg.line(LEFT, y, LEFT + l.plot, y, "stroke=\"#424242\"");
+  for (int t = 0; t <= l.horizon; t += l.step) {
+    svg.line(l.x_of(t), y, l.x_of(t), y + 4, "stroke=\"#424242\"");
+    svg.text(l.x_of(t), y + 15, 10, std::to_string(t), "text-anchor=\"middle\"");
+  }
+}
 
-  Svg svg;
-  const auto axis = [&](double y) {
-    svg.line(LEFT, y, LEFT + plot, y, "stroke=\"#424242\"");
-    for (int t = 0; t <= horizon; t += step) {
-      svg.line(x_of(t), y, x_of(t), y + 4, "stroke=\"#424242\"");
-      svg.text(x_of(t), y + 15, 10, std::to_string(t), "text-anchor=\"middle\"");
-    }
-  };
-
-  // Title and legend.
+void draw_title_and_legend(Svg& svg, const std::string& title) {
   svg.text(LEFT, 22, 14, title, "font-weight=\"bold\"");
   double legend_x = LEFT;
   for (const auto& [colour, words] :
@@ -136,94 +152,121 @@ std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish,
     svg.text(legend_x + 14, 43, 11, words);
     legend_x += 135;
   }
+}
 
-  // Gantt chart: row stripes, grid, bars, labels, axis.
-  for (int r = 1; r < real; r += 2)
-    svg.rect(LEFT, GANTT_TOP + row * r, plot, row, "fill=\"#f2f2f2\"");
-  for (int t = step; t <= horizon; t += step)
-    svg.line(x_of(t), GANTT_TOP, x_of(t), gantt_bottom, "stroke=\"#dddddd\" stroke-width=\"0.5\"");
-  for (int i = 1; i <= real; ++i) {
-    const double y = GANTT_TOP + row * (i - 1);
+// Row stripes, grid, bars, labels, the arcs if wanted, and the time axis.
+void draw_gantt(Svg& svg, const Layout& l, const InstanceData& d, const std::vector<int>& finish,
+                bool arcs) {
+  for (int r = 1; r < l.real; r += 2)
+    svg.rect(LEFT, GANTT_TOP + l.row * r, l.plot, l.row, "fill=\"#f2f2f2\"");
+  for (int t = l.step; t <= l.horizon; t += l.step)
+    svg.line(l.x_of(t), GANTT_TOP, l.x_of(t), l.gantt_bottom,
+             "stroke=\"#dddddd\" stroke-width=\"0.5\"");
+  for (int i = 1; i <= l.real; ++i) {
+    const double y = GANTT_TOP + l.row * (i - 1);
     const int f = finish[at(i)];
     const int p = d.duration[at(i)];
     const int cash = d.cash_flow.empty() ? 0 : d.cash_flow[at(i)];
     const char* colour = cash > 0 ? POSITIVE : cash < 0 ? NEGATIVE : NEUTRAL;
-    svg.rect(x_of(f - p), y + row * 0.15, period * p, row * 0.7,
+    svg.rect(l.x_of(f - p), y + l.row * 0.15, l.period * p, l.row * 0.7,
              std::string("class=\"activity\" fill=\"") + colour +
                  "\" stroke=\"#263238\" stroke-width=\"0.5\"",
              "activity " + std::to_string(i + 1) + ": start " + std::to_string(f - p) +
                  ", finish " + std::to_string(f) + ", cash flow " + std::to_string(cash));
-    svg.text(LEFT - 6, y + row / 2 + font * 0.35, font, std::to_string(i + 1),
+    svg.text(LEFT - 6, y + l.row / 2 + l.font * 0.35, l.font, std::to_string(i + 1),
              "text-anchor=\"end\"");
   }
   if (arcs)
-    for (int i = 1; i <= real; ++i)
+    for (int i = 1; i <= l.real; ++i)
       for (const int j : d.successors[at(i)]) {
-        if (j < 1 || j > real) continue;  // arcs to the end dummy say nothing
-        svg.line(x_of(finish[at(i)]), GANTT_TOP + row * (i - 0.5),
-                 x_of(finish[at(j)] - d.duration[at(j)]), GANTT_TOP + row * (j - 0.5),
+        if (j < 1 || j > l.real) continue;  // arcs to the end dummy say nothing
+        svg.line(l.x_of(finish[at(i)]), GANTT_TOP + l.row * (i - 0.5),
+                 l.x_of(finish[at(j)] - d.duration[at(j)]), GANTT_TOP + l.row * (j - 0.5),
                  "class=\"arc\" stroke=\"#1565c0\" stroke-width=\"0.7\" stroke-opacity=\"0.6\"");
       }
-  axis(gantt_bottom);
+  draw_axis(svg, l, l.gantt_bottom);
+}
 
-  // Load profiles: runs of equal load as one bar each, then the capacity.
-  for (int k = 0; k < K; ++k) {
-    const double top = profiles_top + block * k;
-    const double base = top + 18.0 + PROFILE_HEIGHT;
-    const int capacity = d.capacity[at(k)];
-    long long peak = std::max(capacity, 1);
-    for (long long v : load[at(k)]) peak = std::max(peak, v);
-    const double scale = PROFILE_HEIGHT / static_cast<double>(peak);
-    svg.text(LEFT, top + 11, 11,
-             "resource " + std::to_string(k + 1) + ", capacity " + std::to_string(capacity));
-    for (int t = 1; t <= horizon;) {
-      int end = t;
-      while (end < horizon && load[at(k)][at(end + 1)] == load[at(k)][at(t)]) ++end;
-      const long long v = load[at(k)][at(t)];
-      if (v > 0)
-        svg.rect(x_of(t - 1), base - static_cast<double>(v) * scale, period * (end - t + 1),
-                 static_cast<double>(v) * scale,
-                 std::string("class=\"load\" shape-rendering=\"crispEdges\" fill=\"") +
-                     (v > capacity ? "#ef9a9a" : "#90caf9") + "\"",
-                 "periods " + std::to_string(t) + "-" + std::to_string(end) + ": load " +
-                     std::to_string(v));
-      t = end + 1;
-    }
-    const double cap_y = base - capacity * scale;
-    svg.line(LEFT, cap_y, LEFT + plot, cap_y,
-             "class=\"capacity\" stroke=\"#0d47a1\" stroke-width=\"1.5\"");
-    svg.text(LEFT - 6, cap_y + 4, 10, std::to_string(capacity), "text-anchor=\"end\"");
-    svg.text(LEFT - 6, base + 4, 10, "0", "text-anchor=\"end\"");
-    axis(base);
+// The load profile of resource k: runs of equal load as one bar each, then
+// the capacity.
+void draw_profile(Svg& svg, const Layout& l, int k, int capacity,
+                  const std::vector<long long>& load) {
+  const double top = l.profiles_top + l.block * k;
+  const double base = top + 18.0 + PROFILE_HEIGHT;
+  long long peak = std::max(capacity, 1);
+  for (long long v : load) peak = std::max(peak, v);
+  const double scale = PROFILE_HEIGHT / static_cast<double>(peak);
+  svg.text(LEFT, top + 11, 11,
+           "resource " + std::to_string(k + 1) + ", capacity " + std::to_string(capacity));
+  for (int t = 1; t <= l.horizon;) {
+    int end = t;
+    while (end < l.horizon && load[at(end + 1)] == load[at(t)]) ++end;
+    const long long v = load[at(t)];
+    if (v > 0)
+      svg.rect(l.x_of(t - 1), base - static_cast<double>(v) * scale, l.period * (end - t + 1),
+               static_cast<double>(v) * scale,
+               std::string("class=\"load\" shape-rendering=\"crispEdges\" fill=\"") +
+                   (v > capacity ? "#ef9a9a" : "#90caf9") + "\"",
+               "periods " + std::to_string(t) + "-" + std::to_string(end) + ": load " +
+                   std::to_string(v));
+    t = end + 1;
   }
+  const double cap_y = base - capacity * scale;
+  svg.line(LEFT, cap_y, LEFT + l.plot, cap_y,
+           "class=\"capacity\" stroke=\"#0d47a1\" stroke-width=\"1.5\"");
+  svg.text(LEFT - 6, cap_y + 4, 10, std::to_string(capacity), "text-anchor=\"end\"");
+  svg.text(LEFT - 6, base + 4, 10, "0", "text-anchor=\"end\"");
+  draw_axis(svg, l, base);
+}
 
-  // The deadline across everything.
-  const double dx = x_of(d.deadline);
+// The deadline across everything.
+void draw_deadline(Svg& svg, const Layout& l, const InstanceData& d) {
+  const int K = d.resource_count;
+  const double dx = l.x_of(d.deadline);
   const double bottom =
-      K > 0 ? profiles_top + block * (K - 1) + 18.0 + PROFILE_HEIGHT : gantt_bottom;
+      K > 0 ? l.profiles_top + l.block * (K - 1) + 18.0 + PROFILE_HEIGHT : l.gantt_bottom;
   svg.line(dx, GANTT_TOP - 4, dx, bottom,
            "class=\"deadline\" stroke=\"#b71c1c\" stroke-width=\"1.5\" stroke-dasharray=\"5 4\"");
   svg.text(dx - 3, GANTT_TOP - 6, 10, "deadline " + std::to_string(d.deadline),
            "text-anchor=\"end\" fill=\"#b71c1c\"");
+}
 
+}  // namespace
+
+std::string schedule_svg(const InstanceData& d, const std::vector<int>& finish,
+                         const std::string& title, bool arcs) {
+  if (static_cast<int>(finish.size()) != d.activity_count) return {};
+  const Layout l = layout_of(d, finish);
+  const std::vector<std::vector<long long>> load = period_loads(d, finish, l.horizon);
+  Svg svg;
+  draw_title_and_legend(svg, title);
+  draw_gantt(svg, l, d, finish, arcs);
+  for (int k = 0; k < d.resource_count; ++k)
+    draw_profile(svg, l, k, d.capacity[at(k)], load[at(k)]);
+  draw_deadline(svg, l, d);
+  return svg_document(l.width, l.height, svg.body);
+}
+
+std::string svg_document(double width, double height, const std::string& body) {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
          num(width) + "\" height=\"" + num(height) + "\" viewBox=\"0 0 " + num(width) + " " +
          num(height) +
          "\" font-family=\"sans-serif\">\n"
          "<rect x=\"0\" y=\"0\" width=\"100%\" height=\"100%\" fill=\"white\"/>\n" +
-         svg.body + "</svg>\n";
+         body + "</svg>\n";
 }
 
 std::string svg_text(const std::string& text) { return escaped(text); }
 std::string svg_number(double value) { return num(value); }
 
-std::string write_schedule_svg(const std::string& path, const InstanceData& instance,
+FileOutcome write_schedule_svg(const std::string& path, const InstanceData& instance,
                                const std::vector<int>& finish_time, const std::string& title,
                                bool arcs) {
   if (static_cast<int>(finish_time.size()) != instance.activity_count)
-    return std::to_string(finish_time.size()) + " finish times for " +
-           std::to_string(instance.activity_count) + " activities";
+    return FileOutcome{FileFault::invalid,
+                       std::to_string(finish_time.size()) + " finish times for " +
+                           std::to_string(instance.activity_count) + " activities"};
   return write_text_file(path, schedule_svg(instance, finish_time, title, arcs));
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/file_outcome.hpp"
 #include "model/instance_data.hpp"
 
 namespace rcpspdc {
@@ -25,14 +26,16 @@ namespace rcpspdc {
 std::string schedule_svg(const InstanceData& instance, const std::vector<int>& finish_time,
                          const std::string& title, bool arcs = false);
 
-// Writes that document to `path`; returns "" or what went wrong (any thread).
-std::string write_schedule_svg(const std::string& path, const InstanceData& instance,
+// Writes that document to `path` (any thread).
+FileOutcome write_schedule_svg(const std::string& path, const InstanceData& instance,
                                const std::vector<int>& finish_time, const std::string& title,
                                bool arcs = false);
 
-// What every SVG writer shares: text escaped for XML (plain ASCII only), and
-// a coordinate with at most 2 decimals and no trailing zeros.
+// What every SVG writer shares: text escaped for XML (plain ASCII only), a
+// coordinate with at most 2 decimals and no trailing zeros, and the document
+// around a body of elements, on a white ground.
 std::string svg_text(const std::string& text);
 std::string svg_number(double value);
+std::string svg_document(double width, double height, const std::string& body);
 
 }  // namespace rcpspdc

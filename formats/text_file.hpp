@@ -7,14 +7,16 @@
 #include <string>
 #include <system_error>
 
+#include "formats/file_outcome.hpp"
+
 namespace rcpspdc {
 
-// Reads a whole file; false when it cannot be opened or read.
-bool read_text_file(const std::string& path, std::string& text);
+// Reads a whole file; fails with "cannot open PATH".
+FileOutcome read_text_file(const std::string& path, std::string& text);
 
-// Writes `text` as the whole file; returns "" or what went wrong, naming the
+// Writes `text` as the whole file; fails with what went wrong, naming the
 // file. Safe on any thread (no strerror).
-std::string write_text_file(const std::string& path, const std::string& text);
+FileOutcome write_text_file(const std::string& path, const std::string& text);
 
 // Whole-string conversion; false when the text is empty, has anything left
 // over, or is out of the type's range.
@@ -27,5 +29,8 @@ bool to_number(const std::string& text, Number& value) {
 
 // `value` with `decimals` digits after the point, as printf's "%.*f" gives it.
 std::string fixed_decimals(double value, int decimals);
+
+// What printf would print, as a string of any length.
+__attribute__((format(printf, 1, 2))) std::string printed(const char* format, ...);
 
 }  // namespace rcpspdc

@@ -63,22 +63,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text(reinterpret_cast<const char*>(data), size);
 
   InstanceData instance;
-  const ReadOutcome outcome = parse_instance_text(text, instance);
+  const FileOutcome outcome = parse_instance_text(text, instance);
   if (outcome.ok())
     check_accepted(instance);
   else
-    require(outcome.kind == READ_TOO_MANY || outcome.kind == READ_DUMMIES ||
-            outcome.kind == READ_INVALID);
+    require((outcome.fault == FileFault::too_many || outcome.fault == FileFault::dummies ||
+             outcome.fault == FileFault::invalid) &&
+            !outcome.message.empty());
 
   // Instance number and offset come from the input's length, so that the
   // corpus files stay plain deadline files.
   const int number = static_cast<int>(size % 37) - 2;
   const int offset = static_cast<int>((size / 37) % 11) - 5;
   int deadline = -1;
-  const ReadOutcome read = parse_deadline_text(text, number, offset, deadline);
+  const FileOutcome read = parse_deadline_text(text, number, offset, deadline);
   if (read.ok())
     require(deadline <= MAX_DEADLINE);
   else
-    require(read.kind == READ_NO_DEADLINE && !read.reason.empty());
+    require(
+        (read.fault == FileFault::no_deadline || read.fault == FileFault::deadline_above_limit) &&
+        !read.message.empty());
   return 0;
 }

@@ -22,6 +22,11 @@
 namespace rcpspdc::test {
 namespace {
 
+// What the runner says on its error stream when it reads Patterson's pat3,
+// whose activity 7 lists no successor.
+const std::string PAT3_NOTE =
+    "rcpspdc-batch: pat3.rcp: activity 7 without a successor now precedes the last activity\n";
+
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -270,28 +275,29 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
             "\"makespans\":\"j30opt.sm\",\"time_limit\":0.5}\n");
   // A line read back gives what was written.
   JsonSchedule back;
-  ASSERT_EQ(find_json_schedule("{\"program\":\"rcpspdc-batch\"}\n" + json_row(unread, drawn) +
-                                   json_row(solved, drawn),
-                               12, back),
-            "");
+  ASSERT_TRUE(find_json_schedule("{\"program\":\"rcpspdc-batch\"}\n" + json_row(unread, drawn) +
+                                     json_row(solved, drawn),
+                                 12, back)
+                  .ok());
   EXPECT_EQ(back.file, "dir/pat12.rcp");
   EXPECT_EQ(back.deadline, 41);
   EXPECT_EQ(back.cash_flow, solved.cash_flow);
   EXPECT_EQ(back.finish, solved.finish);
   EXPECT_TRUE(back.has_value);
   EXPECT_EQ(back.value, 0.1);
-  EXPECT_EQ(find_json_schedule(json_row(solved, drawn), 13, back), "no object for instance 13");
-  EXPECT_EQ(find_json_schedule("[1,\n", 12, back), "line 1: not a JSON object");
+  EXPECT_EQ(find_json_schedule(json_row(solved, drawn), 13, back).message,
+            "no object for instance 13");
+  EXPECT_EQ(find_json_schedule("[1,\n", 12, back).message, "line 1: not a JSON object");
 }
 
 TEST(BatchInfoFile, ReadsRecordsAndNamesTheFaultyLine) {
   InfoRecords records;
-  std::string error;
-  ASSERT_TRUE(parse_info_text(
-      INFO_HEAD + "\n    1        19     (1 / -137)   (2 / 244)   \n   -4     12345     "
-                  "\n   12         7     (1 / 5)   ",
-      records, error))
-      << error;
+  const FileOutcome good =
+      parse_info_text(INFO_HEAD +
+                          "\n    1        19     (1 / -137)   (2 / 244)   \n   -4     12345     "
+                          "\n   12         7     (1 / 5)   ",
+                      records);
+  ASSERT_TRUE(good.ok()) << good.message;
   ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(records.at(1).deadline, 19);
   EXPECT_EQ(records.at(1).cash_flow, (std::vector<int>{-137, 244}));
@@ -313,12 +319,14 @@ TEST(BatchInfoFile, ReadsRecordsAndNamesTheFaultyLine) {
       {INFO_HEAD + "\n    1     5     \n    1     5     ", "line 7: instance 1 appears twice"},
   };
   for (const auto& b : bad) {
-    EXPECT_FALSE(parse_info_text(b.text, records, error));
-    EXPECT_NE(error.find(b.says), std::string::npos)
-        << "error: " << error << "\nwanted: " << b.says;
+    const FileOutcome read = parse_info_text(b.text, records);
+    EXPECT_EQ(read.fault, FileFault::invalid);
+    EXPECT_NE(read.message.find(b.says), std::string::npos)
+        << "error: " << read.message << "\nwanted: " << b.says;
   }
-  EXPECT_FALSE(read_info_file("no-such-dir/info.out", records, error));
-  EXPECT_EQ(error, "cannot open no-such-dir/info.out");
+  const FileOutcome missing = read_info_file("no-such-dir/info.out", records);
+  EXPECT_EQ(missing.fault, FileFault::cannot_open);
+  EXPECT_EQ(missing.message, "cannot open no-such-dir/info.out");
 }
 
 // The console solves pat 1..6 at offset 5; the batch runner, fed its
@@ -339,7 +347,7 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
     args.emplace_back(extra);
   const BatchResult replay = run_batch_with(args);
   EXPECT_EQ(replay.status, 0);
-  EXPECT_EQ(replay.err, "");
+  EXPECT_EQ(replay.err, PAT3_NOTE);
   ASSERT_EQ(replay.csv.size(), 7u);
   args = common;
   for (const std::string& extra : std::vector<std::string>{
@@ -507,11 +515,10 @@ TEST(BatchSeed, InstancesOfOneSizeDrawFlowsOfTheirOwn) {
 
   // The baseline's stored flows are what --seed 1 drew before.
   InfoRecords stored;
-  std::string error;
-  ASSERT_TRUE(read_info_file(
+  const FileOutcome read = read_info_file(
       (data_dir().parent_path().parent_path() / "bench" / "baseline_offset0.info.out").string(),
-      stored, error))
-      << error;
+      stored);
+  ASSERT_TRUE(read.ok()) << read.message;
   ASSERT_EQ(run_batch_with({"--problem", "pat", "--first", "1", "--last", "8", "--dir",
                             (data_dir() / "pat").string(), "--seed", "1", "--unmixed-seed",
                             "--time-limit", "0", "--json", "old.jsonl", "--quiet"})
@@ -571,31 +578,36 @@ TEST(BatchRun, SecondsToBestNeverExceedTheSeconds) {
 }
 
 // Results on standard output leave it to them: the summary goes to standard
-// error, after one --verbose line per instance; --quiet leaves only the rows.
+// error, after one --verbose line per instance and the reader's note on pat3,
+// in the runner's name; --quiet leaves only the rows.
 TEST(BatchRun, StandardOutputVerboseAndQuiet) {
   ScopedWorkDir dir;
-  copy_patterson({1, 2});
-  const BatchResult verbose = run_batch_with({"--problem", "pat", "--first", "1", "--last", "2",
+  copy_patterson({1, 2, 3});
+  const BatchResult verbose = run_batch_with({"--problem", "pat", "--first", "1", "--last", "3",
                                               "--csv", "-", "--verbose", "--jobs", "1"});
   EXPECT_EQ(verbose.status, 0);
   const std::vector<std::string> rows = lines_of(verbose.out);
-  ASSERT_EQ(rows.size(), 3u) << verbose.out;
+  ASSERT_EQ(rows.size(), 4u) << verbose.out;
   EXPECT_EQ(rows[0] + '\n', csv_header());
   EXPECT_EQ(rows[1].rfind("1,14,3,19,", 0), 0u) << rows[1];
   const std::vector<std::string> err = lines_of(verbose.err);
-  ASSERT_GE(err.size(), 3u);
+  ASSERT_GE(err.size(), 4u);
   EXPECT_EQ(err[0].rfind("instance 1: optimal, value ", 0), 0u) << err[0];
   EXPECT_EQ(err[1].rfind("instance 2: optimal, value ", 0), 0u) << err[1];
-  EXPECT_EQ(summary_value(verbose.err, "optimal"), "2");
+  EXPECT_EQ(err[2] + '\n', PAT3_NOTE);
+  EXPECT_EQ(err[3].rfind("instance 3: optimal, value ", 0), 0u) << err[3];
+  EXPECT_EQ(summary_value(verbose.err, "optimal"), "3");
 
-  const BatchResult quiet = run_batch_with({"--problem", "pat", "--first", "1", "--last", "2",
+  testing::internal::CaptureStderr();
+  const BatchResult quiet = run_batch_with({"--problem", "pat", "--first", "1", "--last", "3",
                                             "--json", "-", "--quiet", "--time-limit", "0"});
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.err, "");
   const std::vector<std::string> lines = lines_of(quiet.out);
-  ASSERT_EQ(lines.size(), 3u);
+  ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0].rfind("{\"program\":\"rcpspdc-batch\",\"version\":\"", 0), 0u);
-  EXPECT_NE(lines[0].find("\"engine\":\"start-times\",\"problem\":\"pat\",\"first\":1,\"last\":2,"
+  EXPECT_NE(lines[0].find("\"engine\":\"start-times\",\"problem\":\"pat\",\"first\":1,\"last\":3,"
                           "\"dir\":\"\",\"offset\":0,\"rate\":0.01,\"negative\":60,\"seed\":1,"
                           "\"time_limit\":0.0,"),
             std::string::npos)
@@ -634,16 +646,17 @@ TEST(BatchRun, ResumedRunWritesTheFilesOfAnUninterruptedOne) {
   const std::string json_text = slurp("run.jsonl");
   std::size_t cut = 0;
   for (int line = 0; line < 4; ++line) cut = csv_text.find('\n', cut) + 1;
-  ASSERT_EQ(write_text_file("run.csv", csv_text.substr(0, cut + 5)), "");
+  ASSERT_TRUE(write_text_file("run.csv", csv_text.substr(0, cut + 5)).ok());
   cut = 0;
   for (int line = 0; line < 3; ++line) cut = json_text.find('\n', cut) + 1;
-  ASSERT_EQ(write_text_file("run.jsonl", json_text.substr(0, cut + 20)), "");
+  ASSERT_TRUE(write_text_file("run.jsonl", json_text.substr(0, cut + 20)).ok());
 
   std::vector<std::string> resume = args;
   resume.push_back("--resume");
   const BatchResult resumed = run_batch_with(resume);
   EXPECT_EQ(resumed.status, 0);
-  EXPECT_EQ(resumed.err, "rcpspdc-batch: --resume: 2 instances done before, 4 to go\n");
+  EXPECT_EQ(resumed.err,
+            "rcpspdc-batch: --resume: 2 instances done before, 4 to go\n" + PAT3_NOTE);
   EXPECT_EQ(summary_value(resumed.out, "instances"), "4");
   const std::vector<std::string> csv = lines_of(slurp("run.csv"));
   ASSERT_EQ(csv.size(), whole_csv.size());
@@ -727,6 +740,16 @@ TEST(BatchRun, ResumeRefusesRowsOfAnotherRun) {
   EXPECT_EQ(older.err,
             "rcpspdc-batch: --resume: old.csv was written by another program or version (its "
             "header differs); nothing was changed\n");
+  // A JSON header whose program is no name at all is another program's too.
+  for (const char* header : {"{\"program\":5}", "[1]", "{}"}) {
+    write_text("other.jsonl", std::string(header) + "\n");
+    const BatchResult other =
+        run_batch_with({"--problem", "pat", "--first", "1", "--json", "other.jsonl", "--resume"});
+    EXPECT_EQ(other.status, 2) << header;
+    EXPECT_EQ(other.err,
+              "rcpspdc-batch: --resume: other.jsonl was written by another program; nothing was "
+              "changed\n");
+  }
 }
 
 // Instance files on the command line: a PSPLIB file and its conversion solve
@@ -737,8 +760,8 @@ TEST(BatchRun, NamedFilesPsplibOrOwnFormWithMakespans) {
   std::filesystem::copy_file(data_dir() / "psplib" / "small.sm", "small.sm");
   std::filesystem::copy_file(data_dir() / "pat" / "pat1.rcp", "pat1.rcp");
   InstanceData small;
-  ASSERT_EQ(read_psplib_file("small.sm", small), "");
-  ASSERT_EQ(write_text_file("small.rcp", format_instance(small)), "");
+  ASSERT_TRUE(read_psplib_file("small.sm", small).ok());
+  ASSERT_TRUE(write_text_file("small.rcp", format_instance(small)).ok());
   for (const char* engine : {"delaying", "start-times"}) {
     SCOPED_TRACE(engine);
     const BatchResult run = run_batch_with({"small.sm", "small.rcp", "pat1.rcp", "--offset", "6",
@@ -753,16 +776,17 @@ TEST(BatchRun, NamedFilesPsplibOrOwnFormWithMakespans) {
     EXPECT_NE(run.csv[1].find(",optimal,"), std::string::npos) << run.csv[1];
   }
   // pat1 by name in a two-column file, small by a PSPLIB table row (set "small").
-  ASSERT_EQ(write_text_file("small-opt.sm", "Par  Inst  Makespan\n-----\n  7  1  12\n"), "");
-  ASSERT_EQ(write_text_file("two.txt", "pat1 19\n"), "");
+  ASSERT_TRUE(write_text_file("small-opt.sm", "Par  Inst  Makespan\n-----\n  7  1  12\n").ok());
+  ASSERT_TRUE(write_text_file("two.txt", "pat1 19\n").ok());
   Makespans table;
-  ASSERT_EQ(parse_makespan_table(slurp("small-opt.sm"), "small", table), "");
+  ASSERT_TRUE(parse_makespan_table(slurp("small-opt.sm"), "small", table).ok());
   EXPECT_EQ(table, (Makespans{{"small7_1", 12}}));
   Makespans two;
-  ASSERT_EQ(parse_makespan_table("pat1 19\nx 3 4\n", "j30", two), "");
+  ASSERT_TRUE(parse_makespan_table("pat1 19\nx 3 4\n", "j30", two).ok());
   EXPECT_EQ(two, (Makespans{{"pat1", 19}}));
   Makespans twice;
-  EXPECT_EQ(parse_makespan_table("pat1 19\npat1 20\n", "", twice), "line 2: pat1 appears twice");
+  EXPECT_EQ(parse_makespan_table("pat1 19\npat1 20\n", "", twice).message,
+            "line 2: pat1 appears twice");
   const BatchResult listed = run_batch_with(
       {"pat1.rcp", "small.sm", "--makespans", "two.txt", "--json", "named.jsonl", "--quiet"});
   const std::vector<std::string> lines = lines_of(slurp("named.jsonl"));

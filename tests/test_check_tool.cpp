@@ -78,8 +78,8 @@ TEST(CheckTool, AcceptsTheConsoleListingAndCatchesTampering) {
                            "info.out", "--time-limit", "10"});
   auto workspace = std::make_unique<Workspace>();
   InfoRecords records;
-  std::string error;
-  ASSERT_TRUE(read_info_file("info.out", records, error)) << error;
+  const FileOutcome read = read_info_file("info.out", records);
+  ASSERT_TRUE(read.ok()) << read.message;
   const BatchRow replay = solve_one(batch.options, &records, 5, *workspace);
   ASSERT_EQ(replay.status, "optimal");
   char value[96];
@@ -194,7 +194,7 @@ TEST(CheckTool, RechecksBatchJsonLines) {
       if (n == 3) object["finish"][1] = object["deadline"].get<int>() + 1;
       moved += object.dump() + "\n";
     }
-    ASSERT_EQ(write_text_file("moved.jsonl", moved), "");
+    ASSERT_TRUE(write_text_file("moved.jsonl", moved).ok());
     const Checked bad = check({"--json", "moved.jsonl", "--number", "3"});
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.out.find("INFEASIBLE"), std::string::npos) << bad.out;

@@ -10,6 +10,7 @@
 
 #include "check/schedule_check.hpp"
 #include "formats/instance_file.hpp"
+#include "formats/makespan_table.hpp"
 #include "formats/psplib.hpp"
 #include "tests/test_support.hpp"
 
@@ -46,16 +47,16 @@ TEST(PsplibConvert, ReadsEveryFieldAndReadsBackThroughTheInstanceReader) {
        {std::pair{"small.sm", small}, std::pair{"mixed.sm", mixed}}) {
     SCOPED_TRACE(file);
     InstanceData d;
-    ASSERT_EQ(read_psplib_file(psplib(file).string(), d), "");
+    ASSERT_TRUE(read_psplib_file(psplib(file).string(), d).ok());
     EXPECT_EQ(fields(d), fields(expected));
     EXPECT_TRUE(d.cash_flow.empty());
     InstanceData back;
-    const ReadOutcome outcome = parse_instance_text(format_instance(d), back);
-    ASSERT_TRUE(outcome.ok()) << outcome.reason;
+    const FileOutcome outcome = parse_instance_text(format_instance(d), back);
+    ASSERT_TRUE(outcome.ok()) << outcome.message;
     EXPECT_EQ(fields(back), fields(expected));
   }
   InstanceData d;
-  ASSERT_EQ(read_psplib_file(psplib("small.sm").string(), d), "");
+  ASSERT_TRUE(read_psplib_file(psplib("small.sm").string(), d).ok());
   EXPECT_EQ(format_instance(d), SMALL_RCP);
 }
 
@@ -105,14 +106,14 @@ TEST(PsplibConvert, RefusesMalformedAndUnsupportedFiles) {
     ASSERT_NE(at, std::string::npos);
     text.replace(at, c.from.size(), c.to);
     InstanceData d;
-    const std::string error = parse_psplib_text(text, d);
+    const std::string error = parse_psplib_text(text, d).message;
     EXPECT_NE(error.find(c.message), std::string::npos) << error;
   }
   InstanceData d;
-  EXPECT_NE(
-      read_psplib_file(psplib("multi.mm").string(), d).find("job 2 has 2 modes; only single-mode"),
-      std::string::npos);
-  EXPECT_EQ(read_psplib_file((psplib("none.sm")).string(), d),
+  EXPECT_NE(read_psplib_file(psplib("multi.mm").string(), d)
+                .message.find("job 2 has 2 modes; only single-mode"),
+            std::string::npos);
+  EXPECT_EQ(read_psplib_file((psplib("none.sm")).string(), d).message,
             "cannot open " + psplib("none.sm").string());
   // A nonrenewable or doubly constrained resource in use: mixed.sm with its last column set.
   for (const bool doubly : {false, true}) {
@@ -128,14 +129,15 @@ TEST(PsplibConvert, RefusesMalformedAndUnsupportedFiles) {
       edit("N 2", "D 1");
     }
     const std::string kind = doubly ? "doubly constrained" : "nonrenewable";
-    EXPECT_NE(parse_psplib_text(mixed, d).find("job 3 uses 7 units of a " + kind + " resource"),
-              std::string::npos);
+    EXPECT_NE(
+        parse_psplib_text(mixed, d).message.find("job 3 uses 7 units of a " + kind + " resource"),
+        std::string::npos);
   }
 }
 
 TEST(PsplibConvert, DeadlineListsBecomeTriplesTheDeadlineReaderTakes) {
   std::vector<int> makespans;
-  ASSERT_EQ(parse_makespans("19 7\n\n 20\r\n", makespans), "");
+  ASSERT_TRUE(parse_makespans("19 7\n\n 20\r\n", makespans).ok());
   EXPECT_EQ(makespans, (std::vector<int>{19, 7, 20}));
   const std::string text = format_deadlines(makespans);
   EXPECT_EQ(text, "1 1 19\n1 2 7\n1 3 20\n");
@@ -145,7 +147,7 @@ TEST(PsplibConvert, DeadlineListsBecomeTriplesTheDeadlineReaderTakes) {
     EXPECT_EQ(deadline, makespans[static_cast<std::size_t>(p - 1)] + 2);
   }
   for (const char* bad : {"", " \n", "12 x", "12 -3", "99999999999", "100001"})
-    EXPECT_NE(parse_makespans(bad, makespans), "") << bad;
+    EXPECT_FALSE(parse_makespans(bad, makespans).ok()) << bad;
 }
 
 // mixed.sm converted, given a deadline file, read as instance 1 of a series
@@ -153,12 +155,12 @@ TEST(PsplibConvert, DeadlineListsBecomeTriplesTheDeadlineReaderTakes) {
 TEST(PsplibConvert, ConvertedSeriesSolvesToTheBruteForceOptimum) {
   ScopedWorkDir dir;
   InstanceData converted;
-  ASSERT_EQ(read_psplib_file(psplib("mixed.sm").string(), converted), "");
+  ASSERT_TRUE(read_psplib_file(psplib("mixed.sm").string(), converted).ok());
   write_text("psp1.rcp", format_instance(converted));
   write_text("deadline.psp", format_deadlines({8}));
   InstanceData d;
-  const ReadOutcome outcome = read_instance_files("psp", 1, 0, d);
-  ASSERT_TRUE(outcome.ok()) << outcome.reason;
+  const FileOutcome outcome = read_instance_files("psp", 1, 0, d);
+  ASSERT_TRUE(outcome.ok()) << outcome.message;
   ASSERT_EQ(d.deadline, 8);
   d.cash_flow = {0, 40, -30, 25, 0};
   const double rate = 0.05;
@@ -209,8 +211,8 @@ TEST(PsplibConvert, ProgramWritesInstancesAndDeadlinesAndReportsErrors) {
   run = convert("--deadlines makespans.txt -o deadline.small");
   EXPECT_EQ(run.status, 0);
   InstanceData d;
-  const ReadOutcome outcome = read_instance_files("small", 1, 0, d);
-  EXPECT_TRUE(outcome.ok()) << outcome.reason;
+  const FileOutcome outcome = read_instance_files("small", 1, 0, d);
+  EXPECT_TRUE(outcome.ok()) << outcome.message;
   EXPECT_EQ(d.deadline, 12);
 
   run = convert("'" + psplib("multi.mm").string() + "' -o multi.rcp");
@@ -236,8 +238,8 @@ TEST(PsplibConvert, FolderBecomesANumberedSeriesWithIndex) {
   std::filesystem::create_directory("in");
   for (const char* name : {"j11_10.sm", "j11_2.sm", "j11_1.sm"})
     std::filesystem::copy_file(psplib("small.sm"), std::filesystem::path("in") / name);
-  ASSERT_EQ(write_text_file("in/notes.txt", "not an instance\n"), "");
-  ASSERT_EQ(write_text_file("j1opt.sm", "Par Inst Makespan\n 1 10 20\n"), "");
+  ASSERT_TRUE(write_text_file("in/notes.txt", "not an instance\n").ok());
+  ASSERT_TRUE(write_text_file("j1opt.sm", "Par Inst Makespan\n 1 10 20\n").ok());
   const CliRun run = convert("--folder in --name j -o out --makespans j1opt.sm");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "converted 3 files into out (numbers 1 to 3)\n");
@@ -250,8 +252,8 @@ TEST(PsplibConvert, FolderBecomesANumberedSeriesWithIndex) {
   EXPECT_EQ(convert("--folder in -o out").status, 2);
   EXPECT_EQ(convert("--folder nowhere --name j -o out").status, 1);
   // Bad files are each reported, and no partial series is written.
-  ASSERT_EQ(write_text_file("in/j11_3.sm", "not a PSPLIB file\n"), "");
-  ASSERT_EQ(write_text_file("in/j11_4.sm", ""), "");
+  ASSERT_TRUE(write_text_file("in/j11_3.sm", "not a PSPLIB file\n").ok());
+  ASSERT_TRUE(write_text_file("in/j11_4.sm", "").ok());
   const CliRun bad = convert("--folder in --name j -o fresh");
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.err.find("rcpspdc-convert: in/j11_3.sm: "), std::string::npos) << bad.err;

@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <optional>
 
+#include "formats/info_file.hpp"
 #include "formats/instance_file.hpp"
+#include "formats/makespan_table.hpp"
+#include "formats/psplib.hpp"
 #include "tests/console_harness.hpp"
 #include "tests/test_support.hpp"
 
@@ -197,26 +201,28 @@ TEST(ReaderDeadline, InstanceNumberPicksTheTripleAndTheRecordShowsTheDeadline) {
 TEST(ReaderDeadline, ParseTable) {
   struct Row {
     const char* text;
-    int number, offset, kind, deadline;
+    int number, offset;
+    FileFault fault;
+    int deadline;
   };
   const Row rows[] = {
-      {"1 2 3 4 5 6 7 8 9", 1, 0, READ_OK, 3},
-      {"1 2 3 4 5 6 7 8 9", 3, 0, READ_OK, 9},
-      {"1 2 3 4 5 6 7 8 9", 0, 0, READ_OK, 3},
-      {"1 2 3 4 5 6 7 8 9", -7, 2, READ_OK, 5},
-      {"1 2 3 4 5 6 7 8 9", 4, 0, READ_NO_DEADLINE, 0},
-      {"+1\r\n-2\t+30 ", 1, -4, READ_OK, 26},
-      {"0 0 100000", 1, 0, READ_OK, 100000},
-      {"0 0 100000", 1, 1, READ_NO_DEADLINE, 0},
-      {"0 0 2147483647", 1, 2147483647, READ_NO_DEADLINE, 0},
-      {"0 0 3.0", 1, 0, READ_NO_DEADLINE, 0},
-      {"0 0", 1, 0, READ_NO_DEADLINE, 0},
+      {"1 2 3 4 5 6 7 8 9", 1, 0, FileFault::none, 3},
+      {"1 2 3 4 5 6 7 8 9", 3, 0, FileFault::none, 9},
+      {"1 2 3 4 5 6 7 8 9", 0, 0, FileFault::none, 3},
+      {"1 2 3 4 5 6 7 8 9", -7, 2, FileFault::none, 5},
+      {"1 2 3 4 5 6 7 8 9", 4, 0, FileFault::no_deadline, 0},
+      {"+1\r\n-2\t+30 ", 1, -4, FileFault::none, 26},
+      {"0 0 100000", 1, 0, FileFault::none, 100000},
+      {"0 0 100000", 1, 1, FileFault::deadline_above_limit, 0},
+      {"0 0 2147483647", 1, 2147483647, FileFault::deadline_above_limit, 0},
+      {"0 0 3.0", 1, 0, FileFault::no_deadline, 0},
+      {"0 0", 1, 0, FileFault::no_deadline, 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.text) + " #" + std::to_string(row.number));
     int deadline = 0;
-    const ReadOutcome outcome = parse_deadline_text(row.text, row.number, row.offset, deadline);
-    EXPECT_EQ(outcome.kind, row.kind);
+    const FileOutcome outcome = parse_deadline_text(row.text, row.number, row.offset, deadline);
+    EXPECT_EQ(outcome.fault, row.fault);
     EXPECT_EQ(outcome.ok() ? deadline : 0, row.deadline);
   }
 }
@@ -238,8 +244,8 @@ TEST(ReaderLimits, BoundaryInstancesAreAccepted) {
   for (const auto& [name, text] : accepted) {
     SCOPED_TRACE(name);
     InstanceData data;
-    const ReadOutcome outcome = parse_instance_text(text, data);
-    EXPECT_TRUE(outcome.ok()) << outcome.reason;
+    const FileOutcome outcome = parse_instance_text(text, data);
+    EXPECT_TRUE(outcome.ok()) << outcome.message;
   }
 }
 
@@ -251,7 +257,7 @@ TEST(ReaderDangling, OpenEndsAreClosedAndNamed) {
     const char* name;
     const char* text;
     std::vector<std::vector<int>> successors;  // model numbering
-    const char* notice;
+    const char* note;
   };
   const Case cases[] = {
       {"no successor",
@@ -277,31 +283,83 @@ TEST(ReaderDangling, OpenEndsAreClosedAndNamed) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     InstanceData data;
-    const ReadOutcome outcome = parse_instance_text(c.text, data);
-    ASSERT_TRUE(outcome.ok()) << outcome.reason;
+    const FileOutcome outcome = parse_instance_text(c.text, data);
+    ASSERT_TRUE(outcome.ok()) << outcome.message;
     EXPECT_EQ(data.successors, c.successors);
-    EXPECT_EQ(outcome.notice, c.notice);
+    EXPECT_EQ(outcome.note, c.note);
   }
-  // The file reader says so on standard error, naming the file.
+  // The file reader names the file in the note and prints nothing: each
+  // program says it in its own name (the console's words in test_console).
   ScopedWorkDir dir;
   write_text("t1.rcp", cases[0].text);
   InstanceData data;
   testing::internal::CaptureStderr();
-  EXPECT_TRUE(read_instance_file("t1.rcp", data).ok());
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "rcpspdc: t1.rcp: activity 3 without a successor now precedes the last activity\n");
+  const FileOutcome read = read_instance_file("t1.rcp", data);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_TRUE(read.ok());
+  EXPECT_EQ(read.note, "t1.rcp: activity 3 without a successor now precedes the last activity");
 }
 
 // Patterson's pat3 lists no successor for activity 7; it is solved, to the
 // value the reference gives for its cash flows (checked in test_reference).
 TEST(ReaderDangling, Pat3IsRead) {
   InstanceData data;
-  testing::internal::CaptureStderr();
-  const ReadOutcome outcome = read_instance_file((data_dir() / "pat" / "pat3.rcp").string(), data);
-  const std::string err = testing::internal::GetCapturedStderr();
-  ASSERT_TRUE(outcome.ok()) << outcome.reason;
-  EXPECT_EQ(outcome.notice, "activity 7 without a successor now precedes the last activity");
-  EXPECT_NE(err.find("pat3.rcp: activity 7 without a successor"), std::string::npos) << err;
+  const std::string path = (data_dir() / "pat" / "pat3.rcp").string();
+  const FileOutcome outcome = read_instance_file(path, data);
+  ASSERT_TRUE(outcome.ok()) << outcome.message;
+  EXPECT_EQ(outcome.note,
+            path + ": activity 7 without a successor now precedes the last activity");
+}
+
+// Every reader fails alike on a file that is not there, naming it, and the
+// reader of either form words a refused instance as a batch row does, by the
+// kind of fault.
+TEST(ReaderFaults, MissingFilesAndRefusedInstancesByKind) {
+  ScopedWorkDir dir;
+  InstanceData data;
+  std::string text;
+  int deadline = 0;
+  InfoRecords records;
+  std::map<std::string, int> table;
+  const struct {
+    const char* reader;
+    FileOutcome outcome;
+    FileFault fault;
+    std::string message;
+  } rows[] = {
+      {"text", read_text_file("none", text), FileFault::cannot_open, "cannot open none"},
+      {"instance", read_instance_file("n.rcp", data), FileFault::cannot_open, "cannot open n.rcp"},
+      {"either form", read_any_instance_file("n.sm", data), FileFault::cannot_open,
+       "cannot open n.sm"},
+      {"psplib", read_psplib_file("n.sm", data), FileFault::cannot_open, "cannot open n.sm"},
+      {"deadline", read_deadline_file("deadline.n", 1, 0, deadline), FileFault::no_deadline_file,
+       "cannot open deadline.n"},
+      {"both files", read_instance_files("n", 1, 0, data), FileFault::no_deadline_file,
+       "cannot open deadline.n"},
+      {"info", read_info_file("info.n", records), FileFault::cannot_open, "cannot open info.n"},
+      {"makespans", read_makespan_table("n.txt", table), FileFault::cannot_open,
+       "cannot open n.txt"},
+      {"writer", write_text_file("no-dir/n.txt", "x"), FileFault::cannot_write,
+       "cannot write no-dir/n.txt: No such file or directory"},
+      {"too many",
+       read_any_instance_file((data_dir() / "bad" / "activities_129.rcp").string(), data),
+       FileFault::too_many, "too many activities"},
+      {"dummies",
+       read_any_instance_file((data_dir() / "bad" / "zero_duration.rcp").string(), data),
+       FileFault::dummies, "> 2 dummies detected"},
+      {"cycle", read_any_instance_file((data_dir() / "bad" / "cycle.rcp").string(), data),
+       FileFault::invalid,
+       "invalid instance: the successor lists form a cycle through activity 3"},
+      {"multi-mode", read_any_instance_file((data_dir() / "psplib" / "multi.mm").string(), data),
+       FileFault::invalid,
+       "line 11: job 2 has 2 modes; only single-mode files (.sm) can be converted"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.reader);
+    EXPECT_EQ(row.outcome.fault, row.fault);
+    EXPECT_EQ(row.outcome.message, row.message);
+    EXPECT_EQ(row.outcome.note, "");
+  }
 }
 
 }  // namespace

@@ -16,10 +16,9 @@
 #include <set>
 #include <tuple>
 
-#include <nlohmann/json.hpp>
-
 #include "check/schedule_check.hpp"
 #include "formats/batch_json.hpp"
+#include "formats/batch_resume.hpp"
 #include "formats/instance_file.hpp"
 #include "formats/makespan_table.hpp"
 #include "formats/psplib.hpp"
@@ -30,14 +29,13 @@
 #include "platform/platform.hpp"
 #include "search/open_bound.hpp"
 #include "tools/batch_jobs.hpp"
+#include "tools/batch_summary.hpp"
 #include "tools/output_file.hpp"
 #include "window_search/initial_schedule.hpp"
 
 namespace rcpspdc {
 
 namespace {
-
-constexpr std::int64_t BUSY_EVALUATIONS = 10000;  // searches above this count in the busy median
 
 // Records how the search ended.
 struct EndSink : ResultSink {
@@ -58,13 +56,6 @@ std::string cash_flows_from(const InfoRecords& records, int number, InstanceData
     return "cash flows recorded for " + std::to_string(record.cash_flow.size()) +
            " activities, the instance has " + std::to_string(data.activity_count - 2);
   return {};
-}
-
-double median(std::vector<double> values) {
-  if (values.empty()) return 0.0;
-  std::sort(values.begin(), values.end());
-  const std::size_t mid = values.size() / 2;
-  return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
 }
 
 // A rate as written on a command line: 0.01, not 0.010000.
@@ -150,24 +141,51 @@ std::string negative_deadline(long long deadline) {
   return "deadline " + std::to_string(deadline) + " is below zero";
 }
 
+std::string deadline_above_limit() {
+  return "deadline above " + std::to_string(MAX_DEADLINE) + " periods";
+}
+
+// A numbered instance: the deadline file and the instance file of the
+// series. False, with the row's status saying why, when it cannot be solved.
+bool read_numbered_instance(const BatchOptions& options, int number, InstanceData& data,
+                            BatchRow& row) {
+  const FileOutcome outcome =
+      read_instance_files(options.problem, number, options.deadline_offset, data, options.dir);
+  row.note = outcome.note;
+  // The console keeps its words for a deadline above the limit; a row says why.
+  if (!outcome.ok())
+    row.status = outcome.fault == FileFault::deadline_above_limit ? deadline_above_limit()
+                                                                  : read_error_text(outcome);
+  else if (data.deadline < 0)
+    row.status = negative_deadline(data.deadline);
+  return row.status.empty();
+}
+
 // An instance file named on the command line, PSPLIB or the own form by
-// content, with its deadline; returns "" or what is wrong.
-std::string read_named_instance(const BatchOptions& options, const Makespans* makespans,
-                                const std::string& path, InstanceData& data, BatchRow& row) {
-  const std::string problem = read_any_instance_file(path, data);
-  if (!problem.empty()) return problem;
+// content, with its deadline over its makespan. False, with the row's status
+// saying why, when it cannot be solved.
+bool read_named_instance(const BatchOptions& options, const Makespans* makespans,
+                         InstanceData& data, BatchRow& row) {
+  const FileOutcome outcome = read_any_instance_file(row.file, data);
+  row.note = outcome.note;
+  if (!outcome.ok()) {
+    row.status = outcome.message;
+    return false;
+  }
   const auto found =
-      makespans != nullptr ? makespans->find(file_stem(path)) : Makespans::const_iterator();
+      makespans != nullptr ? makespans->find(file_stem(row.file)) : Makespans::const_iterator();
   const bool known = makespans != nullptr && found != makespans->end();
   row.deadline_from = known ? "makespans" : "critical path";
   const long long deadline =
       static_cast<long long>(known ? found->second : critical_path_length(data)) +
       options.deadline_offset;
   if (deadline > MAX_DEADLINE)
-    return "deadline above " + std::to_string(MAX_DEADLINE) + " periods";
-  if (deadline < 0) return negative_deadline(deadline);
-  data.deadline = static_cast<int>(deadline);
-  return {};
+    row.status = deadline_above_limit();
+  else if (deadline < 0)
+    row.status = negative_deadline(deadline);
+  else
+    data.deadline = static_cast<int>(deadline);
+  return row.status.empty();
 }
 
 // The seed of one instance's draw: the run's seed mixed with the instance's
@@ -184,6 +202,10 @@ std::uint32_t draw_seed(const BatchOptions& options, int number, const std::stri
   return instance_seed(hash ^ options.seed, 0);
 }
 
+const char* engine_name(Engine engine) {
+  return engine == Engine::delaying ? "delaying" : "start-times";
+}
+
 }  // namespace
 
 std::string file_stem(const std::string& path) {
@@ -198,7 +220,7 @@ std::string instance_path(const BatchOptions& options, int number) {
 
 RunSettings run_settings(const BatchOptions& o) {
   RunSettings s;
-  s.engine = o.engine == Engine::delaying ? "delaying" : "start-times";
+  s.engine = engine_name(o.engine);
   s.offset = o.deadline_offset;
   s.rate = o.interest_rate;
   const bool drawn = o.cash_flows.empty();
@@ -211,47 +233,49 @@ RunSettings run_settings(const BatchOptions& o) {
   return s;
 }
 
-double relative_gap(const BatchRow& row) {
-  return (row.bound - row.npv) / std::max(std::fabs(row.npv), 1.0);
+RunHeader run_header(const BatchOptions& o) {
+  return {.version = version_text(),
+          .engine = engine_name(o.engine),
+          .problem = o.problem,
+          .first = o.first,
+          .last = o.last,
+          .dir = o.dir,
+          .files = o.files,
+          .makespans = o.makespans,
+          .offset = o.deadline_offset,
+          .rate = o.interest_rate,
+          .negative = o.negative_percent,
+          .seed = o.seed,
+          .cash_flows = o.cash_flows,
+          .unmixed_seed = o.unmixed_seed,
+          .time_limit = o.time_limit,
+          .jobs = o.jobs > 0 ? o.jobs : default_jobs(),
+          .shard_index = o.shard_index,
+          .shard_count = o.shard_count};
 }
 
-BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int number,
-                   Workspace& workspace, const Makespans* makespans) {
-  BatchRow row;
-  row.number = number;
-  const bool named = !options.files.empty();
-  row.file = instance_path(options, number);
-  InstanceData data;
-  const ReadOutcome outcome =
-      named ? ReadOutcome{}
-            : read_instance_files(options.problem, number, options.deadline_offset, data,
-                                  options.dir);
-  if (named) {
-    row.status = read_named_instance(options, makespans, row.file, data, row);
-    if (!row.status.empty()) return row;
-  } else if (!outcome.ok()) {
-    // The console keeps its words for a deadline above the limit; a row says why.
-    row.status = outcome.kind == READ_NO_DEADLINE && outcome.above_limit
-                     ? "deadline above " + std::to_string(MAX_DEADLINE) + " periods"
-                     : read_error_text(outcome);
-    return row;
-  } else if (data.deadline < 0) {
-    row.status = negative_deadline(data.deadline);
-    return row;
-  }
-  row.activities = data.activity_count;
-  row.resources = data.resource_count;
-  row.deadline = data.deadline;
+namespace {
+
+// The instance's cash flows: those of its info.out record when `records` is
+// given, else drawn from the seed as the console draws them. False, with the
+// row's status saying why, when the record does not fit.
+bool give_cash_flows(const BatchOptions& options, const InfoRecords* records, InstanceData& data,
+                     BatchRow& row) {
   if (records != nullptr) {
-    row.status = cash_flows_from(*records, number, data);
-    if (!row.status.empty()) return row;
+    row.status = cash_flows_from(*records, row.number, data);
+    if (!row.status.empty()) return false;
   } else {
     // Seeded anew per instance, as the console mixes its run's seed.
-    std::mt19937 generator(draw_seed(options, number, row.file));
+    std::mt19937 generator(draw_seed(options, row.number, row.file));
     draw_cash_flows(data, generator, options.negative_percent);
   }
   row.cash_flow = data.cash_flow;
+  return true;
+}
 
+// The engine the options name on `data`, timed for the row.
+EngineOutcome run_engine(const BatchOptions& options, const InstanceData& data,
+                         Workspace& workspace, BatchRow& row) {
   const double cpu_start = thread_cpu_seconds();
   const auto wall_start = std::chrono::steady_clock::now();
   const EngineOutcome run = options.engine == Engine::delaying
@@ -261,16 +285,23 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
   // schedule is never found after the search ended.
   row.seconds = rounded_seconds(seconds_since(wall_start));
   row.cpu_seconds = thread_cpu_seconds() - cpu_start;
+  return run;
+}
+
+// Checks the schedule the engine found and records how the search ended.
+// False, with the row's status saying why, when there is nothing to record.
+bool record_outcome(const BatchOptions& options, const InstanceData& data,
+                    const EngineOutcome& run, BatchRow& row) {
   if (!run.end) {
     row.status = "the search reported no result";
-    return row;
+    return false;
   }
   if (run.has_incumbent) {
     const std::string problem =
         check_reported_schedule(data, run.finish, run.npv, options.interest_rate);
     if (!problem.empty()) {
       row.status = "schedule check failed: " + problem;
-      return row;
+      return false;
     }
     row.has_value = true;
     row.npv = run.npv;
@@ -287,251 +318,53 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
   row.status = row.kind == RowStatus::time_limit ? "time limit"
                : run.has_incumbent               ? "optimal"
                                                  : "infeasible";
-  if (row.has_value && !options.svg_dir.empty()) {
-    const std::string name =
-        named ? file_stem(row.file) : options.problem + std::to_string(number);
-    const std::string problem = write_schedule_svg(
-        (std::filesystem::path(options.svg_dir) / (name + ".svg")).string(), data, run.finish,
-        name + ": deadline " + std::to_string(data.deadline) + ", rate " +
-            compact(options.interest_rate) + ", " + row.status + ", net present value " +
-            fixed_decimals(row.npv, 2),
-        options.svg_arcs);
-    if (!problem.empty()) {
-      row.kind = RowStatus::error;
-      row.status = problem;
-    }
+  return true;
+}
+
+// The picture of the row's schedule in the --svg directory; one that cannot
+// be written makes the row an error.
+void draw_schedule(const BatchOptions& options, const InstanceData& data, BatchRow& row) {
+  const std::string name =
+      options.files.empty() ? options.problem + std::to_string(row.number) : file_stem(row.file);
+  const FileOutcome drawn = write_schedule_svg(
+      (std::filesystem::path(options.svg_dir) / (name + ".svg")).string(), data, row.finish,
+      name + ": deadline " + std::to_string(data.deadline) + ", rate " +
+          compact(options.interest_rate) + ", " + row.status + ", net present value " +
+          fixed_decimals(row.npv, 2),
+      options.svg_arcs);
+  if (!drawn.ok()) {
+    row.kind = RowStatus::error;
+    row.status = drawn.message;
   }
+}
+
+}  // namespace
+
+BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int number,
+                   Workspace& workspace, const Makespans* makespans) {
+  BatchRow row;
+  row.number = number;
+  row.file = instance_path(options, number);
+  InstanceData data;
+  const bool read = options.files.empty() ? read_numbered_instance(options, number, data, row)
+                                          : read_named_instance(options, makespans, data, row);
+  if (!read) return row;
+  row.activities = data.activity_count;
+  row.resources = data.resource_count;
+  row.deadline = data.deadline;
+  if (!give_cash_flows(options, records, data, row)) return row;
+  const EngineOutcome run = run_engine(options, data, workspace, row);
+  if (record_outcome(options, data, run, row) && row.has_value && !options.svg_dir.empty())
+    draw_schedule(options, data, row);
   return row;
-}
-
-BatchSummary summarize(const std::vector<BatchRow>& rows) {
-  BatchSummary sum;
-  std::vector<double> seconds;
-  std::vector<double> busy_rates;
-  std::vector<double> busy_cpu_rates;
-  for (const BatchRow& row : rows) {
-    ++sum.instances;
-    switch (row.kind) {
-      case RowStatus::optimal: ++sum.optimal; break;
-      case RowStatus::infeasible: ++sum.infeasible; break;
-      case RowStatus::time_limit:
-        ++sum.stopped;
-        if (row.has_value && row.has_bound) {
-          const double gap = relative_gap(row);
-          ++sum.gap_instances;
-          sum.mean_gap += gap;
-          sum.largest_gap = std::max(sum.largest_gap, gap);
-        }
-        break;
-      case RowStatus::error: ++sum.errors; break;
-    }
-    if (row.seconds < 0.0) continue;
-    seconds.push_back(row.seconds);
-    sum.total_seconds += row.seconds;
-    sum.cpu_seconds += row.cpu_seconds;
-    const std::int64_t evaluations = row.created_nodes - 1;
-    sum.evaluations += evaluations;
-    if (evaluations > BUSY_EVALUATIONS && row.seconds > 0.0 && row.cpu_seconds > 0.0) {
-      busy_rates.push_back(static_cast<double>(evaluations) / row.seconds);
-      busy_cpu_rates.push_back(static_cast<double>(evaluations) / row.cpu_seconds);
-    }
-  }
-  if (sum.gap_instances > 0) sum.mean_gap /= sum.gap_instances;
-  sum.median_seconds = median(seconds);
-  if (sum.total_seconds > 0.0)
-    sum.evaluations_per_second = static_cast<double>(sum.evaluations) / sum.total_seconds;
-  if (sum.cpu_seconds > 0.0)
-    sum.evaluations_per_cpu_second = static_cast<double>(sum.evaluations) / sum.cpu_seconds;
-  sum.busy_instances = static_cast<int>(busy_rates.size());
-  sum.busy_median_rate = median(busy_rates);
-  sum.busy_median_cpu_rate = median(busy_cpu_rates);
-  return sum;
-}
-
-std::string format_summary(const BatchSummary& s) {
-  std::string text;
-  const auto line = [&text](const char* name, const std::string& value) {
-    char buffer[128];
-    std::snprintf(buffer, sizeof buffer, "%-44s %s\n", name, value.c_str());
-    text += buffer;
-  };
-  line("instances", std::to_string(s.instances));
-  line("optimal", std::to_string(s.optimal));
-  line("infeasible", std::to_string(s.infeasible));
-  line("stopped by the time limit", std::to_string(s.stopped));
-  line("errors", std::to_string(s.errors));
-  if (s.stopped > 0) {
-    line("stopped with a schedule", std::to_string(s.gap_instances));
-    line("  their mean relative gap",
-         s.gap_instances > 0 ? fixed_decimals(100.0 * s.mean_gap, 3) + " %" : "-");
-    line("  their largest relative gap",
-         s.gap_instances > 0 ? fixed_decimals(100.0 * s.largest_gap, 3) + " %" : "-");
-  }
-  line("total seconds", fixed_decimals(s.total_seconds, 3));
-  line("median seconds", fixed_decimals(s.median_seconds, 6));
-  line("processor share of the search time",
-       s.total_seconds > 0.0 ? fixed_decimals(100.0 * s.cpu_seconds / s.total_seconds, 1) + " %"
-                             : "-");
-  line("bound evaluations", std::to_string(s.evaluations));
-  line("bound evaluations per second", fixed_decimals(s.evaluations_per_second, 0));
-  line("  per processor second", fixed_decimals(s.evaluations_per_cpu_second, 0));
-  line(("instances with more than " + std::to_string(BUSY_EVALUATIONS) + " evaluations").c_str(),
-       std::to_string(s.busy_instances));
-  line("  their median evaluations per second", fixed_decimals(s.busy_median_rate, 0));
-  line("  per processor second", fixed_decimals(s.busy_median_cpu_rate, 0));
-  return text;
 }
 
 namespace {
 
-// The header line of the JSON output: everything needed to repeat the run.
-nlohmann::ordered_json json_header(const BatchOptions& o) {
-  nlohmann::ordered_json head;
-  head["program"] = "rcpspdc-batch";
-  head["version"] = version_text();
-  head["engine"] = o.engine == Engine::delaying ? "delaying" : "start-times";
-  head["problem"] = o.problem;
-  head["first"] = o.first;
-  head["last"] = o.last;
-  head["dir"] = o.dir;
-  if (!o.files.empty()) {
-    head["files"] = o.files;
-    head["makespans"] = o.makespans;
-  }
-  head["offset"] = o.deadline_offset;
-  head["rate"] = o.interest_rate;
-  head["negative"] = o.negative_percent;
-  if (o.cash_flows.empty())
-    head["seed"] = o.seed;
-  else
-    head["cash_flows"] = o.cash_flows;
-  if (o.unmixed_seed) head["unmixed_seed"] = true;
-  head["time_limit"] = o.time_limit;
-  head["jobs"] = o.jobs > 0 ? o.jobs : default_jobs();
-  head["shard"] = std::to_string(o.shard_index) + "/" + std::to_string(o.shard_count);
-  return head;
-}
-
-// The option behind a settings column or a JSON key, for messages.
-std::string option_of(const std::string& key) {
-  if (key == "program") return "program";
-  if (key == "file" || key == "files") return "instance file";
-  if (key == "cash_flow_file") return "--cash-flows";
-  std::string option = "--" + key;
-  std::replace(option.begin(), option.end(), '_', '-');
-  return option;
-}
-
-// A JSON value as one line of text, for comparisons and messages.
-std::string json_text(const nlohmann::ordered_json& value) {
-  const std::string line = json_line(value);
-  return line.substr(0, line.size() - 1);
-}
-
-// A results file of an earlier run, for --resume: its header and the
-// complete lines after it (a line cut off by the stop is dropped).
-struct EarlierFile {
-  bool exists = false;  // the file is there and not empty
-  std::string header;
-  std::vector<std::pair<long long, std::string>> rows;  // instance number, line
-};
-
-// What differs between a row's settings and the run's: "" or the message.
-std::string settings_differ(const std::string& path, const std::string& key,
-                            const std::string& theirs, const std::string& ours) {
-  return path + " holds rows made with another " + option_of(key) + " (" +
-         (theirs.empty() ? "none" : theirs) + "; this run: " + (ours.empty() ? "none" : ours) +
-         ")";
-}
-
-// Reads `path` if it exists, as the CSV (or, with `json`, the JSON Lines) of
-// an earlier run of `options`: every row must hold an instance this run
-// solves, once, with the run's settings and instance file. Returns "" or
-// what is wrong.
-std::string read_earlier(const std::string& path, bool json, const BatchOptions& options,
-                         const std::set<long long>& wanted, EarlierFile& earlier) {
-  std::string text;
-  if (!read_text_file(path, text)) return "cannot read " + path;
-  earlier.exists = !text.empty();
-  const RunSettings settings = run_settings(options);
-  const std::vector<std::string> columns = settings_columns();
-  const std::vector<std::string> expected = settings_fields(settings);
-  std::vector<std::string> header_fields;
-  split_csv_line(csv_header().substr(0, csv_header().size() - 1), header_fields);
-  const std::size_t first_setting = header_fields.size() - columns.size();
-  std::set<long long> seen;
-  int line_number = 0;
-  std::size_t at = 0;
-  for (std::size_t end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
-    const std::string line = text.substr(at, end - at);
-    const std::string where = "line " + std::to_string(++line_number) + " of " + path;
-    if (at == 0) {
-      earlier.header = line;
-      if (!json && line + '\n' != csv_header())
-        return path + " was written by another program or version (its header differs)";
-      if (!json) continue;
-      nlohmann::ordered_json theirs = nlohmann::ordered_json::parse(line, nullptr, false);
-      if (!theirs.is_object() || theirs.value("program", "") != "rcpspdc-batch")
-        return path + " was written by another program";
-      nlohmann::ordered_json ours = nlohmann::ordered_json::parse(json_text(json_header(options)));
-      for (const char* loose : {"version", "jobs"}) {
-        theirs.erase(loose);
-        ours.erase(loose);
-      }
-      for (auto& [key, value] : ours.items())
-        if (!theirs.contains(key) || json_text(theirs[key]) != json_text(value))
-          return settings_differ(path, key, theirs.contains(key) ? json_text(theirs[key]) : "",
-                                 json_text(value));
-      for (auto& [key, value] : theirs.items())
-        if (!ours.contains(key)) return settings_differ(path, key, json_text(value), "");
-      continue;
-    }
-    long long number = 0;
-    std::vector<std::string> theirs;
-    std::vector<std::string> ours = expected;
-    ours.emplace_back();  // the file, filled below
-    std::vector<std::string> keys = columns;
-    if (json) {
-      const nlohmann::ordered_json object = nlohmann::ordered_json::parse(line, nullptr, false);
-      if (!object.is_object() || !object.contains("number") ||
-          !object["number"].is_number_integer())
-        return where + " is not a row of rcpspdc-batch";
-      number = object["number"].get<long long>();
-      const nlohmann::ordered_json keys_ours = settings_json(settings);
-      keys.clear();
-      ours.clear();
-      for (const auto& [key, value] : keys_ours.items()) {
-        keys.push_back(key);
-        ours.push_back(json_text(value));
-        theirs.push_back(object.contains(key) ? json_text(object[key]) : "");
-      }
-      keys.push_back("file");
-      ours.push_back("");  // filled below
-      theirs.push_back(object.contains("file") ? json_text(object["file"]) : "");
-    } else {
-      std::vector<std::string> fields;
-      if (!split_csv_line(line, fields) || fields.size() != first_setting + columns.size() ||
-          !to_number(fields[0], number))
-        return where + " is not a row of rcpspdc-batch";
-      theirs.assign(fields.begin() + static_cast<std::ptrdiff_t>(first_setting), fields.end());
-    }
-    if (wanted.count(number) == 0)
-      return path + " holds instance " + std::to_string(number) +
-             ", which this run does not solve (see --first, --last, --shard)";
-    if (!seen.insert(number).second)
-      return path + " holds instance " + std::to_string(number) + " twice";
-    const std::string file = instance_path(options, static_cast<int>(number));
-    ours.back() = json ? json_text(file) : file;
-    for (std::size_t k = 0; k < keys.size(); ++k) {
-      if (theirs[k] == ours[k]) continue;
-      if (keys[k] == "file")
-        return path + " holds instance " + std::to_string(number) + " of the file " + theirs[k] +
-               "; this run's instance " + std::to_string(number) + " is " + ours[k];
-      return settings_differ(path, keys[k], theirs[k], ours[k]);
-    }
-    earlier.rows.emplace_back(number, line);
-  }
-  return {};
+// Says what stops the run; false, for the caller to give up.
+bool refuse(std::FILE* err, const std::string& message) {
+  std::fprintf(err, "rcpspdc-batch: %s\n", message.c_str());
+  return false;
 }
 
 // The --verbose line of a finished instance.
@@ -593,137 +426,160 @@ bool note_deadline_sources(const BatchOptions& options, const Makespans& makespa
   return true;
 }
 
-}  // namespace
-
-int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool progress) {
-  const auto fail = [err](const std::string& message) {
-    std::fprintf(err, "rcpspdc-batch: %s\n", message.c_str());
-    return 2;
-  };
-  InfoRecords records;
+// What the run reads besides the instances: the recorded cash flows and the
+// makespan table. False after saying why.
+bool read_run_inputs(const BatchOptions& options, std::FILE* err, InfoRecords& records,
+                     Makespans& makespans) {
   if (!options.cash_flows.empty()) {
-    std::string error;
-    if (!read_info_file(options.cash_flows, records, error)) return fail("--cash-flows: " + error);
+    const FileOutcome read = read_info_file(options.cash_flows, records);
+    if (!read.ok()) return refuse(err, "--cash-flows: " + read.message);
   }
-  Makespans makespans;
   if (!options.makespans.empty()) {
-    const std::string problem = read_makespan_table(options.makespans, makespans);
-    if (!problem.empty()) return fail("--makespans: " + problem);
+    const FileOutcome read = read_makespan_table(options.makespans, makespans);
+    if (!read.ok()) return refuse(err, "--makespans: " + read.message);
   }
   std::error_code ignored;
   if (!options.dir.empty() && !std::filesystem::is_directory(options.dir, ignored))
-    return fail("--dir: " + options.dir + " is not a directory");
-  if (!note_deadline_sources(options, makespans, err, false)) return 2;
+    return refuse(err, "--dir: " + options.dir + " is not a directory");
+  return note_deadline_sources(options, makespans, err, false);
+}
 
-  // Every output is opened and locked before any is changed: a file that
-  // cannot be written, or that another run holds, stops the run untouched.
+// The outputs of a run.
+struct RunOutputs {
   OutputFile csv;
   OutputFile json;
   OutputFile plot;
   DirectoryLock pictures;
-  const auto abandon = [&] {
+
+  void abandon() {
     for (OutputFile* file : {&csv, &json, &plot}) file->abandon();
-  };
+  }
+};
+
+// Every output is opened and locked before any is changed: a file that
+// cannot be written, or that another run holds, stops the run untouched.
+// With --dry-run the outputs are only checked. False after saying why.
+bool open_outputs(const BatchOptions& options, std::FILE* out, std::FILE* err,
+                  RunOutputs& outputs) {
   const std::vector<std::string> paths = {options.csv, options.json, options.plot};
   for (std::size_t a = 0; a < paths.size(); ++a)
     for (std::size_t b = a + 1; b < paths.size(); ++b)
-      if (same_path(paths[a], paths[b])) return fail("two outputs name the same file");
-  for (const auto& [file, path, option] : {std::tuple{&csv, options.csv, "--csv"},
-                                           {&json, options.json, "--json"},
-                                           {&plot, options.plot, "--plot"}}) {
+      if (same_path(paths[a], paths[b])) return refuse(err, "two outputs name the same file");
+  for (const auto& [file, path, option] : {std::tuple{&outputs.csv, options.csv, "--csv"},
+                                           {&outputs.json, options.json, "--json"},
+                                           {&outputs.plot, options.plot, "--plot"}}) {
     if (path.empty()) continue;
-    const std::string problem = file->open(path, out, options.dry_run);
-    if (!problem.empty()) {
-      abandon();
-      return fail(std::string(option) + ": " + problem);
+    const FileOutcome opened = file->open(path, out, options.dry_run);
+    if (!opened.ok()) {
+      outputs.abandon();
+      return refuse(err, std::string(option) + ": " + opened.message);
     }
   }
   if (!options.svg_dir.empty()) {
-    const std::string problem = pictures.lock(options.svg_dir, options.dry_run);
-    if (!problem.empty()) {
-      abandon();
-      return fail("--svg: " + problem);
+    const FileOutcome locked = outputs.pictures.lock(options.svg_dir, options.dry_run);
+    if (!locked.ok()) {
+      outputs.abandon();
+      return refuse(err, "--svg: " + locked.message);
     }
   }
+  return true;
+}
 
-  // The shard's instances first + shard_index + j * shard_count.
-  std::vector<long long> all_numbers;
+// The shard's instances: first + shard_index + j * shard_count.
+std::vector<long long> shard_numbers(const BatchOptions& options) {
+  std::vector<long long> numbers;
   for (long long number = static_cast<long long>(options.first) + options.shard_index;
        number <= options.last; number += options.shard_count)
-    all_numbers.push_back(number);
-  // With --resume, the instances both files hold are kept and skipped; the
-  // files are cut back to them, so both go on alike and in instance order.
-  EarlierFile earlier_csv;
-  EarlierFile earlier_json;
-  std::set<long long> done_before;
-  if (options.resume) {
-    const std::set<long long> wanted(all_numbers.begin(), all_numbers.end());
-    for (const auto& [path, is_json, earlier] :
-         {std::tuple{options.csv, false, &earlier_csv}, {options.json, true, &earlier_json}}) {
-      std::error_code missing;
-      if (path.empty() || !std::filesystem::exists(path, missing)) continue;
-      const std::string problem = read_earlier(path, is_json, options, wanted, *earlier);
-      if (!problem.empty()) {
-        abandon();
-        return fail("--resume: " + problem + "; nothing was changed");
-      }
-    }
-    const bool both = !options.csv.empty() && !options.json.empty();
-    std::set<long long> in_csv;
-    for (const auto& row : earlier_csv.rows) in_csv.insert(row.first);
-    for (const auto& row : earlier_json.rows)
-      if (!both || in_csv.count(row.first) != 0) done_before.insert(row.first);
-    if (options.json.empty()) done_before = in_csv;
-  }
-  std::vector<long long> numbers;
-  for (const long long number : all_numbers)
-    if (done_before.count(number) == 0) numbers.push_back(number);
-  if (options.dry_run) {
-    if (!options.quiet)
-      std::fprintf(out, "rcpspdc-batch: dry run: %zu instances to solve; nothing was written\n",
-                   numbers.size());
-    return 0;
-  }
+    numbers.push_back(number);
+  return numbers;
+}
 
-  note_deadline_sources(options, makespans, err, true);
+// The result files a run resumes, and the instances done before: those both
+// files hold (or the one file named), so both go on alike and in instance
+// order.
+struct Resumed {
+  EarlierFile csv;
+  EarlierFile json;
+  std::set<long long> done;
+};
 
-  // Devices and pipes take their first lines before any file is cut, so a
-  // full device stops the run with every file as it was.
-  const RunSettings settings = run_settings(options);
-  const std::string json_head = json_line(json_header(options));
+FileOutcome read_earlier_files(const BatchOptions& options, const std::vector<long long>& numbers,
+                               Resumed& resumed) {
+  ResumingRun run;
+  for (const long long number : numbers)
+    run.files.emplace(number, instance_path(options, static_cast<int>(number)));
+  run.settings = run_settings(options);
+  run.header = run_header(options);
+  for (const auto& [path, is_json, earlier] :
+       {std::tuple{options.csv, false, &resumed.csv}, {options.json, true, &resumed.json}}) {
+    std::error_code missing;
+    if (path.empty() || !std::filesystem::exists(path, missing)) continue;
+    const FileOutcome read = read_earlier_file(path, is_json, run, *earlier);
+    if (!read.ok()) return read;
+  }
+  const bool both = !options.csv.empty() && !options.json.empty();
+  std::set<long long> in_csv;
+  for (const auto& row : resumed.csv.rows) in_csv.insert(row.first);
+  for (const auto& row : resumed.json.rows)
+    if (!both || in_csv.count(row.first) != 0) resumed.done.insert(row.first);
+  if (options.json.empty()) resumed.done = in_csv;
+  return {};
+}
+
+// The first lines of the result files: the header, or on --resume the
+// earlier file's header and the rows kept; the files are cut back to them.
+// Devices and pipes take their first lines before any file is cut, so a full
+// device stops the run with every file as it was. False after saying why.
+bool start_result_files(RunOutputs& outputs, const Resumed& resumed, const RunHeader& header,
+                        std::FILE* err) {
+  const std::string json_head = json_line(json_header(header));
   for (const bool regular : {false, true})
-    for (const auto& [file, earlier, header] :
-         {std::tuple{&csv, &earlier_csv, csv_header()}, {&json, &earlier_json, json_head}}) {
+    for (const auto& [file, earlier, head] : {std::tuple{&outputs.csv, &resumed.csv, csv_header()},
+                                              {&outputs.json, &resumed.json, json_head}}) {
       if (!file->is_open() || file->regular() != regular) continue;
-      std::string text = header;
+      std::string text = head;
       if (earlier->exists) {
         text = earlier->header + '\n';
         for (const auto& [number, line] : earlier->rows)
-          if (done_before.count(number) != 0) text += line + '\n';
+          if (resumed.done.count(number) != 0) text += line + '\n';
       }
       if (!file->replace(text)) {
         const std::string name = file->name();
-        abandon();
-        return fail("cannot write " + name + ": " + std::strerror(errno));
+        outputs.abandon();
+        return refuse(err, "cannot write " + name + ": " + std::strerror(errno));
       }
     }
-  // Results on standard output keep it for themselves; the summary goes to stderr.
-  std::FILE* summary_to = options.csv == "-" || options.json == "-" ? err : out;
-  progress = progress && !options.quiet && !options.verbose;
+  return true;
+}
 
+// What a finished instance says on standard error: a reader's note (unless
+// --quiet), then its --verbose line, or without --verbose its fault, which
+// even a quiet run names.
+void say_row(const BatchOptions& options, const BatchRow& row, bool progress, std::FILE* err) {
+  const char* clear = progress ? "\r\033[K" : "";
+  if (!row.note.empty() && !options.quiet)
+    std::fprintf(err, "%srcpspdc-batch: %s\n", clear, row.note.c_str());
+  if (options.verbose)
+    std::fputs(verbose_line(row).c_str(), err);
+  else if (row.kind == RowStatus::error)
+    std::fprintf(err, "%srcpspdc-batch: instance %d: %s\n", clear, row.number, row.status.c_str());
+  std::fflush(err);
+}
+
+// Solves `numbers` on options.jobs threads. Rows are solved in parallel and
+// written in order as soon as all before them are done; a row that cannot be
+// written skips the remaining instances.
+std::vector<BatchRow> solve_all(const BatchOptions& options, const std::vector<long long>& numbers,
+                                const InfoRecords& records, const Makespans& makespans,
+                                RunOutputs& outputs, bool progress, std::FILE* err) {
+  const RunSettings settings = run_settings(options);
   const auto run_start = std::chrono::steady_clock::now();
-  // Rows are solved in parallel and written in order as soon as all before
-  // them are done.
-  if (!done_before.empty() && !options.quiet)
-    std::fprintf(err, "rcpspdc-batch: --resume: %zu instances done before, %zu to go\n",
-                 done_before.size(), numbers.size());
   const auto count = static_cast<long long>(numbers.size());
   std::vector<BatchRow> rows(static_cast<std::size_t>(count));
   std::vector<char> done(rows.size(), 0);
   std::size_t written = 0;
   long long started = 0;
   std::mutex lock;  // guards done, written, started, the result files and err
-  // A row that cannot be written skips the remaining instances.
   std::atomic<bool> write_failed{false};
   run_jobs(count, options.jobs > 0 ? options.jobs : default_jobs(),
            [&](long long k, Workspace& workspace) {
@@ -738,27 +594,27 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
              BatchRow row = solve_one(options, options.cash_flows.empty() ? nullptr : &records,
                                       static_cast<int>(number), workspace, &makespans);
              const std::lock_guard<std::mutex> hold(lock);
-             if (options.verbose) {
-               std::fputs(verbose_line(row).c_str(), err);
-               std::fflush(err);
-             } else if (row.kind == RowStatus::error) {
-               // Even a quiet run names the instances it could not solve.
-               std::fprintf(err, "%srcpspdc-batch: instance %d: %s\n", progress ? "\r\033[K" : "",
-                            row.number, row.status.c_str());
-               std::fflush(err);
-             }
+             say_row(options, row, progress, err);
              rows[static_cast<std::size_t>(k)] = std::move(row);
              done[static_cast<std::size_t>(k)] = 1;
              for (; written < rows.size() && done[written] != 0; ++written) {
                const BatchRow& next = rows[written];
-               if ((csv.is_open() && !csv.put(csv_row(next, settings))) ||
-                   (json.is_open() && !json.put(json_row(next, settings))))
+               if ((outputs.csv.is_open() && !outputs.csv.put(csv_row(next, settings))) ||
+                   (outputs.json.is_open() && !outputs.json.put(json_row(next, settings))))
                  write_failed = true;
              }
            });
   if (progress) std::fputs("\r\033[K", err);
+  return rows;
+}
+
+// Closes the result files, draws the run's picture and gives the summary
+// (on standard error when the results take standard output). Returns the
+// exit status.
+int finish_run(const BatchOptions& options, const std::vector<BatchRow>& rows, RunOutputs& outputs,
+               std::FILE* out, std::FILE* err) {
   bool unwritten = false;
-  for (OutputFile* file : {&csv, &json}) {
+  for (OutputFile* file : {&outputs.csv, &outputs.json}) {
     if (!file->is_open()) continue;
     if (!file->close()) {
       std::fprintf(err, "rcpspdc-batch: cannot write %s\n", file->name().c_str());
@@ -766,23 +622,67 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
     }
   }
   if (unwritten) return 2;
-  if (plot.is_open()) {
+  if (outputs.plot.is_open()) {
     const std::string title =
         (options.files.empty() ? options.problem + " " + std::to_string(options.first) + "-" +
                                      std::to_string(options.last)
                                : std::to_string(options.files.size()) + " instance files") +
         ", offset " + std::to_string(options.deadline_offset) + ", time limit " +
         compact(options.time_limit) + " s";
-    if (!plot.replace(run_plot_svg(rows, title)) || !plot.close())
-      return fail("--plot: cannot write " + options.plot);
+    if (!outputs.plot.replace(run_plot_svg(rows, title)) || !outputs.plot.close()) {
+      refuse(err, "--plot: cannot write " + options.plot);
+      return 2;
+    }
   }
+  std::FILE* summary_to = options.csv == "-" || options.json == "-" ? err : out;
   const BatchSummary summary = summarize(rows);
   if (!options.quiet) {
     std::fputs(format_summary(summary).c_str(), summary_to);
-    if (std::fflush(summary_to) != 0 || std::ferror(summary_to) != 0)
-      return fail("cannot write the summary");
+    if (std::fflush(summary_to) != 0 || std::ferror(summary_to) != 0) {
+      refuse(err, "cannot write the summary");
+      return 2;
+    }
   }
   return summary.errors > 0 ? 1 : 0;
+}
+
+}  // namespace
+
+int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool progress) {
+  InfoRecords records;
+  Makespans makespans;
+  if (!read_run_inputs(options, err, records, makespans)) return 2;
+  RunOutputs outputs;
+  if (!open_outputs(options, out, err, outputs)) return 2;
+  const std::vector<long long> all_numbers = shard_numbers(options);
+  // With --resume, the instances both files hold are kept and skipped.
+  Resumed resumed;
+  if (options.resume) {
+    const FileOutcome read = read_earlier_files(options, all_numbers, resumed);
+    if (!read.ok()) {
+      outputs.abandon();
+      refuse(err, "--resume: " + read.message + "; nothing was changed");
+      return 2;
+    }
+  }
+  std::vector<long long> numbers;
+  for (const long long number : all_numbers)
+    if (resumed.done.count(number) == 0) numbers.push_back(number);
+  if (options.dry_run) {
+    if (!options.quiet)
+      std::fprintf(out, "rcpspdc-batch: dry run: %zu instances to solve; nothing was written\n",
+                   numbers.size());
+    return 0;
+  }
+  note_deadline_sources(options, makespans, err, true);
+  if (!start_result_files(outputs, resumed, run_header(options), err)) return 2;
+  if (!resumed.done.empty() && !options.quiet)
+    std::fprintf(err, "rcpspdc-batch: --resume: %zu instances done before, %zu to go\n",
+                 resumed.done.size(), numbers.size());
+  const std::vector<BatchRow> rows =
+      solve_all(options, numbers, records, makespans, outputs,
+                progress && !options.quiet && !options.verbose, err);
+  return finish_run(options, rows, outputs, out, err);
 }
 
 }  // namespace rcpspdc

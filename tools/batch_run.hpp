@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "formats/batch_csv.hpp"
+#include "formats/batch_json.hpp"
 #include "formats/info_file.hpp"
 #include "search/search_state.hpp"
 #include "tools/batch_jobs.hpp"
@@ -35,33 +36,8 @@ std::string instance_path(const BatchOptions& options, int number);
 std::string file_stem(const std::string& path);
 // The settings every row of the run carries.
 RunSettings run_settings(const BatchOptions& options);
-
-struct BatchSummary {
-  int instances = 0;
-  int optimal = 0;               // complete searches with a feasible schedule
-  int infeasible = 0;            // complete searches without one
-  int stopped = 0;               // stopped by the time limit
-  int errors = 0;                // not read, or not solved
-  int gap_instances = 0;         // stopped instances with a schedule and a bound
-  double mean_gap = 0.0;         // their mean relative gap
-  double largest_gap = 0.0;      // and the largest
-  double total_seconds = 0.0;    // searches only
-  double cpu_seconds = 0.0;      // their processor time; below the wall time on a busy machine
-  double median_seconds = 0.0;   // over the instances searched
-  std::int64_t evaluations = 0;  // bound evaluations, created_nodes - 1 per instance
-  double evaluations_per_second = 0.0;
-  double evaluations_per_cpu_second = 0.0;
-  int busy_instances = 0;             // instances with more than 10,000 evaluations
-  double busy_median_rate = 0.0;      // median evaluations per second over those
-  double busy_median_cpu_rate = 0.0;  // the same per processor second
-};
-
-// How far a stopped search may be from the optimum: (bound - value) over
-// the value's magnitude, at least 1 so values near 0 give no huge ratios.
-double relative_gap(const BatchRow& row);
-
-BatchSummary summarize(const std::vector<BatchRow>& rows);
-std::string format_summary(const BatchSummary& summary);
+// What the header line of the run's JSON Lines says.
+RunHeader run_header(const BatchOptions& options);
 
 // The whole run, on options.jobs threads (see tools/batch_jobs.hpp): rows to
 // the CSV file in instance order, the summary to `out`, messages and the

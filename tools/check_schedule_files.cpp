@@ -104,6 +104,18 @@ std::string check_usage() {
 
 namespace {
 
+// The instance file to check against, of either form; false after saying
+// why. A note of the reader goes to `err` too.
+bool read_instance(const std::string& path, InstanceData& data, std::FILE* err) {
+  const FileOutcome read = read_any_instance_file(path, data);
+  if (!read.note.empty()) std::fprintf(err, "rcpspdc-check: %s\n", read.note.c_str());
+  if (read.ok()) return true;
+  std::fprintf(
+      err, "rcpspdc-check: %s\n",
+      (read.fault == FileFault::cannot_open ? read.message : path + ": " + read.message).c_str());
+  return false;
+}
+
 // Every violation of a checked schedule, then its value.
 void print_check(std::FILE* out, const ScheduleCheck& check) {
   for (const std::string& violation : check.violations)
@@ -131,15 +143,14 @@ int check_json_line(const CheckOptions& o, std::FILE* out, std::FILE* err) {
     return 2;
   };
   std::string text;
-  if (!read_text_file(o.json, text)) return fail("cannot open " + o.json);
+  const FileOutcome read = read_text_file(o.json, text);
+  if (!read.ok()) return fail(read.message);
   JsonSchedule line;
-  const std::string error = find_json_schedule(text, o.number, line);
-  if (!error.empty()) return fail(o.json + ", " + error);
+  const FileOutcome found = find_json_schedule(text, o.number, line);
+  if (!found.ok()) return fail(o.json + ", " + found.message);
   const std::string instance = o.instance.empty() ? line.file : o.instance;
   InstanceData data;
-  const std::string unread = read_any_instance_file(instance, data);
-  if (!unread.empty())
-    return fail(unread.rfind("cannot open ", 0) == 0 ? unread : instance + ": " + unread);
+  if (!read_instance(instance, data, err)) return 2;
   data.deadline = line.deadline;
   if (line.cash_flow.size() != static_cast<std::size_t>(data.activity_count))
     return fail(o.json + ": instance " + std::to_string(o.number) + " has " +
@@ -173,24 +184,22 @@ int run_check(const CheckOptions& o, std::FILE* out, std::FILE* err) {
     return 2;
   };
   InstanceData data;
-  const std::string unread = read_any_instance_file(o.instance, data);
-  if (!unread.empty())
-    return fail(unread.rfind("cannot open ", 0) == 0 ? unread : o.instance + ": " + unread);
+  if (!read_instance(o.instance, data, err)) return 2;
   const bool deadline_given = o.have_deadline || !o.deadline_file.empty();
   if (o.have_deadline) {
     data.deadline = o.deadline;
   } else if (deadline_given) {
-    const ReadOutcome deadline =
+    const FileOutcome deadline =
         read_deadline_file(o.deadline_file, o.number, o.offset, data.deadline);
     if (!deadline.ok())
-      return fail(deadline.kind == READ_NO_DEADLINE_FILE
-                      ? deadline.reason
+      return fail(deadline.fault == FileFault::no_deadline_file
+                      ? deadline.message
                       : o.deadline_file + ": no deadline for instance " +
-                            std::to_string(o.number) + ": " + deadline.reason);
+                            std::to_string(o.number) + ": " + deadline.message);
   }
   InfoRecords records;
-  std::string error;
-  if (!read_info_file(o.cash_flows, records, error)) return fail(error);
+  const FileOutcome info = read_info_file(o.cash_flows, records);
+  if (!info.ok()) return fail(info.message);
   const auto record = records.find(o.number);
   if (record == records.end())
     return fail(o.cash_flows + " has no record of instance " + std::to_string(o.number));
@@ -208,9 +217,11 @@ int run_check(const CheckOptions& o, std::FILE* out, std::FILE* err) {
                 (o.have_deadline ? "--deadline" : "--deadline-file") + " gives " +
                 std::to_string(data.deadline));
   std::string text;
-  if (!read_text_file(o.schedule, text)) return fail("cannot open " + o.schedule);
+  const FileOutcome read = read_text_file(o.schedule, text);
+  if (!read.ok()) return fail(read.message);
   ScheduleFile schedule;
-  if (!parse_schedule_text(text, data, schedule, error)) return fail(o.schedule + ", " + error);
+  const FileOutcome parsed = parse_schedule_text(text, data, schedule);
+  if (!parsed.ok()) return fail(o.schedule + ", " + parsed.message);
 
   std::fprintf(out, "instance %s: %d activities, %d resources, deadline %d, rate %g\n",
                o.instance.c_str(), data.activity_count, data.resource_count, data.deadline,

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/deadline_file.hpp"
 #include "formats/instance_file.hpp"
 #include "formats/makespan_table.hpp"
 #include "formats/psplib.hpp"
@@ -42,9 +43,18 @@ int write_output(const std::string& path, const std::string& text) {
     std::fputs(text.c_str(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
-  const std::string error = rcpspdc::write_text_file(path, text);
-  if (error.empty()) return 0;
-  std::fprintf(stderr, "rcpspdc-convert: %s\n", error.c_str());
+  const rcpspdc::FileOutcome written = rcpspdc::write_text_file(path, text);
+  if (written.ok()) return 0;
+  std::fprintf(stderr, "rcpspdc-convert: %s\n", written.message.c_str());
+  return 1;
+}
+
+// A file that cannot be read or converted; a fault of opening names the file itself.
+int read_error(const std::string& path, const rcpspdc::FileOutcome& outcome) {
+  if (outcome.fault == rcpspdc::FileFault::cannot_open)
+    std::fprintf(stderr, "rcpspdc-convert: %s\n", outcome.message.c_str());
+  else
+    std::fprintf(stderr, "rcpspdc-convert: %s: %s\n", path.c_str(), outcome.message.c_str());
   return 1;
 }
 
@@ -79,9 +89,9 @@ int convert_folder(const std::string& folder, const std::string& name, const std
                    const std::string& table) {
   std::map<std::string, int> makespans;
   if (!table.empty()) {
-    const std::string error = rcpspdc::read_makespan_table(table, makespans);
-    if (!error.empty()) {
-      std::fprintf(stderr, "rcpspdc-convert: %s\n", error.c_str());
+    const rcpspdc::FileOutcome read = rcpspdc::read_makespan_table(table, makespans);
+    if (!read.ok()) {
+      std::fprintf(stderr, "rcpspdc-convert: %s\n", read.message.c_str());
       return 1;
     }
   }
@@ -104,9 +114,9 @@ int convert_folder(const std::string& folder, const std::string& name, const std
   for (std::size_t k = 0; k < files.size(); ++k) {
     const std::string path = (std::filesystem::path(folder) / files[k]).string();
     rcpspdc::InstanceData data;
-    const std::string error = rcpspdc::read_psplib_file(path, data);
-    if (!error.empty()) {
-      std::fprintf(stderr, "rcpspdc-convert: %s: %s\n", path.c_str(), error.c_str());
+    const rcpspdc::FileOutcome read = rcpspdc::read_psplib_file(path, data);
+    if (!read.ok()) {
+      std::fprintf(stderr, "rcpspdc-convert: %s: %s\n", path.c_str(), read.message.c_str());
       ++bad;
       continue;
     }
@@ -114,8 +124,7 @@ int convert_folder(const std::string& folder, const std::string& name, const std
     const auto found = makespans.find(stem);
     const bool known = found != makespans.end();
     deadlines.push_back(known ? found->second : rcpspdc::critical_path_length(data));
-    index += std::to_string(k + 1) + " " + stem + " " + std::to_string(deadlines.back()) +
-             (known ? " makespans\n" : " critical-path\n");
+    index += rcpspdc::index_line(static_cast<int>(k + 1), stem, deadlines.back(), known);
     converted.push_back(rcpspdc::format_instance(data));
   }
   if (bad > 0) {
@@ -124,14 +133,13 @@ int convert_folder(const std::string& folder, const std::string& name, const std
     return 1;
   }
   std::filesystem::create_directories(out, fault);
-  for (std::size_t k = 0; k < converted.size(); ++k)
-    if (write_output(
-            (std::filesystem::path(out) / (name + std::to_string(k + 1) + ".rcp")).string(),
-            converted[k]) != 0)
-      return 1;
   const std::filesystem::path base(out);
-  if (write_output((base / ("deadline." + name)).string(), rcpspdc::format_deadlines(deadlines)) !=
-          0 ||
+  for (std::size_t k = 0; k < converted.size(); ++k)
+    if (write_output((base / rcpspdc::instance_file_name(name, static_cast<int>(k + 1))).string(),
+                     converted[k]) != 0)
+      return 1;
+  if (write_output((base / rcpspdc::deadline_file_name(name)).string(),
+                   rcpspdc::format_deadlines(deadlines)) != 0 ||
       write_output((base / ("index." + name)).string(), index) != 0)
     return 1;
   std::printf("converted %zu files into %s (numbers 1 to %zu)\n", files.size(), out.c_str(),
@@ -186,28 +194,15 @@ int main(int argc, char** argv) {
   std::string converted;
   if (deadlines) {
     std::string text;
-    if (!rcpspdc::read_text_file(input, text)) {
-      std::fprintf(stderr, "rcpspdc-convert: cannot open %s\n", input.c_str());
-      return 1;
-    }
     std::vector<int> makespans;
-    const std::string error = rcpspdc::parse_makespans(text, makespans);
-    if (!error.empty()) {
-      std::fprintf(stderr, "rcpspdc-convert: %s: %s\n", input.c_str(), error.c_str());
-      return 1;
-    }
+    rcpspdc::FileOutcome read = rcpspdc::read_text_file(input, text);
+    if (read.ok()) read = rcpspdc::parse_makespans(text, makespans);
+    if (!read.ok()) return read_error(input, read);
     converted = rcpspdc::format_deadlines(makespans);
   } else {
     rcpspdc::InstanceData data;
-    const std::string error = rcpspdc::read_psplib_file(input, data);
-    if (error.rfind("cannot ", 0) == 0) {  // names the file itself
-      std::fprintf(stderr, "rcpspdc-convert: %s\n", error.c_str());
-      return 1;
-    }
-    if (!error.empty()) {
-      std::fprintf(stderr, "rcpspdc-convert: %s: %s\n", input.c_str(), error.c_str());
-      return 1;
-    }
+    const rcpspdc::FileOutcome read = rcpspdc::read_psplib_file(input, data);
+    if (!read.ok()) return read_error(input, read);
     converted = rcpspdc::format_instance(data);
   }
   return write_output(output, converted);

@@ -15,20 +15,24 @@ namespace {
 
 std::string reason(int error) { return std::generic_category().message(error); }
 
-// Takes the exclusive lock of `fd` without waiting; "" or why not.
-std::string take_lock(int fd, const std::string& path) {
+FileOutcome unwritable(std::string why) {
+  return FileOutcome{FileFault::cannot_write, std::move(why)};
+}
+
+// Takes the exclusive lock of `fd` without waiting.
+FileOutcome take_lock(int fd, const std::string& path) {
   if (flock(fd, LOCK_EX | LOCK_NB) == 0) return {};
   if (errno == EWOULDBLOCK)
-    return path + " is locked: another run is writing it (nothing was changed)";
-  return "cannot lock " + path + ": " + reason(errno);
+    return unwritable(path + " is locked: another run is writing it (nothing was changed)");
+  return unwritable("cannot lock " + path + ": " + reason(errno));
 }
 
 // Whether a file could be created at `path`: its directory exists and is writable.
-std::string could_create(const std::string& path) {
+FileOutcome could_create(const std::string& path) {
   std::filesystem::path parent = std::filesystem::path(path).parent_path();
   if (parent.empty()) parent = ".";
   if (access(parent.c_str(), W_OK | X_OK) != 0)
-    return "cannot write " + path + ": " + reason(errno);
+    return unwritable("cannot write " + path + ": " + reason(errno));
   return {};
 }
 
@@ -36,7 +40,7 @@ std::string could_create(const std::string& path) {
 
 OutputFile::~OutputFile() { close(); }
 
-std::string OutputFile::open(const std::string& path, std::FILE* out, bool probe) {
+FileOutcome OutputFile::open(const std::string& path, std::FILE* out, bool probe) {
   name_ = path == "-" ? "standard output" : path;
   path_ = path;
   if (path == "-") {
@@ -47,11 +51,11 @@ std::string OutputFile::open(const std::string& path, std::FILE* out, bool probe
   const bool existed = stat(path.c_str(), &before) == 0;
   if (probe && !existed) return could_create(path);
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | (probe ? 0 : O_CREAT), 0666);
-  if (fd < 0) return "cannot write " + path + ": " + reason(errno);
+  if (fd < 0) return unwritable("cannot write " + path + ": " + reason(errno));
   struct stat info {};
   fstat(fd, &info);
-  const std::string problem = take_lock(fd, path);
-  if (!problem.empty() || probe) {
+  const FileOutcome problem = take_lock(fd, path);
+  if (!problem.ok() || probe) {
     ::close(fd);
     if (!existed && !probe) unlink(path.c_str());
     return problem;
@@ -104,19 +108,19 @@ DirectoryLock::~DirectoryLock() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-std::string DirectoryLock::lock(const std::string& path, bool probe) {
+FileOutcome DirectoryLock::lock(const std::string& path, bool probe) {
   std::error_code ignored;
   if (!std::filesystem::is_directory(path, ignored)) {
     if (probe) return could_create(path);
     if (!std::filesystem::create_directories(path, ignored))
-      return "cannot create the directory " + path;
+      return unwritable("cannot create the directory " + path);
   }
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return "cannot open the directory " + path + ": " + reason(errno);
-  const std::string problem = access(path.c_str(), W_OK | X_OK) != 0
-                                  ? "cannot write in " + path + ": " + reason(errno)
+  if (fd < 0) return unwritable("cannot open the directory " + path + ": " + reason(errno));
+  const FileOutcome problem = access(path.c_str(), W_OK | X_OK) != 0
+                                  ? unwritable("cannot write in " + path + ": " + reason(errno))
                                   : take_lock(fd, path);
-  if (!problem.empty() || probe) {
+  if (!problem.ok() || probe) {
     ::close(fd);
     return problem;
   }

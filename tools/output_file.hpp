@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "formats/file_outcome.hpp"
+
 namespace rcpspdc {
 
 class OutputFile {
@@ -18,8 +20,8 @@ class OutputFile {
 
   // Opens and locks `path` ("-": the stream `out`), creating it if needed;
   // with `probe` only checks that this could be done, creating nothing.
-  // Returns "" or why not, naming the file.
-  std::string open(const std::string& path, std::FILE* out, bool probe = false);
+  // Fails with why not, naming the file.
+  FileOutcome open(const std::string& path, std::FILE* out, bool probe = false);
   bool is_open() const { return fd_ >= 0 || stream_ != nullptr; }
   // A regular file, which can be cut and rewritten (not a device or a pipe).
   bool regular() const { return regular_; }
@@ -53,8 +55,8 @@ class DirectoryLock {
   DirectoryLock(const DirectoryLock&) = delete;
   DirectoryLock& operator=(const DirectoryLock&) = delete;
   ~DirectoryLock();
-  // Creates `path` if needed (unless `probe`) and locks it; returns "" or why not.
-  std::string lock(const std::string& path, bool probe = false);
+  // Creates `path` if needed (unless `probe`) and locks it; fails with why not.
+  FileOutcome lock(const std::string& path, bool probe = false);
 
  private:
   int fd_ = -1;
