@@ -45,7 +45,7 @@ nlohmann::ordered_json json_header(const RunHeader& h) {
   nlohmann::ordered_json head;
   head["program"] = "rcpspdc-batch";
   head["version"] = h.version;
-  head["engine"] = h.engine;
+  head["engine"] = h.engines;
   head["problem"] = h.problem;
   head["first"] = h.first;
   head["last"] = h.last;
@@ -54,9 +54,15 @@ nlohmann::ordered_json json_header(const RunHeader& h) {
     head["files"] = h.files;
     head["makespans"] = h.makespans;
   }
-  head["offset"] = h.offset;
-  head["rate"] = h.rate;
-  head["negative"] = h.negative;
+  if (h.factors.empty()) {
+    head["offset"] = h.offsets;
+  } else {
+    nlohmann::ordered_json factors = nlohmann::ordered_json::array();
+    for (const long long f : h.factors) factors.push_back(static_cast<double>(f) / 1e6);
+    head["deadline_factor"] = factors;
+  }
+  head["rate"] = h.rates;
+  head["negative"] = h.negatives;
   if (h.cash_flows.empty())
     head["seed"] = h.seed;
   else
@@ -65,13 +71,36 @@ nlohmann::ordered_json json_header(const RunHeader& h) {
   head["time_limit"] = h.time_limit;
   head["jobs"] = h.jobs;
   head["shard"] = std::to_string(h.shard_index) + "/" + std::to_string(h.shard_count);
+  head["date"] = h.date;
+  head["host"] = h.host;
+  head["processor"] = h.processor;
+  head["processor_threads"] = h.processor_threads;
+  nlohmann::ordered_json sums = nlohmann::ordered_json::object();
+  for (const auto& [path, sum] : h.checksums) sums[path] = sum;
+  head["sha256"] = sums;
   return head;
+}
+
+const std::vector<std::string>& header_circumstances() {
+  static const std::vector<std::string> keys = {"version", "jobs", "date", "host", "processor",
+                                                "processor_threads"};
+  return keys;
+}
+
+std::string json_closing_line(const std::string& end, double wall_seconds, long long rows) {
+  nlohmann::ordered_json line;
+  line["end"] = end;
+  line["wall_seconds"] = rounded_seconds(wall_seconds);
+  line["rows"] = rows;
+  return json_line(line);
 }
 
 nlohmann::ordered_json settings_json(const RunSettings& s) {
   nlohmann::ordered_json keys;
   keys["engine"] = s.engine;
-  keys["offset"] = s.offset;
+  keys["offset"] = s.factor > 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.offset);
+  keys["deadline_factor"] = s.factor > 0 ? nlohmann::ordered_json(static_cast<double>(s.factor) / 1e6)
+                                         : nlohmann::ordered_json(nullptr);
   keys["rate"] = s.rate;
   keys["negative"] =
       s.negative < 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.negative);
@@ -83,6 +112,29 @@ nlohmann::ordered_json settings_json(const RunSettings& s) {
       s.makespans.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.makespans);
   keys["time_limit"] = s.time_limit;
   return keys;
+}
+
+RunSettings settings_from_json(const nlohmann::json& line) {
+  const auto number = [&line](const char* key, double otherwise) {
+    const auto at = line.find(key);
+    return at != line.end() && at->is_number() ? at->get<double>() : otherwise;
+  };
+  const auto text = [&line](const char* key) {
+    const auto at = line.find(key);
+    return at != line.end() && at->is_string() ? at->get<std::string>() : std::string();
+  };
+  RunSettings s;
+  s.engine = text("engine");
+  s.offset = static_cast<int>(number("offset", 0.0));
+  s.factor = std::llround(number("deadline_factor", 0.0) * 1e6);
+  s.rate = number("rate", 0.0);
+  s.negative = static_cast<int>(number("negative", -1.0));
+  s.seed = static_cast<long long>(number("seed", -1.0));
+  s.unmixed_seed = line.contains("unmixed_seed");
+  s.cash_flows = text("cash_flow_file");
+  s.makespans = text("makespans");
+  s.time_limit = number("time_limit", 0.0);
+  return s;
 }
 
 std::string json_line(const nlohmann::ordered_json& object) {

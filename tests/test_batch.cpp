@@ -139,11 +139,11 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
       {{"--problem", "pat", "--first", "99999999999"}, "expected an integer"},
       {{"--problem", "pat", "--first", "5", "--last", "4"}, "--first 5 is above --last 4"},
       {{"--problem", "a/b", "--first", "1"}, "without blanks or '/'"},
-      {{"--problem", "pat", "--first", "1", "--negative", "101"}, "a percentage from 0 to 100"},
-      {{"--problem", "pat", "--first", "1", "--negative", "-1"}, "a percentage from 0 to 100"},
-      {{"--problem", "pat", "--first", "1", "--rate", "-0.01"}, "a rate of 0 or more"},
-      {{"--problem", "pat", "--first", "1", "--rate", "nan"}, "a rate of 0 or more"},
-      {{"--problem", "pat", "--first", "1", "--rate", "1%"}, "a rate of 0 or more"},
+      {{"--problem", "pat", "--first", "1", "--negative", "101"}, "percentages from 0 to 100"},
+      {{"--problem", "pat", "--first", "1", "--negative", "-1"}, "percentages from 0 to 100"},
+      {{"--problem", "pat", "--first", "1", "--rate", "-0.01"}, "rates of 0 or more"},
+      {{"--problem", "pat", "--first", "1", "--rate", "nan"}, "rates of 0 or more"},
+      {{"--problem", "pat", "--first", "1", "--rate", "1%"}, "rates of 0 or more"},
       {{"--problem", "pat", "--first", "1", "--time-limit", "-1"}, "0 (no limit) or more"},
       {{"--problem", "pat", "--first", "1", "--seed", "-1"}, "from 0 to 4294967295"},
       {{"--problem", "pat", "--first", "1", "--seed", "4294967296"}, "from 0 to 4294967295"},
@@ -179,7 +179,7 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
 TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   EXPECT_EQ(csv_header(),
             "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status,"
-            "bound,seconds_to_best,engine,offset,rate,negative,seed,cash_flow_file,makespans,"
+            "bound,seconds_to_best,engine,offset,deadline_factor,rate,negative,seed,cash_flow_file,makespans,"
             "time_limit,file\n");
   RunSettings drawn;
   drawn.engine = "start-times";
@@ -215,14 +215,14 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   solved.finish = {0, 3, 9, 9};
   EXPECT_EQ(csv_row(solved, drawn),
             "12,4,3,41,7154,2194,-2315.4808768764706,0.027270,optimal,-2315.4808768764706,"
-            "0.009000,start-times,5,0.01,60,7,,,60,dir/pat12.rcp\n");
+            "0.009000,start-times,5,,0.01,60,7,,,60,dir/pat12.rcp\n");
   // Seconds as rounded, not 0.009000000000000001; the settings behind the schedule.
   EXPECT_EQ(json_row(solved, drawn),
             "{\"number\":12,\"file\":\"dir/pat12.rcp\",\"activities\":4,\"resources\":3,"
             "\"deadline\":41,\"rate\":0.01,\"cash_flows\":[0,-137,244,0],\"status\":\"optimal\","
             "\"value\":-2315.4808768764706,\"bound\":-2315.4808768764706,\"created_nodes\":7154,"
             "\"branched_nodes\":2194,\"seconds\":0.02727,\"seconds_to_best\":0.009,"
-            "\"finish\":[0,3,9,9],\"engine\":\"start-times\",\"offset\":5,\"negative\":60,"
+            "\"finish\":[0,3,9,9],\"engine\":\"start-times\",\"offset\":5,\"deadline_factor\":null,\"negative\":60,"
             "\"seed\":7,\"cash_flow_file\":null,\"makespans\":null,\"time_limit\":60.0}\n");
   EXPECT_EQ(rounded_seconds(0.0090004), 0.009);
   EXPECT_EQ(fixed_decimals(rounded_seconds(2.0000005), 6), "2.000001");
@@ -230,7 +230,7 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   solved.bound = 0.30000000000000004;
   EXPECT_EQ(csv_row(solved, replayed),
             "12,4,3,41,7154,2194,0.10000000000000001,0.027270,optimal,0.30000000000000004,"
-            "0.009000,delaying,-3,0.30000000000000004,,,\"runs/info,1.out\",j30opt.sm,0.5,"
+            "0.009000,delaying,-3,,0.30000000000000004,,,\"runs/info,1.out\",j30opt.sm,0.5,"
             "dir/pat12.rcp\n");
   BatchRow stopped;
   stopped.number = 5;
@@ -246,7 +246,7 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   stopped.bound = -12.5;
   stopped.file = "a \"b\".sm";
   EXPECT_EQ(csv_row(stopped, drawn),
-            "5,30,4,60,123456789012,98765,,61.500000,time limit,-12.5,,start-times,5,0.01,60,7,,,"
+            "5,30,4,60,123456789012,98765,,61.500000,time limit,-12.5,,start-times,5,,0.01,60,7,,,"
             "60,\"a \"\"b\"\".sm\"\n");
   BatchRow unread;
   unread.number = -3;
@@ -255,13 +255,13 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   const std::string unread_row = csv_row(unread, drawn);
   EXPECT_EQ(unread_row,
             "-3,,,,,,,,\"invalid instance: unexpected \"\"x,y\"\" after the last activity\",,,"
-            "start-times,5,0.01,60,7,,,60,bad\xff.rcp\n");
+            "start-times,5,,0.01,60,7,,,60,bad\xff.rcp\n");
   // The fields read back as written, quotes and all.
   std::vector<std::string> fields;
   ASSERT_TRUE(split_csv_line(unread_row.substr(0, unread_row.size() - 1), fields));
-  ASSERT_EQ(fields.size(), 20u);
+  ASSERT_EQ(fields.size(), 21u);
   EXPECT_EQ(fields[8], unread.status);
-  EXPECT_EQ(fields[19], unread.file);
+  EXPECT_EQ(fields[20], unread.file);
   EXPECT_FALSE(split_csv_line("1,\"open", fields));
   // Quotes and control characters escaped as JSON wants them; no value, no
   // schedule; a byte that is no UTF-8 becomes U+FFFD.
@@ -271,7 +271,7 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
             "\"status\":\"invalid instance: unexpected \\\"x,y\\\" after the last activity\","
             "\"value\":null,\"bound\":null,\"created_nodes\":null,\"branched_nodes\":null,"
             "\"seconds\":null,\"seconds_to_best\":null,\"finish\":null,\"engine\":\"delaying\","
-            "\"offset\":-3,\"negative\":null,\"seed\":null,\"cash_flow_file\":\"runs/info,1.out\","
+            "\"offset\":-3,\"deadline_factor\":null,\"negative\":null,\"seed\":null,\"cash_flow_file\":\"runs/info,1.out\","
             "\"makespans\":\"j30opt.sm\",\"time_limit\":0.5}\n");
   // A line read back gives what was written.
   JsonSchedule back;
@@ -362,7 +362,7 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
     for (std::string word; words >> word;) w.push_back(word);
     std::vector<std::string> field;
     ASSERT_TRUE(split_csv_line(replay.csv[r + 1], field));
-    ASSERT_EQ(field.size(), 20u) << replay.csv[r + 1];
+    ASSERT_EQ(field.size(), 21u) << replay.csv[r + 1];
     ASSERT_EQ(w.size(), 6u) << console_line;
     EXPECT_EQ(w[0], field[0]);
     EXPECT_EQ(w.back(), "optimal");
@@ -377,8 +377,8 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
     const std::string replayed = without_seconds(replay.csv[r + 1]);
     EXPECT_EQ(drawn.substr(0, drawn.find(",delaying,")),
               replayed.substr(0, replayed.find(",delaying,")));
-    EXPECT_NE(drawn.find(",delaying,5,0.01,60,1000,,,10,pat"), std::string::npos) << drawn;
-    EXPECT_NE(replayed.find(",delaying,5,0.01,,,info.out,,10,pat"), std::string::npos) << replayed;
+    EXPECT_NE(drawn.find(",delaying,5,,0.01,60,1000,,,10,pat"), std::string::npos) << drawn;
+    EXPECT_NE(replayed.find(",delaying,5,,0.01,,,info.out,,10,pat"), std::string::npos) << replayed;
   }
   EXPECT_EQ(summary_value(replay.out, "errors"), "0");
   EXPECT_EQ(summary_value(replay.out, "optimal"), "6");
@@ -391,10 +391,10 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
   ASSERT_EQ(other.csv.size(), 8u);
   EXPECT_EQ(other.csv[1],
             "1,14,3,19,,,,,\"cash flows recorded for deadline 24, the files give 19\",,,start-"
-            "times,0,0.01,,,info.out,,60,pat1.rcp");
+            "times,0,,0.01,,,info.out,,60,pat1.rcp");
   EXPECT_EQ(
       other.csv[7],
-      "7,9,1,8,,,,,no cash flows for this instance in the info.out file,,,start-times,0,0.01,"
+      "7,9,1,8,,,,,no cash flows for this instance in the info.out file,,,start-times,0,,0.01,"
       ",,info.out,,60,pat7.rcp");
 }
 
@@ -411,15 +411,14 @@ TEST(BatchBound, StoppedSearchesNeverBoundBelowTheOptimum) {
     record.number = ref.number;
     record.deadline = ref.instance.deadline;
     record.cash_flow.assign(ref.instance.cash_flow.begin() + 1, ref.instance.cash_flow.end() - 1);
-    for (const Engine engine : {Engine::delaying, Engine::start_times}) {
+    for (const std::string engine : {"delaying", "start-times"}) {
       BatchOptions options;
       options.problem = "pat";
       options.dir = (data_dir() / "pat").string();
       options.interest_rate = ref.rate;
       options.time_limit = 0.5;
       options.engine = engine;
-      SCOPED_TRACE("pat" + std::to_string(ref.number) +
-                   (engine == Engine::delaying ? " delaying" : " start-times"));
+      SCOPED_TRACE("pat" + std::to_string(ref.number) + " " + engine);
       fake_clock_step = 1000;  // a second per reading: the first check stops the search
       const BatchRow row = solve_one(options, &records, ref.number, *workspace);
       fake_clock_step = 0;
@@ -434,7 +433,7 @@ TEST(BatchBound, StoppedSearchesNeverBoundBelowTheOptimum) {
         EXPECT_NEAR(row.npv, ref.npv, 1e-6);
         EXPECT_EQ(row.bound, row.npv);
       } else {
-        ++stopped[engine == Engine::start_times];
+        ++stopped[engine == "start-times"];
       }
     }
   }
@@ -605,11 +604,11 @@ TEST(BatchRun, StandardOutputVerboseAndQuiet) {
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.err, "");
   const std::vector<std::string> lines = lines_of(quiet.out);
-  ASSERT_EQ(lines.size(), 4u);
+  ASSERT_EQ(lines.size(), 5u);  // the header, three rows, the closing line
   EXPECT_EQ(lines[0].rfind("{\"program\":\"rcpspdc-batch\",\"version\":\"", 0), 0u);
-  EXPECT_NE(lines[0].find("\"engine\":\"start-times\",\"problem\":\"pat\",\"first\":1,\"last\":3,"
-                          "\"dir\":\"\",\"offset\":0,\"rate\":0.01,\"negative\":60,\"seed\":1,"
-                          "\"time_limit\":0.0,"),
+  EXPECT_NE(lines[0].find("\"engine\":[\"start-times\"],\"problem\":\"pat\",\"first\":1,"
+                          "\"last\":3,\"dir\":\"\",\"offset\":[0],\"rate\":[0.01],"
+                          "\"negative\":[60],\"seed\":1,\"time_limit\":0.0,"),
             std::string::npos)
       << lines[0];
   EXPECT_EQ(lines[1].rfind("{\"number\":1,\"file\":\"pat1.rcp\",\"activities\":14,", 0), 0u)
@@ -621,8 +620,7 @@ std::vector<std::string> json_without_seconds(const std::string& path) {
   std::vector<std::string> lines;
   for (const std::string& line : lines_of(slurp(path))) {
     nlohmann::ordered_json object = nlohmann::ordered_json::parse(line);
-    object.erase("seconds");
-    object.erase("seconds_to_best");
+    for (const char* timed : {"seconds", "seconds_to_best", "wall_seconds"}) object.erase(timed);
     lines.push_back(object.dump());
   }
   return lines;
@@ -640,7 +638,7 @@ TEST(BatchRun, ResumedRunWritesTheFilesOfAnUninterruptedOne) {
   const std::vector<std::string> whole_csv = lines_of(slurp("run.csv"));
   const std::vector<std::string> whole_json = json_without_seconds("run.jsonl");
   ASSERT_EQ(whole_csv.size(), 7u);
-  ASSERT_EQ(whole_json.size(), 7u);
+  ASSERT_EQ(whole_json.size(), 8u);  // with the closing line
   // Cut: the CSV holds instances 1..3 and half of 4, the JSON 1..2 and half of 3.
   const std::string csv_text = slurp("run.csv");
   const std::string json_text = slurp("run.jsonl");
@@ -656,7 +654,7 @@ TEST(BatchRun, ResumedRunWritesTheFilesOfAnUninterruptedOne) {
   const BatchResult resumed = run_batch_with(resume);
   EXPECT_EQ(resumed.status, 0);
   EXPECT_EQ(resumed.err,
-            "rcpspdc-batch: --resume: 2 instances done before, 4 to go\n" + PAT3_NOTE);
+            "rcpspdc-batch: --resume: 2 rows done before, 4 to go\n" + PAT3_NOTE);
   EXPECT_EQ(summary_value(resumed.out, "instances"), "4");
   const std::vector<std::string> csv = lines_of(slurp("run.csv"));
   ASSERT_EQ(csv.size(), whole_csv.size());
@@ -790,7 +788,7 @@ TEST(BatchRun, NamedFilesPsplibOrOwnFormWithMakespans) {
   const BatchResult listed = run_batch_with(
       {"pat1.rcp", "small.sm", "--makespans", "two.txt", "--json", "named.jsonl", "--quiet"});
   const std::vector<std::string> lines = lines_of(slurp("named.jsonl"));
-  ASSERT_EQ(lines.size(), 3u);
+  ASSERT_EQ(lines.size(), 4u);
   EXPECT_NE(lines[1].find("\"deadline\":19,\"deadline_from\":\"makespans\""), std::string::npos);
   EXPECT_NE(lines[0].find("\"files\":[\"pat1.rcp\",\"small.sm\"],\"makespans\":\"two.txt\""),
             std::string::npos)
@@ -803,7 +801,8 @@ TEST(BatchRun, NamedFilesPsplibOrOwnFormWithMakespans) {
   EXPECT_EQ(listed.err,
             "");  // --quiet
   const BatchResult partly =
-      run_batch_with({"pat1.rcp", "small.sm", "small.rcp", "--makespans", "two.txt"});
+      run_batch_with({"pat1.rcp", "small.sm", "small.rcp", "--makespans", "two.txt", "--csv",
+                      "partly.csv"});
   EXPECT_EQ(partly.status, 0);
   EXPECT_EQ(partly.err.rfind("rcpspdc-batch: --makespans: two.txt has no makespan for small, "
                              "small; their deadlines are taken over the critical path\n",
@@ -875,13 +874,16 @@ TEST(BatchRun, UnusableFilesStopTheRunWithAMessage) {
   EXPECT_EQ(slurp("held.csv"), "");
   close(held);
   EXPECT_EQ(run_batch_with({"--problem", "pat", "--first", "1", "--csv", "held.csv"}).status, 0);
-  // A summary that cannot be written fails the run.
+  // A summary that cannot be written fails the run; a run that keeps its
+  // rows nowhere says so first.
   const OptionsOutcome parsed = parse_batch_options({"--problem", "pat", "--first", "1"});
   std::FILE* full = std::fopen("/dev/full", "w");
   ASSERT_NE(full, nullptr);
   std::FILE* err = std::tmpfile();
   EXPECT_EQ(run_batch(parsed.options, full, err, false), 2);
-  EXPECT_EQ(read_all(err), "rcpspdc-batch: cannot write the summary\n");
+  EXPECT_EQ(read_all(err),
+            "rcpspdc-batch: warning: no --csv or --json: the rows of this run are kept nowhere, "
+            "only its summary\nrcpspdc-batch: cannot write the summary\n");
   std::fclose(full);
   std::fclose(err);
   // From another directory, with --dir, the same instance is found.

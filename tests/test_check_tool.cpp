@@ -179,8 +179,8 @@ TEST(CheckTool, RechecksBatchJsonLines) {
     std::string line;
     ASSERT_TRUE(std::getline(lines, line));
     const nlohmann::json head = nlohmann::json::parse(line);
-    EXPECT_EQ(head.at("engine"), engine);
-    EXPECT_EQ(head.at("offset"), 2);
+    EXPECT_EQ(head.at("engine"), nlohmann::json::array({engine}));
+    EXPECT_EQ(head.at("offset"), nlohmann::json::array({2}));
     EXPECT_EQ(head.at("seed"), 1);
     for (int n = 1; n <= 5; ++n) {
       const Checked good = check({"--json", "run.jsonl", "--number", std::to_string(n)});

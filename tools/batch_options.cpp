@@ -1,7 +1,10 @@
 #include "tools/batch_options.hpp"
 
+#include <algorithm>
 #include <limits>
 
+#include "formats/batch_csv.hpp"
+#include "formats/flows_csv.hpp"
 #include "tools/command_line.hpp"
 
 namespace rcpspdc {
@@ -19,6 +22,34 @@ bool to_shard(const std::string& text, int& index, int& count) {
          set_int(count, 1, INT_HIGH)(text.substr(slash + 1)) && index < count;
 }
 
+// A comma list of distinct values, each read by `one`, into `list`; the
+// first also into `first`, the point the options name until a grid point
+// replaces it.
+template <typename T>
+std::function<bool(const std::string&)> set_list(std::vector<T>& list, T& first,
+                                                 std::function<bool(const std::string&, T&)> one) {
+  return [&list, &first, one](const std::string& text) {
+    list.clear();
+    std::size_t at = 0;
+    for (;;) {
+      const std::size_t comma = std::min(text.find(',', at), text.size());
+      T value{};
+      if (!one(text.substr(at, comma - at), value) ||
+          std::find(list.begin(), list.end(), value) != list.end())
+        return false;
+      list.push_back(value);
+      if (comma == text.size()) break;
+      at = comma + 1;
+    }
+    first = list.front();
+    return true;
+  };
+}
+
+bool one_int(const std::string& text, int& value, int low, int high) {
+  return to_number(text, value) && value >= low && value <= high;
+}
+
 }  // namespace
 
 OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
@@ -27,6 +58,14 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
   bool have_first = false;
   bool have_last = false;
   bool have_seed = false;
+  bool have_offset = false;
+  bool have_factor = false;
+  std::string engine_list;
+  for (const std::string& name : engine_names())
+    engine_list += (engine_list.empty() ? "" : ",") + name;
+  const auto offsets = set_list<int>(o.offsets, o.deadline_offset, [](const std::string& t, int& v) {
+    return one_int(t, v, INT_LOW, INT_HIGH);
+  });
   const std::vector<OptionRow> table = {
       {"--problem", "a problem name without blanks or '/'",
        [&o](const std::string& value) {
@@ -36,15 +75,26 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
       {"--first", "an integer", set_int(o.first, INT_LOW, INT_HIGH), &have_first},
       {"--last", "an integer", set_int(o.last, INT_LOW, INT_HIGH), &have_last},
       {"--dir", "a directory", set_text(o.dir)},
-      {"--negative", "a percentage from 0 to 100", set_int(o.negative_percent, 0, 100)},
-      {"--offset", "an integer", set_int(o.deadline_offset, INT_LOW, INT_HIGH)},
-      {"--deadline-offset", "an integer", set_int(o.deadline_offset, INT_LOW, INT_HIGH)},
+      {"--negative", "percentages from 0 to 100, such as 60 or 20,60 (each once)",
+       set_list<int>(o.negatives, o.negative_percent,
+                     [](const std::string& t, int& v) { return one_int(t, v, 0, 100); })},
+      {"--offset", "integers, such as 5 or 0,5,10 (each once)", offsets, &have_offset},
+      {"--deadline-offset", "integers, such as 5 or 0,5,10 (each once)", offsets, &have_offset},
+      {"--deadline-factor", "factors from 0.000001 to 100 with at most 6 decimals, such as 1.2 or 1.1,1.5 (each once)",
+       set_list<long long>(o.factors, o.deadline_factor, parse_deadline_factor), &have_factor},
       {"--makespans", "a file name", set_text(o.makespans)},
-      {"--rate", "a rate of 0 or more, such as 0.01", set_rate(o.interest_rate)},
+      {"--rate", "rates of 0 or more, such as 0.01 or 0.005,0.01 (each once)",
+       set_list<double>(o.rates, o.interest_rate, [](const std::string& t, double& v) {
+         double rate = 0.0;
+         if (!set_rate(rate)(t)) return false;
+         v = rate;
+         return true;
+       })},
       {"--time-limit", "seconds, 0 (no limit) or more, such as 0.5", set_rate(o.time_limit)},
       {"--seed", "an integer from 0 to 4294967295",
        [&o](const std::string& value) { return to_number(value, o.seed); }, &have_seed},
-      {"--cash-flows", "an info.out file", set_text(o.cash_flows)},
+      {"--cash-flows", "an info.out or a flows CSV file", set_text(o.cash_flows)},
+      {"--flows-out", "a CSV file name", set_text(o.flows_out)},
       {"--jobs", "a number of instances solved at once, from 1 to " + std::to_string(MAX_JOBS),
        set_int(o.jobs, 1, MAX_JOBS)},
       {"--shard", "I/N, shard I of N with 0 <= I < N, such as 0/4",
@@ -53,10 +103,19 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
       {"--json", "a file name, or - for standard output", set_text(o.json)},
       {"--svg", "a directory", set_text(o.svg_dir)},
       {"--plot", "an SVG file name", set_text(o.plot)},
-      {"--engine", "start-times or delaying",
+      {"--gap-plot", "an SVG file name", set_text(o.gap_plot)},
+      {"--engine", "engine names (" + engine_list + "), such as " + engine_names().front() +
+                       " or " + engine_list + " (each once)",
+       set_list<std::string>(o.engines, o.engine,
+                             [](const std::string& t, std::string& v) {
+                               v = t;
+                               const auto& names = engine_names();
+                               return std::find(names.begin(), names.end(), t) != names.end();
+                             })},
+      {"--format", "markdown or csv",
        [&o](const std::string& value) {
-         o.engine = value == "delaying" ? Engine::delaying : Engine::start_times;
-         return value == "delaying" || value == "start-times";
+         o.format = value;
+         return value == "markdown" || value == "csv";
        }},
   };
   const std::vector<FlagRow> flags = {{"--verbose", &o.verbose},
@@ -64,14 +123,39 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
                                       {"--resume", &o.resume},
                                       {"--svg-arcs", &o.svg_arcs},
                                       {"--unmixed-seed", &o.unmixed_seed},
-                                      {"--dry-run", &o.dry_run}};
+                                      {"--dry-run", &o.dry_run},
+                                      {"--report", &o.report}};
   outcome.error = parse_options(args, table, o.help, flags, &o.files);
   if (!outcome.ok() || o.help) return outcome;
-  if (!o.files.empty()) {
-    if (!o.problem.empty() || have_first || have_last || !o.dir.empty() || !o.cash_flows.empty())
+  if (o.report) {
+    if (o.files.empty())
+      outcome.error = "--report needs the runs to summarize: their JSON Lines or CSV files";
+    else if (!o.problem.empty() || have_first || !o.csv.empty() || !o.json.empty() ||
+             !o.svg_dir.empty() || !o.flows_out.empty() || o.resume)
       outcome.error =
-          "instance files on the command line exclude --problem, --first, --last, --dir and "
-          "--cash-flows";
+          "--report reads finished runs: it takes --format, --plot and --gap-plot, not the "
+          "options of a run";
+    return outcome;
+  }
+  if (o.format != "markdown") {
+    outcome.error = "--format goes with --report";
+    return outcome;
+  }
+  if (have_offset && have_factor) {
+    outcome.error =
+        "--offset and --deadline-factor exclude each other: a deadline is the makespan plus an "
+        "offset, or the makespan times a factor";
+    return outcome;
+  }
+  if (have_factor) o.offsets = {0};
+  if (!o.files.empty()) {
+    if (!o.problem.empty() || have_first || have_last || !o.dir.empty())
+      outcome.error =
+          "instance files on the command line exclude --problem, --first, --last and --dir";
+    else if (!o.cash_flows.empty() && !is_flows_csv_name(o.cash_flows))
+      outcome.error =
+          "instance files take --cash-flows from a flows CSV (a .csv file, see --flows-out), not "
+          "from an info.out";
     o.first = 1;
     o.last = static_cast<int>(o.files.size());
   } else if (!o.makespans.empty()) {
@@ -83,13 +167,19 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
     if (o.first > o.last)
       outcome.error =
           "--first " + std::to_string(o.first) + " is above --last " + std::to_string(o.last);
-    else if (have_seed && !o.cash_flows.empty())
-      outcome.error =
-          "--seed and --cash-flows exclude each other: flows are either drawn or taken from the "
-          "file";
-    else if (o.unmixed_seed && !o.cash_flows.empty())
-      outcome.error = "--unmixed-seed and --cash-flows exclude each other";
   }
+  if (!outcome.ok()) return outcome;
+  if (o.unmixed_seed && !o.cash_flows.empty())
+    outcome.error = "--unmixed-seed and --cash-flows exclude each other";
+  else if (have_seed && !o.cash_flows.empty())
+    outcome.error =
+        "--seed and --cash-flows exclude each other: flows are either drawn or taken from the "
+        "file";
+  else if (o.negatives.size() > 1 && !o.cash_flows.empty() && !is_flows_csv_name(o.cash_flows))
+    outcome.error =
+        "--negative takes one share with --cash-flows from an info.out, whose flows are fixed (a "
+        "flows CSV may hold flows of several shares)";
+
   // For numbered series and instance files alike.
   if (!outcome.ok()) return outcome;
   if (o.resume && ((o.csv.empty() && o.json.empty()) || o.csv == "-" || o.json == "-"))
@@ -100,6 +190,8 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
     outcome.error = "--verbose and --quiet exclude each other";
   else if (o.csv == "-" && o.json == "-")
     outcome.error = "--csv - and --json - would mix two formats on standard output";
+  else if (o.flows_out == "-" && (o.csv == "-" || o.json == "-"))
+    outcome.error = "--flows-out - would mix two formats on standard output";
   return outcome;
 }
 
