@@ -168,6 +168,54 @@ std::string json_row(const BatchRow& row, const RunSettings& settings) {
   return json_line(line);
 }
 
+FileOutcome read_json_schedule(const nlohmann::json& object, JsonSchedule& schedule) {
+  const auto field = [&object](const char* key) {
+    const auto at = object.find(key);
+    return at == object.end() ? nlohmann::json() : *at;
+  };
+  const nlohmann::json number = field("number");
+  if (!number.is_number_integer()) return invalid("\"number\" is not an instance number");
+  schedule.number = number.get<int>();
+  const nlohmann::json status = field("status");
+  schedule.status = status.is_string() ? status.get<std::string>() : "";
+  if (field("deadline").is_null() && status.is_string())
+    return invalid("instance " + std::to_string(schedule.number) +
+                   " was not solved: " + schedule.status);
+  const nlohmann::json file = field("file");
+  if (!file.is_string()) return invalid("\"file\" is not a file name");
+  schedule.file = file.get<std::string>();
+  std::vector<int> deadline;
+  if (!whole_numbers(nlohmann::json::array({field("deadline")}), 0, MAX_DEADLINE, deadline))
+    return invalid("\"deadline\" is not a whole number from 0 to " +
+                   std::to_string(MAX_DEADLINE));
+  schedule.deadline = deadline[0];
+  const nlohmann::json rate = field("rate");
+  if (!rate.is_number() || !std::isfinite(rate.get<double>()) || rate.get<double>() < 0.0)
+    return invalid("\"rate\" is not a rate of 0 or more");
+  schedule.interest_rate = rate.get<double>();
+  if (!whole_numbers(field("cash_flows"), std::numeric_limits<int>::min(),
+                     std::numeric_limits<int>::max(), schedule.cash_flow))
+    return invalid("\"cash_flows\" is not a list of whole numbers");
+  const nlohmann::json finish = field("finish");
+  schedule.finish.clear();
+  if (!finish.is_null() && !whole_numbers(finish, 0, MAX_DEADLINE, schedule.finish))
+    return invalid("\"finish\" is not a list of whole numbers from 0 to " +
+                   std::to_string(MAX_DEADLINE));
+  for (const auto& [key, present, value] :
+       {std::tuple{"value", &schedule.has_value, &schedule.value},
+        {"bound", &schedule.has_bound, &schedule.bound}}) {
+    const nlohmann::json given = field(key);
+    if (!given.is_null() && !given.is_number())
+      return invalid("\"" + std::string(key) + "\" is not a number");
+    *present = given.is_number();
+    *value = *present ? given.get<double>() : 0.0;
+  }
+  const nlohmann::json from = field("deadline_from");
+  schedule.deadline_from = from.is_string() ? from.get<std::string>() : "";
+  schedule.settings = settings_from_json(object);
+  return {};
+}
+
 FileOutcome find_json_schedule(const std::string& text, int number, JsonSchedule& schedule) {
   std::istringstream in(text);
   int line_number = 0;
@@ -180,41 +228,8 @@ FileOutcome find_json_schedule(const std::string& text, int number, JsonSchedule
     const auto found = object.find("number");
     if (found == object.end() || !found->is_number_integer() || found->get<int>() != number)
       continue;
-    const std::string where = "line " + std::to_string(line_number) + ": ";
-    const auto field = [&object](const char* key) {
-      const auto at = object.find(key);
-      return at == object.end() ? nlohmann::json() : *at;
-    };
-    const nlohmann::json status = field("status");
-    if (field("deadline").is_null() && status.is_string())
-      return invalid(where + "instance " + std::to_string(number) +
-                     " was not solved: " + status.get<std::string>());
-    schedule.number = number;
-    const nlohmann::json file = field("file");
-    if (!file.is_string()) return invalid(where + "\"file\" is not a file name");
-    schedule.file = file.get<std::string>();
-    std::vector<int> deadline;
-    if (!whole_numbers(nlohmann::json::array({field("deadline")}), 0, MAX_DEADLINE, deadline))
-      return invalid(where + "\"deadline\" is not a whole number from 0 to " +
-                     std::to_string(MAX_DEADLINE));
-    schedule.deadline = deadline[0];
-    const nlohmann::json rate = field("rate");
-    if (!rate.is_number() || !std::isfinite(rate.get<double>()) || rate.get<double>() < 0.0)
-      return invalid(where + "\"rate\" is not a rate of 0 or more");
-    schedule.interest_rate = rate.get<double>();
-    if (!whole_numbers(field("cash_flows"), std::numeric_limits<int>::min(),
-                       std::numeric_limits<int>::max(), schedule.cash_flow))
-      return invalid(where + "\"cash_flows\" is not a list of whole numbers");
-    const nlohmann::json finish = field("finish");
-    schedule.finish.clear();
-    if (!finish.is_null() && !whole_numbers(finish, 0, MAX_DEADLINE, schedule.finish))
-      return invalid(where + "\"finish\" is not a list of whole numbers from 0 to " +
-                     std::to_string(MAX_DEADLINE));
-    const nlohmann::json value = field("value");
-    if (!value.is_null() && !value.is_number())
-      return invalid(where + "\"value\" is not a number");
-    schedule.has_value = value.is_number();
-    schedule.value = schedule.has_value ? value.get<double>() : 0.0;
+    const FileOutcome read = read_json_schedule(object, schedule);
+    if (!read.ok()) return invalid("line " + std::to_string(line_number) + ": " + read.message);
     return {};
   }
   return invalid("no object for instance " + std::to_string(number));

@@ -84,7 +84,15 @@ struct JsonSchedule {
   std::vector<int> finish;     // every activity, empty without a schedule
   bool has_value = false;
   double value = 0.0;  // the value the run reported
+  std::string status;
+  bool has_bound = false;
+  double bound = 0.0;
+  std::string deadline_from;  // instance files: makespans or critical path
+  RunSettings settings;       // of the line's grid point
 };
+
+// Reads one object of such a line (see find_json_schedule for what fails).
+FileOutcome read_json_schedule(const nlohmann::json& object, JsonSchedule& schedule);
 
 // Finds the object of instance `number` among the lines of `text` (the header
 // and other instances are skipped). Fails (invalid) with what is wrong: no
