@@ -932,3 +932,151 @@ TEST(BatchRun, DeadlinesOutOfRangeCostTheirRowOnly) {
 
 }  // namespace
 }  // namespace rcpspdc::test
+
+namespace rcpspdc::test {
+namespace {
+
+// The options of a small study: Patterson 1-4 at two offsets and two rates
+// with both engines.
+std::vector<std::string> study_args(const std::string& csv) {
+  return {"--problem", "pat",        "--first", "1",       "--last",   "4",
+          "--offset",  "0,5",        "--rate",  "0.005,0.01", "--engine", "start-times,delaying",
+          "--csv",     csv,          "--quiet"};
+}
+
+// Every row of a grid is the row of a run at its combination alone: the
+// grid solves every instance at every point, instance by instance, each
+// row saying its point.
+TEST(BatchGrid, RowsAreThoseOfSingleRunsOfEachCombination) {
+  ScopedWorkDir dir;
+  copy_patterson({1, 2, 3, 4});
+  const BatchResult grid = run_batch_with(study_args("grid.csv"));
+  ASSERT_EQ(grid.status, 0) << grid.err;
+  ASSERT_EQ(grid.csv.size(), 1u + 4 * 8);
+  std::size_t row = 1;
+  for (int number = 1; number <= 4; ++number)
+    for (const std::string engine : {"start-times", "delaying"})
+      for (const std::string offset : {"0", "5"})
+        for (const std::string rate : {"0.005", "0.01"}) {
+          const std::string n = std::to_string(number);
+          const BatchResult single = run_batch_with(
+              {"--problem", "pat", "--first", n, "--offset", offset, "--rate", rate, "--engine",
+               engine, "--csv", "single.csv", "--quiet"});
+          ASSERT_EQ(single.csv.size(), 2u);
+          EXPECT_EQ(without_seconds(grid.csv[row]), without_seconds(single.csv[1]))
+              << engine << " offset " << offset << " rate " << rate;
+          ++row;
+        }
+  // Deadlines as factors of the makespan: ceil(F x makespan), exactly.
+  const BatchResult factors = run_batch_with({"--problem", "pat", "--first", "1", "--last", "4",
+                                              "--deadline-factor", "1.1,1.25", "--csv", "f.csv",
+                                              "--quiet"});
+  ASSERT_EQ(factors.csv.size(), 9u);
+  for (std::size_t r = 1; r < factors.csv.size(); ++r) {
+    std::vector<std::string> fields;
+    ASSERT_TRUE(split_csv_line(factors.csv[r], fields));
+    int makespan = 0;
+    ASSERT_TRUE(read_deadline_file("deadline.pat", std::stoi(fields[0]), 0, makespan).ok());
+    const int tenths = r % 2 == 1 ? 110 : 125;
+    EXPECT_EQ(std::stoi(fields[3]), (makespan * tenths + 99) / 100) << factors.csv[r];
+    EXPECT_EQ(fields[12], "");  // no offset
+    EXPECT_EQ(fields[13], r % 2 == 1 ? "1.1" : "1.25");
+  }
+  EXPECT_FALSE(parse_batch_options({"--problem", "p", "--first", "1", "--offset", "1",
+                                    "--deadline-factor", "1.1"})
+                   .ok());
+  for (const char* bad : {"0", "1.1234567", "x", "1,1", "-1", "101", "1."})
+    EXPECT_FALSE(parse_batch_options({"--problem", "p", "--first", "1", "--deadline-factor", bad})
+                     .ok())
+        << bad;
+  EXPECT_FALSE(parse_batch_options({"--problem", "p", "--first", "1", "--engine", "x"}).ok());
+}
+
+// The report of a grid: one line per engine and grid point, its counts those
+// of the rows; CSV and JSON Lines of the run give the same table.
+TEST(BatchGrid, ReportCountsEveryGridPoint) {
+  ScopedWorkDir dir;
+  copy_patterson({1, 2, 3, 4});
+  std::vector<std::string> args = study_args("grid.csv");
+  args.insert(args.end(), {"--json", "grid.jsonl"});
+  ASSERT_EQ(run_batch_with(args).status, 0);
+  BatchResult csv_report = run_batch_with({"--report", "grid.csv", "--format", "csv"});
+  const BatchResult json_report = run_batch_with({"--report", "grid.jsonl", "--format", "csv"});
+  ASSERT_EQ(csv_report.status, 0) << csv_report.err;
+  const std::vector<std::string> table = lines_of(csv_report.out);
+  ASSERT_EQ(table.size(), 9u);
+  EXPECT_EQ(table[0],
+            "set,engine,deadline,rate,negative,seed,cash_flows,makespans,time_limit,instances,"
+            "proven,optimal,infeasible,stopped_with,stopped_without,errors,mean_gap_percent,"
+            "largest_gap_percent,median_seconds,geomean_seconds");
+  EXPECT_EQ(table[1].substr(0, table[1].find(",-,-,")), ",start-times,+0,0.005,60,1,,,60,4,4,4,0,0,0,0");
+  EXPECT_EQ(table[8].substr(0, table[8].find(",-,-,")), ",delaying,+5,0.01,60,1,,,60,4,4,4,0,0,0,0");
+  // The JSON Lines know the set; the counts agree.
+  const std::vector<std::string> from_json = lines_of(json_report.out);
+  ASSERT_EQ(from_json.size(), 9u);
+  EXPECT_EQ(from_json[1].substr(0, from_json[1].find(",-,-,")),
+            "pat,start-times,+0,0.005,60,1,,,60,4,4,4,0,0,0,0");
+  const BatchResult markdown = run_batch_with({"--report", "grid.jsonl", "grid.jsonl"});
+  EXPECT_NE(markdown.out.find("Every row: negative 60, seed 1, time_limit 60."), std::string::npos)
+      << markdown.out;
+  EXPECT_NE(markdown.out.find("| delaying | +5 | 0.01 | 8 | 8 | 8 |"), std::string::npos)
+      << markdown.out;
+  EXPECT_FALSE(parse_batch_options({"--report"}).ok());
+  EXPECT_FALSE(parse_batch_options({"--report", "a.csv", "--csv", "b.csv"}).ok());
+}
+
+// Flows written with --flows-out and read back with --cash-flows give the
+// same values at every grid point; a run on instance files takes them by
+// file name; flows that do not fit are refused row by row.
+TEST(BatchFlows, ReplayFromTheFlowsOutGivesTheSameValues) {
+  ScopedWorkDir dir;
+  copy_patterson({1, 2, 3});
+  const std::vector<std::string> grid = {"--problem", "pat",      "--first", "1",   "--last",
+                                         "3",         "--offset", "0,5",     "--negative",
+                                         "30,60",     "--quiet",  "--json"};
+  std::vector<std::string> drawn = grid;
+  drawn.insert(drawn.end(), {"drawn.jsonl", "--flows-out", "flows.csv", "--seed", "7"});
+  ASSERT_EQ(run_batch_with(drawn).status, 0);
+  const std::vector<std::string> flows = lines_of(slurp("flows.csv"));
+  ASSERT_EQ(flows[0], "number,instance,negative,seed,activity,flow");
+  EXPECT_EQ(flows[1], "1,pat1,30,7,1,0");
+  EXPECT_EQ(flows.size(), 1u + 2 * (14 + 7 + 13));  // once per instance and share
+  std::vector<std::string> replay = grid;
+  replay.insert(replay.end(), {"replayed.jsonl", "--cash-flows", "flows.csv"});
+  ASSERT_EQ(run_batch_with(replay).status, 0);
+  const std::vector<std::string> a = lines_of(slurp("drawn.jsonl"));
+  const std::vector<std::string> b = lines_of(slurp("replayed.jsonl"));
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t k = 1; k + 1 < a.size(); ++k) {
+    const nlohmann::json x = nlohmann::json::parse(a[k]);
+    const nlohmann::json y = nlohmann::json::parse(b[k]);
+    EXPECT_EQ(x.at("value"), y.at("value")) << a[k];
+    EXPECT_EQ(x.at("cash_flows"), y.at("cash_flows"));
+    EXPECT_EQ(x.at("negative"), y.at("negative"));
+    EXPECT_EQ(y.at("seed"), nullptr);
+    EXPECT_EQ(y.at("cash_flow_file"), "flows.csv");
+  }
+  // Instance files take flows by name.
+  ASSERT_EQ(run_batch_with({"pat2.rcp", "--negative", "60", "--cash-flows", "flows.csv",
+                            "--json", "named.jsonl", "--quiet"})
+                .status,
+            0);
+  // (line 6: instance 2 at offset 0 and 60 % negative)
+  EXPECT_EQ(nlohmann::json::parse(lines_of(slurp("named.jsonl"))[1]).at("cash_flows"),
+            nlohmann::json::parse(a[6]).at("cash_flows"));
+  // Flows of another share, or a missing activity, are refused.
+  const BatchResult other = run_batch_with({"--problem", "pat", "--first", "1", "--negative",
+                                            "20", "--cash-flows", "flows.csv", "--csv", "o.csv"});
+  EXPECT_EQ(other.status, 1);
+  EXPECT_NE(other.csv.at(1).find("no cash flows for pat1 at 20 % negative in flows.csv"),
+            std::string::npos);
+  write_text("cut.csv", "instance,activity,flow\npat1,1,0\npat1,3,5\n");
+  const BatchResult cut = run_batch_with(
+      {"--problem", "pat", "--first", "1", "--cash-flows", "cut.csv", "--csv", "c.csv"});
+  EXPECT_EQ(cut.status, 2);
+  EXPECT_NE(cut.err.find("the flows of pat1 miss activities"), std::string::npos) << cut.err;
+  EXPECT_FALSE(parse_batch_options({"pat1.rcp", "--cash-flows", "info.out"}).ok());
+}
+
+}  // namespace
+}  // namespace rcpspdc::test

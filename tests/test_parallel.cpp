@@ -1,8 +1,13 @@
 // Parallel and sharded batch runs: the options, several threads giving the
 // rows of one, and four shards run through GNU Parallel merging into the
 // unsharded run. The runs use the real program (real clock, real threads).
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 
 #include <cstdlib>
 #include <sstream>
@@ -215,6 +220,96 @@ TEST(BatchParallel, FourShardsThroughGnuParallelMergeIntoTheWholeRun) {
   EXPECT_EQ(shell(merge + " shard-1.csv shard-1.csv > twice.csv 2> twice.txt"), 1);
   EXPECT_EQ(slurp("twice.txt").rfind("merge-shards: instance 2 appears twice at ", 0), 0u)
       << slurp("twice.txt");
+}
+
+}  // namespace
+}  // namespace rcpspdc::test
+
+namespace rcpspdc::test {
+namespace {
+
+// A grid command on Patterson (1-8 unless said): both engines at two offsets.
+std::string grid_command(const std::string& extra, const std::string& range = "--first 1 --last 8") {
+  return std::string(RCPSPDC_BATCH) + " --problem pat " + range + " --dir " +
+         (data_dir() / "pat").string() +
+         " --offset 0,5 --engine start-times,delaying --time-limit 60 " + extra;
+}
+
+// The rows of a grid run's CSV without the seconds (the 8th and 11th fields).
+std::vector<std::string> grid_rows(const std::string& path) {
+  std::vector<std::string> rows;
+  std::istringstream in(slurp(path));
+  for (std::string row; std::getline(in, row);) {
+    std::vector<std::string> fields;
+    EXPECT_TRUE(split_csv_line(row, fields)) << row;
+    fields[7] = fields[10] = "";
+    std::string kept;
+    for (const std::string& field : fields) kept += field + ',';
+    rows.push_back(kept);
+  }
+  return rows;
+}
+
+// Shards of a grid split it by instance and merge into the whole run; shards
+// of two grids are refused.
+TEST(BatchParallel, GridShardsMergeIntoTheWholeGrid) {
+  ScopedWorkDir dir;
+  ASSERT_EQ(shell(grid_command("--csv whole.csv --quiet")), 0);
+  for (const char* shard : {"0", "1", "2"})
+    ASSERT_EQ(shell(grid_command("--jobs 2 --shard " + std::string(shard) + "/3 --csv shard-" +
+                                 shard + ".csv --quiet")),
+              0);
+  const std::string merge = std::string(RCPSPDC_SCRIPTS) + "/merge-shards.sh";
+  ASSERT_EQ(shell(merge + " --expect 3 shard-0.csv shard-1.csv shard-2.csv > all.csv"), 0);
+  EXPECT_EQ(grid_rows("all.csv"), grid_rows("whole.csv"));
+  EXPECT_EQ(grid_rows("whole.csv").size(), 1u + 8 * 4);
+  // Another grid's shard: other grid points.
+  ASSERT_EQ(shell(grid_command("--rate 0.02 --shard 1/3 --csv other.csv --quiet")), 0);
+  EXPECT_EQ(shell(merge + " shard-0.csv other.csv shard-2.csv > mixed.csv 2> mixed.txt"), 1);
+  EXPECT_NE(slurp("mixed.txt").find("has other grid points than instance 1"), std::string::npos)
+      << slurp("mixed.txt");
+}
+
+// Ctrl-C stops a grid run at once with a summary and the command that goes
+// on; that command finishes the files an uninterrupted run writes.
+TEST(BatchParallel, InterruptedGridRunSaysHowToGoOnAndResumes) {
+  ScopedWorkDir dir;
+  // Instance 12 takes longest: the run is interrupted before it ends.
+  const std::string range = "--first 11 --last 12";
+  ASSERT_EQ(shell(grid_command("--jobs 1 --csv whole.csv --quiet", range)), 0);
+  const std::string command = grid_command("--jobs 1 --csv run.csv --json run.jsonl", range);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int err = open("err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(err, 2);
+    execl("/bin/sh", "sh", "-c", ("exec " + command + " > out.txt").c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Once a few rows are written, the run is interrupted.
+  for (std::string rows; std::count(rows.begin(), rows.end(), '\n') < 3; rows = slurp("run.csv"))
+    usleep(1000);
+  kill(child, SIGINT);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  const std::string said = slurp("err.txt");
+  EXPECT_NE(said.find("rcpspdc-batch: interrupted: "), std::string::npos) << said;
+  const std::size_t go_on = said.find("rcpspdc-batch: go on with: ");
+  ASSERT_NE(go_on, std::string::npos) << said;
+  std::string again = said.substr(go_on + 27);
+  again = again.substr(0, again.find('\n'));
+  EXPECT_EQ(again.substr(again.size() - 9), " --resume");
+  const std::string json = slurp("run.jsonl");
+  EXPECT_NE(json.find("{\"end\":\"interrupted\""), std::string::npos);
+  EXPECT_LT(grid_rows("run.csv").size(), grid_rows("whole.csv").size());
+  EXPECT_EQ(shell(again + " > /dev/null 2> /dev/null"), 0);
+  EXPECT_EQ(grid_rows("run.csv"), grid_rows("whole.csv"));
+  const std::string resumed = slurp("run.jsonl");
+  EXPECT_EQ(resumed.find("{\"end\":\"interrupted\""), std::string::npos);
+  EXPECT_NE(resumed.find("{\"end\":\"complete\""), std::string::npos);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <tinyxml2.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -17,6 +18,7 @@
 #include "formats/psplib.hpp"
 #include "formats/profile_plot.hpp"
 #include "formats/svg_plot.hpp"
+#include "tests/fake_platform.hpp"
 #include "tests/search_checks.hpp"
 #include "tests/test_support.hpp"
 #include "tools/batch_options.hpp"
@@ -64,6 +66,9 @@ struct Picture {
     return found;
   }
 };
+
+Picture parsed(const std::string& svg);
+Picture parsed_file(const std::string& path) { return parsed(slurp(path)); }
 
 Picture parsed(const std::string& svg) {
   Picture p;
@@ -355,6 +360,65 @@ TEST(ProfilePicture, LinesRiseToTheProvenShare) {
   EXPECT_EQ(gaps.of("legend").at(1)->text, "delaying: 3 stopped, 2 with a schedule, 1 without");
   EXPECT_EQ(gaps.of("legend").at(2)->text, "third: none stopped");
   if (have_rsvg()) expect_renders(performance_profile_svg(figure), "profile");
+}
+
+// The figures of a real grid run, some searches stopped by a clock that
+// runs fast: each series' line ends at the share its rows prove, the gap
+// profile at the share stopped with a schedule.
+TEST(ProfilePicture, AGridRunDrawsItsProfilesFromItsRows) {
+  ScopedWorkDir dir;
+  std::filesystem::copy_file(data_dir() / "pat" / "deadline.pat", "deadline.pat");
+  for (int n = 11; n <= 16; ++n)
+    std::filesystem::copy_file(data_dir() / "pat" / ("pat" + std::to_string(n) + ".rcp"),
+                               "pat" + std::to_string(n) + ".rcp");
+  const OptionsOutcome parsed = parse_batch_options(
+      {"--problem", "pat", "--first", "11", "--last", "16", "--offset", "0,5", "--engine",
+       "start-times,delaying", "--time-limit", "1", "--jobs", "1", "--csv", "run.csv", "--plot",
+       "profile.svg", "--gap-plot", "gaps.svg", "--quiet"});
+  ASSERT_TRUE(parsed.ok()) << parsed.error;
+  fake_clock_step = 1000;  // a second per reading: long searches stop
+  EXPECT_EQ(run_batch(parsed.options, stdout, stderr, false), 1);  // pat13 is unreadable
+  fake_clock_step = 0;
+  // The shares, from the rows: series in grid order.
+  std::map<std::string, std::array<int, 4>> counts;  // instances, proven, stopped, with schedule
+  std::vector<std::string> order;
+  std::istringstream rows(slurp("run.csv"));
+  std::string row;
+  std::getline(rows, row);
+  while (std::getline(rows, row)) {
+    std::vector<std::string> f;
+    ASSERT_TRUE(split_csv_line(row, f));
+    const std::string series = f[11] + " " + f[12];
+    if (counts.count(series) == 0) order.push_back(series);
+    std::array<int, 4>& c = counts[series];
+    ++c[0];
+    c[1] += f[8] == "optimal" || f[8] == "infeasible";
+    c[2] += f[8] == "time limit";
+    c[3] += f[8] == "time limit" && !f[6].empty();
+  }
+  ASSERT_EQ(order.size(), 4u);
+  const Picture profile = parsed_file("profile.svg");
+  const Picture gaps = parsed_file("gaps.svg");
+  const std::vector<const Element*> lines = profile.of("profile");
+  ASSERT_EQ(lines.size(), 4u);
+  int stopped = 0;
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const std::array<int, 4>& c = counts[order[k]];
+    EXPECT_EQ(lines[k]->attr.at("data-share"), std::to_string(c[1]) + "/" + std::to_string(c[0]));
+    EXPECT_NEAR(profile_end(*lines[k], *profile.of("plot-area")[0]), double(c[1]) / c[0], 1e-3);
+    stopped += c[2];
+  }
+  EXPECT_GT(stopped, 0) << "no search stopped: the gap profile is not tested";
+  std::size_t drawn = 0;
+  for (const std::string& series : order) {
+    const std::array<int, 4>& c = counts[series];
+    if (c[2] == 0) continue;
+    const Element& line = *gaps.of("gap-profile").at(drawn++);
+    EXPECT_NEAR(profile_end(line, *gaps.of("plot-area")[0]), double(c[3]) / c[2], 1e-3);
+  }
+  EXPECT_EQ(gaps.of("gap-profile").size(), drawn);
+  EXPECT_EQ(profile.of("time-limit").size(), 1u);
+  EXPECT_EQ(profile.all[2]->text, "pat, rate 0.01, negative 60, seed 1, time_limit 1");
 }
 
 }  // namespace

@@ -923,7 +923,10 @@ std::vector<ReportRow> figure_rows(const BatchOptions& options, const SharedRun&
   std::vector<ReportRow> report;
   for (const std::string& path : {options.json, options.csv}) {
     if (path.empty() || path == "-" || !std::filesystem::is_regular_file(path)) continue;
-    if (read_report_rows(path, report).ok()) return report;
+    if (read_report_rows(path, report).ok()) {
+      for (ReportRow& row : report) row.set = options.problem;
+      return report;
+    }
     report.clear();
   }
   for (std::size_t k = 0; k < rows.size(); ++k)
