@@ -148,8 +148,15 @@ TEST(BatchParallel, MergeRefusesCutLinesAndShardsOfOtherRuns) {
   ASSERT_EQ(shell(merge + "a.csv b.csv > ab.csv"), 0);
   EXPECT_EQ(rows_without_seconds("ab.csv").size(), 16u);
   EXPECT_EQ(shell(merge + "a.csv c.csv > ac.csv 2> ac.txt"), 1);
+  // (the rate is a dimension of the grid: c.csv's rows are of another grid point)
   EXPECT_EQ(slurp("ac.txt"),
-            "merge-shards: c.csv holds rows made with another --rate (0.02; a.csv: 0.01)\n");
+            "merge-shards: instance 2 has other grid points than instance 1 (shards of other "
+            "grids, or a shard stopped within an instance: finish it with --resume)\n");
+  ASSERT_EQ(shell(batch_command("--jobs 1 --shard 1/2 --csv d.csv --time-limit 9 > /dev/null 2>&1")),
+            0);
+  EXPECT_EQ(shell(merge + "a.csv d.csv > ad.csv 2> ad.txt"), 1);
+  EXPECT_EQ(slurp("ad.txt"),
+            "merge-shards: d.csv holds rows made with another --time-limit (9; a.csv: 60)\n");
   const std::string b = slurp("b.csv");
   write_text("b.csv", b.substr(0, b.size() - 10));
   EXPECT_EQ(shell(merge + "a.csv b.csv > cut.csv 2> cut.txt"), 1);
@@ -211,7 +218,7 @@ TEST(BatchParallel, FourShardsThroughGnuParallelMergeIntoTheWholeRun) {
       shell(merge +
             " --expect 4 shard-0.csv shard-1.csv shard-1.csv shard-3.csv > same.csv 2> same.txt"),
       1);
-  EXPECT_EQ(slurp("same.txt"), "merge-shards: two files hold rows of the same shard\n");
+  EXPECT_EQ(slurp("same.txt").rfind("merge-shards: instance 2 appears twice at ", 0), 0u);
   EXPECT_EQ(shell(merge + " --expect 2 shard-0.csv shard-1.csv > gaps.csv 2> gaps.txt"), 1);
   EXPECT_EQ(slurp("gaps.txt").rfind("merge-shards: instances 3 to 4 are missing\n", 0), 0u)
       << slurp("gaps.txt");
