@@ -89,7 +89,8 @@ bool parse_deadline_factor(const std::string& text, long long& millionths) {
       decimals.find_first_not_of("0123456789") != std::string::npos || whole.size() > 3)
     return false;
   long long fraction = 0;
-  for (std::size_t k = 0; k < 6; ++k) fraction = fraction * 10 + (k < decimals.size() ? decimals[k] - '0' : 0);
+  for (std::size_t k = 0; k < 6; ++k)
+    fraction = fraction * 10 + (k < decimals.size() ? decimals[k] - '0' : 0);
   millionths = std::stoll(whole) * MILLION + fraction;
   return millionths > 0 && millionths <= 100 * MILLION;
 }

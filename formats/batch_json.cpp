@@ -82,8 +82,8 @@ nlohmann::ordered_json json_header(const RunHeader& h) {
 }
 
 const std::vector<std::string>& header_circumstances() {
-  static const std::vector<std::string> keys = {"version", "jobs", "date", "host", "processor",
-                                                "processor_threads"};
+  static const std::vector<std::string> keys = {"version", "jobs",      "date",
+                                                "host",    "processor", "processor_threads"};
   return keys;
 }
 
@@ -98,9 +98,11 @@ std::string json_closing_line(const std::string& end, double wall_seconds, long 
 nlohmann::ordered_json settings_json(const RunSettings& s) {
   nlohmann::ordered_json keys;
   keys["engine"] = s.engine;
-  keys["offset"] = s.factor > 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.offset);
-  keys["deadline_factor"] = s.factor > 0 ? nlohmann::ordered_json(static_cast<double>(s.factor) / 1e6)
-                                         : nlohmann::ordered_json(nullptr);
+  keys["offset"] =
+      s.factor > 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.offset);
+  keys["deadline_factor"] = s.factor > 0
+                                ? nlohmann::ordered_json(static_cast<double>(s.factor) / 1e6)
+                                : nlohmann::ordered_json(nullptr);
   keys["rate"] = s.rate;
   keys["negative"] =
       s.negative < 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.negative);
@@ -186,8 +188,7 @@ FileOutcome read_json_schedule(const nlohmann::json& object, JsonSchedule& sched
   schedule.file = file.get<std::string>();
   std::vector<int> deadline;
   if (!whole_numbers(nlohmann::json::array({field("deadline")}), 0, MAX_DEADLINE, deadline))
-    return invalid("\"deadline\" is not a whole number from 0 to " +
-                   std::to_string(MAX_DEADLINE));
+    return invalid("\"deadline\" is not a whole number from 0 to " + std::to_string(MAX_DEADLINE));
   schedule.deadline = deadline[0];
   const nlohmann::json rate = field("rate");
   if (!rate.is_number() || !std::isfinite(rate.get<double>()) || rate.get<double>() < 0.0)

@@ -38,8 +38,8 @@ struct ResumingRun {
 // Reads `path` as the CSV (or, with `json`, the JSON Lines) of an earlier run:
 // its header must be the one `run` writes (where and when it ran aside),
 // and every row must hold an instance the run solves, once per grid point,
-// with the settings of one of the run's grid points and the instance file. Fails with "cannot read PATH" (cannot_open) or
-// what is wrong (invalid).
+// with the settings of one of the run's grid points and the instance file. Fails with "cannot read
+// PATH" (cannot_open) or what is wrong (invalid).
 FileOutcome read_earlier_file(const std::string& path, bool json, const ResumingRun& run,
                               EarlierFile& earlier);
 

@@ -86,8 +86,8 @@ FileOutcome parse_flows_csv(const std::string& text, FlowsTable& table) {
     if (!to_number(field(flow_at), flow)) return invalid(where + "flow is not a whole number");
     if (field(instance_at).empty()) return invalid(where + "no instance name");
     if (!found[{field(instance_at), negative}].emplace(activity, flow).second)
-      return invalid(where + "activity " + std::to_string(activity) + " of " +
-                     field(instance_at) + " appears twice");
+      return invalid(where + "activity " + std::to_string(activity) + " of " + field(instance_at) +
+                     " appears twice");
   }
   for (const auto& [key, flows] : found) {
     if (flows.rbegin()->first != static_cast<int>(flows.size()))

@@ -59,8 +59,8 @@ LogAxis axis_over(const std::vector<Line>& lines, const std::vector<double>& mar
   for (const double m : marks)
     if (m > 0.0) largest = std::max(largest, m);
   LogAxis axis;
-  axis.low = smallest > 0.0 ? std::max(floor, static_cast<int>(std::floor(std::log10(smallest))))
-                            : floor;
+  axis.low =
+      smallest > 0.0 ? std::max(floor, static_cast<int>(std::floor(std::log10(smallest)))) : floor;
   axis.high = largest > 0.0 ? static_cast<int>(std::ceil(std::log10(largest))) : axis.low + 1;
   if (axis.high <= axis.low) axis.high = axis.low + 1;
   return axis;

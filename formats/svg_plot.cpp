@@ -20,7 +20,7 @@ constexpr double ROWS_HEIGHT = 720.0;   // Gantt height while rows stay above th
 constexpr double MIN_ROW = 12.0;        // row height at which the font reaches 8 px
 constexpr double MAX_ROW = 26.0;
 constexpr double PROFILE_HEIGHT = 110.0;
-constexpr double AXIS_ROOM = 40.0;  // tick labels and the axis title below an axis
+constexpr double AXIS_ROOM = 40.0;   // tick labels and the axis title below an axis
 constexpr double MIN_WIDTH = 800.0;  // reads on a slide and in print
 
 // Blue and vermillion of Okabe and Ito's palette, told apart with the
@@ -116,7 +116,8 @@ std::vector<std::string> title_lines(const std::string& title, double width) {
     std::size_t end = title.find(' ', at);
     if (end == std::string::npos) end = title.size();
     std::string word = title.substr(at, end - at);
-    if (!lines.back().empty() && lines.back().size() + 1 + word.size() > fits) lines.emplace_back();
+    if (!lines.back().empty() && lines.back().size() + 1 + word.size() > fits)
+      lines.emplace_back();
     // A word longer than a line (a long path) is broken into lines of its own.
     while (word.size() > fits) {
       if (!lines.back().empty()) lines.emplace_back();

@@ -179,7 +179,8 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
 TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   EXPECT_EQ(csv_header(),
             "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status,"
-            "bound,seconds_to_best,engine,offset,deadline_factor,rate,negative,seed,cash_flow_file,makespans,"
+            "bound,seconds_to_best,engine,offset,deadline_factor,rate,negative,seed,cash_flow_"
+            "file,makespans,"
             "time_limit,file\n");
   RunSettings drawn;
   drawn.engine = "start-times";
@@ -222,7 +223,8 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
             "\"deadline\":41,\"rate\":0.01,\"cash_flows\":[0,-137,244,0],\"status\":\"optimal\","
             "\"value\":-2315.4808768764706,\"bound\":-2315.4808768764706,\"created_nodes\":7154,"
             "\"branched_nodes\":2194,\"seconds\":0.02727,\"seconds_to_best\":0.009,"
-            "\"finish\":[0,3,9,9],\"engine\":\"start-times\",\"offset\":5,\"deadline_factor\":null,\"negative\":60,"
+            "\"finish\":[0,3,9,9],\"engine\":\"start-times\",\"offset\":5,\"deadline_factor\":"
+            "null,\"negative\":60,"
             "\"seed\":7,\"cash_flow_file\":null,\"makespans\":null,\"time_limit\":60.0}\n");
   EXPECT_EQ(rounded_seconds(0.0090004), 0.009);
   EXPECT_EQ(fixed_decimals(rounded_seconds(2.0000005), 6), "2.000001");
@@ -271,7 +273,8 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
             "\"status\":\"invalid instance: unexpected \\\"x,y\\\" after the last activity\","
             "\"value\":null,\"bound\":null,\"created_nodes\":null,\"branched_nodes\":null,"
             "\"seconds\":null,\"seconds_to_best\":null,\"finish\":null,\"engine\":\"delaying\","
-            "\"offset\":-3,\"deadline_factor\":null,\"negative\":null,\"seed\":null,\"cash_flow_file\":\"runs/info,1.out\","
+            "\"offset\":-3,\"deadline_factor\":null,\"negative\":null,\"seed\":null,\"cash_flow_"
+            "file\":\"runs/info,1.out\","
             "\"makespans\":\"j30opt.sm\",\"time_limit\":0.5}\n");
   // A line read back gives what was written.
   JsonSchedule back;
@@ -378,7 +381,8 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
     EXPECT_EQ(drawn.substr(0, drawn.find(",delaying,")),
               replayed.substr(0, replayed.find(",delaying,")));
     EXPECT_NE(drawn.find(",delaying,5,,0.01,60,1000,,,10,pat"), std::string::npos) << drawn;
-    EXPECT_NE(replayed.find(",delaying,5,,0.01,,,info.out,,10,pat"), std::string::npos) << replayed;
+    EXPECT_NE(replayed.find(",delaying,5,,0.01,,,info.out,,10,pat"), std::string::npos)
+        << replayed;
   }
   EXPECT_EQ(summary_value(replay.out, "errors"), "0");
   EXPECT_EQ(summary_value(replay.out, "optimal"), "6");
@@ -653,8 +657,7 @@ TEST(BatchRun, ResumedRunWritesTheFilesOfAnUninterruptedOne) {
   resume.push_back("--resume");
   const BatchResult resumed = run_batch_with(resume);
   EXPECT_EQ(resumed.status, 0);
-  EXPECT_EQ(resumed.err,
-            "rcpspdc-batch: --resume: 2 rows done before, 4 to go\n" + PAT3_NOTE);
+  EXPECT_EQ(resumed.err, "rcpspdc-batch: --resume: 2 rows done before, 4 to go\n" + PAT3_NOTE);
   EXPECT_EQ(summary_value(resumed.out, "instances"), "4");
   const std::vector<std::string> csv = lines_of(slurp("run.csv"));
   ASSERT_EQ(csv.size(), whole_csv.size());
@@ -800,9 +803,8 @@ TEST(BatchRun, NamedFilesPsplibOrOwnFormWithMakespans) {
   // is said once per run.
   EXPECT_EQ(listed.err,
             "");  // --quiet
-  const BatchResult partly =
-      run_batch_with({"pat1.rcp", "small.sm", "small.rcp", "--makespans", "two.txt", "--csv",
-                      "partly.csv"});
+  const BatchResult partly = run_batch_with(
+      {"pat1.rcp", "small.sm", "small.rcp", "--makespans", "two.txt", "--csv", "partly.csv"});
   EXPECT_EQ(partly.status, 0);
   EXPECT_EQ(partly.err.rfind("rcpspdc-batch: --makespans: two.txt has no makespan for small, "
                              "small; their deadlines are taken over the critical path\n",
@@ -939,9 +941,9 @@ namespace {
 // The options of a small study: Patterson 1-4 at two offsets and two rates
 // with both engines.
 std::vector<std::string> study_args(const std::string& csv) {
-  return {"--problem", "pat",        "--first", "1",       "--last",   "4",
-          "--offset",  "0,5",        "--rate",  "0.005,0.01", "--engine", "start-times,delaying",
-          "--csv",     csv,          "--quiet"};
+  return {"--problem", "pat", "--first", "1",          "--last",   "4",
+          "--offset",  "0,5", "--rate",  "0.005,0.01", "--engine", "start-times,delaying",
+          "--csv",     csv,   "--quiet"};
 }
 
 // Every row of a grid is the row of a run at its combination alone: the
@@ -959,18 +961,18 @@ TEST(BatchGrid, RowsAreThoseOfSingleRunsOfEachCombination) {
       for (const std::string offset : {"0", "5"})
         for (const std::string rate : {"0.005", "0.01"}) {
           const std::string n = std::to_string(number);
-          const BatchResult single = run_batch_with(
-              {"--problem", "pat", "--first", n, "--offset", offset, "--rate", rate, "--engine",
-               engine, "--csv", "single.csv", "--quiet"});
+          const BatchResult single =
+              run_batch_with({"--problem", "pat", "--first", n, "--offset", offset, "--rate", rate,
+                              "--engine", engine, "--csv", "single.csv", "--quiet"});
           ASSERT_EQ(single.csv.size(), 2u);
           EXPECT_EQ(without_seconds(grid.csv[row]), without_seconds(single.csv[1]))
               << engine << " offset " << offset << " rate " << rate;
           ++row;
         }
   // Deadlines as factors of the makespan: ceil(F x makespan), exactly.
-  const BatchResult factors = run_batch_with({"--problem", "pat", "--first", "1", "--last", "4",
-                                              "--deadline-factor", "1.1,1.25", "--csv", "f.csv",
-                                              "--quiet"});
+  const BatchResult factors =
+      run_batch_with({"--problem", "pat", "--first", "1", "--last", "4", "--deadline-factor",
+                      "1.1,1.25", "--csv", "f.csv", "--quiet"});
   ASSERT_EQ(factors.csv.size(), 9u);
   for (std::size_t r = 1; r < factors.csv.size(); ++r) {
     std::vector<std::string> fields;
@@ -982,12 +984,12 @@ TEST(BatchGrid, RowsAreThoseOfSingleRunsOfEachCombination) {
     EXPECT_EQ(fields[12], "");  // no offset
     EXPECT_EQ(fields[13], r % 2 == 1 ? "1.1" : "1.25");
   }
-  EXPECT_FALSE(parse_batch_options({"--problem", "p", "--first", "1", "--offset", "1",
-                                    "--deadline-factor", "1.1"})
+  EXPECT_FALSE(parse_batch_options(
+                   {"--problem", "p", "--first", "1", "--offset", "1", "--deadline-factor", "1.1"})
                    .ok());
   for (const char* bad : {"0", "1.1234567", "x", "1,1", "-1", "101", "1."})
-    EXPECT_FALSE(parse_batch_options({"--problem", "p", "--first", "1", "--deadline-factor", bad})
-                     .ok())
+    EXPECT_FALSE(
+        parse_batch_options({"--problem", "p", "--first", "1", "--deadline-factor", bad}).ok())
         << bad;
   EXPECT_FALSE(parse_batch_options({"--problem", "p", "--first", "1", "--engine", "x"}).ok());
 }
@@ -1009,8 +1011,10 @@ TEST(BatchGrid, ReportCountsEveryGridPoint) {
             "set,engine,deadline,rate,negative,seed,cash_flows,makespans,time_limit,instances,"
             "proven,optimal,infeasible,stopped_with,stopped_without,errors,mean_gap_percent,"
             "largest_gap_percent,median_seconds,geomean_seconds");
-  EXPECT_EQ(table[1].substr(0, table[1].find(",-,-,")), ",start-times,+0,0.005,60,1,,,60,4,4,4,0,0,0,0");
-  EXPECT_EQ(table[8].substr(0, table[8].find(",-,-,")), ",delaying,+5,0.01,60,1,,,60,4,4,4,0,0,0,0");
+  EXPECT_EQ(table[1].substr(0, table[1].find(",-,-,")),
+            ",start-times,+0,0.005,60,1,,,60,4,4,4,0,0,0,0");
+  EXPECT_EQ(table[8].substr(0, table[8].find(",-,-,")),
+            ",delaying,+5,0.01,60,1,,,60,4,4,4,0,0,0,0");
   // The JSON Lines know the set; the counts agree.
   const std::vector<std::string> from_json = lines_of(json_report.out);
   ASSERT_EQ(from_json.size(), 9u);
@@ -1031,9 +1035,9 @@ TEST(BatchGrid, ReportCountsEveryGridPoint) {
 TEST(BatchFlows, ReplayFromTheFlowsOutGivesTheSameValues) {
   ScopedWorkDir dir;
   copy_patterson({1, 2, 3});
-  const std::vector<std::string> grid = {"--problem", "pat",      "--first", "1",   "--last",
-                                         "3",         "--offset", "0,5",     "--negative",
-                                         "30,60",     "--quiet",  "--json"};
+  const std::vector<std::string> grid = {"--problem",  "pat",   "--first",  "1",
+                                         "--last",     "3",     "--offset", "0,5",
+                                         "--negative", "30,60", "--quiet",  "--json"};
   std::vector<std::string> drawn = grid;
   drawn.insert(drawn.end(), {"drawn.jsonl", "--flows-out", "flows.csv", "--seed", "7"});
   ASSERT_EQ(run_batch_with(drawn).status, 0);
@@ -1057,16 +1061,16 @@ TEST(BatchFlows, ReplayFromTheFlowsOutGivesTheSameValues) {
     EXPECT_EQ(y.at("cash_flow_file"), "flows.csv");
   }
   // Instance files take flows by name.
-  ASSERT_EQ(run_batch_with({"pat2.rcp", "--negative", "60", "--cash-flows", "flows.csv",
-                            "--json", "named.jsonl", "--quiet"})
+  ASSERT_EQ(run_batch_with({"pat2.rcp", "--negative", "60", "--cash-flows", "flows.csv", "--json",
+                            "named.jsonl", "--quiet"})
                 .status,
             0);
   // (line 6: instance 2 at offset 0 and 60 % negative)
   EXPECT_EQ(nlohmann::json::parse(lines_of(slurp("named.jsonl"))[1]).at("cash_flows"),
             nlohmann::json::parse(a[6]).at("cash_flows"));
   // Flows of another share, or a missing activity, are refused.
-  const BatchResult other = run_batch_with({"--problem", "pat", "--first", "1", "--negative",
-                                            "20", "--cash-flows", "flows.csv", "--csv", "o.csv"});
+  const BatchResult other = run_batch_with({"--problem", "pat", "--first", "1", "--negative", "20",
+                                            "--cash-flows", "flows.csv", "--csv", "o.csv"});
   EXPECT_EQ(other.status, 1);
   EXPECT_NE(other.csv.at(1).find("no cash flows for pat1 at 20 % negative in flows.csv"),
             std::string::npos);

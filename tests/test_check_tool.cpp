@@ -415,12 +415,12 @@ TEST(CheckTool, AllLinesOfARunAndOneTamperedLine) {
   const std::size_t end7 = text.find('\n', line7);
   const std::string seventh = text.substr(line7, end7 - line7);
   const nlohmann::ordered_json original = nlohmann::ordered_json::parse(seventh);
-  for (const auto& [key, value] :
-       {std::pair<std::string, nlohmann::ordered_json>{"deadline", original["deadline"].get<int>() + 1},
-        {"value", original["value"].get<double>() + 0.01},
-        {"status", "infeasible"},
-        {"offset", 3},
-        {"bound", original["value"].get<double>() - 1.0}}) {
+  for (const auto& [key, value] : {std::pair<std::string, nlohmann::ordered_json>{
+                                       "deadline", original["deadline"].get<int>() + 1},
+                                   {"value", original["value"].get<double>() + 0.01},
+                                   {"status", "infeasible"},
+                                   {"offset", 3},
+                                   {"bound", original["value"].get<double>() - 1.0}}) {
     nlohmann::ordered_json tampered = original;
     tampered[key] = value;
     write_text("tampered.jsonl", text.substr(0, line7) + tampered.dump() + text.substr(end7));

@@ -152,8 +152,8 @@ TEST(BatchParallel, MergeRefusesCutLinesAndShardsOfOtherRuns) {
   EXPECT_EQ(slurp("ac.txt"),
             "merge-shards: instance 2 has other grid points than instance 1 (shards of other "
             "grids, or a shard stopped within an instance: finish it with --resume)\n");
-  ASSERT_EQ(shell(batch_command("--jobs 1 --shard 1/2 --csv d.csv --time-limit 9 > /dev/null 2>&1")),
-            0);
+  ASSERT_EQ(
+      shell(batch_command("--jobs 1 --shard 1/2 --csv d.csv --time-limit 9 > /dev/null 2>&1")), 0);
   EXPECT_EQ(shell(merge + "a.csv d.csv > ad.csv 2> ad.txt"), 1);
   EXPECT_EQ(slurp("ad.txt"),
             "merge-shards: d.csv holds rows made with another --time-limit (9; a.csv: 60)\n");
@@ -236,7 +236,8 @@ namespace rcpspdc::test {
 namespace {
 
 // A grid command on Patterson (1-8 unless said): both engines at two offsets.
-std::string grid_command(const std::string& extra, const std::string& range = "--first 1 --last 8") {
+std::string grid_command(const std::string& extra,
+                         const std::string& range = "--first 1 --last 8") {
   return std::string(RCPSPDC_BATCH) + " --problem pat " + range + " --dir " +
          (data_dir() / "pat").string() +
          " --offset 0,5 --engine start-times,delaying --time-limit 60 " + extra;

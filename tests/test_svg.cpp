@@ -15,8 +15,8 @@
 #include <set>
 #include <sstream>
 
-#include "formats/psplib.hpp"
 #include "formats/profile_plot.hpp"
+#include "formats/psplib.hpp"
 #include "formats/svg_plot.hpp"
 #include "tests/fake_platform.hpp"
 #include "tests/search_checks.hpp"
@@ -271,8 +271,10 @@ TEST(SchedulePicture, BatchDrawsEveryInstanceWithASchedule) {
   const Picture pic = parsed(slurp("pics/sub/t2.svg"));
   EXPECT_EQ(pic.of("activity").size(), 5u);
   // The title names the instance, deadline, rate and value; bars show theirs on hover.
-  EXPECT_EQ(pic.all[2]->text.rfind("t2: start-times, deadline 9 (makespan + 0), rate 0.01, optimal, net present value ", 0),
-            0u)
+  EXPECT_EQ(
+      pic.all[2]->text.rfind(
+          "t2: start-times, deadline 9 (makespan + 0), rate 0.01, optimal, net present value ", 0),
+      0u)
       << pic.all[2]->text;
   BatchOptions blocked = parsed_options.options;
   blocked.svg_dir = "t1.rcp/pics";  // below a file: cannot be created
@@ -372,9 +374,11 @@ TEST(ProfilePicture, AGridRunDrawsItsProfilesFromItsRows) {
     std::filesystem::copy_file(data_dir() / "pat" / ("pat" + std::to_string(n) + ".rcp"),
                                "pat" + std::to_string(n) + ".rcp");
   const OptionsOutcome parsed = parse_batch_options(
-      {"--problem", "pat", "--first", "11", "--last", "16", "--offset", "0,5", "--engine",
-       "start-times,delaying", "--time-limit", "1", "--jobs", "1", "--csv", "run.csv", "--plot",
-       "profile.svg", "--gap-plot", "gaps.svg", "--quiet"});
+      {"--problem",    "pat",      "--first",     "11",         "--last",
+       "16",           "--offset", "0,5",         "--engine",   "start-times,delaying",
+       "--time-limit", "1",        "--jobs",      "1",          "--csv",
+       "run.csv",      "--plot",   "profile.svg", "--gap-plot", "gaps.svg",
+       "--quiet"});
   ASSERT_TRUE(parsed.ok()) << parsed.error;
   fake_clock_step = 1000;  // a second per reading: long searches stop
   EXPECT_EQ(run_batch(parsed.options, stdout, stderr, false), 1);  // pat13 is unreadable

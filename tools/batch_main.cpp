@@ -19,8 +19,9 @@ using namespace rcpspdc;
 
 // A word as a POSIX shell reads it back: quoted unless it is plain.
 std::string shell_word(const std::string& word) {
-  if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                              "0123456789-_./=,:+@%") == std::string::npos)
+  if (!word.empty() &&
+      word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                             "0123456789-_./=,:+@%") == std::string::npos)
     return word;
   std::string quoted = "'";
   for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -49,8 +50,8 @@ void watch_interrupts(RunInterrupt& interrupt, const BatchOptions& options, int 
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  const bool resumable =
-      (!options.csv.empty() && options.csv != "-") || (!options.json.empty() && options.json != "-");
+  const bool resumable = (!options.csv.empty() && options.csv != "-") ||
+                         (!options.json.empty() && options.json != "-");
   const std::string command = resumable ? resume_command(argc, argv) : std::string();
   std::thread([&interrupt, command] {
     int signal = 0;

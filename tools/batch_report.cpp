@@ -94,8 +94,8 @@ FileOutcome json_rows(const std::string& path, const std::vector<std::string>& l
     row.set = set;
     row.key = settings_fields(settings_from_json(line));
     const auto status = line.find("status");
-    row.kind = kind_of(status != line.end() && status->is_string() ? status->get<std::string>()
-                                                                   : "");
+    row.kind =
+        kind_of(status != line.end() && status->is_string() ? status->get<std::string>() : "");
     const auto number = [&line](const char* key, bool& present, double& value) {
       const auto at = line.find(key);
       present = at != line.end() && at->is_number();
@@ -174,9 +174,9 @@ std::vector<std::string> count_fields(const ReportGroup& g) {
 }
 
 const std::vector<std::string> COUNT_NAMES = {
-    "instances",         "proven",         "optimal",     "infeasible",
-    "stopped_with",      "stopped_without", "errors",     "mean_gap_percent",
-    "largest_gap_percent", "median_seconds", "geomean_seconds"};
+    "instances",           "proven",          "optimal",        "infeasible",
+    "stopped_with",        "stopped_without", "errors",         "mean_gap_percent",
+    "largest_gap_percent", "median_seconds",  "geomean_seconds"};
 
 std::string series_name(const ReportGroup& g, const std::vector<ReportGroup>& groups) {
   std::string name;
@@ -274,7 +274,8 @@ std::string report_table(const std::vector<ReportGroup>& groups, bool csv) {
   text += join(head);
   if (!csv) {
     std::vector<std::string> rule;
-    for (std::size_t c = 0; c < head.size(); ++c) rule.push_back(c < columns.size() ? "---" : "--:");
+    for (std::size_t c = 0; c < head.size(); ++c)
+      rule.push_back(c < columns.size() ? "---" : "--:");
     text += join(rule);
   }
   for (const ReportGroup& g : groups) {

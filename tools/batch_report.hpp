@@ -17,8 +17,8 @@ namespace rcpspdc {
 
 // A row as the report needs it.
 struct ReportRow {
-  std::string set;                // the instance set (the problem name), "" when unknown
-  std::vector<std::string> key;   // its settings as the CSV writes them (settings_fields)
+  std::string set;               // the instance set (the problem name), "" when unknown
+  std::vector<std::string> key;  // its settings as the CSV writes them (settings_fields)
   RowStatus kind = RowStatus::error;
   bool has_value = false;
   double value = 0.0;
@@ -44,8 +44,8 @@ struct ReportGroup {
   int stopped_with = 0;     // stopped with a schedule
   int stopped_without = 0;  // stopped without one
   int errors = 0;
-  std::vector<double> gaps;          // of the stopped with a schedule and a bound
-  std::vector<double> seconds;       // of every search
+  std::vector<double> gaps;     // of the stopped with a schedule and a bound
+  std::vector<double> seconds;  // of every search
   std::vector<double> proven_seconds;
 };
 

@@ -19,11 +19,11 @@
 #include "check/schedule_check.hpp"
 #include "formats/batch_json.hpp"
 #include "formats/batch_resume.hpp"
+#include "formats/flows_csv.hpp"
 #include "formats/instance_file.hpp"
 #include "formats/makespan_table.hpp"
-#include "formats/psplib.hpp"
-#include "formats/flows_csv.hpp"
 #include "formats/profile_plot.hpp"
+#include "formats/psplib.hpp"
 #include "formats/svg_plot.hpp"
 #include "model/cash_flows.hpp"
 #include "model/critical_path.hpp"
@@ -141,19 +141,15 @@ EngineOutcome run_start_times(const BatchOptions& options, const InstanceData& d
 // engine is one more row here (and its tables in Workspace).
 struct EngineRow {
   const char* name;
-  EngineOutcome (*run)(const BatchOptions& options, const InstanceData& data,
-                       Workspace& workspace, BatchRow& row);
+  EngineOutcome (*run)(const BatchOptions& options, const InstanceData& data, Workspace& workspace,
+                       BatchRow& row);
 };
 
 const EngineRow ENGINES[] = {
-    {"start-times",
-     [](const BatchOptions& o, const InstanceData& d, Workspace& w, BatchRow& r) {
-       return run_start_times(o, d, w.windows, r);
-     }},
-    {"delaying",
-     [](const BatchOptions& o, const InstanceData& d, Workspace& w, BatchRow& r) {
-       return run_delaying(o, d, w.solver, r);
-     }},
+    {"start-times", [](const BatchOptions& o, const InstanceData& d, Workspace& w,
+                       BatchRow& r) { return run_start_times(o, d, w.windows, r); }},
+    {"delaying", [](const BatchOptions& o, const InstanceData& d, Workspace& w,
+                    BatchRow& r) { return run_delaying(o, d, w.solver, r); }},
 };
 
 }  // namespace
@@ -189,9 +185,8 @@ long long deadline_over(const BatchOptions& options, long long makespan) {
 bool read_numbered_instance(const BatchOptions& options, int number, InstanceData& data,
                             BatchRow& row) {
   const bool factor = options.deadline_factor > 0;
-  const FileOutcome outcome = read_instance_files(options.problem, number,
-                                                  factor ? 0 : options.deadline_offset, data,
-                                                  options.dir);
+  const FileOutcome outcome = read_instance_files(
+      options.problem, number, factor ? 0 : options.deadline_offset, data, options.dir);
   row.note = outcome.note;
   // The console keeps its words for a deadline above the limit; a row says why.
   if (!outcome.ok()) {
@@ -433,9 +428,9 @@ std::string point_suffix(const BatchOptions& o) {
 // be written makes the row an error.
 void draw_schedule(const BatchOptions& options, const InstanceData& data, BatchRow& row) {
   const std::string name = instance_name(options, row);
-  const std::string deadline =
-      options.deadline_factor > 0 ? factor_text(options.deadline_factor) + " x makespan"
-                                  : "makespan + " + std::to_string(options.deadline_offset);
+  const std::string deadline = options.deadline_factor > 0
+                                   ? factor_text(options.deadline_factor) + " x makespan"
+                                   : "makespan + " + std::to_string(options.deadline_offset);
   const FileOutcome drawn = write_schedule_svg(
       (std::filesystem::path(options.svg_dir) / (name + point_suffix(options) + ".svg")).string(),
       data, row.finish,
@@ -631,7 +626,8 @@ std::vector<std::pair<std::string, std::string>> input_checksums(
     const BatchOptions& options, const std::vector<long long>& numbers) {
   std::vector<std::string> paths;
   if (options.files.empty())
-    paths.push_back((std::filesystem::path(options.dir) / ("deadline." + options.problem)).string());
+    paths.push_back(
+        (std::filesystem::path(options.dir) / ("deadline." + options.problem)).string());
   for (const long long number : numbers)
     paths.push_back(instance_path(options, static_cast<int>(number)));
   for (const std::string& path : {options.makespans, options.cash_flows})
@@ -856,8 +852,8 @@ struct SharedRun {
       bool ok = true;
       if (outputs.flows.is_open() && !next.cash_flow.empty() &&
           resumed.flows_kept.insert(flows_key(next.number, s)).second)
-        ok = outputs.flows.put(flows_csv_lines(
-            next.number, instance_name(options, next), s.negative, s.seed, next.cash_flow));
+        ok = outputs.flows.put(flows_csv_lines(next.number, instance_name(options, next),
+                                               s.negative, s.seed, next.cash_flow));
       ok = ok && (!outputs.csv.is_open() || outputs.csv.put(csv_row(next, s)));
       ok = ok && (!outputs.json.is_open() || outputs.json.put(json_row(next, s)));
       if (!ok) write_failed = true;
@@ -870,8 +866,7 @@ struct SharedRun {
 // and written in order as soon as all before them are done; a row that
 // cannot be written skips the remaining ones. While it runs, `interrupt`
 // can stop it.
-std::vector<BatchRow> solve_all(SharedRun& run, RunInterrupt* interrupt,
-                                long long earlier_rows) {
+std::vector<BatchRow> solve_all(SharedRun& run, RunInterrupt* interrupt, long long earlier_rows) {
   const BatchOptions& options = run.options;
   run.rows.resize(run.items.size());
   run.done.assign(run.items.size(), 0);
@@ -888,26 +883,25 @@ std::vector<BatchRow> solve_all(SharedRun& run, RunInterrupt* interrupt,
     };
   }
   if (run.progress) std::fprintf(run.err, "%s\033[K", run.tally.progress().c_str());
-  run_jobs(static_cast<long long>(run.items.size()),
-           options.jobs > 0 ? options.jobs : default_jobs(),
-           [&run](long long k, Workspace& workspace) {
-             if (run.write_failed.load()) return;
-             const WorkItem& item = run.items[static_cast<std::size_t>(k)];
-             const BatchOptions& point = run.points[static_cast<std::size_t>(item.point)];
-             BatchRow row = solve_one(point, run.inputs.info(), static_cast<int>(item.number),
-                                      workspace, &run.inputs.makespans, run.inputs.table());
-             const std::lock_guard<std::mutex> hold(run.lock);
-             if (!run.noted.insert(item.number).second) row.note.clear();  // said once
-             say_row(run.options, point_words(point, run.points.size()), row, run.progress,
-                     run.err);
-             run.rows[static_cast<std::size_t>(k)] = std::move(row);
-             run.done[static_cast<std::size_t>(k)] = 1;
-             run.write_ready();
-             if (run.progress) {
-               std::fprintf(run.err, "\r%s\033[K", run.tally.progress().c_str());
-               std::fflush(run.err);
-             }
-           });
+  run_jobs(
+      static_cast<long long>(run.items.size()), options.jobs > 0 ? options.jobs : default_jobs(),
+      [&run](long long k, Workspace& workspace) {
+        if (run.write_failed.load()) return;
+        const WorkItem& item = run.items[static_cast<std::size_t>(k)];
+        const BatchOptions& point = run.points[static_cast<std::size_t>(item.point)];
+        BatchRow row = solve_one(point, run.inputs.info(), static_cast<int>(item.number),
+                                 workspace, &run.inputs.makespans, run.inputs.table());
+        const std::lock_guard<std::mutex> hold(run.lock);
+        if (!run.noted.insert(item.number).second) row.note.clear();  // said once
+        say_row(run.options, point_words(point, run.points.size()), row, run.progress, run.err);
+        run.rows[static_cast<std::size_t>(k)] = std::move(row);
+        run.done[static_cast<std::size_t>(k)] = 1;
+        run.write_ready();
+        if (run.progress) {
+          std::fprintf(run.err, "\r%s\033[K", run.tally.progress().c_str());
+          std::fflush(run.err);
+        }
+      });
   if (interrupt != nullptr) {
     const std::lock_guard<std::mutex> hold(interrupt->lock);
     interrupt->stop = nullptr;
@@ -930,8 +924,8 @@ std::vector<ReportRow> figure_rows(const BatchOptions& options, const SharedRun&
     report.clear();
   }
   for (std::size_t k = 0; k < rows.size(); ++k)
-    report.push_back(report_row(rows[k], run.settings[static_cast<std::size_t>(run.items[k].point)],
-                                options.problem));
+    report.push_back(report_row(
+        rows[k], run.settings[static_cast<std::size_t>(run.items[k].point)], options.problem));
   return report;
 }
 

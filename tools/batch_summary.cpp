@@ -12,7 +12,6 @@ namespace {
 
 constexpr std::int64_t BUSY_EVALUATIONS = 10000;  // searches above this count in the busy median
 
-
 }  // namespace
 
 double median(std::vector<double> values) {

@@ -12,9 +12,9 @@
 #include "formats/info_file.hpp"
 #include "formats/instance_file.hpp"
 #include "formats/makespan_table.hpp"
-#include "model/critical_path.hpp"
 #include "formats/psplib.hpp"
 #include "formats/schedule_file.hpp"
+#include "model/critical_path.hpp"
 #include "tools/command_line.hpp"
 
 namespace rcpspdc {
@@ -43,8 +43,9 @@ CheckOptionsOutcome parse_check_options(const std::vector<std::string>& args) {
   if (!outcome.ok()) return outcome;
   if (o.help) return outcome;
   if (o.all) {
-    if (o.json.empty() || have_number || have_rate || o.have_deadline || !o.deadline_file.empty() ||
-        !o.cash_flows.empty() || !o.schedule.empty() || !o.instance.empty())
+    if (o.json.empty() || have_number || have_rate || o.have_deadline ||
+        !o.deadline_file.empty() || !o.cash_flows.empty() || !o.schedule.empty() ||
+        !o.instance.empty())
       outcome.error = "--all goes with --json FILE alone: every line of the run is checked";
     return outcome;
   }
@@ -202,8 +203,8 @@ int check_json_line(const CheckOptions& o, std::FILE* out, std::FILE* err) {
 struct RunFiles {
   std::string deadline_file;  // a numbered series: DIR/deadline.PROBLEM
   std::map<std::string, std::map<std::string, int>> tables;  // makespan tables by path
-  std::map<std::string, InstanceData> instances;              // by path
-  std::map<std::string, std::string> unreadable;              // path -> why
+  std::map<std::string, InstanceData> instances;             // by path
+  std::map<std::string, std::string> unreadable;             // path -> why
 };
 
 // The instance of a line, read once per file; null after noting why not.
@@ -220,12 +221,13 @@ const InstanceData* instance_of(RunFiles& files, const std::string& path) {
 }
 
 // The deadline the line's settings give over its makespan, or why none.
-std::string expected_deadline(RunFiles& files, const JsonSchedule& line,
-                              const InstanceData& data, long long& deadline) {
+std::string expected_deadline(RunFiles& files, const JsonSchedule& line, const InstanceData& data,
+                              long long& deadline) {
   long long makespan = 0;
   if (!files.deadline_file.empty()) {
     int read_makespan = 0;
-    const FileOutcome read = read_deadline_file(files.deadline_file, line.number, 0, read_makespan);
+    const FileOutcome read =
+        read_deadline_file(files.deadline_file, line.number, 0, read_makespan);
     if (!read.ok()) return files.deadline_file + ": " + read.message;
     makespan = read_makespan;
   } else if (line.deadline_from == "makespans") {
