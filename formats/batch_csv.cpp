@@ -17,6 +17,12 @@ std::string full(double value) {
   return text;
 }
 
+std::string optional_int(std::int64_t value) {
+  return value < 0 ? std::string() : std::to_string(value);
+}
+
+}  // namespace
+
 std::string csv_field(const std::string& text) {
   if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
   std::string quoted = "\"";
@@ -27,22 +33,17 @@ std::string csv_field(const std::string& text) {
   return quoted + '"';
 }
 
-std::string optional_int(std::int64_t value) {
-  return value < 0 ? std::string() : std::to_string(value);
-}
-
-}  // namespace
-
 const std::vector<std::string>& settings_columns() {
-  static const std::vector<std::string> names = {"engine",    "offset",     "rate",
-                                                 "negative",  "seed",       "cash_flow_file",
-                                                 "makespans", "time_limit", "file"};
+  static const std::vector<std::string> names = {
+      "engine", "offset",         "deadline_factor", "rate",       "negative",
+      "seed",   "cash_flow_file", "makespans",       "time_limit", "file"};
   return names;
 }
 
 std::vector<std::string> settings_fields(const RunSettings& s) {
   return {s.engine,
-          std::to_string(s.offset),
+          s.factor > 0 ? std::string() : std::to_string(s.offset),
+          s.factor > 0 ? factor_text(s.factor) : std::string(),
           shortest(s.rate),
           s.negative < 0 ? std::string() : std::to_string(s.negative),
           s.seed < 0 ? std::string() : std::to_string(s.seed) + (s.unmixed_seed ? " unmixed" : ""),
@@ -76,6 +77,34 @@ bool split_csv_line(const std::string& line, std::vector<std::string>& fields) {
     }
   }
   return !quoted;
+}
+
+bool parse_deadline_factor(const std::string& text, long long& millionths) {
+  constexpr long long MILLION = 1000000;
+  const std::size_t point = text.find('.');
+  const std::string whole = text.substr(0, point);
+  const std::string decimals = point == std::string::npos ? "" : text.substr(point + 1);
+  if (whole.empty() || decimals.size() > 6 || (point != std::string::npos && decimals.empty()) ||
+      whole.find_first_not_of("0123456789") != std::string::npos ||
+      decimals.find_first_not_of("0123456789") != std::string::npos || whole.size() > 3)
+    return false;
+  long long fraction = 0;
+  for (std::size_t k = 0; k < 6; ++k)
+    fraction = fraction * 10 + (k < decimals.size() ? decimals[k] - '0' : 0);
+  millionths = std::stoll(whole) * MILLION + fraction;
+  return millionths > 0 && millionths <= 100 * MILLION;
+}
+
+long long factor_deadline(long long millionths, long long makespan) {
+  constexpr long long MILLION = 1000000;
+  return (millionths * makespan + MILLION - 1) / MILLION;
+}
+
+std::string factor_text(long long millionths) {
+  std::string text = std::to_string(millionths / 1000000);
+  std::string decimals = std::to_string(1000000 + millionths % 1000000).substr(1);
+  while (!decimals.empty() && decimals.back() == '0') decimals.pop_back();
+  return decimals.empty() ? text : text + '.' + decimals;
 }
 
 double rounded_seconds(double seconds) { return std::round(seconds * 1e6) / 1e6; }

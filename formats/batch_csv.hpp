@@ -46,7 +46,8 @@ struct BatchRow {
 // another run apart.
 struct RunSettings {
   std::string engine;         // start-times or delaying
-  int offset = 0;             // periods added to the makespan
+  int offset = 0;             // periods added to the makespan (unused with a factor)
+  long long factor = 0;       // or: the makespan's factor in millionths (0: an offset)
   double rate = 0.0;          // interest rate
   int negative = -1;          // percentage of negative flows; -1: unused (flows from a file)
   long long seed = -1;        // -1: the flows come from a file
@@ -63,6 +64,17 @@ std::vector<std::string> settings_fields(const RunSettings& settings);
 
 std::string csv_header();
 std::string csv_row(const BatchRow& row, const RunSettings& settings);
+
+// A deadline factor F, "1.25", as a whole number of millionths (1250000):
+// at most 6 decimals, from 0.000001 to 100. False for any other text.
+bool parse_deadline_factor(const std::string& text, long long& millionths);
+// ceil(F x makespan), exactly.
+long long factor_deadline(long long millionths, long long makespan);
+// The factor as the shortest decimal text: "1.25".
+std::string factor_text(long long millionths);
+
+// A field as written: quoted when it holds a comma, a quote or a line break.
+std::string csv_field(const std::string& text);
 
 // The fields of one CSV line, quotes removed; false when a quote is not closed.
 bool split_csv_line(const std::string& line, std::vector<std::string>& fields);

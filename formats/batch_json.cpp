@@ -45,7 +45,7 @@ nlohmann::ordered_json json_header(const RunHeader& h) {
   nlohmann::ordered_json head;
   head["program"] = "rcpspdc-batch";
   head["version"] = h.version;
-  head["engine"] = h.engine;
+  head["engine"] = h.engines;
   head["problem"] = h.problem;
   head["first"] = h.first;
   head["last"] = h.last;
@@ -54,9 +54,15 @@ nlohmann::ordered_json json_header(const RunHeader& h) {
     head["files"] = h.files;
     head["makespans"] = h.makespans;
   }
-  head["offset"] = h.offset;
-  head["rate"] = h.rate;
-  head["negative"] = h.negative;
+  if (h.factors.empty()) {
+    head["offset"] = h.offsets;
+  } else {
+    nlohmann::ordered_json factors = nlohmann::ordered_json::array();
+    for (const long long f : h.factors) factors.push_back(static_cast<double>(f) / 1e6);
+    head["deadline_factor"] = factors;
+  }
+  head["rate"] = h.rates;
+  head["negative"] = h.negatives;
   if (h.cash_flows.empty())
     head["seed"] = h.seed;
   else
@@ -65,13 +71,38 @@ nlohmann::ordered_json json_header(const RunHeader& h) {
   head["time_limit"] = h.time_limit;
   head["jobs"] = h.jobs;
   head["shard"] = std::to_string(h.shard_index) + "/" + std::to_string(h.shard_count);
+  head["date"] = h.date;
+  head["host"] = h.host;
+  head["processor"] = h.processor;
+  head["processor_threads"] = h.processor_threads;
+  nlohmann::ordered_json sums = nlohmann::ordered_json::object();
+  for (const auto& [path, sum] : h.checksums) sums[path] = sum;
+  head["sha256"] = sums;
   return head;
+}
+
+const std::vector<std::string>& header_circumstances() {
+  static const std::vector<std::string> keys = {"version", "jobs",      "date",
+                                                "host",    "processor", "processor_threads"};
+  return keys;
+}
+
+std::string json_closing_line(const std::string& end, double wall_seconds, long long rows) {
+  nlohmann::ordered_json line;
+  line["end"] = end;
+  line["wall_seconds"] = rounded_seconds(wall_seconds);
+  line["rows"] = rows;
+  return json_line(line);
 }
 
 nlohmann::ordered_json settings_json(const RunSettings& s) {
   nlohmann::ordered_json keys;
   keys["engine"] = s.engine;
-  keys["offset"] = s.offset;
+  keys["offset"] =
+      s.factor > 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.offset);
+  keys["deadline_factor"] = s.factor > 0
+                                ? nlohmann::ordered_json(static_cast<double>(s.factor) / 1e6)
+                                : nlohmann::ordered_json(nullptr);
   keys["rate"] = s.rate;
   keys["negative"] =
       s.negative < 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.negative);
@@ -83,6 +114,29 @@ nlohmann::ordered_json settings_json(const RunSettings& s) {
       s.makespans.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.makespans);
   keys["time_limit"] = s.time_limit;
   return keys;
+}
+
+RunSettings settings_from_json(const nlohmann::json& line) {
+  const auto number = [&line](const char* key, double otherwise) {
+    const auto at = line.find(key);
+    return at != line.end() && at->is_number() ? at->get<double>() : otherwise;
+  };
+  const auto text = [&line](const char* key) {
+    const auto at = line.find(key);
+    return at != line.end() && at->is_string() ? at->get<std::string>() : std::string();
+  };
+  RunSettings s;
+  s.engine = text("engine");
+  s.offset = static_cast<int>(number("offset", 0.0));
+  s.factor = std::llround(number("deadline_factor", 0.0) * 1e6);
+  s.rate = number("rate", 0.0);
+  s.negative = static_cast<int>(number("negative", -1.0));
+  s.seed = static_cast<long long>(number("seed", -1.0));
+  s.unmixed_seed = line.contains("unmixed_seed");
+  s.cash_flows = text("cash_flow_file");
+  s.makespans = text("makespans");
+  s.time_limit = number("time_limit", 0.0);
+  return s;
 }
 
 std::string json_line(const nlohmann::ordered_json& object) {
@@ -116,6 +170,53 @@ std::string json_row(const BatchRow& row, const RunSettings& settings) {
   return json_line(line);
 }
 
+FileOutcome read_json_schedule(const nlohmann::json& object, JsonSchedule& schedule) {
+  const auto field = [&object](const char* key) {
+    const auto at = object.find(key);
+    return at == object.end() ? nlohmann::json() : *at;
+  };
+  const nlohmann::json number = field("number");
+  if (!number.is_number_integer()) return invalid("\"number\" is not an instance number");
+  schedule.number = number.get<int>();
+  const nlohmann::json status = field("status");
+  schedule.status = status.is_string() ? status.get<std::string>() : "";
+  if (field("deadline").is_null() && status.is_string())
+    return invalid("instance " + std::to_string(schedule.number) +
+                   " was not solved: " + schedule.status);
+  const nlohmann::json file = field("file");
+  if (!file.is_string()) return invalid("\"file\" is not a file name");
+  schedule.file = file.get<std::string>();
+  std::vector<int> deadline;
+  if (!whole_numbers(nlohmann::json::array({field("deadline")}), 0, MAX_DEADLINE, deadline))
+    return invalid("\"deadline\" is not a whole number from 0 to " + std::to_string(MAX_DEADLINE));
+  schedule.deadline = deadline[0];
+  const nlohmann::json rate = field("rate");
+  if (!rate.is_number() || !std::isfinite(rate.get<double>()) || rate.get<double>() < 0.0)
+    return invalid("\"rate\" is not a rate of 0 or more");
+  schedule.interest_rate = rate.get<double>();
+  if (!whole_numbers(field("cash_flows"), std::numeric_limits<int>::min(),
+                     std::numeric_limits<int>::max(), schedule.cash_flow))
+    return invalid("\"cash_flows\" is not a list of whole numbers");
+  const nlohmann::json finish = field("finish");
+  schedule.finish.clear();
+  if (!finish.is_null() && !whole_numbers(finish, 0, MAX_DEADLINE, schedule.finish))
+    return invalid("\"finish\" is not a list of whole numbers from 0 to " +
+                   std::to_string(MAX_DEADLINE));
+  for (const auto& [key, present, value] :
+       {std::tuple{"value", &schedule.has_value, &schedule.value},
+        {"bound", &schedule.has_bound, &schedule.bound}}) {
+    const nlohmann::json given = field(key);
+    if (!given.is_null() && !given.is_number())
+      return invalid("\"" + std::string(key) + "\" is not a number");
+    *present = given.is_number();
+    *value = *present ? given.get<double>() : 0.0;
+  }
+  const nlohmann::json from = field("deadline_from");
+  schedule.deadline_from = from.is_string() ? from.get<std::string>() : "";
+  schedule.settings = settings_from_json(object);
+  return {};
+}
+
 FileOutcome find_json_schedule(const std::string& text, int number, JsonSchedule& schedule) {
   std::istringstream in(text);
   int line_number = 0;
@@ -128,41 +229,8 @@ FileOutcome find_json_schedule(const std::string& text, int number, JsonSchedule
     const auto found = object.find("number");
     if (found == object.end() || !found->is_number_integer() || found->get<int>() != number)
       continue;
-    const std::string where = "line " + std::to_string(line_number) + ": ";
-    const auto field = [&object](const char* key) {
-      const auto at = object.find(key);
-      return at == object.end() ? nlohmann::json() : *at;
-    };
-    const nlohmann::json status = field("status");
-    if (field("deadline").is_null() && status.is_string())
-      return invalid(where + "instance " + std::to_string(number) +
-                     " was not solved: " + status.get<std::string>());
-    schedule.number = number;
-    const nlohmann::json file = field("file");
-    if (!file.is_string()) return invalid(where + "\"file\" is not a file name");
-    schedule.file = file.get<std::string>();
-    std::vector<int> deadline;
-    if (!whole_numbers(nlohmann::json::array({field("deadline")}), 0, MAX_DEADLINE, deadline))
-      return invalid(where + "\"deadline\" is not a whole number from 0 to " +
-                     std::to_string(MAX_DEADLINE));
-    schedule.deadline = deadline[0];
-    const nlohmann::json rate = field("rate");
-    if (!rate.is_number() || !std::isfinite(rate.get<double>()) || rate.get<double>() < 0.0)
-      return invalid(where + "\"rate\" is not a rate of 0 or more");
-    schedule.interest_rate = rate.get<double>();
-    if (!whole_numbers(field("cash_flows"), std::numeric_limits<int>::min(),
-                       std::numeric_limits<int>::max(), schedule.cash_flow))
-      return invalid(where + "\"cash_flows\" is not a list of whole numbers");
-    const nlohmann::json finish = field("finish");
-    schedule.finish.clear();
-    if (!finish.is_null() && !whole_numbers(finish, 0, MAX_DEADLINE, schedule.finish))
-      return invalid(where + "\"finish\" is not a list of whole numbers from 0 to " +
-                     std::to_string(MAX_DEADLINE));
-    const nlohmann::json value = field("value");
-    if (!value.is_null() && !value.is_number())
-      return invalid(where + "\"value\" is not a number");
-    schedule.has_value = value.is_number();
-    schedule.value = schedule.has_value ? value.get<double>() : 0.0;
+    const FileOutcome read = read_json_schedule(object, schedule);
+    if (!read.ok()) return invalid("line " + std::to_string(line_number) + ": " + read.message);
     return {};
   }
   return invalid("no object for instance " + std::to_string(number));

@@ -17,16 +17,18 @@ namespace rcpspdc {
 // What the header line says about the run: everything needed to repeat it.
 struct RunHeader {
   std::string version;  // of the program
-  std::string engine;
+  // The grid: every instance at every combination of these (see the runner).
+  std::vector<std::string> engines;
   std::string problem;  // a numbered series: PROBLEM<number>.rcp in dir
   int first = 0;
   int last = 0;
   std::string dir;
   std::vector<std::string> files;  // or: the instance files named
   std::string makespans;           // their makespan table (with files only)
-  int offset = 0;
-  double rate = 0.0;
-  int negative = 0;
+  std::vector<int> offsets;        // deadlines over the makespan,
+  std::vector<long long> factors;  // or as its factors in millionths (then no offsets)
+  std::vector<double> rates;
+  std::vector<int> negatives;
   std::uint32_t seed = 0;  // with drawn flows
   std::string cash_flows;  // or: the info.out the flows come from
   bool unmixed_seed = false;
@@ -34,7 +36,23 @@ struct RunHeader {
   int jobs = 1;
   int shard_index = 0;
   int shard_count = 1;
+  // Where and when the run began (not compared when a run resumes):
+  std::string date;       // UTC, ISO 8601
+  std::string host;       // the machine's name
+  std::string processor;  // its processor model
+  int processor_threads = 0;
+  // The SHA-256 of every input file read, by path (compared when a run resumes).
+  std::vector<std::pair<std::string, std::string>> checksums;
 };
+
+// The keys of the header that say where and when, not what: a resumed run
+// may differ in these.
+const std::vector<std::string>& header_circumstances();
+
+// The closing line of a run: "complete" or "interrupted", the wall time of
+// the whole run and its rows. Readers of rows pass over it (it has no
+// "number"); a resumed run drops it and writes its own.
+std::string json_closing_line(const std::string& end, double wall_seconds, long long rows);
 
 // The header object, written as the first line.
 nlohmann::ordered_json json_header(const RunHeader& header);
@@ -47,6 +65,10 @@ std::string json_row(const BatchRow& row, const RunSettings& settings);
 
 // The settings as the JSON keys of a line (the file not included).
 nlohmann::ordered_json settings_json(const RunSettings& settings);
+
+// The settings of a line, read back from the keys settings_json writes
+// (missing or mistyped keys read as unused).
+RunSettings settings_from_json(const nlohmann::json& line);
 
 // One line of JSON text. Paths are bytes and need not be UTF-8: bytes that
 // are not valid UTF-8 are written as U+FFFD, so every line stays valid JSON.
@@ -62,7 +84,15 @@ struct JsonSchedule {
   std::vector<int> finish;     // every activity, empty without a schedule
   bool has_value = false;
   double value = 0.0;  // the value the run reported
+  std::string status;
+  bool has_bound = false;
+  double bound = 0.0;
+  std::string deadline_from;  // instance files: makespans or critical path
+  RunSettings settings;       // of the line's grid point
 };
+
+// Reads one object of such a line (see find_json_schedule for what fails).
+FileOutcome read_json_schedule(const nlohmann::json& object, JsonSchedule& schedule);
 
 // Finds the object of instance `number` among the lines of `text` (the header
 // and other instances are skipped). Fails (invalid) with what is wrong: no

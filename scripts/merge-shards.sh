@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Merges the CSV files of the shards of one rcpspdc-batch run (--shard I/N)
 # into one CSV on standard output: the header once, then every row in order
-# of instance number, as one unsharded run would have written them.
+# of instance number, as one unsharded run would have written them. A run
+# over a grid (lists of --engine, --offset or --deadline-factor, --rate,
+# --negative) writes one row per instance and grid point; a shard holds whole
+# instances, so the rows of one instance stay in the grid's order.
 #
 # Usage: scripts/merge-shards.sh [--expect N] SHARD.csv... > merged.csv
 #
 # Exits 1 when the headers differ, rows were made with other settings (the
-# engine, offset, rate, share of negative flows, seed or cash-flow file,
-# makespans or time limit: the columns every row carries), an instance number
-# appears twice (shards of different runs mixed up), or a file's last line
+# seed or cash-flow file, makespans or time limit: the columns every row
+# carries), the instances do not all have the same grid points in the same
+# order (shards of different grids, or a shard stopped within an instance),
+# an instance appears twice at a grid point (shards of different runs mixed
+# up), or a file's last line
 # was cut off (a stopped shard: finish it with --resume first); 2 when a file
 # is missing or empty or the options are wrong. With --expect N (the N of --shard I/N) it also exits 1
 # unless there are N files, each holding the numbers of one shard only, and
@@ -50,7 +55,8 @@ for file in "$@"; do
     exit 1
   fi
 done
-# Every row must have the header's fields and the settings of the first row.
+# Every row must have the header's fields and the settings of the first row
+# (the grid's columns aside), and every instance the grid points of the first.
 awk '
   function split_csv(line, f,   n, i, c, quoted, field) {
     n = 0; field = ""; quoted = 0
@@ -67,10 +73,11 @@ awk '
   FNR == 1 {
     columns = split_csv($0, name)
     for (k = 1; k <= columns; ++k) {
-      option[k] = ""
-      if (name[k] ~ /^(engine|offset|rate|negative|seed|makespans)$/) option[k] = "--" name[k]
+      option[k] = ""; grid[k] = 0
+      if (name[k] ~ /^(seed|makespans)$/) option[k] = "--" name[k]
       if (name[k] == "cash_flow_file") option[k] = "--cash-flows"
       if (name[k] == "time_limit") option[k] = "--time-limit"
+      if (name[k] ~ /^(engine|offset|deadline_factor|rate|negative)$/) grid[k] = 1
     }
     next
   }
@@ -79,7 +86,9 @@ awk '
       print "merge-shards: line " FNR " of " FILENAME " is not a row of the header (" columns " fields)" > "/dev/stderr"
       exit 1
     }
+    point = ""
     for (k = 1; k <= columns; ++k) {
+      if (grid[k]) point = point name[k] "=" f[k] " "
       if (option[k] == "") continue
       if (!(k in seen)) { seen[k] = f[k]; from[k] = FILENAME; continue }
       if (f[k] != seen[k]) {
@@ -87,6 +96,20 @@ awk '
         exit 1
       }
     }
+    if ((f[1], point) in twice) {
+      print "merge-shards: instance " f[1] " appears twice at " point > "/dev/stderr"
+      exit 1
+    }
+    twice[f[1], point] = 1
+    if (!(f[1] in points)) order[++instances] = f[1]
+    points[f[1]] = points[f[1]] point "; "
+  }
+  END {
+    for (i = 2; i <= instances; ++i)
+      if (points[order[i]] != points[order[1]]) {
+        print "merge-shards: instance " order[i] " has other grid points than instance " order[1] " (shards of other grids, or a shard stopped within an instance: finish it with --resume)" > "/dev/stderr"
+        exit 1
+      }
   }' "$@"
 if [ -n "$expect" ]; then
   # Each file holds one residue of the numbers modulo N, and no two files the same.
@@ -107,8 +130,7 @@ printf '%s\n' "$header"
 # restores the instance order.
 for file in "$@"; do tail -n +2 "$file"; done | LC_ALL=C sort -t, -k1,1n -s |
   awk -F, -v gaps="$expect" \
-      'NF > 0 && $1 == last && NR > 1 { print "merge-shards: instance " $1 " appears twice" > "/dev/stderr"; bad = 1 }
-       NF > 0 && gaps != "" && NR > 1 && $1 != last + 1 && $1 != last {
+      'NF > 0 && gaps != "" && NR > 1 && $1 != last + 1 && $1 != last {
          print "merge-shards: instances " last + 1 " to " $1 - 1 " are missing" > "/dev/stderr"; bad = 1 }
        { last = $1; print }
        END { exit bad }'

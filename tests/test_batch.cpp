@@ -139,11 +139,11 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
       {{"--problem", "pat", "--first", "99999999999"}, "expected an integer"},
       {{"--problem", "pat", "--first", "5", "--last", "4"}, "--first 5 is above --last 4"},
       {{"--problem", "a/b", "--first", "1"}, "without blanks or '/'"},
-      {{"--problem", "pat", "--first", "1", "--negative", "101"}, "a percentage from 0 to 100"},
-      {{"--problem", "pat", "--first", "1", "--negative", "-1"}, "a percentage from 0 to 100"},
-      {{"--problem", "pat", "--first", "1", "--rate", "-0.01"}, "a rate of 0 or more"},
-      {{"--problem", "pat", "--first", "1", "--rate", "nan"}, "a rate of 0 or more"},
-      {{"--problem", "pat", "--first", "1", "--rate", "1%"}, "a rate of 0 or more"},
+      {{"--problem", "pat", "--first", "1", "--negative", "101"}, "percentages from 0 to 100"},
+      {{"--problem", "pat", "--first", "1", "--negative", "-1"}, "percentages from 0 to 100"},
+      {{"--problem", "pat", "--first", "1", "--rate", "-0.01"}, "rates of 0 or more"},
+      {{"--problem", "pat", "--first", "1", "--rate", "nan"}, "rates of 0 or more"},
+      {{"--problem", "pat", "--first", "1", "--rate", "1%"}, "rates of 0 or more"},
       {{"--problem", "pat", "--first", "1", "--time-limit", "-1"}, "0 (no limit) or more"},
       {{"--problem", "pat", "--first", "1", "--seed", "-1"}, "from 0 to 4294967295"},
       {{"--problem", "pat", "--first", "1", "--seed", "4294967296"}, "from 0 to 4294967295"},
@@ -179,7 +179,8 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
 TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   EXPECT_EQ(csv_header(),
             "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status,"
-            "bound,seconds_to_best,engine,offset,rate,negative,seed,cash_flow_file,makespans,"
+            "bound,seconds_to_best,engine,offset,deadline_factor,rate,negative,seed,cash_flow_"
+            "file,makespans,"
             "time_limit,file\n");
   RunSettings drawn;
   drawn.engine = "start-times";
@@ -215,14 +216,15 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   solved.finish = {0, 3, 9, 9};
   EXPECT_EQ(csv_row(solved, drawn),
             "12,4,3,41,7154,2194,-2315.4808768764706,0.027270,optimal,-2315.4808768764706,"
-            "0.009000,start-times,5,0.01,60,7,,,60,dir/pat12.rcp\n");
+            "0.009000,start-times,5,,0.01,60,7,,,60,dir/pat12.rcp\n");
   // Seconds as rounded, not 0.009000000000000001; the settings behind the schedule.
   EXPECT_EQ(json_row(solved, drawn),
             "{\"number\":12,\"file\":\"dir/pat12.rcp\",\"activities\":4,\"resources\":3,"
             "\"deadline\":41,\"rate\":0.01,\"cash_flows\":[0,-137,244,0],\"status\":\"optimal\","
             "\"value\":-2315.4808768764706,\"bound\":-2315.4808768764706,\"created_nodes\":7154,"
             "\"branched_nodes\":2194,\"seconds\":0.02727,\"seconds_to_best\":0.009,"
-            "\"finish\":[0,3,9,9],\"engine\":\"start-times\",\"offset\":5,\"negative\":60,"
+            "\"finish\":[0,3,9,9],\"engine\":\"start-times\",\"offset\":5,\"deadline_factor\":"
+            "null,\"negative\":60,"
             "\"seed\":7,\"cash_flow_file\":null,\"makespans\":null,\"time_limit\":60.0}\n");
   EXPECT_EQ(rounded_seconds(0.0090004), 0.009);
   EXPECT_EQ(fixed_decimals(rounded_seconds(2.0000005), 6), "2.000001");
@@ -230,7 +232,7 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   solved.bound = 0.30000000000000004;
   EXPECT_EQ(csv_row(solved, replayed),
             "12,4,3,41,7154,2194,0.10000000000000001,0.027270,optimal,0.30000000000000004,"
-            "0.009000,delaying,-3,0.30000000000000004,,,\"runs/info,1.out\",j30opt.sm,0.5,"
+            "0.009000,delaying,-3,,0.30000000000000004,,,\"runs/info,1.out\",j30opt.sm,0.5,"
             "dir/pat12.rcp\n");
   BatchRow stopped;
   stopped.number = 5;
@@ -246,7 +248,7 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   stopped.bound = -12.5;
   stopped.file = "a \"b\".sm";
   EXPECT_EQ(csv_row(stopped, drawn),
-            "5,30,4,60,123456789012,98765,,61.500000,time limit,-12.5,,start-times,5,0.01,60,7,,,"
+            "5,30,4,60,123456789012,98765,,61.500000,time limit,-12.5,,start-times,5,,0.01,60,7,,,"
             "60,\"a \"\"b\"\".sm\"\n");
   BatchRow unread;
   unread.number = -3;
@@ -255,13 +257,13 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   const std::string unread_row = csv_row(unread, drawn);
   EXPECT_EQ(unread_row,
             "-3,,,,,,,,\"invalid instance: unexpected \"\"x,y\"\" after the last activity\",,,"
-            "start-times,5,0.01,60,7,,,60,bad\xff.rcp\n");
+            "start-times,5,,0.01,60,7,,,60,bad\xff.rcp\n");
   // The fields read back as written, quotes and all.
   std::vector<std::string> fields;
   ASSERT_TRUE(split_csv_line(unread_row.substr(0, unread_row.size() - 1), fields));
-  ASSERT_EQ(fields.size(), 20u);
+  ASSERT_EQ(fields.size(), 21u);
   EXPECT_EQ(fields[8], unread.status);
-  EXPECT_EQ(fields[19], unread.file);
+  EXPECT_EQ(fields[20], unread.file);
   EXPECT_FALSE(split_csv_line("1,\"open", fields));
   // Quotes and control characters escaped as JSON wants them; no value, no
   // schedule; a byte that is no UTF-8 becomes U+FFFD.
@@ -271,7 +273,8 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
             "\"status\":\"invalid instance: unexpected \\\"x,y\\\" after the last activity\","
             "\"value\":null,\"bound\":null,\"created_nodes\":null,\"branched_nodes\":null,"
             "\"seconds\":null,\"seconds_to_best\":null,\"finish\":null,\"engine\":\"delaying\","
-            "\"offset\":-3,\"negative\":null,\"seed\":null,\"cash_flow_file\":\"runs/info,1.out\","
+            "\"offset\":-3,\"deadline_factor\":null,\"negative\":null,\"seed\":null,\"cash_flow_"
+            "file\":\"runs/info,1.out\","
             "\"makespans\":\"j30opt.sm\",\"time_limit\":0.5}\n");
   // A line read back gives what was written.
   JsonSchedule back;
@@ -362,7 +365,7 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
     for (std::string word; words >> word;) w.push_back(word);
     std::vector<std::string> field;
     ASSERT_TRUE(split_csv_line(replay.csv[r + 1], field));
-    ASSERT_EQ(field.size(), 20u) << replay.csv[r + 1];
+    ASSERT_EQ(field.size(), 21u) << replay.csv[r + 1];
     ASSERT_EQ(w.size(), 6u) << console_line;
     EXPECT_EQ(w[0], field[0]);
     EXPECT_EQ(w.back(), "optimal");
@@ -377,8 +380,9 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
     const std::string replayed = without_seconds(replay.csv[r + 1]);
     EXPECT_EQ(drawn.substr(0, drawn.find(",delaying,")),
               replayed.substr(0, replayed.find(",delaying,")));
-    EXPECT_NE(drawn.find(",delaying,5,0.01,60,1000,,,10,pat"), std::string::npos) << drawn;
-    EXPECT_NE(replayed.find(",delaying,5,0.01,,,info.out,,10,pat"), std::string::npos) << replayed;
+    EXPECT_NE(drawn.find(",delaying,5,,0.01,60,1000,,,10,pat"), std::string::npos) << drawn;
+    EXPECT_NE(replayed.find(",delaying,5,,0.01,,,info.out,,10,pat"), std::string::npos)
+        << replayed;
   }
   EXPECT_EQ(summary_value(replay.out, "errors"), "0");
   EXPECT_EQ(summary_value(replay.out, "optimal"), "6");
@@ -391,10 +395,10 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
   ASSERT_EQ(other.csv.size(), 8u);
   EXPECT_EQ(other.csv[1],
             "1,14,3,19,,,,,\"cash flows recorded for deadline 24, the files give 19\",,,start-"
-            "times,0,0.01,,,info.out,,60,pat1.rcp");
+            "times,0,,0.01,,,info.out,,60,pat1.rcp");
   EXPECT_EQ(
       other.csv[7],
-      "7,9,1,8,,,,,no cash flows for this instance in the info.out file,,,start-times,0,0.01,"
+      "7,9,1,8,,,,,no cash flows for this instance in the info.out file,,,start-times,0,,0.01,"
       ",,info.out,,60,pat7.rcp");
 }
 
@@ -411,15 +415,14 @@ TEST(BatchBound, StoppedSearchesNeverBoundBelowTheOptimum) {
     record.number = ref.number;
     record.deadline = ref.instance.deadline;
     record.cash_flow.assign(ref.instance.cash_flow.begin() + 1, ref.instance.cash_flow.end() - 1);
-    for (const Engine engine : {Engine::delaying, Engine::start_times}) {
+    for (const std::string engine : {"delaying", "start-times"}) {
       BatchOptions options;
       options.problem = "pat";
       options.dir = (data_dir() / "pat").string();
       options.interest_rate = ref.rate;
       options.time_limit = 0.5;
       options.engine = engine;
-      SCOPED_TRACE("pat" + std::to_string(ref.number) +
-                   (engine == Engine::delaying ? " delaying" : " start-times"));
+      SCOPED_TRACE("pat" + std::to_string(ref.number) + " " + engine);
       fake_clock_step = 1000;  // a second per reading: the first check stops the search
       const BatchRow row = solve_one(options, &records, ref.number, *workspace);
       fake_clock_step = 0;
@@ -434,7 +437,7 @@ TEST(BatchBound, StoppedSearchesNeverBoundBelowTheOptimum) {
         EXPECT_NEAR(row.npv, ref.npv, 1e-6);
         EXPECT_EQ(row.bound, row.npv);
       } else {
-        ++stopped[engine == Engine::start_times];
+        ++stopped[engine == "start-times"];
       }
     }
   }
@@ -605,11 +608,11 @@ TEST(BatchRun, StandardOutputVerboseAndQuiet) {
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.err, "");
   const std::vector<std::string> lines = lines_of(quiet.out);
-  ASSERT_EQ(lines.size(), 4u);
+  ASSERT_EQ(lines.size(), 5u);  // the header, three rows, the closing line
   EXPECT_EQ(lines[0].rfind("{\"program\":\"rcpspdc-batch\",\"version\":\"", 0), 0u);
-  EXPECT_NE(lines[0].find("\"engine\":\"start-times\",\"problem\":\"pat\",\"first\":1,\"last\":3,"
-                          "\"dir\":\"\",\"offset\":0,\"rate\":0.01,\"negative\":60,\"seed\":1,"
-                          "\"time_limit\":0.0,"),
+  EXPECT_NE(lines[0].find("\"engine\":[\"start-times\"],\"problem\":\"pat\",\"first\":1,"
+                          "\"last\":3,\"dir\":\"\",\"offset\":[0],\"rate\":[0.01],"
+                          "\"negative\":[60],\"seed\":1,\"time_limit\":0.0,"),
             std::string::npos)
       << lines[0];
   EXPECT_EQ(lines[1].rfind("{\"number\":1,\"file\":\"pat1.rcp\",\"activities\":14,", 0), 0u)
@@ -621,8 +624,7 @@ std::vector<std::string> json_without_seconds(const std::string& path) {
   std::vector<std::string> lines;
   for (const std::string& line : lines_of(slurp(path))) {
     nlohmann::ordered_json object = nlohmann::ordered_json::parse(line);
-    object.erase("seconds");
-    object.erase("seconds_to_best");
+    for (const char* timed : {"seconds", "seconds_to_best", "wall_seconds"}) object.erase(timed);
     lines.push_back(object.dump());
   }
   return lines;
@@ -640,7 +642,7 @@ TEST(BatchRun, ResumedRunWritesTheFilesOfAnUninterruptedOne) {
   const std::vector<std::string> whole_csv = lines_of(slurp("run.csv"));
   const std::vector<std::string> whole_json = json_without_seconds("run.jsonl");
   ASSERT_EQ(whole_csv.size(), 7u);
-  ASSERT_EQ(whole_json.size(), 7u);
+  ASSERT_EQ(whole_json.size(), 8u);  // with the closing line
   // Cut: the CSV holds instances 1..3 and half of 4, the JSON 1..2 and half of 3.
   const std::string csv_text = slurp("run.csv");
   const std::string json_text = slurp("run.jsonl");
@@ -655,8 +657,7 @@ TEST(BatchRun, ResumedRunWritesTheFilesOfAnUninterruptedOne) {
   resume.push_back("--resume");
   const BatchResult resumed = run_batch_with(resume);
   EXPECT_EQ(resumed.status, 0);
-  EXPECT_EQ(resumed.err,
-            "rcpspdc-batch: --resume: 2 instances done before, 4 to go\n" + PAT3_NOTE);
+  EXPECT_EQ(resumed.err, "rcpspdc-batch: --resume: 2 rows done before, 4 to go\n" + PAT3_NOTE);
   EXPECT_EQ(summary_value(resumed.out, "instances"), "4");
   const std::vector<std::string> csv = lines_of(slurp("run.csv"));
   ASSERT_EQ(csv.size(), whole_csv.size());
@@ -790,7 +791,7 @@ TEST(BatchRun, NamedFilesPsplibOrOwnFormWithMakespans) {
   const BatchResult listed = run_batch_with(
       {"pat1.rcp", "small.sm", "--makespans", "two.txt", "--json", "named.jsonl", "--quiet"});
   const std::vector<std::string> lines = lines_of(slurp("named.jsonl"));
-  ASSERT_EQ(lines.size(), 3u);
+  ASSERT_EQ(lines.size(), 4u);
   EXPECT_NE(lines[1].find("\"deadline\":19,\"deadline_from\":\"makespans\""), std::string::npos);
   EXPECT_NE(lines[0].find("\"files\":[\"pat1.rcp\",\"small.sm\"],\"makespans\":\"two.txt\""),
             std::string::npos)
@@ -802,8 +803,8 @@ TEST(BatchRun, NamedFilesPsplibOrOwnFormWithMakespans) {
   // is said once per run.
   EXPECT_EQ(listed.err,
             "");  // --quiet
-  const BatchResult partly =
-      run_batch_with({"pat1.rcp", "small.sm", "small.rcp", "--makespans", "two.txt"});
+  const BatchResult partly = run_batch_with(
+      {"pat1.rcp", "small.sm", "small.rcp", "--makespans", "two.txt", "--csv", "partly.csv"});
   EXPECT_EQ(partly.status, 0);
   EXPECT_EQ(partly.err.rfind("rcpspdc-batch: --makespans: two.txt has no makespan for small, "
                              "small; their deadlines are taken over the critical path\n",
@@ -875,13 +876,16 @@ TEST(BatchRun, UnusableFilesStopTheRunWithAMessage) {
   EXPECT_EQ(slurp("held.csv"), "");
   close(held);
   EXPECT_EQ(run_batch_with({"--problem", "pat", "--first", "1", "--csv", "held.csv"}).status, 0);
-  // A summary that cannot be written fails the run.
+  // A summary that cannot be written fails the run; a run that keeps its
+  // rows nowhere says so first.
   const OptionsOutcome parsed = parse_batch_options({"--problem", "pat", "--first", "1"});
   std::FILE* full = std::fopen("/dev/full", "w");
   ASSERT_NE(full, nullptr);
   std::FILE* err = std::tmpfile();
   EXPECT_EQ(run_batch(parsed.options, full, err, false), 2);
-  EXPECT_EQ(read_all(err), "rcpspdc-batch: cannot write the summary\n");
+  EXPECT_EQ(read_all(err),
+            "rcpspdc-batch: warning: no --csv or --json: the rows of this run are kept nowhere, "
+            "only its summary\nrcpspdc-batch: cannot write the summary\n");
   std::fclose(full);
   std::fclose(err);
   // From another directory, with --dir, the same instance is found.
@@ -926,6 +930,156 @@ TEST(BatchRun, DeadlinesOutOfRangeCostTheirRowOnly) {
   EXPECT_EQ(late.status, 1);
   ASSERT_EQ(late.csv.size(), 2u);
   EXPECT_EQ(late.csv[1].rfind("1,,,,,,,,deadline above 100000 periods,,,", 0), 0u);
+}
+
+}  // namespace
+}  // namespace rcpspdc::test
+
+namespace rcpspdc::test {
+namespace {
+
+// The options of a small study: Patterson 1-4 at two offsets and two rates
+// with both engines.
+std::vector<std::string> study_args(const std::string& csv) {
+  return {"--problem", "pat", "--first", "1",          "--last",   "4",
+          "--offset",  "0,5", "--rate",  "0.005,0.01", "--engine", "start-times,delaying",
+          "--csv",     csv,   "--quiet"};
+}
+
+// Every row of a grid is the row of a run at its combination alone: the
+// grid solves every instance at every point, instance by instance, each
+// row saying its point.
+TEST(BatchGrid, RowsAreThoseOfSingleRunsOfEachCombination) {
+  ScopedWorkDir dir;
+  copy_patterson({1, 2, 3, 4});
+  const BatchResult grid = run_batch_with(study_args("grid.csv"));
+  ASSERT_EQ(grid.status, 0) << grid.err;
+  ASSERT_EQ(grid.csv.size(), 1u + 4 * 8);
+  std::size_t row = 1;
+  for (int number = 1; number <= 4; ++number)
+    for (const std::string engine : {"start-times", "delaying"})
+      for (const std::string offset : {"0", "5"})
+        for (const std::string rate : {"0.005", "0.01"}) {
+          const std::string n = std::to_string(number);
+          const BatchResult single =
+              run_batch_with({"--problem", "pat", "--first", n, "--offset", offset, "--rate", rate,
+                              "--engine", engine, "--csv", "single.csv", "--quiet"});
+          ASSERT_EQ(single.csv.size(), 2u);
+          EXPECT_EQ(without_seconds(grid.csv[row]), without_seconds(single.csv[1]))
+              << engine << " offset " << offset << " rate " << rate;
+          ++row;
+        }
+  // Deadlines as factors of the makespan: ceil(F x makespan), exactly.
+  const BatchResult factors =
+      run_batch_with({"--problem", "pat", "--first", "1", "--last", "4", "--deadline-factor",
+                      "1.1,1.25", "--csv", "f.csv", "--quiet"});
+  ASSERT_EQ(factors.csv.size(), 9u);
+  for (std::size_t r = 1; r < factors.csv.size(); ++r) {
+    std::vector<std::string> fields;
+    ASSERT_TRUE(split_csv_line(factors.csv[r], fields));
+    int makespan = 0;
+    ASSERT_TRUE(read_deadline_file("deadline.pat", std::stoi(fields[0]), 0, makespan).ok());
+    const int tenths = r % 2 == 1 ? 110 : 125;
+    EXPECT_EQ(std::stoi(fields[3]), (makespan * tenths + 99) / 100) << factors.csv[r];
+    EXPECT_EQ(fields[12], "");  // no offset
+    EXPECT_EQ(fields[13], r % 2 == 1 ? "1.1" : "1.25");
+  }
+  EXPECT_FALSE(parse_batch_options(
+                   {"--problem", "p", "--first", "1", "--offset", "1", "--deadline-factor", "1.1"})
+                   .ok());
+  for (const char* bad : {"0", "1.1234567", "x", "1,1", "-1", "101", "1."})
+    EXPECT_FALSE(
+        parse_batch_options({"--problem", "p", "--first", "1", "--deadline-factor", bad}).ok())
+        << bad;
+  EXPECT_FALSE(parse_batch_options({"--problem", "p", "--first", "1", "--engine", "x"}).ok());
+}
+
+// The report of a grid: one line per engine and grid point, its counts those
+// of the rows; CSV and JSON Lines of the run give the same table.
+TEST(BatchGrid, ReportCountsEveryGridPoint) {
+  ScopedWorkDir dir;
+  copy_patterson({1, 2, 3, 4});
+  std::vector<std::string> args = study_args("grid.csv");
+  args.insert(args.end(), {"--json", "grid.jsonl"});
+  ASSERT_EQ(run_batch_with(args).status, 0);
+  BatchResult csv_report = run_batch_with({"--report", "grid.csv", "--format", "csv"});
+  const BatchResult json_report = run_batch_with({"--report", "grid.jsonl", "--format", "csv"});
+  ASSERT_EQ(csv_report.status, 0) << csv_report.err;
+  const std::vector<std::string> table = lines_of(csv_report.out);
+  ASSERT_EQ(table.size(), 9u);
+  EXPECT_EQ(table[0],
+            "set,engine,deadline,rate,negative,seed,cash_flows,makespans,time_limit,instances,"
+            "proven,optimal,infeasible,stopped_with,stopped_without,errors,mean_gap_percent,"
+            "largest_gap_percent,median_seconds,geomean_seconds");
+  EXPECT_EQ(table[1].substr(0, table[1].find(",-,-,")),
+            ",start-times,+0,0.005,60,1,,,60,4,4,4,0,0,0,0");
+  EXPECT_EQ(table[8].substr(0, table[8].find(",-,-,")),
+            ",delaying,+5,0.01,60,1,,,60,4,4,4,0,0,0,0");
+  // The JSON Lines know the set; the counts agree.
+  const std::vector<std::string> from_json = lines_of(json_report.out);
+  ASSERT_EQ(from_json.size(), 9u);
+  EXPECT_EQ(from_json[1].substr(0, from_json[1].find(",-,-,")),
+            "pat,start-times,+0,0.005,60,1,,,60,4,4,4,0,0,0,0");
+  const BatchResult markdown = run_batch_with({"--report", "grid.jsonl", "grid.jsonl"});
+  EXPECT_NE(markdown.out.find("Every row: negative 60, seed 1, time_limit 60."), std::string::npos)
+      << markdown.out;
+  EXPECT_NE(markdown.out.find("| delaying | +5 | 0.01 | 8 | 8 | 8 |"), std::string::npos)
+      << markdown.out;
+  EXPECT_FALSE(parse_batch_options({"--report"}).ok());
+  EXPECT_FALSE(parse_batch_options({"--report", "a.csv", "--csv", "b.csv"}).ok());
+}
+
+// Flows written with --flows-out and read back with --cash-flows give the
+// same values at every grid point; a run on instance files takes them by
+// file name; flows that do not fit are refused row by row.
+TEST(BatchFlows, ReplayFromTheFlowsOutGivesTheSameValues) {
+  ScopedWorkDir dir;
+  copy_patterson({1, 2, 3});
+  const std::vector<std::string> grid = {"--problem",  "pat",   "--first",  "1",
+                                         "--last",     "3",     "--offset", "0,5",
+                                         "--negative", "30,60", "--quiet",  "--json"};
+  std::vector<std::string> drawn = grid;
+  drawn.insert(drawn.end(), {"drawn.jsonl", "--flows-out", "flows.csv", "--seed", "7"});
+  ASSERT_EQ(run_batch_with(drawn).status, 0);
+  const std::vector<std::string> flows = lines_of(slurp("flows.csv"));
+  ASSERT_EQ(flows[0], "number,instance,negative,seed,activity,flow");
+  EXPECT_EQ(flows[1], "1,pat1,30,7,1,0");
+  EXPECT_EQ(flows.size(), 1u + 2 * (14 + 7 + 13));  // once per instance and share
+  std::vector<std::string> replay = grid;
+  replay.insert(replay.end(), {"replayed.jsonl", "--cash-flows", "flows.csv"});
+  ASSERT_EQ(run_batch_with(replay).status, 0);
+  const std::vector<std::string> a = lines_of(slurp("drawn.jsonl"));
+  const std::vector<std::string> b = lines_of(slurp("replayed.jsonl"));
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t k = 1; k + 1 < a.size(); ++k) {
+    const nlohmann::json x = nlohmann::json::parse(a[k]);
+    const nlohmann::json y = nlohmann::json::parse(b[k]);
+    EXPECT_EQ(x.at("value"), y.at("value")) << a[k];
+    EXPECT_EQ(x.at("cash_flows"), y.at("cash_flows"));
+    EXPECT_EQ(x.at("negative"), y.at("negative"));
+    EXPECT_EQ(y.at("seed"), nullptr);
+    EXPECT_EQ(y.at("cash_flow_file"), "flows.csv");
+  }
+  // Instance files take flows by name.
+  ASSERT_EQ(run_batch_with({"pat2.rcp", "--negative", "60", "--cash-flows", "flows.csv", "--json",
+                            "named.jsonl", "--quiet"})
+                .status,
+            0);
+  // (line 6: instance 2 at offset 0 and 60 % negative)
+  EXPECT_EQ(nlohmann::json::parse(lines_of(slurp("named.jsonl"))[1]).at("cash_flows"),
+            nlohmann::json::parse(a[6]).at("cash_flows"));
+  // Flows of another share, or a missing activity, are refused.
+  const BatchResult other = run_batch_with({"--problem", "pat", "--first", "1", "--negative", "20",
+                                            "--cash-flows", "flows.csv", "--csv", "o.csv"});
+  EXPECT_EQ(other.status, 1);
+  EXPECT_NE(other.csv.at(1).find("no cash flows for pat1 at 20 % negative in flows.csv"),
+            std::string::npos);
+  write_text("cut.csv", "instance,activity,flow\npat1,1,0\npat1,3,5\n");
+  const BatchResult cut = run_batch_with(
+      {"--problem", "pat", "--first", "1", "--cash-flows", "cut.csv", "--csv", "c.csv"});
+  EXPECT_EQ(cut.status, 2);
+  EXPECT_NE(cut.err.find("the flows of pat1 miss activities"), std::string::npos) << cut.err;
+  EXPECT_FALSE(parse_batch_options({"pat1.rcp", "--cash-flows", "info.out"}).ok());
 }
 
 }  // namespace

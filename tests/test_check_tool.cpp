@@ -179,8 +179,8 @@ TEST(CheckTool, RechecksBatchJsonLines) {
     std::string line;
     ASSERT_TRUE(std::getline(lines, line));
     const nlohmann::json head = nlohmann::json::parse(line);
-    EXPECT_EQ(head.at("engine"), engine);
-    EXPECT_EQ(head.at("offset"), 2);
+    EXPECT_EQ(head.at("engine"), nlohmann::json::array({engine}));
+    EXPECT_EQ(head.at("offset"), nlohmann::json::array({2}));
     EXPECT_EQ(head.at("seed"), 1);
     for (int n = 1; n <= 5; ++n) {
       const Checked good = check({"--json", "run.jsonl", "--number", std::to_string(n)});
@@ -366,6 +366,74 @@ TEST(CheckTool, BadUsageAndUnusableFilesExitWithTwo) {
   EXPECT_EQ(missing_instance.status, 2);
   EXPECT_EQ(missing_instance.err, "rcpspdc-check: cannot open none.rcp\n");
   EXPECT_TRUE(parse_check_options({"--help"}).options.help);
+}
+
+}  // namespace
+}  // namespace rcpspdc::test
+
+namespace rcpspdc::test {
+namespace {
+
+// rcpspdc-check --all passes every line of a grid run, on a series and on
+// instance files, and fails a run with one tampered line, naming it.
+TEST(CheckTool, AllLinesOfARunAndOneTamperedLine) {
+  ScopedWorkDir dir;
+  for (const char* name : {"deadline.pat", "pat1.rcp", "pat2.rcp", "pat3.rcp"})
+    std::filesystem::copy_file(data_dir() / "pat" / name, name);
+  const auto run = [](const std::vector<std::string>& args) {
+    const OptionsOutcome parsed = parse_batch_options(args);
+    EXPECT_TRUE(parsed.ok()) << parsed.error;
+    fake_clock_step = 0;
+    return run_batch(parsed.options, stdout, stderr, false);
+  };
+  ASSERT_EQ(run({"--problem", "pat", "--first", "1", "--last", "3", "--offset", "0,4", "--engine",
+                 "start-times,delaying", "--json", "run.jsonl", "--quiet"}),
+            0);
+  ASSERT_EQ(run({"pat1.rcp", "pat2.rcp", "--deadline-factor", "1.5", "--json", "files.jsonl",
+                 "--quiet"}),
+            0);
+  const auto check = [](const std::string& path, std::string& said) {
+    const CheckOptionsOutcome parsed = parse_check_options({"--json", path, "--all"});
+    EXPECT_TRUE(parsed.ok()) << parsed.error;
+    std::FILE* out = std::tmpfile();
+    const int status = run_check(parsed.options, out, stderr);
+    said = read_all(out);
+    std::fclose(out);
+    return status;
+  };
+  std::string said;
+  EXPECT_EQ(check("run.jsonl", said), 0) << said;
+  EXPECT_EQ(said, "run.jsonl: 12 rows checked, 12 optimal, 0 not solved by the run; 0 failures\n");
+  EXPECT_EQ(check("files.jsonl", said), 0) << said;
+  // One line changed at a time: each is caught, and only it.
+  const std::string text = slurp("run.jsonl");
+  const std::size_t line7 = [&text] {
+    std::size_t at = 0;
+    for (int k = 0; k < 6; ++k) at = text.find('\n', at) + 1;
+    return at;
+  }();
+  const std::size_t end7 = text.find('\n', line7);
+  const std::string seventh = text.substr(line7, end7 - line7);
+  const nlohmann::ordered_json original = nlohmann::ordered_json::parse(seventh);
+  for (const auto& [key, value] : {std::pair<std::string, nlohmann::ordered_json>{
+                                       "deadline", original["deadline"].get<int>() + 1},
+                                   {"value", original["value"].get<double>() + 0.01},
+                                   {"status", "infeasible"},
+                                   {"offset", 3},
+                                   {"bound", original["value"].get<double>() - 1.0}}) {
+    nlohmann::ordered_json tampered = original;
+    tampered[key] = value;
+    write_text("tampered.jsonl", text.substr(0, line7) + tampered.dump() + text.substr(end7));
+    EXPECT_EQ(check("tampered.jsonl", said), 1) << key;
+    EXPECT_EQ(said.rfind("line 7: instance 2: ", 0), 0u) << key << ": " << said;
+    EXPECT_NE(said.find("; 1 failure\n"), std::string::npos) << said;
+  }
+  nlohmann::ordered_json moved = original;
+  moved["finish"][1] = moved["finish"][1].get<int>() + 1;
+  write_text("tampered.jsonl", text.substr(0, line7) + moved.dump() + text.substr(end7));
+  EXPECT_EQ(check("tampered.jsonl", said), 1);
+  EXPECT_FALSE(parse_check_options({"--json", "x", "--all", "--number", "1"}).ok());
+  EXPECT_FALSE(parse_check_options({"--all"}).ok());
 }
 
 }  // namespace

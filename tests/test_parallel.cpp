@@ -1,8 +1,13 @@
 // Parallel and sharded batch runs: the options, several threads giving the
 // rows of one, and four shards run through GNU Parallel merging into the
 // unsharded run. The runs use the real program (real clock, real threads).
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 
 #include <cstdlib>
 #include <sstream>
@@ -109,7 +114,7 @@ TEST(BatchParallel, SlurmScriptChecksOptionsAndTasksResume) {
       RCPSPDC_SCRIPTS + "/slurm-array.sh 2 out ";
   const std::string options = range() + " --dir " + (data_dir() / "pat").string();
   EXPECT_EQ(shell(script + options + " --offset x 2> refused.txt"), 2);
-  EXPECT_NE(slurp("refused.txt").find("--offset \"x\": expected an integer"), std::string::npos)
+  EXPECT_NE(slurp("refused.txt").find("--offset \"x\": expected integers"), std::string::npos)
       << slurp("refused.txt");
   EXPECT_NE(slurp("refused.txt").find("slurm-array: the batch runner refuses these options"),
             std::string::npos);
@@ -126,7 +131,7 @@ TEST(BatchParallel, SlurmScriptChecksOptionsAndTasksResume) {
   EXPECT_EQ(rows_without_seconds("out/shard-1.csv").size(), 8u);
   EXPECT_NE(slurp("out/shard-1.jsonl").find("\"number\":14"), std::string::npos);
   ASSERT_EQ(shell(task + " > again.txt 2>&1"), 0) << slurp("again.txt");
-  EXPECT_NE(slurp("again.txt").find("7 instances done before, 0 to go"), std::string::npos)
+  EXPECT_NE(slurp("again.txt").find("7 rows done before, 0 to go"), std::string::npos)
       << slurp("again.txt");
   EXPECT_EQ(slurp("out/shard-1.csv"), csv);
 }
@@ -143,8 +148,15 @@ TEST(BatchParallel, MergeRefusesCutLinesAndShardsOfOtherRuns) {
   ASSERT_EQ(shell(merge + "a.csv b.csv > ab.csv"), 0);
   EXPECT_EQ(rows_without_seconds("ab.csv").size(), 16u);
   EXPECT_EQ(shell(merge + "a.csv c.csv > ac.csv 2> ac.txt"), 1);
+  // (the rate is a dimension of the grid: c.csv's rows are of another grid point)
   EXPECT_EQ(slurp("ac.txt"),
-            "merge-shards: c.csv holds rows made with another --rate (0.02; a.csv: 0.01)\n");
+            "merge-shards: instance 2 has other grid points than instance 1 (shards of other "
+            "grids, or a shard stopped within an instance: finish it with --resume)\n");
+  ASSERT_EQ(
+      shell(batch_command("--jobs 1 --shard 1/2 --csv d.csv --time-limit 9 > /dev/null 2>&1")), 0);
+  EXPECT_EQ(shell(merge + "a.csv d.csv > ad.csv 2> ad.txt"), 1);
+  EXPECT_EQ(slurp("ad.txt"),
+            "merge-shards: d.csv holds rows made with another --time-limit (9; a.csv: 60)\n");
   const std::string b = slurp("b.csv");
   write_text("b.csv", b.substr(0, b.size() - 10));
   EXPECT_EQ(shell(merge + "a.csv b.csv > cut.csv 2> cut.txt"), 1);
@@ -206,15 +218,106 @@ TEST(BatchParallel, FourShardsThroughGnuParallelMergeIntoTheWholeRun) {
       shell(merge +
             " --expect 4 shard-0.csv shard-1.csv shard-1.csv shard-3.csv > same.csv 2> same.txt"),
       1);
-  EXPECT_EQ(slurp("same.txt"), "merge-shards: two files hold rows of the same shard\n");
+  EXPECT_EQ(slurp("same.txt").rfind("merge-shards: instance 2 appears twice at ", 0), 0u);
   EXPECT_EQ(shell(merge + " --expect 2 shard-0.csv shard-1.csv > gaps.csv 2> gaps.txt"), 1);
   EXPECT_EQ(slurp("gaps.txt").rfind("merge-shards: instances 3 to 4 are missing\n", 0), 0u)
       << slurp("gaps.txt");
   EXPECT_EQ(shell(merge + " --expect x shard-0.csv > /dev/null 2>&1"), 2);
   // Shards of mixed-up runs are refused.
   EXPECT_EQ(shell(merge + " shard-1.csv shard-1.csv > twice.csv 2> twice.txt"), 1);
-  EXPECT_EQ(slurp("twice.txt").rfind("merge-shards: instance 2 appears twice\n", 0), 0u)
+  EXPECT_EQ(slurp("twice.txt").rfind("merge-shards: instance 2 appears twice at ", 0), 0u)
       << slurp("twice.txt");
+}
+
+}  // namespace
+}  // namespace rcpspdc::test
+
+namespace rcpspdc::test {
+namespace {
+
+// A grid command on Patterson (1-8 unless said): both engines at two offsets.
+std::string grid_command(const std::string& extra,
+                         const std::string& range = "--first 1 --last 8") {
+  return std::string(RCPSPDC_BATCH) + " --problem pat " + range + " --dir " +
+         (data_dir() / "pat").string() +
+         " --offset 0,5 --engine start-times,delaying --time-limit 60 " + extra;
+}
+
+// The rows of a grid run's CSV without the seconds (the 8th and 11th fields).
+std::vector<std::string> grid_rows(const std::string& path) {
+  std::vector<std::string> rows;
+  std::istringstream in(slurp(path));
+  for (std::string row; std::getline(in, row);) {
+    std::vector<std::string> fields;
+    EXPECT_TRUE(split_csv_line(row, fields)) << row;
+    fields[7] = fields[10] = "";
+    std::string kept;
+    for (const std::string& field : fields) kept += field + ',';
+    rows.push_back(kept);
+  }
+  return rows;
+}
+
+// Shards of a grid split it by instance and merge into the whole run; shards
+// of two grids are refused.
+TEST(BatchParallel, GridShardsMergeIntoTheWholeGrid) {
+  ScopedWorkDir dir;
+  ASSERT_EQ(shell(grid_command("--csv whole.csv --quiet")), 0);
+  for (const char* shard : {"0", "1", "2"})
+    ASSERT_EQ(shell(grid_command("--jobs 2 --shard " + std::string(shard) + "/3 --csv shard-" +
+                                 shard + ".csv --quiet")),
+              0);
+  const std::string merge = std::string(RCPSPDC_SCRIPTS) + "/merge-shards.sh";
+  ASSERT_EQ(shell(merge + " --expect 3 shard-0.csv shard-1.csv shard-2.csv > all.csv"), 0);
+  EXPECT_EQ(grid_rows("all.csv"), grid_rows("whole.csv"));
+  EXPECT_EQ(grid_rows("whole.csv").size(), 1u + 8 * 4);
+  // Another grid's shard: other grid points.
+  ASSERT_EQ(shell(grid_command("--rate 0.02 --shard 1/3 --csv other.csv --quiet")), 0);
+  EXPECT_EQ(shell(merge + " shard-0.csv other.csv shard-2.csv > mixed.csv 2> mixed.txt"), 1);
+  EXPECT_NE(slurp("mixed.txt").find("has other grid points than instance 1"), std::string::npos)
+      << slurp("mixed.txt");
+}
+
+// Ctrl-C stops a grid run at once with a summary and the command that goes
+// on; that command finishes the files an uninterrupted run writes.
+TEST(BatchParallel, InterruptedGridRunSaysHowToGoOnAndResumes) {
+  ScopedWorkDir dir;
+  // Instance 12 takes longest: the run is interrupted before it ends.
+  const std::string range = "--first 11 --last 12";
+  ASSERT_EQ(shell(grid_command("--jobs 1 --csv whole.csv --quiet", range)), 0);
+  const std::string command = grid_command("--jobs 1 --csv run.csv --json run.jsonl", range);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int err = open("err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(err, 2);
+    execl("/bin/sh", "sh", "-c", ("exec " + command + " > out.txt").c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Once a few rows are written, the run is interrupted.
+  for (std::string rows; std::count(rows.begin(), rows.end(), '\n') < 3; rows = slurp("run.csv"))
+    usleep(1000);
+  kill(child, SIGINT);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  const std::string said = slurp("err.txt");
+  EXPECT_NE(said.find("rcpspdc-batch: interrupted: "), std::string::npos) << said;
+  const std::size_t go_on = said.find("rcpspdc-batch: go on with: ");
+  ASSERT_NE(go_on, std::string::npos) << said;
+  std::string again = said.substr(go_on + 27);
+  again = again.substr(0, again.find('\n'));
+  EXPECT_EQ(again.substr(again.size() - 9), " --resume");
+  const std::string json = slurp("run.jsonl");
+  EXPECT_NE(json.find("{\"end\":\"interrupted\""), std::string::npos);
+  EXPECT_LT(grid_rows("run.csv").size(), grid_rows("whole.csv").size());
+  EXPECT_EQ(shell(again + " > /dev/null 2> /dev/null"), 0);
+  EXPECT_EQ(grid_rows("run.csv"), grid_rows("whole.csv"));
+  const std::string resumed = slurp("run.jsonl");
+  EXPECT_EQ(resumed.find("{\"end\":\"interrupted\""), std::string::npos);
+  EXPECT_NE(resumed.find("{\"end\":\"complete\""), std::string::npos);
 }
 
 }  // namespace

@@ -7,15 +7,18 @@
 #include <tinyxml2.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <map>
 #include <random>
 #include <set>
+#include <sstream>
 
+#include "formats/profile_plot.hpp"
 #include "formats/psplib.hpp"
-#include "formats/run_plot.hpp"
 #include "formats/svg_plot.hpp"
+#include "tests/fake_platform.hpp"
 #include "tests/search_checks.hpp"
 #include "tests/test_support.hpp"
 #include "tools/batch_options.hpp"
@@ -63,6 +66,9 @@ struct Picture {
     return found;
   }
 };
+
+Picture parsed(const std::string& svg);
+Picture parsed_file(const std::string& path) { return parsed(slurp(path)); }
 
 Picture parsed(const std::string& svg) {
   Picture p;
@@ -265,8 +271,10 @@ TEST(SchedulePicture, BatchDrawsEveryInstanceWithASchedule) {
   const Picture pic = parsed(slurp("pics/sub/t2.svg"));
   EXPECT_EQ(pic.of("activity").size(), 5u);
   // The title names the instance, deadline, rate and value; bars show theirs on hover.
-  EXPECT_EQ(pic.all[2]->text.rfind("t2: deadline 9, rate 0.01, optimal, net present value ", 0),
-            0u)
+  EXPECT_EQ(
+      pic.all[2]->text.rfind(
+          "t2: start-times, deadline 9 (makespan + 0), rate 0.01, optimal, net present value ", 0),
+      0u)
       << pic.all[2]->text;
   BatchOptions blocked = parsed_options.options;
   blocked.svg_dir = "t1.rcp/pics";  // below a file: cannot be created
@@ -289,31 +297,132 @@ TEST(SchedulePicture, BatchDrawsEveryInstanceWithASchedule) {
   std::fclose(out);
 }
 
-// The run picture: one mark per searched instance, told apart by class,
-// higher for longer searches, with the seconds on hover; it renders.
-TEST(RunPicture, MarksEveryInstanceByOutcome) {
-  ScopedWorkDir dir;
-  std::vector<BatchRow> rows(5);
-  const RowStatus kinds[] = {RowStatus::optimal, RowStatus::time_limit, RowStatus::infeasible,
-                             RowStatus::error, RowStatus::optimal};
-  const double seconds[] = {0.002, 60.0, 0.00001, -1.0, 1.5};
-  for (std::size_t k = 0; k < rows.size(); ++k) {
-    rows[k].number = static_cast<int>(k + 1);
-    rows[k].kind = kinds[k];
-    rows[k].seconds = seconds[k];
-    rows[k].status = "s<" + std::to_string(k + 1);
+// The points of a profile line, checked as a step line that never falls:
+// x and the share never go back; returns the share at its end.
+double profile_end(const Element& line, const Element& area) {
+  std::istringstream in(line.attr.at("points"));
+  const double bottom = area.num("y") + area.num("height");
+  double x = -1.0;
+  double share = -1.0;
+  for (std::string point; in >> point;) {
+    const std::size_t comma = point.find(',');
+    const double px = std::stod(point.substr(0, comma));
+    const double py = (bottom - std::stod(point.substr(comma + 1))) / area.num("height");
+    EXPECT_GE(px, x - 1e-9) << line.attr.at("points");
+    EXPECT_GE(py, share - 1e-9) << line.attr.at("points");
+    EXPECT_GE(px, area.num("x") - 0.01);
+    EXPECT_LE(px, area.num("x") + area.num("width") + 0.01);
+    x = px;
+    share = py;
   }
-  const std::string svg = run_plot_svg(rows, "pat 1-5 & more");
-  const Picture pic = parsed(svg);
-  ASSERT_EQ(pic.of("optimal").size(), 2u);
-  ASSERT_EQ(pic.of("stopped").size(), 1u);
-  ASSERT_EQ(pic.of("infeasible").size(), 1u);
-  const auto y = [](const Element* e) { return std::stod(e->attr.at("cy")); };
-  EXPECT_LT(y(pic.of("optimal")[1]), y(pic.of("optimal")[0]));  // 1.5 s above 0.002 s
-  EXPECT_GT(y(pic.of("infeasible")[0]), y(pic.of("optimal")[0]));
-  EXPECT_NE(svg.find("<title>instance 2: s&lt;2, 60.0000 s</title>"), std::string::npos);
-  // Rendering needs rsvg-convert, which a fresh machine may lack.
-  if (have_rsvg()) expect_renders(svg, "run");
+  EXPECT_NEAR(x, area.num("x") + area.num("width"), 0.01);  // drawn to the axis' end
+  return share;
+}
+
+// The profiles of a grid run: one line per series, monotone, ending at the
+// proven share (and the gap profile at the share stopped with a schedule);
+// the time limit marked, the axes numbered and titled, the failures counted.
+TEST(ProfilePicture, LinesRiseToTheProvenShare) {
+  ProfileFigure figure;
+  figure.title = "pat & more <1>: offset 0, time limit 2 s";
+  figure.time_limits = {2.0};
+  figure.series = {{"start-times", 5, {0.0, 0.004, 1.5, 0.004}, 1, {0.25}, 0},
+                   {"delaying", 5, {0.3}, 3, {0.0, 2.5}, 1},
+                   {"third", 2, {}, 0, {}, 2}};
+  const Picture profile = parsed(performance_profile_svg(figure));
+  ASSERT_EQ(profile.of("plot-area").size(), 1u);
+  const Element& area = *profile.of("plot-area")[0];
+  const std::vector<const Element*> lines = profile.of("profile");
+  ASSERT_EQ(lines.size(), 3u);
+  const double proven[] = {4.0 / 5, 1.0 / 5, 0.0};
+  for (std::size_t k = 0; k < lines.size(); ++k)
+    EXPECT_NEAR(profile_end(*lines[k], area), proven[k], 1e-3) << k;
+  // Seconds of 0 count from the axis' left end; the limit lies inside the axis.
+  ASSERT_EQ(profile.of("time-limit").size(), 1u);
+  EXPECT_LT(profile.of("time-limit")[0]->num("x1"), area.num("x") + area.num("width") + 0.01);
+  EXPECT_GE(profile.of("x-tick").size(), 3u);
+  EXPECT_EQ(profile.of("y-tick").size(), 6u);
+  EXPECT_EQ(profile.of("x-title").at(0)->text, "seconds (log scale)");
+  const std::vector<const Element*> legend = profile.of("legend");
+  ASSERT_EQ(legend.size(), 3u);
+  EXPECT_EQ(legend[0]->text, "start-times: 4 of 5 proven (80.0 %), 1 failed");
+  EXPECT_EQ(legend[2]->text, "third: 0 of 2 proven (0.0 %), 2 failed (2 not solved at all)");
+  // Every series its own look.
+  std::set<std::string> looks;
+  for (const Element* line : lines)
+    looks.insert(line->attr.at("stroke") +
+                 (line->attr.count("stroke-dasharray") ? line->attr.at("stroke-dasharray") : ""));
+  EXPECT_EQ(looks.size(), lines.size());
+
+  const Picture gaps = parsed(gap_profile_svg(figure));
+  const std::vector<const Element*> gap_lines = gaps.of("gap-profile");
+  ASSERT_EQ(gap_lines.size(), 2u);  // nothing stopped in the third
+  EXPECT_NEAR(profile_end(*gap_lines[0], *gaps.of("plot-area")[0]), 1.0, 1e-3);
+  EXPECT_NEAR(profile_end(*gap_lines[1], *gaps.of("plot-area")[0]), 2.0 / 3, 1e-3);
+  EXPECT_EQ(gaps.of("legend").at(1)->text, "delaying: 3 stopped, 2 with a schedule, 1 without");
+  EXPECT_EQ(gaps.of("legend").at(2)->text, "third: none stopped");
+  if (have_rsvg()) expect_renders(performance_profile_svg(figure), "profile");
+}
+
+// The figures of a real grid run, some searches stopped by a clock that
+// runs fast: each series' line ends at the share its rows prove, the gap
+// profile at the share stopped with a schedule.
+TEST(ProfilePicture, AGridRunDrawsItsProfilesFromItsRows) {
+  ScopedWorkDir dir;
+  std::filesystem::copy_file(data_dir() / "pat" / "deadline.pat", "deadline.pat");
+  for (int n = 11; n <= 16; ++n)
+    std::filesystem::copy_file(data_dir() / "pat" / ("pat" + std::to_string(n) + ".rcp"),
+                               "pat" + std::to_string(n) + ".rcp");
+  const OptionsOutcome parsed = parse_batch_options(
+      {"--problem",    "pat",      "--first",     "11",         "--last",
+       "16",           "--offset", "0,5",         "--engine",   "start-times,delaying",
+       "--time-limit", "1",        "--jobs",      "1",          "--csv",
+       "run.csv",      "--plot",   "profile.svg", "--gap-plot", "gaps.svg",
+       "--quiet"});
+  ASSERT_TRUE(parsed.ok()) << parsed.error;
+  fake_clock_step = 1000;  // a second per reading: long searches stop
+  EXPECT_EQ(run_batch(parsed.options, stdout, stderr, false), 1);  // pat13 is unreadable
+  fake_clock_step = 0;
+  // The shares, from the rows: series in grid order.
+  std::map<std::string, std::array<int, 4>> counts;  // instances, proven, stopped, with schedule
+  std::vector<std::string> order;
+  std::istringstream rows(slurp("run.csv"));
+  std::string row;
+  std::getline(rows, row);
+  while (std::getline(rows, row)) {
+    std::vector<std::string> f;
+    ASSERT_TRUE(split_csv_line(row, f));
+    const std::string series = f[11] + " " + f[12];
+    if (counts.count(series) == 0) order.push_back(series);
+    std::array<int, 4>& c = counts[series];
+    ++c[0];
+    c[1] += f[8] == "optimal" || f[8] == "infeasible";
+    c[2] += f[8] == "time limit";
+    c[3] += f[8] == "time limit" && !f[6].empty();
+  }
+  ASSERT_EQ(order.size(), 4u);
+  const Picture profile = parsed_file("profile.svg");
+  const Picture gaps = parsed_file("gaps.svg");
+  const std::vector<const Element*> lines = profile.of("profile");
+  ASSERT_EQ(lines.size(), 4u);
+  int stopped = 0;
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const std::array<int, 4>& c = counts[order[k]];
+    EXPECT_EQ(lines[k]->attr.at("data-share"), std::to_string(c[1]) + "/" + std::to_string(c[0]));
+    EXPECT_NEAR(profile_end(*lines[k], *profile.of("plot-area")[0]), double(c[1]) / c[0], 1e-3);
+    stopped += c[2];
+  }
+  EXPECT_GT(stopped, 0) << "no search stopped: the gap profile is not tested";
+  std::size_t drawn = 0;
+  for (const std::string& series : order) {
+    const std::array<int, 4>& c = counts[series];
+    if (c[2] == 0) continue;
+    const Element& line = *gaps.of("gap-profile").at(drawn++);
+    EXPECT_NEAR(profile_end(line, *gaps.of("plot-area")[0]), double(c[3]) / c[2], 1e-3);
+  }
+  EXPECT_EQ(gaps.of("gap-profile").size(), drawn);
+  EXPECT_EQ(profile.of("time-limit").size(), 1u);
+  EXPECT_EQ(profile.all[2]->text, "pat, rate 0.01, negative 60, seed 1, time_limit 1");
 }
 
 }  // namespace

@@ -12,6 +12,8 @@ namespace {
 
 constexpr std::int64_t BUSY_EVALUATIONS = 10000;  // searches above this count in the busy median
 
+}  // namespace
+
 double median(std::vector<double> values) {
   if (values.empty()) return 0.0;
   std::sort(values.begin(), values.end());
@@ -19,10 +21,10 @@ double median(std::vector<double> values) {
   return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
 }
 
-}  // namespace
+double relative_gap(const BatchRow& row) { return relative_gap(row.bound, row.npv); }
 
-double relative_gap(const BatchRow& row) {
-  return (row.bound - row.npv) / std::max(std::fabs(row.npv), 1.0);
+double relative_gap(double bound, double value) {
+  return (bound - value) / std::max(std::fabs(value), 1.0);
 }
 
 BatchSummary summarize(const std::vector<BatchRow>& rows) {

@@ -33,6 +33,10 @@ struct BatchSummary {
 // How far a stopped search may be from the optimum: (bound - value) over
 // the value's magnitude, at least 1 so values near 0 give no huge ratios.
 double relative_gap(const BatchRow& row);
+double relative_gap(double bound, double value);
+
+// The middle value (the mean of the two middle ones), 0 for none.
+double median(std::vector<double> values);
 
 BatchSummary summarize(const std::vector<BatchRow>& rows);
 std::string format_summary(const BatchSummary& summary);

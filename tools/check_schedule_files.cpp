@@ -2,14 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <limits>
+#include <map>
+#include <sstream>
 
 #include "check/schedule_check.hpp"
 #include "formats/batch_json.hpp"
 #include "formats/info_file.hpp"
 #include "formats/instance_file.hpp"
+#include "formats/makespan_table.hpp"
 #include "formats/psplib.hpp"
 #include "formats/schedule_file.hpp"
+#include "model/critical_path.hpp"
 #include "tools/command_line.hpp"
 
 namespace rcpspdc {
@@ -34,9 +39,16 @@ CheckOptionsOutcome parse_check_options(const std::vector<std::string>& args) {
       {"--schedule", "a file name", set_text(o.schedule)},
       {"--json", "a file name", set_text(o.json)},
   };
-  outcome.error = parse_options(args, table, o.help);
+  outcome.error = parse_options(args, table, o.help, {{"--all", &o.all}});
   if (!outcome.ok()) return outcome;
   if (o.help) return outcome;
+  if (o.all) {
+    if (o.json.empty() || have_number || have_rate || o.have_deadline ||
+        !o.deadline_file.empty() || !o.cash_flows.empty() || !o.schedule.empty() ||
+        !o.instance.empty())
+      outcome.error = "--all goes with --json FILE alone: every line of the run is checked";
+    return outcome;
+  }
   if (!o.json.empty()) {
     // The line holds the rest; only the instance file may be named anew.
     if (!have_number)
@@ -69,6 +81,7 @@ std::string check_usage() {
          "K]]\n"
          "                     --rate R --cash-flows INFO --number P --schedule FILE\n"
          "       rcpspdc-check --json FILE --number P [--instance FILE.rcp]\n"
+         "       rcpspdc-check --json FILE --all\n"
          "\n"
          "Checks a schedule independently: every precedence arc, every resource in every\n"
          "period, the deadline, and the net present value.\n"
@@ -90,6 +103,16 @@ std::string check_usage() {
          "                       instance P gives the instance file (unless --instance\n"
          "                       names it), deadline, rate, cash flows, finish times and\n"
          "                       value, which must match to 1e-9 relative\n"
+         "  --all                with --json: every line of the run, each against its\n"
+         "                       instance file: the schedule and its value; the deadline\n"
+         "                       against the makespan of the deadline file (a series) or\n"
+         "                       the --makespans table or critical path (instance files)\n"
+         "                       with the line's offset or factor; the status against the\n"
+         "                       value, bound and schedule (optimal: a schedule whose value\n"
+         "                       is the bound; infeasible: none; time limit: a bound not\n"
+         "                       below the value). Prints each failure and one summary;\n"
+         "                       exit 1 on any failure. Rows the run could not solve are\n"
+         "                       counted, not failed\n"
          "  --version            print the version and stop\n"
          "  --help               show this text\n"
          "\n"
@@ -175,9 +198,175 @@ int check_json_line(const CheckOptions& o, std::FILE* out, std::FILE* err) {
   return print_verdict(out, check, value_matches);
 }
 
+// What the checks of a whole run know of it: the series' deadline file, or
+// the instance files' makespan table; and every instance file read so far.
+struct RunFiles {
+  std::string deadline_file;  // a numbered series: DIR/deadline.PROBLEM
+  std::map<std::string, std::map<std::string, int>> tables;  // makespan tables by path
+  std::map<std::string, InstanceData> instances;             // by path
+  std::map<std::string, std::string> unreadable;             // path -> why
+};
+
+// The instance of a line, read once per file; null after noting why not.
+const InstanceData* instance_of(RunFiles& files, const std::string& path) {
+  if (files.instances.count(path) != 0) return &files.instances[path];
+  if (files.unreadable.count(path) != 0) return nullptr;
+  InstanceData data;
+  const FileOutcome read = read_any_instance_file(path, data);
+  if (!read.ok()) {
+    files.unreadable[path] = read.message;
+    return nullptr;
+  }
+  return &(files.instances[path] = std::move(data));
+}
+
+// The deadline the line's settings give over its makespan, or why none.
+std::string expected_deadline(RunFiles& files, const JsonSchedule& line, const InstanceData& data,
+                              long long& deadline) {
+  long long makespan = 0;
+  if (!files.deadline_file.empty()) {
+    int read_makespan = 0;
+    const FileOutcome read =
+        read_deadline_file(files.deadline_file, line.number, 0, read_makespan);
+    if (!read.ok()) return files.deadline_file + ": " + read.message;
+    makespan = read_makespan;
+  } else if (line.deadline_from == "makespans") {
+    const std::string& table_path = line.settings.makespans;
+    if (files.tables.count(table_path) == 0) {
+      const FileOutcome read = read_makespan_table(table_path, files.tables[table_path]);
+      if (!read.ok()) return "--makespans " + table_path + ": " + read.message;
+    }
+    const auto& table = files.tables[table_path];
+    const auto found = table.find(std::filesystem::path(line.file).stem().string());
+    if (found == table.end()) return table_path + " has no makespan for " + line.file;
+    makespan = found->second;
+  } else {
+    makespan = critical_path_length(data);
+  }
+  deadline = line.settings.factor > 0 ? factor_deadline(line.settings.factor, makespan)
+                                      : makespan + line.settings.offset;
+  return {};
+}
+
+// Everything wrong with one solved line, "" when nothing.
+std::string line_faults(RunFiles& files, const JsonSchedule& line) {
+  const InstanceData* instance = instance_of(files, line.file);
+  if (instance == nullptr) return line.file + ": " + files.unreadable[line.file];
+  InstanceData data = *instance;
+  std::string faults;
+  const auto fault = [&faults](const std::string& what) {
+    faults += (faults.empty() ? "" : "; ") + what;
+  };
+  long long deadline = 0;
+  const std::string unknown = expected_deadline(files, line, data, deadline);
+  if (!unknown.empty())
+    fault(unknown);
+  else if (deadline != line.deadline)
+    fault("deadline " + std::to_string(line.deadline) + ", the settings give " +
+          std::to_string(deadline));
+  data.deadline = line.deadline;
+  if (line.cash_flow.size() != static_cast<std::size_t>(data.activity_count))
+    return faults + (faults.empty() ? "" : "; ") + std::to_string(line.cash_flow.size()) +
+           " cash flows for " + std::to_string(data.activity_count) + " activities";
+  data.cash_flow = line.cash_flow;
+  const bool has_schedule = !line.finish.empty();
+  if (line.status == "optimal" &&
+      (!has_schedule || !line.has_value || !line.has_bound || line.bound != line.value))
+    fault("optimal, but without a schedule whose value is the bound");
+  if (line.status == "infeasible" && (has_schedule || line.has_value))
+    fault("infeasible, but with a schedule");
+  if (line.status == "time limit" && line.has_value && line.has_bound &&
+      line.bound < line.value - 1e-9 * std::max(1.0, std::fabs(line.value)))
+    fault("the bound is below the value");
+  if (line.status != "optimal" && line.status != "infeasible" && line.status != "time limit")
+    fault("status \"" + line.status + "\" with a deadline (a solved row)");
+  if (has_schedule != line.has_value) fault("a value without a schedule, or the other way");
+  if (!has_schedule) return faults;
+  if (line.finish.size() != static_cast<std::size_t>(data.activity_count))
+    return faults + (faults.empty() ? "" : "; ") + std::to_string(line.finish.size()) +
+           " finish times for " + std::to_string(data.activity_count) + " activities";
+  const ScheduleCheck check = check_schedule(data, line.finish, line.interest_rate);
+  for (const std::string& violation : check.violations) fault("violated: " + violation);
+  if (std::fabs(check.npv - line.value) > 1e-9 * std::max(1.0, std::fabs(line.value)))
+    fault("value " + printed("%.17g", line.value) + ", the schedule is worth " +
+          printed("%.17g", check.npv));
+  return faults;
+}
+
+// Every line of a run's JSON Lines.
+int check_all_lines(const CheckOptions& o, std::FILE* out, std::FILE* err) {
+  std::string text;
+  const FileOutcome read = read_text_file(o.json, text);
+  if (!read.ok()) {
+    std::fprintf(err, "rcpspdc-check: %s\n", read.message.c_str());
+    return 2;
+  }
+  RunFiles files;
+  int line_number = 0;
+  int failures = 0;
+  int solved = 0;
+  int unsolved = 0;
+  std::map<std::string, int> statuses;
+  bool header = false;
+  std::istringstream in(text);
+  for (std::string raw; std::getline(in, raw);) {
+    ++line_number;
+    if (raw.find_first_not_of(" \t\r") == std::string::npos) continue;
+    const auto fail = [&](const std::string& what) {
+      ++failures;
+      std::fprintf(out, "line %d: %s\n", line_number, what.c_str());
+    };
+    const nlohmann::json object = nlohmann::json::parse(raw, nullptr, false);
+    if (!object.is_object()) {
+      fail("not a JSON object");
+      continue;
+    }
+    if (object.contains("program")) {
+      header = true;
+      const std::string problem = object.value("problem", "");
+      if (!problem.empty())
+        files.deadline_file =
+            (std::filesystem::path(object.value("dir", "")) / ("deadline." + problem)).string();
+      continue;
+    }
+    if (!object.contains("number")) continue;  // the closing line
+    JsonSchedule line;
+    const FileOutcome parsed = read_json_schedule(object, line);
+    // A row the run could not solve (its status says why) has no deadline,
+    // and then no schedule either.
+    const bool unsolved_row = object.value("deadline", nlohmann::json()).is_null() &&
+                              object.value("status", nlohmann::json()).is_string();
+    if (unsolved_row && object.value("finish", nlohmann::json()).is_null() &&
+        object.value("value", nlohmann::json()).is_null()) {
+      ++unsolved;
+      continue;
+    }
+    if (!parsed.ok()) {
+      fail(parsed.message);
+      continue;
+    }
+    ++solved;
+    ++statuses[line.status];
+    const std::string faults = line_faults(files, line);
+    if (!faults.empty()) fail("instance " + std::to_string(line.number) + ": " + faults);
+  }
+  if (!header) {
+    ++failures;
+    std::fprintf(out, "%s has no header line of rcpspdc-batch\n", o.json.c_str());
+  }
+  std::string counts;
+  for (const auto& [status, count] : statuses)
+    counts += ", " + std::to_string(count) + " " + status;
+  std::fprintf(out, "%s: %d rows checked%s, %d not solved by the run; %d failure%s\n",
+               o.json.c_str(), solved, counts.c_str(), unsolved, failures,
+               failures == 1 ? "" : "s");
+  return failures == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int run_check(const CheckOptions& o, std::FILE* out, std::FILE* err) {
+  if (o.all) return check_all_lines(o, out, err);
   if (!o.json.empty()) return check_json_line(o, out, err);
   const auto fail = [err](const std::string& message) {
     std::fprintf(err, "rcpspdc-check: %s\n", message.c_str());

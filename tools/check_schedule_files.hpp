@@ -23,6 +23,7 @@ struct CheckOptions {
   int number = 0;          // its record (and the deadline file's triple)
   std::string schedule;    // output.out listing or activity,finish CSV
   std::string json;        // or: object `number` of rcpspdc-batch --json output
+  bool all = false;        // or: every object of that output
   bool help = false;
 };
 
@@ -34,6 +35,7 @@ std::string check_usage();
 // The whole check: a report to `out`, file and usage faults to `err`. Returns
 // 0 for a feasible schedule (whose listed value, if any, matches), 1 for an
 // infeasible one or a wrong value, 2 when a file cannot be read or used.
+// With --all, every line of a run, one summary, 1 on any failure.
 int run_check(const CheckOptions& options, std::FILE* out, std::FILE* err);
 
 }  // namespace rcpspdc
