@@ -8,7 +8,6 @@
 
 #include "formats/text_file.hpp"
 #include "model/instance_data.hpp"
-#include "model/project_model.hpp"
 
 namespace rcpspdc {
 
@@ -68,10 +67,5 @@ ReadOutcome parse_instance_text(const std::string& text, InstanceData& data);
 ReadOutcome read_instance_files(const std::string& problem_name, int problem_number,
                                 int deadline_offset, InstanceData& data,
                                 const std::string& directory = "");
-
-// Fills the project model from a validated instance. Arcs go in activity by
-// activity in file order, so successor lists keep the file's order and
-// predecessor lists come out in ascending order of the predecessor.
-void load_model(const InstanceData& data, ProjectModel& m);
 
 }  // namespace rcpspdc

@@ -1,11 +1,8 @@
 #include "tools/batch_run.hpp"
 
-#include <time.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -26,24 +23,15 @@
 #include "formats/run_plot.hpp"
 #include "formats/svg_plot.hpp"
 #include "model/cash_flows.hpp"
-#include "model/critical_path.hpp"
+#include "model/network.hpp"
 #include "platform/platform.hpp"
-#include "search/open_bound.hpp"
 #include "tools/batch_jobs.hpp"
-#include "window_search/initial_schedule.hpp"
 
 namespace rcpspdc {
 
 namespace {
 
 constexpr std::int64_t BUSY_EVALUATIONS = 10000;  // searches above this count in the busy median
-
-// Records how the search ended.
-struct EndSink : ResultSink {
-  std::optional<SearchEnd> end;  // empty until the search reports
-  void report_result(SearchEnd e) override { end = e; }
-  void report_solution() override { end = SearchEnd::complete; }
-};
 
 // Copies the recorded cash flows into `data`; returns what is wrong, or "".
 std::string cash_flows_from(const InfoRecords& records, int number, InstanceData& data) {
@@ -73,72 +61,19 @@ std::string compact(double value) {
   return text;
 }
 
-double seconds_since(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Processor time of the calling thread, to tell a slow search from a busy machine.
-double thread_cpu_seconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-// What either engine leaves behind for the row.
-struct EngineOutcome {
-  std::optional<SearchEnd> end;   // how the search ended; empty if it never said
-  bool has_incumbent = false;     // a feasible schedule was found
-  double npv = 0.0;               // its value
-  std::vector<int> finish;        // its finish times
-  double bound = 0.0;             // the largest value still possible (see BatchRow)
-  double seconds_to_best = -1.0;  // when the incumbent was found (-1: not recorded)
-};
-
-// The console's search over delaying alternatives.
-EngineOutcome run_delaying(const BatchOptions& options, const InstanceData& data, Solver& solver,
-                           BatchRow& row) {
-  load_model(data, solver.model);
-  EndSink sink;
-  SearchSettings& settings = solver.search.settings;
-  settings.interest_rate = options.interest_rate;
-  // The console reads the clock against a whole number of seconds; a double
-  // compares the same for those, and infinity never stops the search.
-  settings.time_limit =
-      options.time_limit > 0.0 ? options.time_limit : std::numeric_limits<double>::infinity();
-  settings.single_instance = false;
-  settings.clock_ms = &clock_ms;
-  settings.sink = &sink;
-  settings.start_clock = clock_ms();
-  solve_instance(solver);
-  settings.sink = nullptr;
-  const SearchState& s = solver.search;
-  row.created_nodes = s.created_nodes;
-  row.branched_nodes = s.branched_nodes;
-  // The search keeps no time of its incumbent, and gains no clock reading for one.
-  return {sink.end,
-          s.has_incumbent,
-          s.best_npv,
-          std::vector<int>(s.best_finish, s.best_finish + data.activity_count),
-          sink.end == SearchEnd::time_limit ? open_bound(s) : s.best_npv,
-          -1.0};
-}
-
-// The search over start-time windows, after its first-schedule heuristic.
-EngineOutcome run_start_times(const BatchOptions& options, const InstanceData& data,
-                              WindowSearch& w, BatchRow& row) {
-  EndSink sink;
-  WindowSettings settings;
-  settings.interest_rate = options.interest_rate;
-  settings.time_limit = options.time_limit;
-  settings.clock_ms = &clock_ms;
-  settings.sink = &sink;
-  settings.start_clock = clock_ms();
-  solve_start_times(w, data, settings, HeuristicSettings{}.schedule_budget);
-  row.created_nodes = w.created_nodes;
-  row.branched_nodes = w.branched_nodes;
-  return {sink.end,      w.has_incumbent,
-          w.best_npv,    std::vector<int>(w.best_finish, w.best_finish + data.activity_count),
-          open_bound(w), w.has_incumbent ? w.seconds_to_best : -1.0};
+// The engine the options name, on the instance, within the time limit.
+std::optional<SearchResult> run_engine(const BatchOptions& options, const InstanceData& data,
+                                       Workspace& workspace) {
+  SearchRequest request;
+  request.instance = &data;
+  request.interest_rate = options.interest_rate;
+  request.limits.time = TimeBudget::starting_now(options.time_limit);
+  SearchEngine& engine = options.engine == Engine::delaying
+                             ? static_cast<SearchEngine&>(workspace.delaying)
+                             : workspace.start_times;
+  KeptResult kept;
+  engine.solve(request, kept);
+  return std::move(kept.result);
 }
 
 }  // namespace
@@ -216,33 +151,34 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
   row.cash_flow = data.cash_flow;
 
   const double cpu_start = thread_cpu_seconds();
-  const auto wall_start = std::chrono::steady_clock::now();
-  const EngineOutcome run = options.engine == Engine::delaying
-                                ? run_delaying(options, data, workspace.solver, row)
-                                : run_start_times(options, data, workspace.windows, row);
-  row.seconds = seconds_since(wall_start);
+  const double wall_start = wall_seconds();
+  const std::optional<SearchResult> searched = run_engine(options, data, workspace);
+  row.seconds = wall_seconds() - wall_start;
   row.cpu_seconds = thread_cpu_seconds() - cpu_start;
-  if (!run.end) {
+  if (!searched) {
     row.status = "the search reported no result";
     return row;
   }
+  const SearchResult& run = *searched;
+  row.created_nodes = run.created_nodes;
+  row.branched_nodes = run.branched_nodes;
   if (run.has_incumbent) {
     const std::string problem =
-        check_reported_schedule(data, run.finish, run.npv, options.interest_rate);
+        check_reported_schedule(data, run.finish, run.value, options.interest_rate);
     if (!problem.empty()) {
       row.status = "schedule check failed: " + problem;
       return row;
     }
     row.has_value = true;
-    row.npv = run.npv;
+    row.npv = run.value;
     row.finish = run.finish;
     row.seconds_to_best = run.seconds_to_best;
   }
   row.has_bound = std::isfinite(run.bound);
   row.bound = row.has_bound ? run.bound : 0.0;
-  row.kind = run.end == SearchEnd::time_limit ? RowStatus::time_limit
-             : run.has_incumbent              ? RowStatus::optimal
-                                              : RowStatus::infeasible;
+  row.kind = run.end != SearchEnd::complete ? RowStatus::time_limit
+             : run.has_incumbent            ? RowStatus::optimal
+                                            : RowStatus::infeasible;
   row.status = row.kind == RowStatus::time_limit ? "time limit"
                : run.has_incumbent               ? "optimal"
                                                  : "infeasible";
@@ -558,7 +494,7 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
   std::FILE* summary_to = options.csv == "-" || options.json == "-" ? err : out;
   progress = progress && !options.quiet && !options.verbose;
 
-  const auto run_start = std::chrono::steady_clock::now();
+  const double run_start = wall_seconds();
   // The shard's instances first + shard_index + j * shard_count, less those
   // a resumed run has. Rows are solved in parallel and written in order as
   // soon as all before them are done.
@@ -584,7 +520,7 @@ int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool 
              if (progress) {
                const std::lock_guard<std::mutex> hold(lock);
                std::fprintf(err, "\rinstance %lld of %lld (number %lld), %.1f s elapsed\033[K",
-                            ++started, count, number, seconds_since(run_start));
+                            ++started, count, number, wall_seconds() - run_start);
                std::fflush(err);
              }
              BatchRow row = solve_one(options, options.cash_flows.empty() ? nullptr : &records,
