@@ -7,6 +7,9 @@ namespace rcpspdc {
 
 namespace {
 
+// Open right children the stack has room for at first; it doubles when full.
+constexpr std::size_t FIRST_PENDING_ROWS = 64;
+
 // Two activities whose demands together exceed some capacity can never be
 // in progress in the same period.
 void find_incompatible_pairs(WindowProblem& p) {
@@ -72,7 +75,7 @@ void load_window_problem(WindowSearch& w, const InstanceData& instance, double i
   w.pair_losses.resize(p.pairs.size());
   fill_discount_table(p.discount, interest_rate, p.deadline);
   w.profile.assign(static_cast<std::size_t>(p.deadline) + 1, 0);
-  if (w.pending.size() < 64) w.pending.resize(64);
+  if (w.pending.size() < FIRST_PENDING_ROWS) w.pending.resize(FIRST_PENDING_ROWS);
 }
 
 }  // namespace rcpspdc

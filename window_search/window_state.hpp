@@ -8,11 +8,11 @@
 //
 // Times are start times: activity i starting at s occupies periods s + 1 ..
 // s + duration (the time slots s .. s + duration - 1 of the profile) and
-// finishes at s + duration.
+// finishes at s + duration. The engines built on it are in
+// start_time_engine.hpp.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "engine/search_engine.hpp"
@@ -160,9 +160,10 @@ double fixed_schedule_value(const WindowProblem& p, const Windows& win);
 // The search in two steps: begin_search resets the state to the root
 // (incumbents are timed from `time`'s start; `seed_finish`, when not null, is
 // offered as the first incumbent); continue_search runs from where the state
-// stands until the search completes or `limits` stop it. A search stopped by
-// a limit goes on where it stopped when continued under a higher one; a
-// completed search must not be continued.
+// stands until the search completes or `limits` stop it. Continued under a
+// higher node limit, a search its node limit stopped goes on exactly as if it
+// had never stopped; one the time budget stopped takes up the node it stopped
+// in again. A completed search must not be continued.
 void begin_search(WindowSearch& w, const TimeBudget& time, const std::vector<int>* seed_finish);
 SearchEnd continue_search(WindowSearch& w, const SearchLimits& limits);
 
