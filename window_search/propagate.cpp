@@ -73,7 +73,7 @@ bool fits_up(const WindowProblem& p, const Packed* profile, int i, int s, int lo
 
 // Time-tabling over the compulsory parts, in packed resource vectors: one
 // word per slot holds the load of every resource type.
-bool time_table(WindowSearch& w, Windows& win, bool& changed, std::int64_t& work) {
+bool time_table(WindowSearch& w, Windows& win, bool& changed) {
   const WindowProblem& p = w.problem;
   if (p.resource_count == 0) return true;
   const int n = p.activity_count;
@@ -85,7 +85,6 @@ bool time_table(WindowSearch& w, Windows& win, bool& changed, std::int64_t& work
     lo[i] = win.late[i];
     hi[i] = p.uses_resources[i] ? win.early[i] + p.duration[i] : lo[i];
     if (hi[i] < lo[i]) hi[i] = lo[i];
-    work += 2 * (hi[i] - lo[i]);  // loaded here, taken back below
     for (int t = lo[i]; t < hi[i]; ++t) {
       profile[t] += p.packed_demand[i];
       if (overloaded(p.packed_capacity - profile[t], p.overflow_mask)) {
@@ -98,12 +97,7 @@ bool time_table(WindowSearch& w, Windows& win, bool& changed, std::int64_t& work
     if (!p.uses_resources[i] || win.early[i] == win.late[i]) continue;
     int s = win.early[i];
     int clash = 0;
-    // Every placement tried scans at most the activity's periods.
-    int tries = 2;
-    while (s <= win.late[i] && !fits_down(p, profile, i, s, lo[i], hi[i], clash)) {
-      s = clash + 1;
-      ++tries;
-    }
+    while (s <= win.late[i] && !fits_down(p, profile, i, s, lo[i], hi[i], clash)) s = clash + 1;
     if (s > win.late[i]) {
       feasible = false;
       w.culprit = i;
@@ -114,11 +108,8 @@ bool time_table(WindowSearch& w, Windows& win, bool& changed, std::int64_t& work
       changed = true;
     }
     s = win.late[i];
-    while (s >= win.early[i] && !fits_up(p, profile, i, s, lo[i], hi[i], clash)) {
+    while (s >= win.early[i] && !fits_up(p, profile, i, s, lo[i], hi[i], clash))
       s = clash - p.duration[i];
-      ++tries;
-    }
-    work += static_cast<std::int64_t>(tries) * p.duration[i];
     if (s < win.early[i]) {
       feasible = false;
       w.culprit = i;
@@ -249,13 +240,12 @@ bool objective_windows(WindowSearch& w, Windows& win, bool& changed) {
 bool propagate_windows(WindowSearch& w, Windows& win) {
   const WindowProblem& p = w.problem;
   for (;;) {
-    std::int64_t work = p.round_work;
     bool changed = false;
     const bool consistent =
-        precedence_pass(p, win, w.culprit) && time_table(w, win, changed, work) &&
+        precedence_pass(p, win, w.culprit) && time_table(w, win, changed) &&
         disjoint_pairs(p, win, changed, w.culprit) &&
         (!w.settings.use_objective_windows || objective_windows(w, win, changed));
-    if (w.clock.spent_after(work)) {
+    if (w.clock.spent_after(p.round_work)) {
       w.interrupted = true;
       return false;
     }
