@@ -7,9 +7,11 @@
 
 #include "check/schedule_check.hpp"
 #include "platform/platform.hpp"
+#include "search/delaying_search.hpp"
 #include "tests/bound_checks.hpp"
 #include "tests/fake_platform.hpp"
 #include "tests/search_checks.hpp"
+#include "window_search/start_time_engine.hpp"
 
 namespace rcpspdc::test {
 namespace {
@@ -414,6 +416,42 @@ TEST(SearchGrowth, GrowingTablesChangeNothing) {
   EXPECT_GT(most.max_nodes, 1000);
   EXPECT_GT(most.max_cuts, 1001);
   EXPECT_GT(most.max_level, 50);
+}
+
+// Both engines through the interface the programs use: a first schedule in
+// the request is the first incumbent, so an optimal one is kept (the same
+// value, bit for bit, as each engine values it) and saves nodes.
+TEST(SearchEngines, AFirstScheduleIsTheFirstIncumbent) {
+  DelayingSearch delaying;
+  StartTimeEngine start_times;
+  const std::vector<ReferenceRow> rows = reference_rows();
+  int saved[2] = {0, 0};  // rows where the first schedule saved nodes, per engine
+  for (const int number : {1, 2, 5, 8, 16, 25}) {
+    const ReferenceRow& row = find_row(rows, number, 5);
+    SCOPED_TRACE("pat" + std::to_string(number));
+    for (const int e : {0, 1}) {
+      SearchEngine* engine = e == 0 ? static_cast<SearchEngine*>(&delaying) : &start_times;
+      SearchRequest request;
+      request.instance = &row.instance;
+      request.interest_rate = row.rate;
+      RecordingSink plain;
+      engine->solve(request, plain);
+      ASSERT_EQ(plain.last.end, SearchEnd::complete);
+      ASSERT_TRUE(plain.last.has_incumbent);
+      EXPECT_NEAR(plain.last.value, row.npv, 1e-6);
+      const std::vector<int> optimum = plain.last.finish;
+      RecordingSink seeded;
+      request.first_schedule = &optimum;
+      engine->solve(request, seeded);
+      EXPECT_EQ(seeded.results, std::vector<SearchEnd>{SearchEnd::complete});
+      EXPECT_EQ(seeded.last.value, plain.last.value);
+      EXPECT_EQ(seeded.last.bound, seeded.last.value);
+      EXPECT_LE(seeded.last.created_nodes, plain.last.created_nodes);
+      saved[e] += seeded.last.created_nodes < plain.last.created_nodes;
+    }
+  }
+  EXPECT_GE(saved[0], 2);
+  EXPECT_GE(saved[1], 3);
 }
 
 }  // namespace
