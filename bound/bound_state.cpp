@@ -1,17 +1,12 @@
 #include "bound/bound_state.hpp"
 
-#include <algorithm>
-#include <cmath>
+#include "model/npv.hpp"
 
 namespace rcpspdc {
 
 void prepare_bound(BoundState& b, const ProjectModel& m, double interest_rate) {
   b.interest_rate = interest_rate;
-  const int horizon = std::max(m.deadline, 0);
-  b.discount.resize(static_cast<std::size_t>(horizon) + 1);
-  // The same expression the checker evaluates, so both agree bit for bit.
-  for (int t = 0; t <= horizon; ++t)
-    b.discount[static_cast<std::size_t>(t)] = std::exp(-interest_rate * t);
+  fill_discount_table(b.discount, interest_rate, m.deadline);
 }
 
 void clear_schedule(ProjectModel& m, BoundState& b) {

@@ -3,6 +3,7 @@
 // rebuilt from scratch at every call; whoever consumes a surviving schedule
 // clears it again, so every evaluation starts from zeros.
 #include "bound/bound_state.hpp"
+#include "model/npv.hpp"
 
 namespace rcpspdc {
 
@@ -15,9 +16,8 @@ BoundOutcome compute_bound(ProjectModel& m, BoundState& b, double best_npv,
   }
   backward_pass(m, b);
   subtree_search(m, b);
-  double npv = 0.0;
-  for (int i = m.end_activity - 1; i >= 1; --i)
-    npv += m.cash_flow[i] * b.discount[static_cast<std::size_t>(m.finish_time[i])];
+  const double npv =
+      schedule_value(m.activity_count, m.cash_flow, m.finish_time, b.discount.data());
   b.node_npv = npv;
   if (npv > best_npv) return BoundOutcome::open;
   clear_schedule(m, b);

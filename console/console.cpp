@@ -17,6 +17,11 @@ namespace rcpspdc {
 
 namespace {
 
+// A search stops once more than the time limit has passed, so the answer 0
+// stops it at the first look at the clock after a tick; a budget of 0 would
+// mean no limit, and half a tick stops where 0 always did.
+constexpr double LESS_THAN_A_TICK = 0.0005;
+
 std::FILE* open_or_complain(const std::string& name, const char* mode, RunState& run) {
   std::FILE* file = std::fopen(name.c_str(), mode);
   if (file == nullptr) {
@@ -187,20 +192,18 @@ int run_console(std::FILE* in, std::FILE* out) {
   if (!create_output_files(run)) return 1;
   run.run_seed = run_seed();
 
-  SearchSettings& settings = context.solver->search.settings;
-  settings.interest_rate = run.params.interest_rate;
-  settings.time_limit = run.params.time_limit;
-  settings.single_instance = run.params.first_problem == run.params.last_problem;
-  settings.clock_ms = &clock_ms;
-  settings.sink = &context;
+  SearchRequest request;
+  request.instance = &context.instance;
+  request.interest_rate = run.params.interest_rate;
+  const double time_limit = run.params.time_limit != 0 ? run.params.time_limit : LESS_THAN_A_TICK;
   for (long long number = run.params.first_problem; number <= run.params.last_problem; ++number) {
     run.problem_number = static_cast<int>(number);
     run.output_file = open_or_complain(run.output_name, "a", run);
     if (run.output_file == nullptr) return 1;
     if (read_instance(context)) {
       run.start_clock = clock_ms();
-      settings.start_clock = run.start_clock;
-      solve_instance(*context.solver);
+      request.limits.time = {time_limit, run.start_clock};
+      context.search.solve(request, context);
     }
     const bool closed = close_or_complain(run.output_file, run.output_name, run);
     run.output_file = nullptr;

@@ -25,7 +25,7 @@ bool create_output_files(RunState& run);
 bool read_instance(SolverContext& context);
 void report_read_error(RunState& run, const FileOutcome& outcome);
 
-void report_result(SolverContext& context, SearchEnd end);
-void report_solution(SolverContext& context);
+void report_result(SolverContext& context, const SearchResult& result);
+void report_solution(SolverContext& context, const SearchResult& result);
 
 }  // namespace rcpspdc

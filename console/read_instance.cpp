@@ -1,5 +1,5 @@
 // Loading one numbered instance for the console program: seed, files, cash
-// flows, model, information record. Each failure is reported once, on the
+// flows, information record. Each failure is reported once, on the
 // console line of the instance and as a line of the results file, and costs
 // only that instance.
 #include <cerrno>
@@ -82,7 +82,6 @@ bool read_instance(SolverContext& context) {
   }
   if (!outcome.note.empty()) std::fprintf(stderr, "rcpspdc: %s\n", outcome.note.c_str());
   draw_cash_flows(data, run.generator, params.negative_percent);
-  load_model(data, context.solver->model);
   return write_info_record(run, data);
 }
 

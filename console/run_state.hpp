@@ -4,12 +4,12 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <random>
 #include <string>
 
+#include "engine/search_engine.hpp"
 #include "model/instance_data.hpp"
-#include "search/search_state.hpp"
+#include "search/delaying_search.hpp"
 
 namespace rcpspdc {
 
@@ -39,15 +39,15 @@ struct RunState {
 };
 
 // One solver context: the run state, the instance as read (for the checker)
-// and the solver's tables. Contexts share nothing mutable, so several can
-// work at once on threads.
+// and the search with its tables. Contexts share nothing mutable, so several
+// can work at once on threads. The search reports here: a complete search of
+// a single-instance run as the solution listing, every other as a result line.
 struct SolverContext : ResultSink {
   RunState run;
   InstanceData instance;
-  std::unique_ptr<Solver> solver = std::make_unique<Solver>();
+  DelayingSearch search;
 
-  void report_result(SearchEnd end) override;
-  void report_solution() override;
+  void report(const SearchResult& result) override;
 };
 
 }  // namespace rcpspdc

@@ -291,16 +291,4 @@ std::string format_instance(const InstanceData& d) {
   return out;
 }
 
-void load_model(const InstanceData& d, ProjectModel& m) {
-  begin_model(m, d.activity_count, d.resource_count, d.capacity.data());
-  for (int i = 0; i < d.activity_count; ++i) {
-    const auto a = static_cast<std::size_t>(i);
-    set_activity(m, i, d.duration[a], d.requirement[a].data());
-    m.cash_flow[i] = d.cash_flow.empty() ? 0 : d.cash_flow[a];
-  }
-  for (int i = 0; i < d.activity_count; ++i)
-    for (int s : d.successors[static_cast<std::size_t>(i)]) add_arc(m, i, s);
-  finish_model(m, d.deadline);
-}
-
 }  // namespace rcpspdc

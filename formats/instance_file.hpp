@@ -10,7 +10,6 @@
 #include "formats/file_outcome.hpp"
 #include "formats/text_file.hpp"
 #include "model/instance_data.hpp"
-#include "model/project_model.hpp"
 
 namespace rcpspdc {
 
@@ -43,10 +42,5 @@ FileOutcome read_instance_files(const std::string& problem_name, int problem_num
 // The instance file of `data`: "n K", the K capacities, then one line per
 // activity with duration, K demands, successor count and successors (1..n).
 std::string format_instance(const InstanceData& data);
-
-// Fills the project model from a validated instance. Arcs go in activity by
-// activity in file order, so successor lists keep the file's order and
-// predecessor lists come out in ascending order of the predecessor.
-void load_model(const InstanceData& data, ProjectModel& m);
 
 }  // namespace rcpspdc

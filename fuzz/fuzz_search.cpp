@@ -1,11 +1,12 @@
 // Fuzz target for the solver: the input is a short header and an instance
 // file. Any instance the reader accepts gets cash flows and a deadline from
 // the header (deadlines up to the limit) and is searched with a small budget
-// of branchings; whatever schedule comes out must pass the independent
+// of nodes; whatever schedule comes out must pass the independent
 // checker with the reported value, bit for bit. A network of at most 8
 // activities is searched to the end, and its value must be the best that
 // enumerating every schedule finds, when enumeration is cheap enough; the
-// start-time search runs on every input too, under a node budget.
+// start-time search runs on every input too, under a node budget. Both are
+// run as the programs run them, through their engines.
 //
 // Header, 11 bytes: deadline mode, deadline (4 bytes, little-endian), cash
 // flow seed (4 bytes), percentage of negative cash flows, interest rate.
@@ -23,17 +24,18 @@
 #include "check/schedule_check.hpp"
 #include "formats/instance_file.hpp"
 #include "model/cash_flows.hpp"
-#include "search/search_state.hpp"
-#include "window_search/window_state.hpp"
+#include "search/delaying_search.hpp"
+#include "window_search/start_time_engine.hpp"
 
 namespace {
 
 using namespace rcpspdc;
 
 constexpr std::size_t HEADER = 11;
-constexpr int BUDGET = 300;                   // branchings of a search that may be stopped
+constexpr std::int64_t BUDGET = 1000;         // nodes of a delaying search that may be stopped
 constexpr int COMPLETE_UP_TO = 8;             // activities of a network searched to the end
 constexpr std::int64_t WINDOW_BUDGET = 3000;  // nodes of the start-time search
+constexpr int HEURISTIC_BUDGET = 50;          // generations of its first-schedule heuristic
 constexpr double ENUMERATION_LIMIT = 1e5;     // schedules the enumeration may visit
 
 void require(bool condition) {
@@ -82,35 +84,12 @@ Paths longest_paths(const InstanceData& d) {
   return p;
 }
 
-// The search loop of solve_instance, stopped before branching number
-// `budget`; true when it ran to the end.
-bool search(Solver& solver, int budget) {
-  SearchState& s = solver.search;
-  ProjectModel& m = solver.model;
-  init_search(solver);
-  bool branch = false;
-  if (compute_bound(m, solver.bound, s.best_npv, s.created_nodes) == BoundOutcome::open) {
-    if (detect_conflict(m, solver.bound, s.conflict) == 0) {
-      record_incumbent(solver);
-    } else {
-      s.node_excess = s.conflict.found_excess;
-      s.conflict_set = s.conflict.found_conflict;
-      branch = true;
-    }
-  }
-  for (int branchings = 1;; ++branchings) {
-    if (branch) {
-      if (branchings == budget) return false;
-      push_level(solver);
-      if (branch_node(solver) == Branching::children) {
-        take_next_node(solver);
-        continue;
-      }
-    }
-    if (backtrack(solver) == 0) return true;
-    take_next_node(solver);
-    branch = true;
-  }
+// Any schedule a search reports must pass the checker with the value reported.
+void require_checked(const InstanceData& d, const SearchResult& result, double rate) {
+  if (!result.has_incumbent) return;
+  const ScheduleCheck check = check_schedule(d, result.finish, rate);
+  require(check.feasible());
+  require(check.npv == result.value);
 }
 
 // Whether no period of the schedule asks more of a resource than there is;
@@ -189,31 +168,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The start-time search under a node budget, its schedule checked like
   // the other's; compared with enumeration below when it completed.
-  static const auto windows = std::make_unique<WindowSearch>();
-  WindowSettings settings;
-  settings.interest_rate = rate;
-  settings.clock_ms = [] { return std::int64_t{0}; };
-  settings.node_limit = WINDOW_BUDGET;
-  solve_start_times(*windows, d, settings, 50);
-  if (windows->has_incumbent) {
-    const std::vector<int> finish(windows->best_finish, windows->best_finish + d.activity_count);
-    const ScheduleCheck check = check_schedule(d, finish, rate);
-    require(check.feasible());
-    require(check.npv == windows->best_npv);
-  }
+  static const auto windows = std::make_unique<StartTimeEngine>();
+  windows->settings().heuristic_budget = HEURISTIC_BUDGET;
+  SearchRequest request;
+  request.instance = &d;
+  request.interest_rate = rate;
+  request.limits.node_limit = WINDOW_BUDGET;
+  KeptResult by_windows;
+  windows->solve(request, by_windows);
+  require(by_windows.result.has_value());
+  const SearchResult& w = *by_windows.result;
+  require_checked(d, w, rate);
 
-  static const auto solver = std::make_unique<Solver>();
-  load_model(d, solver->model);
-  solver->search.settings.interest_rate = rate;
+  static const auto delaying = std::make_unique<DelayingSearch>();
   const bool small = d.activity_count <= COMPLETE_UP_TO;
-  const bool completed = search(*solver, small ? 0 : BUDGET);
-  const SearchState& s = solver->search;
-  if (s.has_incumbent) {
-    const std::vector<int> finish(s.best_finish, s.best_finish + d.activity_count);
-    const ScheduleCheck check = check_schedule(d, finish, rate);
-    require(check.feasible());
-    require(check.npv == s.best_npv);
-  }
+  request.limits.node_limit = small ? 0 : BUDGET;
+  KeptResult by_delaying;
+  delaying->solve(request, by_delaying);
+  require(by_delaying.result.has_value());
+  const SearchResult& s = *by_delaying.result;
+  require_checked(d, s, rate);
+  const bool completed = s.end == SearchEnd::complete;
   if (!small || !completed) return 0;
   // Enumeration only where its windows are narrow enough.
   double schedules = 1.0;
@@ -228,11 +203,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   const double best = enumerated_best(d, paths, rate);
   require(s.has_incumbent == (best > -std::numeric_limits<double>::infinity()));
-  if (s.has_incumbent)
-    require(std::fabs(best - s.best_npv) <= 1e-9 * std::max(1.0, std::fabs(best)));
-  if (windows->stopped) return 0;
-  require(windows->has_incumbent == s.has_incumbent);
-  if (windows->has_incumbent)
-    require(std::fabs(best - windows->best_npv) <= 1e-9 * std::max(1.0, std::fabs(best)));
+  if (s.has_incumbent) require(std::fabs(best - s.value) <= 1e-9 * std::max(1.0, std::fabs(best)));
+  if (w.end != SearchEnd::complete) return 0;
+  require(w.has_incumbent == s.has_incumbent);
+  if (w.has_incumbent) require(std::fabs(best - w.value) <= 1e-9 * std::max(1.0, std::fabs(best)));
   return 0;
 }

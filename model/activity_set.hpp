@@ -7,12 +7,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "model/instance_data.hpp"
+
 namespace rcpspdc {
 
 using SetWord = std::uint32_t;
 
 constexpr int WORD_BITS = 32;
-constexpr int MAX_ACTIVITIES = 128;                // largest instance accepted
 constexpr int ACTIVITY_ROWS = MAX_ACTIVITIES + 1;  // rows of every per-activity table
 constexpr int SET_WORDS_MAX = MAX_ACTIVITIES / WORD_BITS;
 

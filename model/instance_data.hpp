@@ -1,11 +1,17 @@
 // An instance exactly as its files gave it, kept beside the project model.
 // The search changes the model's precedence lists in place; the checker and
-// the reports need the network as read, so it is kept here untouched.
+// the reports need the network as read, so it is kept here untouched. The
+// limits every reader enforces are here too: every table of the solver is
+// sized by them.
 #pragma once
 
 #include <vector>
 
 namespace rcpspdc {
+
+constexpr int MAX_ACTIVITIES = 128;  // largest instance accepted, both dummies included
+constexpr int MAX_RESOURCES = 4;     // renewable resource types
+constexpr int LANE_LIMIT = 32767;    // largest capacity and summed demand per resource
 
 struct InstanceData {
   int activity_count = 0;                     // including both dummies

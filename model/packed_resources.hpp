@@ -12,14 +12,32 @@
 
 #include <cstdint>
 
+#include "model/instance_data.hpp"
+
 namespace rcpspdc {
 
 using Packed = std::uint64_t;
 
-constexpr int MAX_RESOURCES = 4;
 constexpr int LANE_BITS = 16;
 constexpr Packed LANE_TOP = Packed{1} << (LANE_BITS - 1);  // sign bit of lane 0
-constexpr int LANE_LIMIT = 32767;  // largest capacity and summed demand per resource
+
+// The weight 65536^k of resource k's lane.
+inline Packed lane_weight(int k) { return Packed{1} << (LANE_BITS * k); }
+
+// Amounts of resource types 0..resource_count-1 (capacities or demands), packed.
+inline Packed pack_amounts(const int* amount, int resource_count) {
+  Packed packed = 0;
+  for (int k = 0; k < resource_count; ++k)
+    packed += static_cast<Packed>(amount[k]) * lane_weight(k);
+  return packed;
+}
+
+// The top bit of every used lane.
+inline Packed overflow_mask_of(int resource_count) {
+  Packed mask = 0;
+  for (int k = 0; k < resource_count; ++k) mask |= LANE_TOP * lane_weight(k);
+  return mask;
+}
 
 // True when the residual (capacity minus a load, or any packed difference of
 // the same kind) is negative in some used lane.

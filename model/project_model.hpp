@@ -5,6 +5,7 @@
 #pragma once
 
 #include "model/activity_set.hpp"
+#include "model/instance_data.hpp"
 #include "model/packed_resources.hpp"
 
 namespace rcpspdc {
@@ -22,8 +23,7 @@ struct ProjectModel {
   Packed packed_capacity = 0;  // capacities, one lane per resource type
   Packed overflow_mask = 0;    // top bit of every used lane
 
-  int capacity[MAX_RESOURCES] = {};        // availability per period
-  Packed byte_weight[MAX_RESOURCES] = {};  // lane weight 65536^k of resource k
+  int capacity[MAX_RESOURCES] = {};  // availability per period
 
   int duration[ACTIVITY_ROWS] = {};                    // periods
   int requirement[ACTIVITY_ROWS][MAX_RESOURCES] = {};  // demand per period and type
@@ -54,5 +54,10 @@ void add_arc(ProjectModel& m, int p, int s);
 // Closes the network: sets end_activity and the deadline and appends the
 // end entry to pred_list[0] without touching any set.
 void finish_model(ProjectModel& m, int deadline);
+
+// Fills the project model from a validated instance. Arcs go in activity by
+// activity in file order, so successor lists keep the file's order and
+// predecessor lists come out in ascending order of the predecessor.
+void load_model(const InstanceData& data, ProjectModel& m);
 
 }  // namespace rcpspdc

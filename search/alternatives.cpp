@@ -2,7 +2,8 @@
 // conflict set, with every kept activity k, gives the child that adds the arcs
 // k -> j for all j in D. Members are decided from the highest index down, the
 // delay branch before the keep branch; each fit test is one subtraction and
-// one mask on packed vectors.
+// one mask on packed vectors. When the time budget runs out in the middle,
+// the rest is skipped (see solve.cpp).
 #include "search/search_state.hpp"
 
 namespace rcpspdc {
@@ -10,6 +11,7 @@ namespace rcpspdc {
 void enumerate_alternatives(Solver& solver, Packed excess) {
   SearchState& s = solver.search;
   const ProjectModel& m = solver.model;
+  if (s.stopping) return;
   const int j = set_highest(s.candidate_set);
   if (j < 0) {
     evaluate_alternative(solver, excess);
@@ -67,21 +69,25 @@ void evaluate_alternative(Solver& solver, Packed excess) {
 
   const ActivitySet kept = set_xor(s.conflict_set, s.delay_set);
   for_each_member(kept, [&](int k) {
+    if (s.stopping) return;
     // The arcs k -> j, in ascending order of j. None exists yet: k and every j
     // are in progress together in the conflict period.
     const ActivitySet saved_succ = m.succ_set[k];
     for (int e = count - 1; e >= 0; --e) add_arc(m, k, s.delay_list[e]);
 
+    std::int64_t work = s.cut_count;  // the dominance test scans the cutset store
     if (is_dominated(solver, k)) {
       // skipped: no bound, no entry
-    } else if (compute_bound(m, solver.bound, s.best_npv, s.created_nodes) ==
-               BoundOutcome::fathomed) {
-      record_discarded_alternative(solver, k);
-    } else if (detect_conflict(m, solver.bound, s.conflict) == 1) {
-      create_child(solver, k);
     } else {
-      record_incumbent(solver);
-      record_discarded_alternative(solver, k);
+      work += s.evaluation_work;
+      if (compute_bound(m, solver.bound, s.best_npv, s.created_nodes) == BoundOutcome::fathomed) {
+        record_discarded_alternative(solver, k);
+      } else if (detect_conflict(m, solver.bound, s.conflict) == 1) {
+        create_child(solver, k);
+      } else {
+        record_incumbent(solver);
+        record_discarded_alternative(solver, k);
+      }
     }
 
     for (int e = count - 1; e >= 0; --e) {
@@ -91,6 +97,8 @@ void evaluate_alternative(Solver& solver, Packed excess) {
     }
     m.succ_count[k] -= count;
     m.succ_set[k] = saved_succ;
+    // With the network as it was, a spent budget ends the branching here.
+    if (s.clock.spent_after(work)) s.stopping = true;
   });
 }
 

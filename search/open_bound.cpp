@@ -1,14 +1,13 @@
 #include "search/open_bound.hpp"
 
 #include <algorithm>
-#include <limits>
 
 namespace rcpspdc {
 
 double open_bound(const SearchState& s) {
-  // The clock is read only between branchings, and never before the first,
-  // so a stopped search always stands at a level of 1 or more.
-  if (s.level < 1) return std::numeric_limits<double>::infinity();
+  // A search stopped at the root (before or while branching it) has the
+  // root's bound, plus infinity when it stopped before knowing it.
+  if (s.level < 1) return std::max(s.best_npv, s.root_bound);
   double bound = s.best_npv;
   // The node taken at the deepest level was about to be branched; those
   // taken above it are its ancestors, whose open parts are the lists below.

@@ -1,4 +1,4 @@
-// The bound still open when the time limit stops the search: read from the
+// The bound still open when a limit stops the search: read from the
 // search's tables after it returned, without touching them.
 #pragma once
 
@@ -8,9 +8,9 @@ namespace rcpspdc {
 
 // The largest value a schedule not yet ruled out could have: the incumbent,
 // the node being worked on when the limit struck, or the best node left in a
-// level list (each list is sorted, so its head is its best). Plus infinity
-// when the search stopped before its first branching. Meaningful only after
-// a search the time limit stopped; a complete search leaves the incumbent.
+// level list (each list is sorted, so its head is its best); at the root, the
+// root's bound. Meaningful only after a search a limit stopped; a complete
+// search leaves the incumbent.
 double open_bound(const SearchState& s);
 
 }  // namespace rcpspdc

@@ -56,10 +56,10 @@ void reserve_cuts(SearchState& s, std::size_t entries) {
   s.cut_level.resize(size);
 }
 
-void prepare_search(Solver& solver) {
+void prepare_search(Solver& solver, double interest_rate) {
   SearchState& s = solver.search;
   const ProjectModel& m = solver.model;
-  prepare_bound(solver.bound, m, s.settings.interest_rate);
+  prepare_bound(solver.bound, m, interest_rate);
   s.conflict.period_load.resize(static_cast<std::size_t>(std::max(m.deadline, 0)) + 1);
   auto wanted = [](int entries) { return static_cast<std::size_t>(std::max(entries, 2)); };
   reserve_pool(s, wanted(s.settings.initial_pool));

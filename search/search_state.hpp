@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "bound/bound_state.hpp"
+#include "engine/search_engine.hpp"
 #include "model/project_model.hpp"
+#include "platform/time_budget.hpp"
 
 namespace rcpspdc {
 
@@ -23,31 +25,24 @@ struct ConflictState {
   Packed found_excess = 0;          // capacity minus that period's load, packed
 };
 
-// How a search ended.
-enum class SearchEnd {
-  time_limit,  // stopped; the incumbent, if any, may not be optimal
-  complete,    // the incumbent, if any, is optimal
-};
+struct Solver;
 
-// Where a search reports its outcome. The console driver writes the result
-// lines and the listing; a batch runner or a test can record them instead.
-class ResultSink {
- public:
-  virtual ~ResultSink() = default;
-  virtual void report_result(SearchEnd end) = 0;  // the result line of a run of several
-  virtual void report_solution() = 0;             // listing of a complete single-instance run
-};
-
+// The sizes the growing tables start with; they double whenever a search
+// passes them, so these decide only when the first growth comes.
 struct SearchSettings {
-  double interest_rate = 0.0;            // continuous discount rate per period
-  double time_limit = 0.0;               // seconds per instance (whole in the console)
-  bool single_instance = false;          // complete searches write the listing
-  std::int64_t start_clock = 0;          // clock reading when the search started
-  std::int64_t (*clock_ms)() = nullptr;  // milliseconds since program start
-  ResultSink* sink = nullptr;            // receives the outcome
-  int initial_pool = 1024;               // first capacity of the node pool
-  int initial_levels = 1024;             // first capacity of the level tables
-  int initial_cuts = 1024;               // first capacity of the cutset store
+  int initial_pool = 1024;    // first capacity of the node pool
+  int initial_levels = 1024;  // first capacity of the level tables
+  int initial_cuts = 1024;    // first capacity of the cutset store
+};
+
+// Watches the driver loop step by step, for tests that check the search's
+// invariants as it runs; the programs set none.
+class SearchObserver {
+ public:
+  virtual ~SearchObserver() = default;
+  virtual void before_branching(const Solver& solver) = 0;  // a level was pushed
+  virtual void after_branching(const Solver& solver) = 0;   // its list is filled, head not taken
+  virtual void after_backtrack(const Solver& solver, int from_level) = 0;
 };
 
 struct SearchState {
@@ -60,8 +55,18 @@ struct SearchState {
   int best_finish[ACTIVITY_ROWS] = {};  // its finish times
   std::int64_t created_nodes = 0;       // 1 plus the bound evaluations
   std::int64_t branched_nodes = 0;      // nodes taken from level lists
-  int time_check_countdown = 0;         // calls of the time check before the clock is read
-  float elapsed_seconds = 0.0f;         // seconds spent, set when the search ends
+  double root_bound = 0.0;              // the root's bound; plus infinity until it is known
+
+  // Limits: checked before every branching, and the clock also between the
+  // alternatives of one branching, since a single branching over a large
+  // conflict may take long.
+  std::int64_t node_limit = 0;       // created nodes; 0: none
+  WorkClock clock;                   // the time budget, read by work done
+  std::int64_t evaluation_work = 0;  // work of one bound evaluation and its conflict test
+  bool stopping = false;             // the clock stopped the branching in progress
+  SearchEnd end = SearchEnd::complete;
+  SearchResult result;  // filled when the search ends
+  SearchObserver* observer = nullptr;
 
   // The current node.
   ActivitySet conflict_set = {};  // activities in progress in its first overloaded period
@@ -126,20 +131,30 @@ void reserve_levels(SearchState& s, std::size_t entries);
 void reserve_snapshot_slots(SearchState& s, std::size_t entries);
 void reserve_cuts(SearchState& s, std::size_t entries);
 
-// Sizes the tables for the loaded instance (load profile, discount factors,
-// first capacities); called by init_search.
-void prepare_search(Solver& solver);
+// Sizes the tables for the loaded instance (load profile, discount factors
+// at `interest_rate`, first capacities); called by init_search.
+void prepare_search(Solver& solver, double interest_rate);
 
 // Conflict detection on the schedule in finish_time: 1 when some period is
 // overloaded (result in found_conflict and found_excess; schedule and tree
 // cleared), 0 when the schedule is resource-feasible (left untouched).
 int detect_conflict(ProjectModel& m, BoundState& b, ConflictState& c);
 
-void init_search(Solver& solver);
-void solve_instance(Solver& solver);
-int time_limit_reached(Solver& solver);
+// The per-instance reset of the search state (no limits: see solve_instance).
+void init_search(Solver& solver, double interest_rate);
+
+// The search on the loaded model, values discounted at `interest_rate`,
+// until it completes or `limits` stop it. A `first_schedule` (finish times,
+// feasible within the deadline) is the first incumbent. Returns the result,
+// which stays in the state until the next search.
+const SearchResult& solve_instance(Solver& solver, double interest_rate,
+                                   const SearchLimits& limits,
+                                   const std::vector<int>* first_schedule = nullptr);
+
+// Before every branching: true when the node limit or the time budget ends
+// the search (with `end` set).
+bool limit_reached(Solver& solver);
 void record_incumbent(Solver& solver);
-float elapsed_seconds(const Solver& solver);
 
 // Fills the current level's list with the children of the current node.
 enum class Branching { children, no_child };

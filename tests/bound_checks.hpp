@@ -20,7 +20,7 @@ struct Net {
   BoundState& b;
   Net(const InstanceData& d, double rate)
       : loaded(load_solver(d, rate)), solver(*loaded->solver), m(solver.model), b(solver.bound) {
-    prepare_search(solver);
+    prepare_search(solver, rate);
   }
   std::vector<int> finish() const { return finish_times(solver); }
   // Row p lists the tree successors of p in ascending order.

@@ -1,4 +1,5 @@
-// The tests' platform: a clock they set by hand, a fixed run seed and no key wait.
+// The tests' platform: a clock they set by hand, a fixed run seed and no key
+// wait. The clocks that only measure are the real ones (platform/measure.cpp).
 #include "tests/fake_platform.hpp"
 
 #include "platform/platform.hpp"

@@ -1,6 +1,6 @@
 // Helpers of the search tests: random tiny instances, reference rows of the
-// Patterson set, and a search loop that calls the procedures in the order
-// solve_instance does and checks the structural invariants after every step.
+// Patterson set, and an observer that checks the structural invariants of
+// the search after every step.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -120,55 +120,42 @@ struct SearchTrace {
   int max_nodes = 0, max_level = 0, max_cuts = 0;  // high-water marks
 };
 
-// The search of solve_instance without the time check, checking after every
-// branching that the network is unchanged, and after every backtrack that the
-// left levels gave back their pool block, their cutset entries and their path
-// records, and that the network is the one the current list was filled in.
-// With a budget, stops where the time check of a search whose limit has
-// passed would: before branching number `budget`.
-inline void checked_search(Solver& solver, SearchTrace& trace, int budget = 0) {
-  SearchState& s = solver.search;
-  ProjectModel& m = solver.model;
-  init_search(solver);
-  std::vector<Network> filled_in{capture(m)};  // row L: network when list L was filled
-  bool branch = false;
-  if (compute_bound(m, solver.bound, s.best_npv, s.created_nodes) == BoundOutcome::open) {
-    if (detect_conflict(m, solver.bound, s.conflict) == 0) {
-      record_incumbent(solver);
-    } else {
-      s.node_excess = s.conflict.found_excess;
-      s.conflict_set = s.conflict.found_conflict;
-      branch = true;
-    }
+// Checks the invariants of the search as the driver runs it: after every
+// branching that the network is unchanged, and after every backtrack that
+// the left levels gave back their pool block, their cutset entries and their
+// path records, and that the network is the one the current list was filled
+// in. Records the high-water marks of the tables.
+class InvariantObserver : public SearchObserver {
+ public:
+  explicit InvariantObserver(SearchTrace& trace) : trace_(trace) {}
+
+  void before_branching(const Solver& solver) override {
+    // Row L: the network when list L was filled; row 0 the one read.
+    const auto L = static_cast<std::size_t>(solver.search.level);
+    if (filled_in_.empty()) filled_in_.push_back(capture(solver.model));
+    filled_in_.resize(L + 1);
+    filled_in_[L] = capture(solver.model);
   }
-  for (int branchings = 1;; ++branchings) {
-    if (branch) {
-      if (branchings == budget) break;
-      push_level(solver);
-      const int L = s.level;
-      filled_in.resize(static_cast<std::size_t>(L) + 1);
-      filled_in[static_cast<std::size_t>(L)] = capture(m);
-      const Branching branching = branch_node(solver);
-      ASSERT_TRUE(capture(m) == filled_in[static_cast<std::size_t>(L)])
-          << "branching changed the network";
-      trace.max_nodes = std::max(trace.max_nodes, s.node_count);
-      trace.max_level = std::max(trace.max_level, L);
-      trace.max_cuts = std::max(trace.max_cuts, s.cut_count);
-      if (branching == Branching::children) {
-        take_next_node(solver);
-        continue;
-      }
-    }
-    const int from = s.level;
-    const int more = backtrack(solver);
+
+  void after_branching(const Solver& solver) override {
+    const SearchState& s = solver.search;
+    EXPECT_TRUE(capture(solver.model) == filled_in_[static_cast<std::size_t>(s.level)])
+        << "branching changed the network";
+    trace_.max_nodes = std::max(trace_.max_nodes, s.node_count);
+    trace_.max_level = std::max(trace_.max_level, s.level);
+    trace_.max_cuts = std::max(trace_.max_cuts, s.cut_count);
+  }
+
+  void after_backtrack(const Solver& solver, int from) override {
+    const SearchState& s = solver.search;
     const int to = s.level;
     if (to < from) {
       const int L = to + 1;  // the last level left
-      ASSERT_EQ(s.node_count, s.level_base[static_cast<std::size_t>(L)]);
+      EXPECT_EQ(s.node_count, s.level_base[static_cast<std::size_t>(L)]);
       for (int l = L; l <= from; ++l)
-        ASSERT_TRUE(set_is_empty(s.path_delayed[static_cast<std::size_t>(l)]));
+        EXPECT_TRUE(set_is_empty(s.path_delayed[static_cast<std::size_t>(l)]));
       if (to >= 1) {
-        ASSERT_EQ(s.cut_count, s.level_cut_base[static_cast<std::size_t>(L)] + 1);
+        EXPECT_EQ(s.cut_count, s.level_cut_base[static_cast<std::size_t>(L)] + 1);
         const auto e = static_cast<std::size_t>(s.cut_count - 1);
         const auto x = static_cast<std::size_t>(s.level_node[static_cast<std::size_t>(to)]);
         EXPECT_TRUE(set_equal(s.cut_union[e], s.path_delayed[static_cast<std::size_t>(to)]));
@@ -177,16 +164,29 @@ inline void checked_search(Solver& solver, SearchTrace& trace, int budget = 0) {
         EXPECT_EQ(s.cut_level[e], to);
       }
     }
-    ASSERT_TRUE(capture(m) == filled_in[static_cast<std::size_t>(to)])
+    if (filled_in_.empty()) return;  // the root was never branched
+    EXPECT_TRUE(capture(solver.model) == filled_in_[static_cast<std::size_t>(to)])
         << "restore at level " << to;
-    if (more == 0) break;
-    take_next_node(solver);
-    branch = true;
   }
-  trace.created = s.created_nodes;
-  trace.branched = s.branched_nodes;
-  trace.has_incumbent = s.has_incumbent;
-  trace.best = s.best_npv;
+
+ private:
+  SearchTrace& trace_;
+  std::vector<Network> filled_in_;
+};
+
+// The search as solve() runs it, with the invariants checked throughout;
+// stopped by a node limit when `node_limit` is above 0.
+inline void checked_search(LoadedSolver& loaded, SearchTrace& trace, std::int64_t node_limit = 0) {
+  InvariantObserver observer(trace);
+  SearchState& s = loaded.solver->search;
+  s.observer = &observer;
+  loaded.limits.node_limit = node_limit;
+  const SearchResult& result = solve(loaded);
+  s.observer = nullptr;
+  trace.created = result.created_nodes;
+  trace.branched = result.branched_nodes;
+  trace.has_incumbent = result.has_incumbent;
+  trace.best = result.value;
 }
 
 }  // namespace rcpspdc::test

@@ -60,7 +60,7 @@ bool overloaded_load(const std::vector<int>& capacity, const std::vector<int>& l
   begin_model(m, 2, static_cast<int>(capacity.size()), capacity.data());
   Packed packed = 0;
   for (std::size_t k = 0; k < load.size(); ++k)
-    packed += static_cast<Packed>(load[k]) * m.byte_weight[k];
+    packed += static_cast<Packed>(load[k]) * lane_weight(static_cast<int>(k));
   return overloaded(m.packed_capacity - packed, m.overflow_mask);
 }
 
@@ -113,7 +113,7 @@ TEST(PackedResources, WeightsAndMaskUseSixteenBitLanes) {
   begin_model(m, 4, 4, capacity);
   EXPECT_EQ(m.packed_capacity, 0x7FFF000300020001ull);
   EXPECT_EQ(m.overflow_mask, 0x8000800080008000ull);
-  for (int k = 0; k < 4; ++k) EXPECT_EQ(m.byte_weight[k], Packed{1} << (16 * k));
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(lane_weight(k), Packed{1} << (16 * k));
   const int demand[] = {5, 0, 7, 9};
   set_activity(m, 2, 3, demand);
   EXPECT_EQ(m.packed_demand[2], 0x0009000700000005ull);

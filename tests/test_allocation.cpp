@@ -7,12 +7,11 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
-#include <optional>
 #include <random>
 
 #include "formats/instance_file.hpp"
 #include "model/cash_flows.hpp"
-#include "platform/platform.hpp"
+#include "model/project_model.hpp"
 #include "search/search_state.hpp"
 #include "window_search/window_state.hpp"
 
@@ -36,12 +35,6 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 namespace rcpspdc {
 namespace {
 
-struct SilentSink : ResultSink {
-  std::optional<SearchEnd> last_end;  // empty until a result line is reported
-  void report_result(SearchEnd end) override { last_end = end; }
-  void report_solution() override { last_end.reset(); }
-};
-
 TEST(NodeLoop, SearchAllocatesNothingOnceTheInstanceIsLoaded) {
   InstanceData data;
   ASSERT_TRUE(
@@ -50,27 +43,23 @@ TEST(NodeLoop, SearchAllocatesNothingOnceTheInstanceIsLoaded) {
   draw_cash_flows(data, generator, 60);
 
   auto solver = std::make_unique<Solver>();
-  SilentSink sink;
   load_model(data, solver->model);
   SearchSettings& settings = solver->search.settings;
-  settings.interest_rate = 0.01;
-  settings.time_limit = 1000000;
-  settings.clock_ms = &clock_ms;
-  settings.sink = &sink;
   settings.initial_pool = 1 << 16;
   settings.initial_levels = 1 << 12;
   settings.initial_cuts = 1 << 16;
+  const SearchLimits limits{TimeBudget{1000000, 0}, 0};
 
-  // The first search sizes the per-instance tables; a complete search leaves
-  // the network as it was read, so the second one solves the same instance.
-  solve_instance(*solver);
-  ASSERT_EQ(sink.last_end, SearchEnd::complete);
+  // The first search sizes the per-instance tables (and the result's finish
+  // times); a complete search leaves the network as it was read, so the
+  // second one solves the same instance.
+  ASSERT_EQ(solve_instance(*solver, 0.01, limits).end, SearchEnd::complete);
   const auto created = solver->search.created_nodes;
 
   allocations = 0;
-  solve_instance(*solver);
+  const SearchEnd end = solve_instance(*solver, 0.01, limits).end;
   EXPECT_EQ(allocations.load(), 0);
-  EXPECT_EQ(sink.last_end, SearchEnd::complete);
+  EXPECT_EQ(end, SearchEnd::complete);
   EXPECT_EQ(solver->search.created_nodes, created);
   EXPECT_GT(created, 10000);
 }
@@ -90,21 +79,17 @@ TEST(NodeLoop, StartTimeSearchAllocatesNothingOnceItsTablesHaveGrown) {
   for (const bool shaving : {true, false}) {
     SCOPED_TRACE(shaving ? "shaving" : "no shaving");
     auto w = std::make_unique<WindowSearch>();
-    SilentSink sink;
-    w->settings.interest_rate = 0.01;
-    w->settings.clock_ms = &clock_ms;
-    w->settings.sink = &sink;
     w->settings.use_shaving = shaving;
+    const SearchLimits limits{TimeBudget{1000000, 0}, 0};
     load_window_problem(*w, data, 0.01);
-    solve_windows(*w, nullptr);
-    ASSERT_EQ(sink.last_end, SearchEnd::complete);
+    ASSERT_EQ(solve_windows(*w, limits, nullptr), SearchEnd::complete);
     const auto created = w->created_nodes;
 
     load_window_problem(*w, data, 0.01);
     allocations = 0;
-    solve_windows(*w, nullptr);
+    const SearchEnd end = solve_windows(*w, limits, nullptr);
     EXPECT_EQ(allocations.load(), 0);
-    EXPECT_EQ(sink.last_end, SearchEnd::complete);
+    EXPECT_EQ(end, SearchEnd::complete);
     EXPECT_EQ(w->created_nodes, created);
     EXPECT_GT(created, shaving ? 100 : 1000);
   }

@@ -176,7 +176,7 @@ TEST(PsplibConvert, ConvertedSeriesSolvesToTheBruteForceOptimum) {
   ASSERT_GT(best, -1e300);
 
   auto loaded = load_solver(d, rate);
-  solve_instance(*loaded->solver);
+  solve(*loaded);
   EXPECT_EQ(loaded->sink.results, std::vector<SearchEnd>{SearchEnd::complete});
   ASSERT_TRUE(loaded->solver->search.has_incumbent);
   const ScheduleCheck check = check_schedule(d, best_finish_times(*loaded->solver), rate);

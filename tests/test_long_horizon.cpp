@@ -177,7 +177,7 @@ TEST(LongHorizon, SearchMatchesEnumeration) {
     const double expected = enumerated_best(d, 0.0001, true);
     auto loaded = load_solver(d, 0.0001);
     SearchTrace trace;
-    checked_search(*loaded->solver, trace);
+    checked_search(*loaded, trace);
     ASSERT_EQ(trace.has_incumbent, expected > -std::numeric_limits<double>::infinity());
     if (!trace.has_incumbent) continue;
     ++feasible;

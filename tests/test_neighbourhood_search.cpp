@@ -10,12 +10,12 @@
 
 #include "check/schedule_check.hpp"
 #include "formats/instance_file.hpp"
+#include "heuristics/neighbourhood_search.hpp"
 #include "model/cash_flows.hpp"
 #include "tests/brute_force.hpp"
 #include "tests/search_checks.hpp"
 #include "tests/test_support.hpp"
-#include "window_search/neighbourhood_search.hpp"
-#include "window_search/window_state.hpp"
+#include "window_search/start_time_engine.hpp"
 
 namespace rcpspdc::test {
 namespace {
@@ -39,7 +39,7 @@ void expect_schedule_within(InstanceData d, const std::vector<int>& finish, int 
 }
 
 TEST(NeighbourhoodSearch, TinyInstancesReachTheShortestMakespan) {
-  static WindowSearch scratch;
+  static WindowSearchEngine scratch;
   std::mt19937 rng(5501);
   int reached = 0;
   const int rounds = 200;
@@ -70,7 +70,7 @@ TEST(NeighbourhoodSearch, TinyInstancesReachTheShortestMakespan) {
 // shortest makespan: every result is feasible, never worth less than its
 // start nor more than the enumerated optimum, and usually the optimum.
 TEST(NeighbourhoodSearch, RaisedValuesStayFeasibleAndBelowTheOptimum) {
-  static WindowSearch scratch;
+  static WindowSearchEngine scratch;
   std::mt19937 rng(7717);
   int optimal = 0, raised = 0, started = 0;
   const int rounds = 150;
@@ -109,7 +109,7 @@ TEST(NeighbourhoodSearch, RaisedValuesStayFeasibleAndBelowTheOptimum) {
 // j30 instances at their minimum makespan where sampling alone finds no
 // schedule within a second: the rounds from loose schedules reach it.
 TEST(NeighbourhoodSearch, HardJ30InstancesReachTheirMinimumMakespan) {
-  static WindowSearch scratch;
+  static WindowSearchEngine scratch;
   for (const int number : {61, 144}) {
     SCOPED_TRACE("j30 instance " + std::to_string(number));
     InstanceData d;

@@ -37,10 +37,11 @@ TEST(SearchReference, QuickPattersonRowsReachTheProvenOptimum) {
       continue;
     SCOPED_TRACE("pat" + std::to_string(row.number) + " offset " + std::to_string(row.offset));
     // A guard, not a measurement: the fake clock passes one second per
-    // reading, so a search that went wrong stops after 60000 branchings.
-    auto loaded = load_solver(row.instance, row.rate, 5);
+    // reading, so a search that went wrong stops after 60 readings, about
+    // 60 million simple loop passes.
+    auto loaded = load_solver(row.instance, row.rate, 60);
     fake_clock_step = 1000;
-    solve_instance(*loaded->solver);
+    solve(*loaded);
     fake_clock_step = 0;
     const SearchState& s = loaded->solver->search;
     ASSERT_EQ(loaded->sink.results, std::vector<SearchEnd>{SearchEnd::complete});

@@ -21,6 +21,7 @@ struct Reported {
 // Activities: the dummies and real activities of duration 2 and 3 in parallel.
 struct Reporter {
   SolverContext context;
+  SearchResult outcome;
 
   Reporter(int activity_count, std::vector<int> cash_flow) {
     std::vector<Act> acts{{0, {0}, {}, 0}};
@@ -37,17 +38,16 @@ struct Reporter {
   // Sets an incumbent whose finish times are `finish` and whose value the
   // checker confirms (or `npv` when given).
   void incumbent(const std::vector<int>& finish, double npv) {
-    SearchState& s = context.solver->search;
-    s.has_incumbent = true;
-    s.best_npv = npv;
-    for (std::size_t i = 0; i < finish.size(); ++i) s.best_finish[i] = finish[i];
+    outcome.has_incumbent = true;
+    outcome.value = npv;
+    outcome.finish = finish;
   }
 
+  // The console's search counts its seconds in single precision.
   void counters(std::int64_t created, std::int64_t branched, float seconds) {
-    SearchState& s = context.solver->search;
-    s.created_nodes = created;
-    s.branched_nodes = branched;
-    s.elapsed_seconds = seconds;
+    outcome.created_nodes = created;
+    outcome.branched_nodes = branched;
+    outcome.seconds = static_cast<double>(seconds);
   }
 
   template <typename Call>
@@ -61,10 +61,12 @@ struct Reporter {
     return r;
   }
   Reported result(SearchEnd end) {
-    return capture([end](SolverContext& c) { report_result(c, end); });
+    outcome.end = end;
+    return capture([this](SolverContext& c) { report_result(c, outcome); });
   }
   Reported solution() {
-    return capture([](SolverContext& c) { report_solution(c); });
+    outcome.end = SearchEnd::complete;
+    return capture([this](SolverContext& c) { report_solution(c, outcome); });
   }
 };
 

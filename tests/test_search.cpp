@@ -1,14 +1,17 @@
 // The branch-and-bound procedures on hand-set states: the order of the
 // delaying alternatives, the level lists, the snapshots, the dominance rule,
-// the counters and the time check; and table growth on real searches.
+// the counters and the limits; and table growth on real searches.
 #include <gtest/gtest.h>
 
 #include <limits>
 
 #include "check/schedule_check.hpp"
 #include "platform/platform.hpp"
+#include "search/delaying_search.hpp"
+#include "tests/bound_checks.hpp"
 #include "tests/fake_platform.hpp"
 #include "tests/search_checks.hpp"
+#include "window_search/start_time_engine.hpp"
 
 namespace rcpspdc::test {
 namespace {
@@ -60,7 +63,7 @@ TEST(SearchExamples, DelayingAlternativesComeInEnumerationOrder) {
       auto loaded = load_solver(parallel_instance(n, c.capacity, 10, c.demand), 0.01);
       Solver& solver = *loaded->solver;
       SearchState& s = solver.search;
-      init_search(solver);
+      init_search(solver, loaded->interest_rate);
       if (fathom_all) s.best_npv = 1e9;
       s.conflict_set = {};
       s.node_excess = solver.model.packed_capacity;
@@ -106,7 +109,7 @@ TEST(SearchExamples, ListInsertionKeepsTheTieOrder) {
   auto loaded = load_solver(parallel_instance(2, 2, 5), 0.01);
   Solver& solver = *loaded->solver;
   SearchState& s = solver.search;
-  init_search(solver);
+  init_search(solver, loaded->interest_rate);
   s.level = 1;
   for (const Case& c : cases) {
     const int k = static_cast<int>(c.list.size());
@@ -137,7 +140,7 @@ TEST(SearchExamples, BacktrackKeepsOnlyAHeadAboveTheIncumbent) {
   Solver& solver = *loaded->solver;
   SearchState& s = solver.search;
   for (const Case& c : cases) {
-    init_search(solver);
+    init_search(solver, loaded->interest_rate);
     s.best_npv = 5.0;
     s.conflict_set = set_of({1, 2, 3});
     push_level(solver);
@@ -165,7 +168,7 @@ TEST(SearchExamples, SnapshotSlotsAndRestore) {
   Solver& solver = *loaded->solver;
   ProjectModel& m = solver.model;
   SearchState& s = solver.search;
-  init_search(solver);
+  init_search(solver, loaded->interest_rate);
   const Network original = capture(m);
 
   s.conflict_set = set_of({3, 7, 40});
@@ -237,7 +240,7 @@ TEST(SearchExamples, DominanceOverTheLevelsOfThePath) {
   Solver& solver = *loaded->solver;
   SearchState& s = solver.search;
   for (const Case& c : cases) {
-    init_search(solver);
+    init_search(solver, loaded->interest_rate);
     s.level_activity[1] = 6;
     s.level_delay[1] = set_of({1});
     s.path_delayed[1] = set_of({1});
@@ -257,90 +260,112 @@ TEST(SearchExamples, DominanceOverTheLevelsOfThePath) {
   }
 }
 
-// Counters, results and the time check, with the driver's reading of the
-// clock just before the search.
-TEST(SearchCounters, RootOutcomesAndTimeLimit) {
-  const std::vector<ReferenceRow> rows = reference_rows();
-  const InstanceData long_search = find_row(rows, 17, 0).instance;   // 11813 branchings
-  const InstanceData short_search = find_row(rows, 16, 0).instance;  // 3413 branchings
+// Counters and results of searches that end at the root.
+TEST(SearchCounters, RootOutcomes) {
   struct Case {
     const char* name;
     InstanceData instance;
-    bool single;
-    int limit;
-    std::int64_t step, jump;         // clock step per reading; ticks added before the search
-    std::int64_t created, branched;  // -1: not checked
     bool has_incumbent;
-    std::vector<SearchEnd> results;
-    int solutions;
   };
-  constexpr SearchEnd DONE = SearchEnd::complete;
-  constexpr SearchEnd STOPPED = SearchEnd::time_limit;
-  const std::vector<Case> cases = {
-      {"root feasible", parallel_instance(3, 3, 4), false, 10, 0, 0, 2, 0, true, {DONE}, 0},
-      {"root feasible, single", parallel_instance(3, 3, 4), true, 10, 0, 0, 2, 0, true, {}, 1},
-      {"root deadline-infeasible",
-       parallel_instance(3, 3, 0),
-       false,
-       10,
-       0,
-       0,
-       2,
-       0,
-       false,
-       {DONE},
-       0},
-      {"root deadline-infeasible, single",
-       parallel_instance(3, 3, 0),
-       true,
-       10,
-       0,
-       0,
-       2,
-       0,
-       false,
-       {},
-       1},
-      {"short search, limit 0", short_search, false, 0, 1, 0, -1, 3413, true, {DONE}, 0},
-      {"long search, limit 0", long_search, false, 0, 1, 0, -1, 9999, true, {STOPPED}, 0},
-      {"long search, limit 0, single", long_search, true, 0, 1, 0, -1, 9999, true, {STOPPED}, 0},
-      {"long search, clock still", long_search, false, 0, 0, 0, -1, 11813, true, {DONE}, 0},
-      // 1000 ticks times the single-precision 0.001 is a little above 1 second.
-      {"long search, exactly 1000 ticks, limit 1",
-       long_search,
-       false,
-       1,
-       0,
-       1000,
-       -1,
-       9999,
-       true,
-       {STOPPED},
-       0},
+  const Case cases[] = {
+      {"root feasible", parallel_instance(3, 3, 4), true},
+      {"root deadline-infeasible", parallel_instance(3, 3, 0), false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    auto loaded = load_solver(c.instance, 0.01, c.limit);
-    SearchState& s = loaded->solver->search;
-    s.settings.single_instance = c.single;
-    fake_clock_step = c.step;
-    s.settings.start_clock = clock_ms();
-    fake_clock_now += c.jump;
-    solve_instance(*loaded->solver);
-    fake_clock_step = 0;
-    if (c.created >= 0) {
-      EXPECT_EQ(s.created_nodes, c.created);
-    }
-    EXPECT_EQ(s.branched_nodes, c.branched);
-    EXPECT_EQ(s.has_incumbent, c.has_incumbent);
+    auto loaded = load_solver(c.instance, 0.01, 10);
+    const SearchResult& result = solve(*loaded);
+    EXPECT_EQ(result.end, SearchEnd::complete);
+    EXPECT_EQ(result.created_nodes, 2);
+    EXPECT_EQ(result.branched_nodes, 0);
+    EXPECT_EQ(result.has_incumbent, c.has_incumbent);
+    EXPECT_EQ(result.finish.size(), c.has_incumbent ? 5u : 0u);
     if (!c.has_incumbent) {
-      EXPECT_EQ(s.best_npv, -std::numeric_limits<double>::infinity());
+      EXPECT_EQ(result.value, -std::numeric_limits<double>::infinity());
     }
-    EXPECT_EQ(loaded->sink.results, c.results);
-    EXPECT_EQ(loaded->sink.solutions, c.solutions);
-    if (c.results == std::vector<SearchEnd>{SearchEnd::time_limit}) {
-      EXPECT_GT(s.elapsed_seconds, 0.0f);
-    }
+    EXPECT_EQ(result.bound, result.value);
+  }
+}
+
+// The limits. The clock is read by the work done, not by branchings: a
+// search stops at the first reading after its time limit, also in the middle
+// of a branching, and a clock that stands still stops none. A node limit
+// stops the search before the next branching.
+TEST(SearchCounters, LimitsStopTheSearchWhereTheyStrike) {
+  const std::vector<ReferenceRow> rows = reference_rows();
+  const InstanceData long_search = find_row(rows, 17, 0).instance;  // 11813 branchings
+  constexpr double LESS_THAN_A_TICK = 0.0005;
+  const auto run = [](const InstanceData& d, double limit, std::int64_t step, std::int64_t jump,
+                      std::int64_t node_limit, std::int64_t& readings) {
+    auto loaded = load_solver(d, 0.01, limit);
+    loaded->limits.node_limit = node_limit;
+    fake_clock_now += jump;
+    const std::int64_t before = fake_clock_now;
+    fake_clock_step = step;
+    solve(*loaded);
+    fake_clock_step = 0;
+    readings = step > 0 ? (fake_clock_now - before) / step : -1;
+    return loaded;
+  };
+  std::int64_t readings = 0;
+  {
+    SCOPED_TRACE("clock still");
+    const auto loaded = run(long_search, LESS_THAN_A_TICK, 0, 0, 0, readings);
+    EXPECT_EQ(loaded->sink.last.end, SearchEnd::complete);
+    EXPECT_EQ(loaded->sink.last.branched_nodes, 11813);
+  }
+  {
+    SCOPED_TRACE("a tick per reading, no limit");
+    const auto loaded = run(long_search, 0.0, 1, 0, 0, readings);
+    EXPECT_EQ(loaded->sink.last.end, SearchEnd::complete);
+    EXPECT_EQ(loaded->sink.last.branched_nodes, 11813);
+    EXPECT_EQ(readings, 1);  // only the one that times the search
+  }
+  {
+    SCOPED_TRACE("a tick per reading, limit below a tick");
+    const auto loaded = run(long_search, LESS_THAN_A_TICK, 1, 0, 0, readings);
+    const SearchResult& r = loaded->sink.last;
+    EXPECT_EQ(loaded->sink.results, std::vector<SearchEnd>{SearchEnd::time_limit});
+    EXPECT_GT(r.branched_nodes, 0);
+    EXPECT_LT(r.branched_nodes, 11813);
+    // The first reading after the start shows no tick yet, the next one
+    // stops the search, a last one times it.
+    EXPECT_EQ(readings, 3);
+    EXPECT_GT(r.seconds, 0.0);
+    EXPECT_GE(r.bound, r.value);
+  }
+  {
+    // 1000 ticks times the single-precision 0.001 is a little above 1 second.
+    SCOPED_TRACE("exactly 1000 ticks, limit 1");
+    const auto loaded = run(long_search, 1.0, 0, 1000, 0, readings);
+    EXPECT_EQ(loaded->sink.last.end, SearchEnd::time_limit);
+    EXPECT_LT(loaded->sink.last.branched_nodes, 11813);
+  }
+  {
+    // Sixteen activities in parallel, eight at a time: the root alone has
+    // 12870 delaying sets, each with eight delaying activities.
+    SCOPED_TRACE("stopped inside the root's branching");
+    const auto loaded = run(parallel_instance(16, 8, 3), LESS_THAN_A_TICK, 1, 0, 0, readings);
+    const SearchResult& r = loaded->sink.last;
+    EXPECT_EQ(r.end, SearchEnd::time_limit);
+    EXPECT_EQ(r.branched_nodes, 0);
+    EXPECT_GT(r.created_nodes, 100);
+    EXPECT_LT(r.created_nodes, 12870 * 8);
+    EXPECT_EQ(readings, 3);
+    // The bound left open is the root's.
+    Net root(loaded->instance, 0.01);
+    std::int64_t evaluations = 0;
+    ASSERT_EQ(root.bound(NO_INCUMBENT, evaluations), BoundOutcome::open);
+    EXPECT_EQ(r.bound, root.b.node_npv);
+  }
+  {
+    SCOPED_TRACE("node limit");
+    const auto loaded = run(long_search, 0.0, 0, 0, 5000, readings);
+    const SearchResult& r = loaded->sink.last;
+    EXPECT_EQ(r.end, SearchEnd::node_limit);
+    EXPECT_GE(r.created_nodes, 5000);
+    EXPECT_LT(r.created_nodes, 5100);  // one branching's children at most
+    EXPECT_GE(r.bound, r.value);
   }
 }
 
@@ -352,13 +377,13 @@ TEST(SearchGrowth, GrowingTablesChangeNothing) {
     const char* name;
     InstanceData instance;
     double rate;
-    int budget;  // branchings before the search is cut off (0: none)
+    std::int64_t node_limit;  // 0: none
   };
   const std::vector<ReferenceRow> rows = reference_rows();
   const ReferenceRow& row = find_row(rows, 16, 0);
   const std::vector<Case> cases = {
       // deep, many children
-      {"60 activities in a row of one", parallel_instance(60, 1, 65), 0.01, 100},
+      {"60 activities in a row of one", parallel_instance(60, 1, 65), 0.01, 6000},
       // 1260 alternatives
       {"10 activities, 5 at a time", parallel_instance(10, 5, 12), 0.01, 0},
       {"pat16", row.instance, row.rate, 0},
@@ -373,7 +398,7 @@ TEST(SearchGrowth, GrowingTablesChangeNothing) {
       SearchSettings& settings = loaded->solver->search.settings;
       settings.initial_pool = settings.initial_levels = settings.initial_cuts =
           large ? 1 << 15 : 1;
-      checked_search(*loaded->solver, trace[large], c.budget);
+      checked_search(*loaded, trace[large], c.node_limit);
       ASSERT_FALSE(HasFatalFailure());
       best[large] = best_finish_times(*loaded->solver);
     }
@@ -391,6 +416,42 @@ TEST(SearchGrowth, GrowingTablesChangeNothing) {
   EXPECT_GT(most.max_nodes, 1000);
   EXPECT_GT(most.max_cuts, 1001);
   EXPECT_GT(most.max_level, 50);
+}
+
+// Both engines through the interface the programs use: a first schedule in
+// the request is the first incumbent, so an optimal one is kept (the same
+// value, bit for bit, as each engine values it) and saves nodes.
+TEST(SearchEngines, AFirstScheduleIsTheFirstIncumbent) {
+  DelayingSearch delaying;
+  StartTimeEngine start_times;
+  const std::vector<ReferenceRow> rows = reference_rows();
+  int saved[2] = {0, 0};  // rows where the first schedule saved nodes, per engine
+  for (const int number : {1, 2, 5, 8, 16, 25}) {
+    const ReferenceRow& row = find_row(rows, number, 5);
+    SCOPED_TRACE("pat" + std::to_string(number));
+    for (const int e : {0, 1}) {
+      SearchEngine* engine = e == 0 ? static_cast<SearchEngine*>(&delaying) : &start_times;
+      SearchRequest request;
+      request.instance = &row.instance;
+      request.interest_rate = row.rate;
+      RecordingSink plain;
+      engine->solve(request, plain);
+      ASSERT_EQ(plain.last.end, SearchEnd::complete);
+      ASSERT_TRUE(plain.last.has_incumbent);
+      EXPECT_NEAR(plain.last.value, row.npv, 1e-6);
+      const std::vector<int> optimum = plain.last.finish;
+      RecordingSink seeded;
+      request.first_schedule = &optimum;
+      engine->solve(request, seeded);
+      EXPECT_EQ(seeded.results, std::vector<SearchEnd>{SearchEnd::complete});
+      EXPECT_EQ(seeded.last.value, plain.last.value);
+      EXPECT_EQ(seeded.last.bound, seeded.last.value);
+      EXPECT_LE(seeded.last.created_nodes, plain.last.created_nodes);
+      saved[e] += seeded.last.created_nodes < plain.last.created_nodes;
+    }
+  }
+  EXPECT_GE(saved[0], 2);
+  EXPECT_GE(saved[1], 3);
 }
 
 }  // namespace

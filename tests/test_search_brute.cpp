@@ -28,7 +28,7 @@ TEST(SearchBruteForce, MatchesEnumerationOnRandomTinyInstances) {
 
     auto loaded = load_solver(d, rate);
     Solver& solver = *loaded->solver;
-    solve_instance(solver);
+    solve(*loaded);
     const SearchState& s = solver.search;
     ASSERT_EQ(loaded->sink.results, std::vector<SearchEnd>{SearchEnd::complete});
     if (std::isinf(expected)) {
@@ -45,10 +45,10 @@ TEST(SearchBruteForce, MatchesEnumerationOnRandomTinyInstances) {
     }
     branched += s.branched_nodes > 0;
 
-    // The same search driven step by step, with the invariants checked.
+    // The same search watched step by step, with the invariants checked.
     auto again = load_solver(d, rate);
     SearchTrace trace;
-    checked_search(*again->solver, trace);
+    checked_search(*again, trace);
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(trace.created, s.created_nodes);
     EXPECT_EQ(trace.branched, s.branched_nodes);

@@ -4,7 +4,7 @@
 #include <random>
 #include <sstream>
 
-#include "formats/instance_file.hpp"
+#include "model/project_model.hpp"
 #include "platform/platform.hpp"
 #include "tests/fake_platform.hpp"
 
@@ -29,17 +29,19 @@ InstanceData make_instance(const std::vector<int>& capacity, const std::vector<A
 }
 
 std::unique_ptr<LoadedSolver> load_solver(const InstanceData& instance, double interest_rate,
-                                          int time_limit) {
+                                          double time_limit) {
   auto loaded = std::make_unique<LoadedSolver>();
   loaded->instance = instance;
   load_model(instance, loaded->solver->model);
-  SearchSettings& settings = loaded->solver->search.settings;
-  settings.interest_rate = interest_rate;
-  settings.time_limit = time_limit;
-  settings.clock_ms = &clock_ms;
-  settings.start_clock = fake_clock_now;
-  settings.sink = &loaded->sink;
+  loaded->interest_rate = interest_rate;
+  loaded->limits.time = {time_limit, fake_clock_now};
   return loaded;
+}
+
+const SearchResult& solve(LoadedSolver& loaded) {
+  const SearchResult& result = solve_instance(*loaded.solver, loaded.interest_rate, loaded.limits);
+  loaded.sink.report(result);
+  return result;
 }
 
 std::vector<int> finish_times(const Solver& solver) {

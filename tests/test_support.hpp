@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/search_engine.hpp"
 #include "model/instance_data.hpp"
 #include "search/search_state.hpp"
 
@@ -26,23 +27,32 @@ struct Act {
 InstanceData make_instance(const std::vector<int>& capacity, const std::vector<Act>& activities,
                            int deadline);
 
-// A solver with the instance loaded and the settings a test needs: fake clock,
-// a sink that records what the search reported, the given rate and limit.
+// Records every result an engine reports.
 struct RecordingSink : ResultSink {
-  std::vector<SearchEnd> results;  // what report_result was given, in order
-  int solutions = 0;               // calls of report_solution
-  void report_result(SearchEnd end) override { results.push_back(end); }
-  void report_solution() override { ++solutions; }
+  std::vector<SearchEnd> results;  // how each search ended, in order
+  SearchResult last;               // the last result
+  void report(const SearchResult& result) override {
+    results.push_back(result.end);
+    last = result;
+  }
 };
 
+// The delaying search's tables with an instance loaded, and what a test
+// searches it with: the rate, and limits on the fake clock (no time limit
+// unless given, counted from the clock's reading at the load).
 struct LoadedSolver {
   std::unique_ptr<Solver> solver = std::make_unique<Solver>();
-  RecordingSink sink;
   InstanceData instance;
+  double interest_rate = 0.0;
+  SearchLimits limits;
+  RecordingSink sink;  // what solve() reported
 };
 
 std::unique_ptr<LoadedSolver> load_solver(const InstanceData& instance, double interest_rate,
-                                          int time_limit = 1000000);
+                                          double time_limit = 0.0);
+
+// Runs the search on the loaded solver and reports to its sink.
+const SearchResult& solve(LoadedSolver& loaded);
 
 // The model's finish times of activities 0..n-1 as a vector.
 std::vector<int> finish_times(const Solver& solver);

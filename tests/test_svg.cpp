@@ -244,7 +244,7 @@ TEST(SchedulePicture, RendersToPngWithRsvgConvert) {
   const ReferenceRow& row = find_row(rows, 103, 0);
   ASSERT_TRUE(row.readable);
   auto loaded = load_solver(row.instance, row.rate);
-  solve_instance(*loaded->solver);
+  solve(*loaded);
   ASSERT_TRUE(loaded->solver->search.has_incumbent);
   expect_renders(schedule_svg(row.instance, best_finish_times(*loaded->solver), "pat103"),
                  "pat103");

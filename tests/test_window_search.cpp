@@ -17,7 +17,7 @@
 #include "tests/brute_force.hpp"
 #include "tests/fake_platform.hpp"
 #include "tests/search_checks.hpp"
-#include "window_search/window_state.hpp"
+#include "window_search/start_time_engine.hpp"
 
 namespace rcpspdc::test {
 namespace {
@@ -36,22 +36,10 @@ const Variant VARIANTS[] = {
     {"no failure weights", 0, [](WindowSettings& s) { s.use_failure_weights = false; }},
     {"no value impact", 1000, [](WindowSettings& s) { s.use_value_impact = false; }},
     {"no objective windows", 0, [](WindowSettings& s) { s.use_objective_windows = false; }},
-    {"bisect", 0, [](WindowSettings& s) { s.bisect = true; }},
-    {"earliest start rule", 0,
-     [](WindowSettings& s) { s.branch_rule = BranchRule::earliest_start; }},
-    {"restarts", 0, [](WindowSettings& s) { s.restart_failures = 2; }},
-    {"energetic check", 0,
-     [](WindowSettings& s) {
-       s.use_energy_check = true;
-       s.use_energy_check_always = true;
-     }},
     {"no pair bound", 1000, [](WindowSettings& s) { s.use_pair_bound = false; }},
     {"no shaving", 1000, [](WindowSettings& s) { s.use_shaving = false; }},
-    {"bisect, no objective windows, heuristic", 1000,
-     [](WindowSettings& s) {
-       s.bisect = true;
-       s.use_objective_windows = false;
-     }},
+    {"no objective windows, heuristic", 1000,
+     [](WindowSettings& s) { s.use_objective_windows = false; }},
 };
 
 // The variant of that name (the list grows, so positions shift).
@@ -67,29 +55,30 @@ struct Outcome {
   bool has_incumbent = false, stopped = false;
   double npv = 0.0;
   std::vector<int> finish;
-  std::int64_t created = 0, branched = 0, restarts = 0;
+  std::int64_t created = 0, branched = 0;
 };
 
-Outcome run_windows(WindowSearch& w, const InstanceData& d, double rate, const Variant& v,
-                    std::int64_t node_limit = 0) {
+Outcome run_windows(StartTimeEngine& engine, const InstanceData& d, double rate, const Variant& v,
+                    std::int64_t node_limit = 0, const TimeBudget& time = TimeBudget{}) {
   RecordingSink sink;
-  WindowSettings s;
-  s.interest_rate = rate;
-  s.clock_ms = &clock_ms;
-  s.start_clock = fake_clock_now;
-  s.sink = &sink;
-  s.node_limit = node_limit;
-  v.adjust(s);
-  solve_start_times(w, d, s, v.heuristic_budget);
+  WindowSettings& settings = engine.settings();
+  settings = WindowSettings{};
+  v.adjust(settings);
+  settings.heuristic_budget = v.heuristic_budget;
+  SearchRequest request;
+  request.instance = &d;
+  request.interest_rate = rate;
+  request.limits = {time, node_limit};
+  engine.solve(request, sink);
+  const SearchResult& r = sink.last;
   Outcome o;
   o.results = sink.results;
-  o.has_incumbent = w.has_incumbent;
-  o.stopped = w.stopped;
-  o.npv = w.best_npv;
-  o.finish.assign(w.best_finish, w.best_finish + d.activity_count);
-  o.created = w.created_nodes;
-  o.branched = w.branched_nodes;
-  o.restarts = w.restarts;
+  o.has_incumbent = r.has_incumbent;
+  o.stopped = r.end != SearchEnd::complete;
+  o.npv = r.value;
+  o.finish = r.finish;
+  o.created = r.created_nodes;
+  o.branched = r.branched_nodes;
   return o;
 }
 
@@ -149,9 +138,9 @@ InstanceData tiny_instance(std::mt19937& rng, int real, int cash_scale) {
 
 TEST(WindowSearchBruteForce, EveryVariantMatchesEnumerationAndTheDelayingSearch) {
   std::mt19937 rng(7130521);
-  auto w = std::make_unique<WindowSearch>();  // reused, as the batch runner reuses its own
+  auto w = std::make_unique<StartTimeEngine>();  // reused, as the batch runner reuses its own
   const double rates[] = {0.005, 0.01, 0.05, 0.1};
-  int infeasible = 0, tight = 0, loose = 0, below_9999 = 0, branched = 0, restarted = 0;
+  int infeasible = 0, tight = 0, loose = 0, below_9999 = 0, branched = 0;
   for (int round = 0; round < 420; ++round) {
     const int real = 3 + round % 5;
     InstanceData d = tiny_instance(rng, real, round % 13 == 0 ? 1000 : 1);
@@ -175,7 +164,7 @@ TEST(WindowSearchBruteForce, EveryVariantMatchesEnumerationAndTheDelayingSearch)
     SCOPED_TRACE("round " + std::to_string(round) + ": " + describe(d, rate));
 
     auto delaying = load_solver(d, rate);
-    solve_instance(*delaying->solver);
+    solve(*delaying);
     const SearchState& s = delaying->solver->search;
     ASSERT_EQ(delaying->sink.results, std::vector<SearchEnd>{SearchEnd::complete});
     ASSERT_EQ(s.has_incumbent, !std::isinf(expected));
@@ -195,7 +184,6 @@ TEST(WindowSearchBruteForce, EveryVariantMatchesEnumerationAndTheDelayingSearch)
                    std::to_string(v.heuristic_budget));
       const Outcome o = run_windows(*w, d, rate, v);
       branched += o.branched > 0;
-      restarted += o.restarts > 0;
       ASSERT_EQ(o.results, std::vector<SearchEnd>{SearchEnd::complete});
       EXPECT_FALSE(o.stopped);
       ASSERT_EQ(o.has_incumbent, !std::isinf(expected));
@@ -211,7 +199,6 @@ TEST(WindowSearchBruteForce, EveryVariantMatchesEnumerationAndTheDelayingSearch)
   EXPECT_GT(loose, 50);
   EXPECT_GT(below_9999, 10);
   EXPECT_GT(branched, 1000);
-  EXPECT_GT(restarted, 20);
 }
 
 // Shaving may remove only starts that no schedule better than the incumbent
@@ -233,7 +220,6 @@ TEST(WindowSearchBruteForce, ShavingKeepsEveryScheduleThatBeatsTheIncumbent) {
     SCOPED_TRACE("round " + std::to_string(round) + ": " + describe(d, rate));
     load_window_problem(*w, d, rate);
     w->settings = WindowSettings{};
-    w->settings.interest_rate = rate;
     w->has_incumbent = true;
     w->best_npv = optimum - pick(0, 30);
     Windows win;
@@ -299,7 +285,7 @@ const std::set<int> SLOW_ROWS[2] = {
 // most must complete (the tree sizes move as the engine is tuned, so the
 // share is the guard, not a list of rows).
 TEST(WindowSearchReference, PattersonRowsReachTheProvenOptimum) {
-  auto w = std::make_unique<WindowSearch>();
+  auto w = std::make_unique<StartTimeEngine>();
   int solved = 0;
   int rows = 0;
   for (const ReferenceRow& row : reference_rows()) {
@@ -326,7 +312,7 @@ TEST(WindowSearchReference, PattersonRowsReachTheProvenOptimum) {
 // A search the node limit stops reports so, and whatever schedule it holds is
 // feasible, valued as the checker values it, and no better than the optimum.
 TEST(WindowSearchReference, StoppedSearchesReportTheLimitAndHoldOnlyCheckedSchedules) {
-  auto w = std::make_unique<WindowSearch>();
+  auto w = std::make_unique<StartTimeEngine>();
   int stopped = 0, with_schedule = 0;
   for (const ReferenceRow& row : reference_rows()) {
     if (!row.readable || SLOW_ROWS[row.offset == 5].count(row.number) == 0) continue;
@@ -343,7 +329,7 @@ TEST(WindowSearchReference, StoppedSearchesReportTheLimitAndHoldOnlyCheckedSched
           }
           continue;
         }
-        ASSERT_EQ(o.results, std::vector<SearchEnd>{SearchEnd::time_limit})
+        ASSERT_EQ(o.results, std::vector<SearchEnd>{SearchEnd::node_limit})
             << v.name << ", limit " << limit;
         EXPECT_EQ(o.created, limit);
         if (o.has_incumbent && row.optimal) {
@@ -365,26 +351,30 @@ TEST(WindowSearchReference, StoppedSearchesReportTheLimitAndHoldOnlyCheckedSched
 // stopped are taken from the search without it; with it, whatever stops must
 // hold the same.
 TEST(WindowSearchReference, NodeLimitCountsTheSearchBeforeAndAfterTheRaise) {
-  const Variant cases[] = {
-      {"no shaving", 1000, [](WindowSettings& s) { s.use_shaving = false; }},
-      {"no shaving, no time left to raise", 1000,
-       [](WindowSettings& s) {
-         s.use_shaving = false;
-         s.time_limit = 1e6;            // seconds; a tenth of it is long spent
-         s.start_clock -= 200'000'000;  // milliseconds
-       }},
-      VARIANTS[0],
+  const Variant no_shaving = named_variant("no shaving");
+  // A million seconds, 200000 of them spent: a tenth is gone, half is not.
+  const TimeBudget spent_tenth{1e6, fake_clock_now - 200'000'000};
+  struct Case {
+    const char* name;
+    Variant variant;
+    TimeBudget time;
   };
-  auto w = std::make_unique<WindowSearch>();
-  for (const Variant& v : cases) {
-    SCOPED_TRACE(v.name);
+  const Case cases[] = {
+      {"no shaving", no_shaving, TimeBudget{}},
+      {"no shaving, no time left to raise", no_shaving, spent_tenth},
+      {"default", VARIANTS[0], TimeBudget{}},
+  };
+  auto w = std::make_unique<StartTimeEngine>();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Variant& v = c.variant;
     int stopped = 0;
     for (const ReferenceRow& row : reference_rows()) {
       if (!row.readable || SLOW_ROWS[row.offset == 5].count(row.number) == 0) continue;
       if (stopped == 4) break;
       SCOPED_TRACE("pat" + std::to_string(row.number) + " offset " + std::to_string(row.offset));
       const std::int64_t limit = 30000;
-      const Outcome o = run_windows(*w, row.instance, row.rate, v, limit);
+      const Outcome o = run_windows(*w, row.instance, row.rate, v, limit, c.time);
       expect_checked(row.instance, row.rate, o);
       if (!o.stopped) {
         ASSERT_EQ(o.results, std::vector<SearchEnd>{SearchEnd::complete});
@@ -394,14 +384,14 @@ TEST(WindowSearchReference, NodeLimitCountsTheSearchBeforeAndAfterTheRaise) {
         continue;
       }
       ++stopped;
-      ASSERT_EQ(o.results, std::vector<SearchEnd>{SearchEnd::time_limit});
+      ASSERT_EQ(o.results, std::vector<SearchEnd>{SearchEnd::node_limit});
       EXPECT_EQ(o.created, limit);
       ASSERT_TRUE(o.has_incumbent);
       if (row.optimal) {
         EXPECT_LE(o.npv, row.npv + 1e-6);
       }
     }
-    if (&v != &cases[2]) {
+    if (&c != &cases[2]) {
       EXPECT_EQ(stopped, 4);
     }
   }
@@ -413,39 +403,26 @@ TEST(WindowSearchReference, NodeLimitCountsTheSearchBeforeAndAfterTheRaise) {
 // search that found no time to raise its incumbent.
 TEST(WindowSearchReference, ContinuedSearchIsTheUninterruptedSearch) {
   auto w = std::make_unique<WindowSearch>();
+  const TimeBudget none;
   int compared = 0;
   for (const ReferenceRow& row : reference_rows()) {
     if (!row.readable || SLOW_ROWS[row.offset == 5].count(row.number) == 0) continue;
     if (compared >= 8) break;
     SCOPED_TRACE("pat" + std::to_string(row.number) + " offset " + std::to_string(row.offset));
     for (const bool shaving : {false, true}) {
-      RecordingSink sink;
-      WindowSettings s;
-      s.interest_rate = row.rate;
-      s.clock_ms = &clock_ms;
-      s.start_clock = fake_clock_now;
-      s.use_shaving = shaving;
-      s.sink = &sink;
-      s.node_limit = 1000;
+      w->settings = WindowSettings{};
+      w->settings.use_shaving = shaving;
       load_window_problem(*w, row.instance, row.rate);
-      w->settings = s;
-      solve_windows(*w, nullptr);
+      std::vector<SearchEnd> ends{solve_windows(*w, {none, 1000}, nullptr)};
       if (!w->stopped) continue;  // too easy to stop
-      w->settings.node_limit = 3000;
-      continue_search(*w);
-      const std::vector<SearchEnd> results = sink.results;
+      ends.push_back(continue_search(*w, {none, 3000}));
       const std::int64_t created = w->created_nodes, branched = w->branched_nodes;
       const double npv = w->best_npv, bound = open_bound(*w);
       const bool stopped = w->stopped;
 
       load_window_problem(*w, row.instance, row.rate);
-      w->settings = s;
-      w->settings.node_limit = 3000;
-      w->settings.sink = nullptr;
-      solve_windows(*w, nullptr);
-      EXPECT_EQ(results,
-                (std::vector<SearchEnd>{SearchEnd::time_limit,
-                                        stopped ? SearchEnd::time_limit : SearchEnd::complete}));
+      const SearchEnd whole = solve_windows(*w, {none, 3000}, nullptr);
+      EXPECT_EQ(ends, (std::vector<SearchEnd>{SearchEnd::node_limit, whole}));
       EXPECT_EQ(w->stopped, stopped);
       EXPECT_EQ(w->created_nodes, created);
       EXPECT_EQ(w->branched_nodes, branched);
@@ -482,7 +459,7 @@ double chain_optimum(const InstanceData& d, double rate) {
 // Chains 1 -> 2 -> ... on one resource nobody overloads, each solved by
 // every given variant and compared with the dynamic program.
 void expect_chains_exact(std::initializer_list<Variant> variants) {
-  auto w = std::make_unique<WindowSearch>();
+  auto w = std::make_unique<StartTimeEngine>();
   struct Case {
     int deadline;
     double rate;
@@ -527,8 +504,7 @@ void expect_chains_exact(std::initializer_list<Variant> variants) {
 // small instances above.)
 TEST(WindowSearchLongHorizon, ChainsWithDeadlinesFarAboveFourDigits) {
   expect_chains_exact({named_variant("default"), named_variant("no heuristic"),
-                       named_variant("no failure weights"), named_variant("no shaving"),
-                       named_variant("bisect")});
+                       named_variant("no failure weights"), named_variant("no shaving")});
 }
 
 }  // namespace

@@ -5,16 +5,16 @@
 
 #include <functional>
 
-#include "search/search_state.hpp"
-#include "window_search/window_state.hpp"
+#include "search/delaying_search.hpp"
+#include "window_search/start_time_engine.hpp"
 
 namespace rcpspdc {
 
-// What one thread solves with: the delaying search's solver and the
-// start-time search's tables, each reused from instance to instance.
+// What one thread solves with: both engines, each reusing its tables from
+// instance to instance.
 struct Workspace {
-  Solver solver;
-  WindowSearch windows;
+  DelayingSearch delaying;
+  StartTimeEngine start_times;
 };
 
 // The number of hardware threads, at least 1.

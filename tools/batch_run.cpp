@@ -1,11 +1,8 @@
 #include "tools/batch_run.hpp"
 
-#include <time.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -26,27 +23,18 @@
 #include "formats/psplib.hpp"
 #include "formats/svg_plot.hpp"
 #include "model/cash_flows.hpp"
-#include "model/critical_path.hpp"
+#include "model/network.hpp"
 #include "platform/machine.hpp"
 #include "platform/platform.hpp"
-#include "search/open_bound.hpp"
 #include "tools/batch_jobs.hpp"
 #include "tools/batch_report.hpp"
 #include "tools/batch_summary.hpp"
 #include "tools/file_checksum.hpp"
 #include "tools/output_file.hpp"
-#include "window_search/initial_schedule.hpp"
 
 namespace rcpspdc {
 
 namespace {
-
-// Records how the search ended.
-struct EndSink : ResultSink {
-  std::optional<SearchEnd> end;  // empty until the search reports
-  void report_result(SearchEnd e) override { end = e; }
-  void report_solution() override { end = SearchEnd::complete; }
-};
 
 // Copies the recorded cash flows into `data`; returns what is wrong, or "".
 std::string cash_flows_from(const InfoRecords& records, int number, InstanceData& data) {
@@ -69,87 +57,25 @@ std::string compact(double value) {
   return text;
 }
 
-double seconds_since(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Processor time of the calling thread, to tell a slow search from a busy machine.
-double thread_cpu_seconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-// What either engine leaves behind for the row.
-struct EngineOutcome {
-  std::optional<SearchEnd> end;   // how the search ended; empty if it never said
-  bool has_incumbent = false;     // a feasible schedule was found
-  double npv = 0.0;               // its value
-  std::vector<int> finish;        // its finish times
-  double bound = 0.0;             // the largest value still possible (see BatchRow)
-  double seconds_to_best = -1.0;  // when the incumbent was found (-1: not recorded)
-};
-
-// The console's search over delaying alternatives.
-EngineOutcome run_delaying(const BatchOptions& options, const InstanceData& data, Solver& solver,
-                           BatchRow& row) {
-  load_model(data, solver.model);
-  EndSink sink;
-  SearchSettings& settings = solver.search.settings;
-  settings.interest_rate = options.interest_rate;
-  // The console reads the clock against a whole number of seconds; a double
-  // compares the same for those, and infinity never stops the search.
-  settings.time_limit =
-      options.time_limit > 0.0 ? options.time_limit : std::numeric_limits<double>::infinity();
-  settings.single_instance = false;
-  settings.clock_ms = &clock_ms;
-  settings.sink = &sink;
-  settings.start_clock = clock_ms();
-  solve_instance(solver);
-  settings.sink = nullptr;
-  const SearchState& s = solver.search;
-  row.created_nodes = s.created_nodes;
-  row.branched_nodes = s.branched_nodes;
-  // The search keeps no time of its incumbent, and gains no clock reading for one.
-  return {sink.end,
-          s.has_incumbent,
-          s.best_npv,
-          std::vector<int>(s.best_finish, s.best_finish + data.activity_count),
-          sink.end == SearchEnd::time_limit ? open_bound(s) : s.best_npv,
-          -1.0};
-}
-
-// The search over start-time windows, after its first-schedule heuristic.
-EngineOutcome run_start_times(const BatchOptions& options, const InstanceData& data,
-                              WindowSearch& w, BatchRow& row) {
-  EndSink sink;
-  WindowSettings settings;
-  settings.interest_rate = options.interest_rate;
-  settings.time_limit = options.time_limit;
-  settings.clock_ms = &clock_ms;
-  settings.sink = &sink;
-  settings.start_clock = clock_ms();
-  solve_start_times(w, data, settings, HeuristicSettings{}.schedule_budget);
-  row.created_nodes = w.created_nodes;
-  row.branched_nodes = w.branched_nodes;
-  return {sink.end,      w.has_incumbent,
-          w.best_npv,    std::vector<int>(w.best_finish, w.best_finish + data.activity_count),
-          open_bound(w), w.has_incumbent ? w.seconds_to_best : -1.0};
+// The request for the engine: the instance and its rate within the time limit.
+SearchRequest engine_request(const BatchOptions& options, const InstanceData& data) {
+  SearchRequest request;
+  request.instance = &data;
+  request.interest_rate = options.interest_rate;
+  request.limits.time = TimeBudget::starting_now(options.time_limit);
+  return request;
 }
 
 // The engines a run can use, by name; the first is the default. Another
 // engine is one more row here (and its tables in Workspace).
 struct EngineRow {
   const char* name;
-  EngineOutcome (*run)(const BatchOptions& options, const InstanceData& data, Workspace& workspace,
-                       BatchRow& row);
+  SearchEngine& (*engine)(Workspace& workspace);
 };
 
 const EngineRow ENGINES[] = {
-    {"start-times", [](const BatchOptions& o, const InstanceData& d, Workspace& w,
-                       BatchRow& r) { return run_start_times(o, d, w.windows, r); }},
-    {"delaying", [](const BatchOptions& o, const InstanceData& d, Workspace& w,
-                    BatchRow& r) { return run_delaying(o, d, w.solver, r); }},
+    {"start-times", [](Workspace& w) -> SearchEngine& { return w.start_times; }},
+    {"delaying", [](Workspace& w) -> SearchEngine& { return w.delaying; }},
 };
 
 }  // namespace
@@ -363,38 +289,42 @@ bool give_cash_flows(const BatchOptions& options, const InfoRecords* records,
 }
 
 // The engine the options name on `data`, timed for the row.
-EngineOutcome run_engine(const BatchOptions& options, const InstanceData& data,
-                         Workspace& workspace, BatchRow& row) {
+std::optional<SearchResult> run_engine(const BatchOptions& options, const InstanceData& data,
+                                       Workspace& workspace, BatchRow& row) {
   const EngineRow* engine = &ENGINES[0];
   for (const EngineRow& candidate : ENGINES)
     if (options.engine == candidate.name) engine = &candidate;
   const double cpu_start = thread_cpu_seconds();
-  const auto wall_start = std::chrono::steady_clock::now();
-  const EngineOutcome run = engine->run(options, data, workspace, row);
+  const double wall_start = wall_seconds();
+  KeptResult kept;
+  engine->engine(workspace).solve(engine_request(options, data), kept);
   // Rounded once, so the CSV and the JSON give one time, and the best
   // schedule is never found after the search ended.
-  row.seconds = rounded_seconds(seconds_since(wall_start));
+  row.seconds = rounded_seconds(wall_seconds() - wall_start);
   row.cpu_seconds = thread_cpu_seconds() - cpu_start;
-  return run;
+  return std::move(kept.result);
 }
 
 // Checks the schedule the engine found and records how the search ended.
 // False, with the row's status saying why, when there is nothing to record.
 bool record_outcome(const BatchOptions& options, const InstanceData& data,
-                    const EngineOutcome& run, BatchRow& row) {
-  if (!run.end) {
+                    const std::optional<SearchResult>& searched, BatchRow& row) {
+  if (!searched) {
     row.status = "the search reported no result";
     return false;
   }
+  const SearchResult& run = *searched;
+  row.created_nodes = run.created_nodes;
+  row.branched_nodes = run.branched_nodes;
   if (run.has_incumbent) {
     const std::string problem =
-        check_reported_schedule(data, run.finish, run.npv, options.interest_rate);
+        check_reported_schedule(data, run.finish, run.value, options.interest_rate);
     if (!problem.empty()) {
       row.status = "schedule check failed: " + problem;
       return false;
     }
     row.has_value = true;
-    row.npv = run.npv;
+    row.npv = run.value;
     row.finish = run.finish;
     row.seconds_to_best = run.seconds_to_best < 0.0
                               ? -1.0
@@ -402,9 +332,9 @@ bool record_outcome(const BatchOptions& options, const InstanceData& data,
   }
   row.has_bound = std::isfinite(run.bound);
   row.bound = row.has_bound ? run.bound : 0.0;
-  row.kind = run.end == SearchEnd::time_limit ? RowStatus::time_limit
-             : run.has_incumbent              ? RowStatus::optimal
-                                              : RowStatus::infeasible;
+  row.kind = run.end != SearchEnd::complete ? RowStatus::time_limit
+             : run.has_incumbent            ? RowStatus::optimal
+                                            : RowStatus::infeasible;
   row.status = row.kind == RowStatus::time_limit ? "time limit"
                : run.has_incumbent               ? "optimal"
                                                  : "infeasible";
@@ -459,7 +389,7 @@ BatchRow solve_one(const BatchOptions& options, const InfoRecords* records, int 
   row.resources = data.resource_count;
   row.deadline = data.deadline;
   if (!give_cash_flows(options, records, flows, data, row)) return row;
-  const EngineOutcome run = run_engine(options, data, workspace, row);
+  const std::optional<SearchResult> run = run_engine(options, data, workspace, row);
   if (record_outcome(options, data, run, row) && row.has_value && !options.svg_dir.empty())
     draw_schedule(options, data, row);
   return row;
@@ -787,7 +717,7 @@ struct Tally {
   long long done = 0;
   long long proven = 0;
   long long errors = 0;
-  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+  double start = wall_seconds();
 
   void count(const BatchRow& row) {
     ++done;
@@ -798,11 +728,11 @@ struct Tally {
     return std::to_string(done) + " of " + std::to_string(total) + " rows done, " +
            std::to_string(proven) + " proven" +
            (errors > 0 ? ", " + std::to_string(errors) + " errors" : "") + ", " +
-           duration_words(seconds_since(start));
+           duration_words(wall_seconds() - start);
   }
   // The progress line: the rows left at the pace so far.
   std::string progress() const {
-    const double elapsed = seconds_since(start);
+    const double elapsed = wall_seconds() - start;
     return words() + (done > 0 && done < total
                           ? ", about " +
                                 duration_words(elapsed / static_cast<double>(done) *
@@ -877,7 +807,7 @@ std::vector<BatchRow> solve_all(SharedRun& run, RunInterrupt* interrupt, long lo
       run.lock.lock();  // held for good: the process ends with every line whole
       const std::string summary = "interrupted: " + run.tally.words();
       if (run.outputs.json.is_open())
-        run.outputs.json.put(json_closing_line("interrupted", seconds_since(run.tally.start),
+        run.outputs.json.put(json_closing_line("interrupted", wall_seconds() - run.tally.start,
                                                earlier_rows + run.tally.done));
       return summary;
     };
@@ -937,7 +867,7 @@ int finish_run(const BatchOptions& options, const SharedRun& run,
                std::FILE* out, std::FILE* err) {
   bool unwritten = false;
   if (outputs.json.is_open())
-    outputs.json.put(json_closing_line("complete", seconds_since(run.tally.start),
+    outputs.json.put(json_closing_line("complete", wall_seconds() - run.tally.start,
                                        earlier_rows + static_cast<long long>(rows.size())));
   for (OutputFile* file : {&outputs.csv, &outputs.json, &outputs.flows}) {
     if (!file->is_open()) continue;

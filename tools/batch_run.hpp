@@ -16,7 +16,6 @@
 #include "formats/batch_json.hpp"
 #include "formats/flows_csv.hpp"
 #include "formats/info_file.hpp"
-#include "search/search_state.hpp"
 #include "tools/batch_jobs.hpp"
 #include "tools/batch_options.hpp"
 

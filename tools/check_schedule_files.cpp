@@ -14,7 +14,7 @@
 #include "formats/makespan_table.hpp"
 #include "formats/psplib.hpp"
 #include "formats/schedule_file.hpp"
-#include "model/critical_path.hpp"
+#include "model/network.hpp"
 #include "tools/command_line.hpp"
 
 namespace rcpspdc {

@@ -12,7 +12,7 @@
 #include "formats/instance_file.hpp"
 #include "formats/makespan_table.hpp"
 #include "formats/psplib.hpp"
-#include "model/critical_path.hpp"
+#include "model/network.hpp"
 #include "tools/command_line.hpp"
 
 namespace {

@@ -10,6 +10,7 @@
 //   other goes first.
 // Every rule only removes start times that no feasible schedule of the node
 // uses, so the search stays exact.
+#include "model/npv.hpp"
 #include "window_search/window_state.hpp"
 
 namespace rcpspdc {
@@ -171,13 +172,17 @@ bool disjoint_pairs(const WindowProblem& p, Windows& win, bool& changed, int& cu
 // whose drop alone uses up the whole lead of the bound over the incumbent
 // leaves no better schedule and is removed. The margin keeps every start
 // whose schedules could beat the incumbent by more than rounding.
+// Relative to the incumbent's value: how far above it a schedule must be
+// able to get for its starts to be kept, well above rounding.
+constexpr double OBJECTIVE_MARGIN = 1e-9;
+
 bool objective_windows(WindowSearch& w, Windows& win, bool& changed) {
   const WindowProblem& p = w.problem;
   if (!w.has_incumbent) return true;
   double credit[ACTIVITY_ROWS] = {};
   const double bound =
       w.settings.use_pair_bound ? pair_bound(w, win, credit) : window_bound(p, win);
-  const double margin = 1e-9 * (1.0 + (w.best_npv < 0 ? -w.best_npv : w.best_npv));
+  const double margin = OBJECTIVE_MARGIN * (1.0 + (w.best_npv < 0 ? -w.best_npv : w.best_npv));
   const double lead = bound - w.best_npv + margin;
   if (lead <= 0.0) {
     w.culprit = 0;
@@ -230,63 +235,23 @@ bool objective_windows(WindowSearch& w, Windows& win, bool& changed) {
   return true;
 }
 
-// Energetic check: over an interval [a, b), every activity must spend at
-// least the part of its run that no start in its window can move out of the
-// interval (the smaller of its duration, the interval, its earliest finish
-// minus a, and b minus its latest start). More demand than capacity times
-// length in some interval leaves no feasible schedule. Intervals run from an
-// earliest start to a latest finish, where the required energy changes slope.
-bool energy_check(WindowSearch& w, const Windows& win) {
-  const WindowProblem& p = w.problem;
-  const int n = p.activity_count;
-  int lefts[ACTIVITY_ROWS];
-  int rights[ACTIVITY_ROWS];
-  int left_count = 0;
-  int right_count = 0;
-  for (int i = 0; i < n; ++i) {
-    if (!p.uses_resources[i]) continue;
-    lefts[left_count++] = win.early[i];
-    rights[right_count++] = win.late[i] + p.duration[i];
-  }
-  for (int x = 0; x < left_count; ++x) {
-    const int a = lefts[x];
-    for (int y = 0; y < right_count; ++y) {
-      const int b = rights[y];
-      if (b <= a) continue;
-      long long energy[MAX_RESOURCES] = {};
-      for (int i = 0; i < n; ++i) {
-        if (!p.uses_resources[i]) continue;
-        int part = p.duration[i];
-        if (b - a < part) part = b - a;
-        if (win.early[i] + p.duration[i] - a < part) part = win.early[i] + p.duration[i] - a;
-        if (b - win.late[i] < part) part = b - win.late[i];
-        if (part <= 0) continue;
-        for (int k = 0; k < p.resource_count; ++k)
-          energy[k] += static_cast<long long>(part) * p.demand[i][k];
-      }
-      for (int k = 0; k < p.resource_count; ++k)
-        if (energy[k] > static_cast<long long>(p.capacity[k]) * (b - a)) return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 bool propagate_windows(WindowSearch& w, Windows& win) {
   const WindowProblem& p = w.problem;
   for (;;) {
-    if (!precedence_pass(p, win, w.culprit)) return false;
     bool changed = false;
-    if (!time_table(w, win, changed)) return false;
-    if (!disjoint_pairs(p, win, changed, w.culprit)) return false;
-    if (w.settings.use_objective_windows && !objective_windows(w, win, changed)) return false;
-    if (!changed) break;
+    const bool consistent =
+        precedence_pass(p, win, w.culprit) && time_table(w, win, changed) &&
+        disjoint_pairs(p, win, changed, w.culprit) &&
+        (!w.settings.use_objective_windows || objective_windows(w, win, changed));
+    if (w.clock.spent_after(p.round_work)) {
+      w.interrupted = true;
+      return false;
+    }
+    if (!consistent) return false;
+    if (!changed) return true;
   }
-  if (w.settings.use_energy_check && (!w.has_incumbent || w.settings.use_energy_check_always) &&
-      !energy_check(w, win))
-    return false;
-  return true;
 }
 
 double window_bound(const WindowProblem& p, const Windows& win) {
@@ -294,20 +259,17 @@ double window_bound(const WindowProblem& p, const Windows& win) {
   // early, negative ones as late as possible. Every term is at least the
   // term of any schedule in the windows, rounding included, and the terms are
   // summed in the checker's order, so the sum bounds the computed value too.
-  double bound = 0.0;
-  for (int i = p.end_activity - 1; i >= 1; --i) {
+  return sum_over_real_activities(p.activity_count, [&](int i) {
     const int c = p.cash_flow[i];
     const int finish = (c >= 0 ? win.early[i] : win.late[i]) + p.duration[i];
-    bound += c * p.discount[static_cast<std::size_t>(finish)];
-  }
-  return bound;
+    return c * p.discount[static_cast<std::size_t>(finish)];
+  });
 }
 
 double fixed_schedule_value(const WindowProblem& p, const Windows& win) {
-  double value = 0.0;
-  for (int i = p.end_activity - 1; i >= 1; --i)
-    value += p.cash_flow[i] * p.discount[static_cast<std::size_t>(win.early[i] + p.duration[i])];
-  return value;
+  return sum_over_real_activities(p.activity_count, [&](int i) {
+    return p.cash_flow[i] * p.discount[static_cast<std::size_t>(win.early[i] + p.duration[i])];
+  });
 }
 
 }  // namespace rcpspdc

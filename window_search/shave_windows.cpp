@@ -10,6 +10,7 @@
 // neighbours (successors, and activities they can never overlap). After a
 // removal, the activities whose windows moved are probed again. Skipping a
 // probe only keeps a start, so the search stays exact whatever is skipped.
+// A probe that the time budget interrupts removes nothing.
 #include "window_search/window_state.hpp"
 
 namespace rcpspdc {
@@ -54,6 +55,7 @@ bool shave_windows(WindowSearch& w, Windows& win, const Windows& before) {
           probe.early[i] = start;
           probe.late[i] = start;
           if (propagate_windows(w, probe)) break;
+          if (w.interrupted) return false;
           if (w.settings.use_failure_weights) w.failure_weight[w.culprit] += 1.0;
           previous = win;
           if (at_early)

@@ -8,20 +8,20 @@
 //
 // Times are start times: activity i starting at s occupies periods s + 1 ..
 // s + duration (the time slots s .. s + duration - 1 of the profile) and
-// finishes at s + duration.
+// finishes at s + duration. The engines built on it are in
+// start_time_engine.hpp.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
+#include "engine/search_engine.hpp"
 #include "model/activity_set.hpp"
 #include "model/instance_data.hpp"
 #include "model/packed_resources.hpp"
+#include "platform/time_budget.hpp"
 
 namespace rcpspdc {
-
-class ResultSink;
 
 // Two activities that run in order: `second` after `first`, or, when
 // `either_order`, one after the other in either order.
@@ -48,7 +48,7 @@ struct WindowProblem {
   int duration[ACTIVITY_ROWS] = {};
   int demand[ACTIVITY_ROWS][MAX_RESOURCES] = {};
   int cash_flow[ACTIVITY_ROWS] = {};
-  int order[ACTIVITY_ROWS] = {};                 // a topological order of the network
+  int order[ACTIVITY_ROWS] = {};                 // a topological order, breadth first
   int succ_count[ACTIVITY_ROWS] = {};            // direct successors from the file
   int succ[ACTIVITY_ROWS][MAX_ACTIVITIES] = {};  // their indices
   ActivitySet incompatible[ACTIVITY_ROWS] = {};  // activities that can never overlap with i
@@ -58,6 +58,7 @@ struct WindowProblem {
   Packed packed_demand[ACTIVITY_ROWS] = {};      // demands, packed the same way
   std::vector<ActivityPair> pairs;               // precedences and incompatible pairs with cash
   std::vector<double> discount;                  // discount[t] = e^(-rate * t), t = 0..deadline
+  std::int64_t round_work = 0;  // work of one propagation round, less time-tabling
 };
 
 // One node: the start window of every activity.
@@ -69,30 +70,18 @@ struct Windows {
   int branched;
 };
 
-// Which activity and which start time a node branches on.
-enum class BranchRule {
-  smallest_window,  // the unfixed activity with the fewest start times left
-  earliest_start,   // the unfixed activity that can start first
-};
-
+// Every setting of the start-time engine, with the values the programs run;
+// the tests turn each off in turn, to show that the search stays exact
+// without it and to reach the code paths it would otherwise hide.
 struct WindowSettings {
-  double interest_rate = 0.0;            // continuous discount rate per period
-  double time_limit = 0.0;               // seconds; 0 = none
-  std::int64_t start_clock = 0;          // clock reading when the search started
-  std::int64_t (*clock_ms)() = nullptr;  // milliseconds since program start
-  ResultSink* sink = nullptr;            // receives the outcome
-  BranchRule branch_rule = BranchRule::smallest_window;
-  std::int64_t restart_failures = 0;     // failures before the first restart; 0 = never restart
-  bool bisect = false;                   // split windows in halves instead of fixing one start
-  bool use_failure_weights = true;       // branch first on activities that failed often
-  bool use_value_impact = true;          // ... and, once there is an incumbent, whose flow's worth
-                                         // varies most across the window
-  bool use_objective_windows = true;     // narrow windows against the incumbent
-  bool use_pair_bound = true;            // bound by matched pairs against the incumbent
-  bool use_shaving = true;               // against an incumbent, remove window ends that fail
-  bool use_energy_check = false;         // energetic reasoning while there is no incumbent
-  bool use_energy_check_always = false;  // ... and after one was found
-  std::int64_t node_limit = 0;           // stop after this many nodes; 0 = none (fuzzing)
+  int heuristic_budget = 1000;        // generations of the first-schedule heuristic for the
+                                      // value (see heuristics/); 0: no heuristic and no raise
+  bool use_failure_weights = true;    // branch first on activities that failed often
+  bool use_value_impact = true;       // ... and, once there is an incumbent, whose flow's worth
+                                      // varies most across the window
+  bool use_objective_windows = true;  // narrow windows against the incumbent
+  bool use_pair_bound = true;         // bound by matched pairs against the incumbent
+  bool use_shaving = true;            // against an incumbent, remove window ends that fail
 };
 
 struct WindowSearch {
@@ -114,21 +103,21 @@ struct WindowSearch {
   int culprit = 0;                            // activity whose window emptied in the last failure
   double failure_weight[ACTIVITY_ROWS] = {};  // failures charged to each activity (branching)
 
-  // Tables for the neighbourhood search that raises the incumbent while this
-  // search is stopped, so that it can go on afterwards; made when first needed.
-  std::unique_ptr<WindowSearch> raise_scratch;
+  // The time budget, read by work done: propagation rounds count their work,
+  // and a round that finds the budget spent sets `interrupted`, which ends
+  // the propagation, the shaving and the search at once, the node unused.
+  WorkClock clock;
+  bool interrupted = false;
 
   bool has_incumbent = false;           // a feasible schedule was found
   double best_npv = 0.0;                // its value; minus infinity while there is none
   int best_finish[ACTIVITY_ROWS] = {};  // its finish times
   std::int64_t created_nodes = 0;       // nodes propagated
   std::int64_t branched_nodes = 0;      // nodes branched on
+  std::int64_t started_ms = 0;          // the clock reading incumbents are timed from
   double seconds_to_best = 0.0;         // when the incumbent was found
-  std::int64_t restarts = 0;            // descents begun again from the root
-  std::int64_t failures = 0;            // failed nodes since the last restart
-  std::int64_t restart_limit = 0;       // failures that trigger the next restart; 0 = never
-  bool stopped = false;                 // the time or node limit ended the search
-  int time_check_countdown = 0;         // nodes before the clock is read again
+  bool stopped = false;                 // a limit ended the search
+  SearchEnd end = SearchEnd::complete;  // how the last run ended
 };
 
 // Fills the problem tables from a validated instance with its cash flows and
@@ -140,12 +129,14 @@ void load_window_problem(WindowSearch& w, const InstanceData& instance, double i
 void open_windows(const WindowProblem& p, Windows& win);
 
 // Narrows `win` to the fixed point of the propagators; false when some window
-// became empty (the node holds no feasible schedule).
+// became empty (the node holds no feasible schedule), or when the time budget
+// ran out on the way (`interrupted` set; `win` is then narrowed only part of
+// the way, still holding every schedule it held).
 bool propagate_windows(WindowSearch& w, Windows& win);
 
 // Removes window ends of `win` (propagated from `before`) where fixing the
 // activity leaves propagation with an empty window; false when a whole
-// window went.
+// window went. Stops early, as propagation does, when interrupted.
 bool shave_windows(WindowSearch& w, Windows& win, const Windows& before);
 
 // Precedences and incompatible pairs that the pair bound tries (at load).
@@ -166,27 +157,25 @@ double open_bound(const WindowSearch& w);
 // The value of a schedule whose windows are all fixed, summed as the checker sums.
 double fixed_schedule_value(const WindowProblem& p, const Windows& win);
 
-// The search in two steps: begin_search resets the state (and offers
-// `seed_finish` as in solve_windows); continue_search runs from where the
-// state stands until the search completes or a limit stops it, then reports.
-// A search stopped by a limit continues where it stopped once the limit is
-// raised; a completed search must not be continued.
-void begin_search(WindowSearch& w, const std::vector<int>* seed_finish);
-void continue_search(WindowSearch& w);
+// The search in two steps: begin_search resets the state to the root
+// (incumbents are timed from `time`'s start; `seed_finish`, when not null, is
+// offered as the first incumbent); continue_search runs from where the state
+// stands until the search completes or `limits` stop it. Continued under a
+// higher node limit, a search its node limit stopped goes on exactly as if it
+// had never stopped; one the time budget stopped takes up the node it stopped
+// in again. A completed search must not be continued.
+void begin_search(WindowSearch& w, const TimeBudget& time, const std::vector<int>* seed_finish);
+SearchEnd continue_search(WindowSearch& w, const SearchLimits& limits);
 
 // Offers a schedule (finish times) found elsewhere to a search in progress;
 // it becomes the incumbent when it is worth more, as the search values it.
 void offer_schedule(WindowSearch& w, const std::vector<int>& finish);
 
-// The whole search on the loaded problem. Offers `seed_finish` (when not
-// null) as the first incumbent. Reports through settings.sink: 1 when the
-// search completed, 0 when a limit stopped it.
-void solve_windows(WindowSearch& w, const std::vector<int>* seed_finish);
+// The whole search on the loaded problem: begin_search, then continue_search.
+SearchEnd solve_windows(WindowSearch& w, const SearchLimits& limits,
+                        const std::vector<int>* seed_finish);
 
-// The engine as the programs run it: loads the instance (with its cash
-// flows), finds a first schedule with the heuristic (`heuristic_budget`
-// schedule generations; 0 = none) and runs the search with `settings`.
-void solve_start_times(WindowSearch& w, const InstanceData& instance,
-                       const WindowSettings& settings, int heuristic_budget);
+// The outcome of the last run, as every engine reports it.
+void fill_result(const WindowSearch& w, SearchResult& result);
 
 }  // namespace rcpspdc

@@ -1,7 +1,9 @@
 // Large neighbourhood search over schedules: free a random part of the
 // activities, keep the order of every other pair that shares a resource as
-// a precedence arc, and let the start-time search, under a node limit, look
-// for something better inside. Two uses:
+// a precedence arc, and let an exact search, under a node limit, look for
+// something better inside. The exact search is any SearchEngine the caller
+// hands in (the start-time engine hands in its plain window search), so this
+// folder knows no engine. Two uses:
 // - shortening a schedule that ends past the deadline, one period at a time,
 //   which reaches the deadline on the hardest tight instances where neither
 //   sampling nor the search alone finds any schedule within seconds;
@@ -12,21 +14,20 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/search_engine.hpp"
 #include "model/instance_data.hpp"
-#include "window_search/initial_schedule.hpp"
+#include "platform/time_budget.hpp"
 
 namespace rcpspdc {
 
-struct WindowSearch;
-
 struct NeighbourhoodSettings {
-  std::int64_t node_limit = 2000;  // nodes per neighbourhood
+  std::int64_t node_limit = 2000;  // nodes the exact search may create per neighbourhood
   int iteration_limit = 300;       // neighbourhoods in all
   int free_percent = 40;           // share of the activities freed at first
   int stall_iterations = 64;       // failures in a row before one more activity is freed
   int patience = 0;                // failures in a row that end the run; 0 = none
   std::uint32_t seed = 1;          // for the choice of the freed activities
-  TimeShare time;
+  TimeBudget time;                 // for the whole run, its exact searches included
 };
 
 struct NeighbourhoodResult {
@@ -39,10 +40,9 @@ struct NeighbourhoodResult {
 
 // Starts from `finish`, a schedule that keeps every arc and every capacity
 // but may end after instance.deadline, and shortens it until it meets the
-// deadline or a limit ends the run. `scratch` is the search used for the
-// neighbourhoods; its problem and state are overwritten.
+// deadline or a limit ends the run. `exact` searches the neighbourhoods.
 NeighbourhoodResult tighten_schedule(const InstanceData& instance, const std::vector<int>& finish,
-                                     const NeighbourhoodSettings& settings, WindowSearch& scratch);
+                                     const NeighbourhoodSettings& settings, SearchEngine& exact);
 
 // Up to `rounds` rounds of: a first schedule for a deadline a few periods
 // later (the heuristic, seeded anew each round), then tighten_schedule from
@@ -50,7 +50,7 @@ NeighbourhoodResult tighten_schedule(const InstanceData& instance, const std::ve
 // the time limit passes.
 NeighbourhoodResult find_tight_schedule(const InstanceData& instance, double interest_rate,
                                         const NeighbourhoodSettings& settings, int rounds,
-                                        WindowSearch& scratch);
+                                        SearchEngine& exact);
 
 // Starts from `finish`, a feasible schedule within the deadline worth `npv`
 // (as the search values it), and raises its value until a limit ends the
@@ -58,6 +58,6 @@ NeighbourhoodResult find_tight_schedule(const InstanceData& instance, double int
 NeighbourhoodResult raise_schedule_value(const InstanceData& instance, double interest_rate,
                                          const std::vector<int>& finish, double npv,
                                          const NeighbourhoodSettings& settings,
-                                         WindowSearch& scratch);
+                                         SearchEngine& exact);
 
 }  // namespace rcpspdc

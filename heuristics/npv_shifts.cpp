@@ -1,4 +1,4 @@
-#include "window_search/npv_shifts.hpp"
+#include "heuristics/npv_shifts.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -146,12 +146,13 @@ bool shift_chain(const ScheduleNetwork& net, LoadProfile& profile, ShiftScratch&
 }  // namespace
 
 int improve_by_shifts(const ScheduleNetwork& net, LoadProfile& profile, ShiftScratch& scratch,
-                      double interest_rate, int max_sweeps, std::vector<int>& finish) {
+                      double interest_rate, const ShiftLimits& limits, std::vector<int>& finish) {
   const int n = net.activity_count;
   for (int i = 0; i < n; ++i) occupy(net, profile, i, finish[i], +1);
   int sweeps = 0;
   bool changed = true;
-  while (changed && sweeps < max_sweeps) {
+  while (changed && sweeps < limits.sweeps &&
+         (limits.clock == nullptr || !limits.clock->spent_after(limits.sweep_work))) {
     changed = false;
     ++sweeps;
     for (int i = 1; i < n - 1; ++i) {

@@ -1,26 +1,15 @@
-// The first schedule of the window search: a feasible schedule within the
-// deadline with a good net present value, found before the search starts so
-// that every later node can be pruned against its value.
+// The first-schedule heuristic: a feasible schedule within the deadline with
+// a good net present value, found before an exact search starts so that
+// every later node can be pruned against its value.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "model/instance_data.hpp"
+#include "platform/time_budget.hpp"
 
 namespace rcpspdc {
-
-// A share of a run's time: `seconds` after the clock read `start_clock`;
-// 0 seconds or no clock means no limit.
-struct TimeShare {
-  double seconds = 0.0;
-  std::int64_t start_clock = 0;
-  std::int64_t (*clock_ms)() = nullptr;  // milliseconds since program start
-  bool spent() const {
-    return seconds > 0.0 && clock_ms != nullptr &&
-           static_cast<double>(clock_ms() - start_clock) * 0.001 > seconds;
-  }
-};
 
 struct HeuristicSettings {
   // Work limits in schedule generations, deterministic unlike a clock.
@@ -28,7 +17,7 @@ struct HeuristicSettings {
   int search_budget = 50000;   // in all while none does
   int restart_after = 300;     // children without a new best before the lists are drawn anew
   std::uint32_t seed = 1;      // for randomised priorities; same seed, same result
-  TimeShare time;              // the budgets hold with or without it
+  TimeBudget time;             // ends the run early; the budgets hold with or without it
 };
 
 struct InitialSchedule {

@@ -1,11 +1,11 @@
-#include "window_search/initial_schedule.hpp"
+#include "heuristics/initial_schedule.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <random>
 
-#include "window_search/npv_shifts.hpp"
-#include "window_search/schedule_passes.hpp"
+#include "heuristics/npv_shifts.hpp"
+#include "heuristics/schedule_passes.hpp"
+#include "model/npv.hpp"
 
 namespace rcpspdc {
 
@@ -39,33 +39,40 @@ struct HeuristicRun {
   int budget = 0;                // generations allowed; shrinks once a schedule meets the deadline
   int value_budget = 0;          // generations for the value once one does
   ScheduleNetwork net;           // the instance in flat tables
-  LoadProfile profile;           // empty between passes
-  PassScratch pass;              // scratch of the passes
-  ShiftScratch shift;            // scratch of the chain shifts
-  std::vector<int> list;         // the activity list of this generation
-  std::vector<int> finish;       // its schedule
-  std::vector<int> trial;        // a copy being improved for value
-  std::vector<int> waiting;      // unlisted predecessors per activity
-  std::vector<int> eligible;     // activities whose predecessors are all listed
-  std::vector<double> weight;    // sampling weight per eligible activity
-  std::vector<char> listed;      // activities already in the list being bred
-  std::vector<int> population;   // [member * activity_count + position], decoded lists
-  std::vector<Fitness> fitness;  // per member
-  int members = 0;               // members filled so far
-  int stale = 0;                 // children since the population gained a new best member
-  Fitness best_member;           // the best fitness since the population was drawn
-  std::mt19937 generator;        // for the sampled lists and the breeding
-  InitialSchedule result;        // best schedule so far
+  std::vector<double> discount;  // e^(-rate * t) up to the deadline
+  WorkClock clock;               // the time budget, read by generations done
+  std::int64_t generation_work = 0;  // work of one generation
+  LoadProfile profile;               // empty between passes
+  PassScratch pass;                  // scratch of the passes
+  ShiftScratch shift;                // scratch of the chain shifts
+  std::vector<int> list;             // the activity list of this generation
+  std::vector<int> finish;           // its schedule
+  std::vector<int> trial;            // a copy being improved for value
+  std::vector<int> waiting;          // unlisted predecessors per activity
+  std::vector<int> eligible;         // activities whose predecessors are all listed
+  std::vector<double> weight;        // sampling weight per eligible activity
+  std::vector<char> listed;          // activities already in the list being bred
+  std::vector<int> population;       // [member * activity_count + position], decoded lists
+  std::vector<Fitness> fitness;      // per member
+  int members = 0;                   // members filled so far
+  int stale = 0;                     // children since the population gained a new best member
+  Fitness best_member;               // the best fitness since the population was drawn
+  std::mt19937 generator;            // for the sampled lists and the breeding
+  InitialSchedule result;            // best schedule so far
 };
 
-// The value as the checker sums it: last real activity down to the first.
-double schedule_value(const InstanceData& instance, const std::vector<int>& finish,
-                      double interest_rate) {
-  const int n = instance.activity_count;
-  double npv = 0.0;
-  for (int i = n - 2; i >= 1; --i)
-    npv += instance.cash_flow[i] * std::exp(-interest_rate * finish[i]);
-  return npv;
+// Counts `generations` more; true once the time budget is spent.
+bool spend(HeuristicRun& run, int generations) {
+  run.result.generations += generations;
+  return run.clock.spent_after(generations * run.generation_work);
+}
+
+// A generation passes over every activity's periods for every resource type.
+std::int64_t generation_work(const ScheduleNetwork& net) {
+  std::int64_t periods = 0;
+  for (const int d : net.duration) periods += d;
+  return net.activity_count + static_cast<std::int64_t>(net.succ.size()) +
+         periods * std::max(net.resource_count, 1);
 }
 
 int priority(const ScheduleNetwork& net, int rule, int i) {
@@ -133,7 +140,8 @@ void settle_end(const ScheduleNetwork& net, std::vector<int>& finish) {
 
 double consider(HeuristicRun& run, std::vector<int>& finish) {
   settle_end(run.net, finish);
-  const double value = schedule_value(*run.instance, finish, run.interest_rate);
+  const double value = schedule_value(run.net.activity_count, run.instance->cash_flow.data(),
+                                      finish.data(), run.discount.data());
   // The first schedule within the deadline: from here on the value has its
   // own budget (counted from now when the search for it took longer).
   if (!run.result.found && run.result.generations >= run.value_budget)
@@ -154,16 +162,18 @@ double consider(HeuristicRun& run, std::vector<int>& finish) {
 // the best value of the three.
 double offer(HeuristicRun& run) {
   double best = consider(run, run.finish);
-  for (int variant = 0; variant < 2 && run.result.generations < run.budget; ++variant) {
+  for (int variant = 0; variant < 2 && run.result.generations < run.budget && !run.clock.spent();
+       ++variant) {
     run.trial = run.finish;
     if (variant == 1) {
       justify_right(run.net, run.profile, run.pass, run.net.deadline, run.trial);
-      ++run.result.generations;
+      spend(run, 1);
     }
     const int left = run.budget - run.result.generations;
     if (left <= 0) break;
+    const ShiftLimits limits{left, &run.clock, run.generation_work};
     run.result.generations +=
-        improve_by_shifts(run.net, run.profile, run.shift, run.interest_rate, left, run.trial);
+        improve_by_shifts(run.net, run.profile, run.shift, run.interest_rate, limits, run.trial);
     best = std::max(best, consider(run, run.trial));
   }
   return best;
@@ -177,11 +187,12 @@ Fitness decode(HeuristicRun& run) {
   const ScheduleNetwork& net = run.net;
   Fitness fit;
   fit.makespan = forward_pass(net, run.profile, run.list, run.finish);
-  ++run.result.generations;
-  while (fit.makespan > net.deadline && run.result.generations + 2 <= run.budget) {
+  spend(run, 1);
+  while (fit.makespan > net.deadline && run.result.generations + 2 <= run.budget &&
+         !run.clock.spent()) {
     justify_right(net, run.profile, run.pass, fit.makespan, run.finish);
     const int shorter = justify_left(net, run.profile, run.pass, run.finish);
-    run.result.generations += 2;
+    spend(run, 2);
     run.list = run.pass.list;
     if (shorter >= fit.makespan) break;
     fit.makespan = shorter;
@@ -192,8 +203,6 @@ Fitness decode(HeuristicRun& run) {
   }
   return fit;
 }
-
-constexpr int TIME_CHECK_ROUNDS = 64;  // lists decoded between two clock readings
 
 int draw(std::mt19937& generator, int below) {
   return static_cast<int>(generator() % static_cast<std::uint32_t>(below));
@@ -245,6 +254,9 @@ InitialSchedule initial_schedule(const InstanceData& instance, double interest_r
   run.net = build_network(instance);
   if (!run.net.usable) return run.result;
   const ScheduleNetwork& net = run.net;
+  fill_discount_table(run.discount, interest_rate, net.deadline);
+  run.clock = WorkClock(settings.time);
+  run.generation_work = generation_work(net);
   const auto n = static_cast<std::size_t>(net.activity_count);
   init_profile(net, run.profile);
   init_scratch(net, run.pass);
@@ -267,8 +279,7 @@ InitialSchedule initial_schedule(const InstanceData& instance, double interest_r
   // population rarely closes the last period, while fresh samples converge
   // elsewhere (on the hardest j30 instances this finds a schedule in about
   // half the seeds where breeding on finds none).
-  for (int round = 0; run.result.generations < run.budget; ++round) {
-    if (round % TIME_CHECK_ROUNDS == 0 && settings.time.spent()) break;
+  while (run.result.generations < run.budget && !run.clock.spent()) {
     if (!run.result.found && run.members == POPULATION && run.stale >= settings.restart_after) {
       run.members = 0;
       run.stale = 0;

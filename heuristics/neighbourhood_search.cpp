@@ -1,10 +1,9 @@
-#include "window_search/neighbourhood_search.hpp"
+#include "heuristics/neighbourhood_search.hpp"
 
 #include <algorithm>
 #include <random>
 
-#include "window_search/initial_schedule.hpp"
-#include "window_search/window_state.hpp"
+#include "heuristics/initial_schedule.hpp"
 
 namespace rcpspdc {
 
@@ -53,7 +52,7 @@ void build_neighbourhood(const InstanceData& instance, const std::vector<int>& f
 NeighbourhoodResult run_neighbourhoods(const InstanceData& instance, double interest_rate,
                                        const std::vector<int>& finish, double npv, bool raise,
                                        const NeighbourhoodSettings& settings,
-                                       WindowSearch& scratch) {
+                                       SearchEngine& exact) {
   NeighbourhoodResult result;
   result.finish = finish;
   result.makespan = std::ranges::max(finish);
@@ -70,11 +69,11 @@ NeighbourhoodResult run_neighbourhoods(const InstanceData& instance, double inte
   std::mt19937 generator(settings.seed);
   InstanceData sub = instance;
   std::vector<char> freed(static_cast<std::size_t>(n), 0);
-  WindowSettings search;
-  search.interest_rate = raise ? interest_rate : 0.0;
-  search.node_limit = settings.node_limit;
-  search.clock_ms =
-      settings.time.clock_ms != nullptr ? settings.time.clock_ms : [] { return std::int64_t{0}; };
+  SearchRequest request;
+  request.instance = &sub;
+  request.interest_rate = raise ? interest_rate : 0.0;
+  request.limits = {settings.time, settings.node_limit};
+  KeptResult searched;
   auto done = [&] {
     return (!raise && result.makespan <= instance.deadline) ||
            result.iterations >= settings.iteration_limit ||
@@ -86,10 +85,10 @@ NeighbourhoodResult run_neighbourhoods(const InstanceData& instance, double inte
     for (int x = 0; x < size; ++x) freed[1 + generator() % static_cast<unsigned>(real)] = 1;
     build_neighbourhood(instance, result.finish, freed,
                         raise ? instance.deadline : result.makespan - 1, sub);
-    load_window_problem(scratch, sub, search.interest_rate);
-    scratch.settings = search;
-    solve_windows(scratch, raise ? &result.finish : nullptr);
-    const bool better = raise ? scratch.best_npv > result.npv : scratch.has_incumbent;
+    request.first_schedule = raise ? &result.finish : nullptr;
+    exact.solve(request, searched);
+    const SearchResult& found = *searched.result;
+    const bool better = raise ? found.value > result.npv : found.has_incumbent;
     if (!better) {
       ++failures;
       if (++stalled >= settings.stall_iterations) {
@@ -98,9 +97,9 @@ NeighbourhoodResult run_neighbourhoods(const InstanceData& instance, double inte
       }
       continue;
     }
-    std::copy(scratch.best_finish, scratch.best_finish + n, result.finish.begin());
+    std::copy(found.finish.begin(), found.finish.end(), result.finish.begin());
     result.makespan = std::ranges::max(result.finish);
-    result.npv = scratch.best_npv;
+    result.npv = found.value;
     result.found = true;
     stalled = 0;
     failures = 0;
@@ -113,21 +112,20 @@ NeighbourhoodResult run_neighbourhoods(const InstanceData& instance, double inte
 }  // namespace
 
 NeighbourhoodResult tighten_schedule(const InstanceData& instance, const std::vector<int>& finish,
-                                     const NeighbourhoodSettings& settings,
-                                     WindowSearch& scratch) {
-  return run_neighbourhoods(instance, 0.0, finish, 0.0, false, settings, scratch);
+                                     const NeighbourhoodSettings& settings, SearchEngine& exact) {
+  return run_neighbourhoods(instance, 0.0, finish, 0.0, false, settings, exact);
 }
 
 NeighbourhoodResult raise_schedule_value(const InstanceData& instance, double interest_rate,
                                          const std::vector<int>& finish, double npv,
                                          const NeighbourhoodSettings& settings,
-                                         WindowSearch& scratch) {
-  return run_neighbourhoods(instance, interest_rate, finish, npv, true, settings, scratch);
+                                         SearchEngine& exact) {
+  return run_neighbourhoods(instance, interest_rate, finish, npv, true, settings, exact);
 }
 
 NeighbourhoodResult find_tight_schedule(const InstanceData& instance, double interest_rate,
                                         const NeighbourhoodSettings& settings, int rounds,
-                                        WindowSearch& scratch) {
+                                        SearchEngine& exact) {
   NeighbourhoodResult result;
   InstanceData loose = instance;
   for (int round = 0; round < rounds && !result.found && !settings.time.spent(); ++round) {
@@ -137,11 +135,12 @@ NeighbourhoodResult find_tight_schedule(const InstanceData& instance, double int
     loose.deadline = instance.deadline + LOOSE_STEP * (1 + round % 3);
     HeuristicSettings heuristic;
     heuristic.seed = settings.seed + static_cast<std::uint32_t>(round);
+    heuristic.time = settings.time;
     const InitialSchedule start = initial_schedule(loose, interest_rate, heuristic);
     if (!start.found) continue;
     NeighbourhoodSettings round_settings = settings;
     round_settings.seed = heuristic.seed;
-    result = tighten_schedule(instance, start.finish, round_settings, scratch);
+    result = tighten_schedule(instance, start.finish, round_settings, exact);
   }
   return result;
 }

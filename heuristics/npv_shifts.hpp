@@ -4,7 +4,8 @@
 
 #include <vector>
 
-#include "window_search/schedule_passes.hpp"
+#include "heuristics/schedule_passes.hpp"
+#include "platform/time_budget.hpp"
 
 namespace rcpspdc {
 
@@ -17,10 +18,18 @@ struct ShiftScratch {
 
 void init_shift_scratch(const InstanceData& instance, ShiftScratch& scratch);
 
+// How long the sweeps may go on: at most `sweeps` of them, and, with a
+// clock, none after its budget is spent, each counting `sweep_work`.
+struct ShiftLimits {
+  int sweeps = 0;
+  WorkClock* clock = nullptr;
+  std::int64_t sweep_work = 0;
+};
+
 // Sweeps over all activities, shifting each one's chain while that raises the
-// value, until a sweep changes nothing or `max_sweeps` have run. `finish` must
+// value, until a sweep changes nothing or `limits` end them. `finish` must
 // be feasible within the deadline and stays so. Returns the sweeps run.
 int improve_by_shifts(const ScheduleNetwork& net, LoadProfile& profile, ShiftScratch& scratch,
-                      double interest_rate, int max_sweeps, std::vector<int>& finish);
+                      double interest_rate, const ShiftLimits& limits, std::vector<int>& finish);
 
 }  // namespace rcpspdc

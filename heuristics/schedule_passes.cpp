@@ -1,31 +1,32 @@
-#include "window_search/schedule_passes.hpp"
+#include "heuristics/schedule_passes.hpp"
 
 #include <algorithm>
+#include <numeric>
+
+#include "model/network.hpp"
 
 namespace rcpspdc {
 
-ScheduleNetwork build_network(const InstanceData& instance) {
-  ScheduleNetwork net;
-  const int n = instance.activity_count;
-  const int K = instance.resource_count;
-  net.activity_count = n;
-  net.resource_count = K;
-  net.deadline = instance.deadline;
-  net.duration = instance.duration;
-  net.capacity = instance.capacity;
-  net.demand.assign(static_cast<std::size_t>(n * K), 0);
-  bool demands_fit = true;
-  int summed = 0;
-  for (int i = 0; i < n; ++i) {
-    summed += net.duration[i];
+namespace {
+
+// Demands in one flat row per activity; false when one exceeds its capacity.
+bool copy_demands(const InstanceData& instance, ScheduleNetwork& net) {
+  const int K = net.resource_count;
+  net.demand.assign(static_cast<std::size_t>(net.activity_count * K), 0);
+  bool fit = true;
+  for (int i = 0; i < net.activity_count; ++i)
     for (int k = 0; k < K; ++k) {
       const int q = instance.requirement[i][k];
       net.demand[i * K + k] = q;
-      demands_fit = demands_fit && q <= net.capacity[k];
+      fit = fit && q <= net.capacity[k];
     }
-  }
-  net.horizon = std::max(net.deadline, summed);
+  return fit;
+}
 
+// Successor and predecessor lists as flat rows, successors in file order and
+// predecessors in ascending order.
+void build_lists(const InstanceData& instance, ScheduleNetwork& net) {
+  const int n = net.activity_count;
   net.succ_begin.assign(static_cast<std::size_t>(n) + 1, 0);
   net.pred_begin.assign(static_cast<std::size_t>(n) + 1, 0);
   for (int p = 0; p < n; ++p)
@@ -45,50 +46,32 @@ ScheduleNetwork build_network(const InstanceData& instance) {
       net.succ[at++] = s;
       net.pred[fill_pred[s]++] = p;
     }
+}
 
-  // Kahn's order, smallest ready index first, so it is the index order
-  // whenever the arcs all point forward.
-  std::vector<int> waiting(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i) waiting[i] = net.pred_begin[i + 1] - net.pred_begin[i];
-  std::vector<int> ready;
-  for (int i = n - 1; i >= 0; --i)
-    if (waiting[i] == 0) ready.push_back(i);
-  while (!ready.empty()) {
-    const int i = ready.back();
-    ready.pop_back();
-    net.order.push_back(i);
-    const auto before = ready.size();
-    for (int e = net.succ_begin[i]; e < net.succ_begin[i + 1]; ++e)
-      if (--waiting[net.succ[e]] == 0) ready.push_back(net.succ[e]);
-    std::sort(ready.begin() + static_cast<std::ptrdiff_t>(before), ready.end(),
-              std::greater<int>());
-    std::inplace_merge(ready.begin(), ready.begin() + static_cast<std::ptrdiff_t>(before),
-                       ready.end(), std::greater<int>());
-  }
+}  // namespace
+
+ScheduleNetwork build_network(const InstanceData& instance) {
+  ScheduleNetwork net;
+  const int n = instance.activity_count;
+  net.activity_count = n;
+  net.resource_count = instance.resource_count;
+  net.deadline = instance.deadline;
+  net.duration = instance.duration;
+  net.capacity = instance.capacity;
+  const bool demands_fit = copy_demands(instance, net);
+  net.horizon =
+      std::max(net.deadline, std::accumulate(net.duration.begin(), net.duration.end(), 0));
+  build_lists(instance, net);
+  // The lowest numbered ready activity first: the index order whenever the
+  // arcs all point forward.
+  net.order = topological_order(instance, ReadyRule::lowest_index);
   const bool acyclic = static_cast<int>(net.order.size()) == n;
   if (!acyclic || n == 0) return net;
   net.rank.assign(static_cast<std::size_t>(n), 0);
   for (int r = 0; r < n; ++r) net.rank[net.order[r]] = r;
-
-  net.earliest_finish.assign(static_cast<std::size_t>(n), 0);
-  net.latest_finish.assign(static_cast<std::size_t>(n), net.deadline);
-  int critical = 0;
-  for (int i : net.order) {
-    int f = net.duration[i];
-    for (int e = net.pred_begin[i]; e < net.pred_begin[i + 1]; ++e)
-      f = std::max(f, net.earliest_finish[net.pred[e]] + net.duration[i]);
-    net.earliest_finish[i] = f;
-    critical = std::max(critical, f);
-  }
-  for (int r = n - 1; r >= 0; --r) {
-    const int i = net.order[r];
-    int f = net.deadline;
-    for (int e = net.succ_begin[i]; e < net.succ_begin[i + 1]; ++e) {
-      const int s = net.succ[e];
-      f = std::min(f, net.latest_finish[s] - net.duration[s]);
-    }
-    net.latest_finish[i] = f;
-  }
+  net.earliest_finish = earliest_finishes(instance, net.order);
+  net.latest_finish = latest_finishes(instance, net.order, net.deadline);
+  const int critical = *std::max_element(net.earliest_finish.begin(), net.earliest_finish.end());
   net.usable = demands_fit && critical <= net.deadline;
   return net;
 }
