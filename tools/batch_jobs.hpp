@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "search/delaying_search.hpp"
+#include "learning_search/learning_engine.hpp"
 #include "window_search/start_time_engine.hpp"
 
 namespace rcpspdc {
@@ -15,6 +16,7 @@ namespace rcpspdc {
 struct Workspace {
   DelayingSearch delaying;
   StartTimeEngine start_times;
+  LearningEngine learning;
 };
 
 // The number of hardware threads, at least 1.

@@ -76,6 +76,7 @@ struct EngineRow {
 const EngineRow ENGINES[] = {
     {"start-times", [](Workspace& w) -> SearchEngine& { return w.start_times; }},
     {"delaying", [](Workspace& w) -> SearchEngine& { return w.delaying; }},
+    {"learning", [](Workspace& w) -> SearchEngine& { return w.learning; }},
 };
 
 }  // namespace
