@@ -70,6 +70,7 @@ nlohmann::ordered_json json_header(const RunHeader& h) {
   if (h.unmixed_seed) head["unmixed_seed"] = true;
   head["time_limit"] = h.time_limit;
   head["jobs"] = h.jobs;
+  head["threads"] = h.threads;
   head["shard"] = std::to_string(h.shard_index) + "/" + std::to_string(h.shard_count);
   head["date"] = h.date;
   head["host"] = h.host;
@@ -82,7 +83,7 @@ nlohmann::ordered_json json_header(const RunHeader& h) {
 }
 
 const std::vector<std::string>& header_circumstances() {
-  static const std::vector<std::string> keys = {"version", "jobs",      "date",
+  static const std::vector<std::string> keys = {"version", "jobs",      "threads",          "date",
                                                 "host",    "processor", "processor_threads"};
   return keys;
 }

@@ -34,6 +34,7 @@ struct RunHeader {
   bool unmixed_seed = false;
   double time_limit = 0.0;
   int jobs = 1;
+  int threads = 1;  // searches on each instance at once
   int shard_index = 0;
   int shard_count = 1;
   // Where and when the run began (not compared when a run resumes):

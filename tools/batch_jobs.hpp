@@ -5,8 +5,9 @@
 
 #include <functional>
 
-#include "search/delaying_search.hpp"
 #include "learning_search/learning_engine.hpp"
+#include "portfolio/portfolio_engine.hpp"
+#include "search/delaying_search.hpp"
 #include "window_search/start_time_engine.hpp"
 
 namespace rcpspdc {
@@ -17,6 +18,10 @@ struct Workspace {
   DelayingSearch delaying;
   StartTimeEngine start_times;
   LearningEngine learning;
+  // Several searches on one instance (--threads), made on first use for the
+  // engine that comes first in it.
+  std::string portfolio_first;
+  std::unique_ptr<PortfolioEngine> portfolio;
 };
 
 // The number of hardware threads, at least 1.

@@ -42,6 +42,7 @@ struct BatchOptions {
   std::string csv;                     // per-instance rows go here ("" = no file, "-" = stdout)
   std::string json;                    // JSON Lines go here ("" = no file, "-" = stdout)
   int jobs = 0;                        // instances solved at once (0 = one per core)
+  int threads = 1;                     // searches on each instance at once
   int shard_index = 0;                 // --shard I/N: only the numbers n with
   int shard_count = 1;                 // (n - first) mod N = I
   std::string svg_dir;                 // a picture of every schedule found goes here ("" = none)

@@ -242,6 +242,7 @@ RunHeader run_header(const BatchOptions& o) {
           .unmixed_seed = o.unmixed_seed,
           .time_limit = o.time_limit,
           .jobs = o.jobs > 0 ? o.jobs : default_jobs(),
+          .threads = o.threads,
           .shard_index = o.shard_index,
           .shard_count = o.shard_count,
           .date = utc_timestamp(),
@@ -295,10 +296,18 @@ std::optional<SearchResult> run_engine(const BatchOptions& options, const Instan
   const EngineRow* engine = &ENGINES[0];
   for (const EngineRow& candidate : ENGINES)
     if (options.engine == candidate.name) engine = &candidate;
+  SearchEngine* chosen = &engine->engine(workspace);
+  if (options.threads > 1 && options.engine != "delaying") {
+    if (!workspace.portfolio || workspace.portfolio_first != options.engine) {
+      workspace.portfolio = make_portfolio(options.engine, options.threads);
+      workspace.portfolio_first = options.engine;
+    }
+    chosen = workspace.portfolio.get();
+  }
   const double cpu_start = thread_cpu_seconds();
   const double wall_start = wall_seconds();
   KeptResult kept;
-  engine->engine(workspace).solve(engine_request(options, data), kept);
+  chosen->solve(engine_request(options, data), kept);
   // Rounded once, so the CSV and the JSON give one time, and the best
   // schedule is never found after the search ended.
   row.seconds = rounded_seconds(wall_seconds() - wall_start);
