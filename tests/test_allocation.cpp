@@ -10,10 +10,10 @@
 #include <random>
 
 #include "formats/instance_file.hpp"
+#include "learning_search/solve_learning.hpp"
 #include "model/cash_flows.hpp"
 #include "model/project_model.hpp"
 #include "search/search_state.hpp"
-#include "learning_search/solve_learning.hpp"
 #include "window_search/window_state.hpp"
 
 namespace {

@@ -165,6 +165,38 @@ TEST(LearningBruteForce, AnUnsoundNogoodIsCaught) {
   EXPECT_GE(caught, missed_optimum);
 }
 
+// The network bound is the exact best value of the network with resources
+// aside: equal to enumeration without resources (capacities raised out of
+// reach), and with resource prices from the root never below the optimum.
+TEST(LearningBruteForce, NetworkBoundIsExactAndPricesKeepItABound) {
+  std::mt19937 rng(4242);
+  auto w = std::make_unique<LearningSearch>();
+  int priced_below_plain = 0;
+  for (int round = 0; round < 150; ++round) {
+    InstanceData d = random_instance(rng, 3 + round % 4, 1);
+    const int shortest = feasible_makespan(d);
+    d.deadline = shortest + round % 5;
+    const double rate = 0.05;
+    const Known known = enumerate_best(d, rate);
+    InstanceData free = d;
+    for (int& c : free.capacity) c = 1000;
+    const Known unlimited = enumerate_best(free, rate);
+    SCOPED_TRACE("round " + std::to_string(round));
+    w->settings = {};
+    begin_learning(*w, d, rate, {}, nullptr);
+    ASSERT_TRUE(propagate_root_arcs(*w));
+    const double plain = network_bound(*w, w->lower, w->upper);
+    EXPECT_NEAR(plain, unlimited.value, 1e-9 * std::max(1.0, std::abs(unlimited.value)));
+    if (std::isinf(known.value)) continue;
+    w->has_incumbent = true;
+    w->best_npv = known.value - 1.0;  // the step size aims below the optimum
+    price_resources(*w, 60);
+    EXPECT_GE(w->root_lagrangian, known.value - 1e-9 * std::max(1.0, std::abs(known.value)));
+    priced_below_plain += w->root_lagrangian < plain - 1e-9;
+  }
+  EXPECT_GT(priced_below_plain, 20);  // the prices do tighten the bound
+}
+
 // Every row with a proven optimum: a search that completes must reach it,
 // one that a node limit stops must not claim more.
 TEST(LearningReference, PattersonRowsReachTheProvenOptimum) {

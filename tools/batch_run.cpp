@@ -74,9 +74,9 @@ struct EngineRow {
 };
 
 const EngineRow ENGINES[] = {
+    {"learning", [](Workspace& w) -> SearchEngine& { return w.learning; }},
     {"start-times", [](Workspace& w) -> SearchEngine& { return w.start_times; }},
     {"delaying", [](Workspace& w) -> SearchEngine& { return w.delaying; }},
-    {"learning", [](Workspace& w) -> SearchEngine& { return w.learning; }},
 };
 
 }  // namespace

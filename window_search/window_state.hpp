@@ -19,8 +19,8 @@
 #include "model/activity_set.hpp"
 #include "model/instance_data.hpp"
 #include "model/packed_resources.hpp"
-#include "windows/window_problem.hpp"
 #include "platform/time_budget.hpp"
+#include "windows/window_problem.hpp"
 
 namespace rcpspdc {
 
