@@ -3,6 +3,8 @@
 // others are rebuilt when a conflict is traced back through them, from the
 // literals that were true before the entry was made (bounds only tighten
 // along the trail, so what held when the propagator ran holds there too).
+#include <algorithm>
+
 #include "learning_search/learning_state.hpp"
 
 namespace rcpspdc {
@@ -12,14 +14,35 @@ void explain_full_slot(const LearningSearch& w, int slot, int resource, int extr
   const WindowProblem& p = w.problem;
   // Pointwise: an activity covers `slot` whatever it starts at in
   // [slot + 1 - duration, slot], the weakest bounds that load the slot.
-  int load = extra;
-  for (int j = 1; j < p.end_activity && load <= p.capacity[resource]; ++j) {
+  // Where more activities cover it than the overload needs, those whose
+  // bounds were set at the lowest decision levels explain it: a nogood of
+  // low levels holds across more of the search and jumps back further.
+  int candidate[ACTIVITY_ROWS];
+  int rank[ACTIVITY_ROWS];
+  int count = 0;
+  for (int j = 1; j < p.end_activity; ++j) {
     if (j == except || p.demand[j][resource] == 0) continue;
     const Lit from = lower_lit(j, slot + 1 - p.duration[j]);
     const Lit to = upper_lit(j, slot);
-    if (!true_before(w, from, position) || !true_before(w, to, position)) continue;
-    out.push_back(from);
-    out.push_back(to);
+    if (!is_true(w, from) || !is_true(w, to)) continue;
+    const std::int32_t e_from = entry_of(w, from);
+    const std::int32_t e_to = entry_of(w, to);
+    if (e_from >= position || e_to >= position) continue;
+    const int level = std::max(level_of(w, e_from), level_of(w, e_to));
+    // Insertion by level, ties in activity order.
+    int at = count++;
+    for (; at > 0 && rank[at - 1] > level; --at) {
+      candidate[at] = candidate[at - 1];
+      rank[at] = rank[at - 1];
+    }
+    candidate[at] = j;
+    rank[at] = level;
+  }
+  int load = extra;
+  for (int x = 0; x < count && load <= p.capacity[resource]; ++x) {
+    const int j = candidate[x];
+    out.push_back(lower_lit(j, slot + 1 - p.duration[j]));
+    out.push_back(upper_lit(j, slot));
     load += p.demand[j][resource];
   }
 }
