@@ -98,6 +98,7 @@ struct LearningSettings {
   bool use_lifting = true;              // weaken the bounds that explain the pair bound's failures
   bool use_objective_narrowing = true;  // remove starts that alone cost the bound's lead
   bool use_value_impact = true;         // once a schedule is known, branch where value varies most
+  bool use_shaving = true;             // once a schedule is known, probe window ends at every node
   bool use_network_bound = false;       // bound every node by its network, resources aside
   int price_iterations = 0;             // steps pricing resources at the root; 0: none
   bool use_prices_in_nodes = false;     // ... and bound every node with the prices
@@ -204,6 +205,7 @@ struct LearningSearch {
   std::int64_t created_nodes = 0;  // nodes propagated: the root, branchings and jumps back
   std::int64_t decisions = 0;      // branchings
   std::int64_t conflicts = 0;
+  std::int64_t probes = 0;             // window ends shaving tried
   std::int64_t restarts = 0;
   std::int64_t restart_conflicts = 0;   // conflicts since the last restart
   std::int64_t work = 0;                // propagation steps since the clock was last told
@@ -323,7 +325,25 @@ bool choose_decision(const LearningSearch& w, Lit& decision);
 // The Luby sequence 1, 1, 2, 1, 1, 2, 4, ... at position x (from 0).
 std::int64_t luby(std::int64_t x);
 
-// --- learning (analyze.cpp, nogoods.cpp) ---
+// --- shaving (shave.cpp) ---
+
+enum class ShaveOutcome {
+  kept,       // the node stands, its windows maybe narrower
+  failed,     // the node holds nothing better: w.conflict says why
+  left_node,  // a nogood learnt holds below the node; the search goes on from there
+  complete,   // a nogood learnt holds at the root: the search is complete
+};
+// Probes the window ends of the activities the node moved (and their
+// neighbours), learning from every probe that fails.
+ShaveOutcome shave_node(LearningSearch& w);
+
+// --- learning (analyze.cpp, nogoods.cpp, solve_learning.cpp) ---
+
+// After analyze_conflict: jumps back, stores and asserts the nogood, decays
+// the activities, and now and then cuts the store or restarts.
+void learn_after_conflict(LearningSearch& w, int jump);
+// The time budget, told the work since it was last told; true once spent.
+bool budget_spent(LearningSearch& w);
 
 // From the failing literals in w.conflict, builds the first-UIP nogood in
 // w.learnt (asserting literal first) and returns the level to jump back to;

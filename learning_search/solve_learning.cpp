@@ -26,9 +26,7 @@ double elapsed(const LearningSearch& w) {
 // The limit that stops the search here, if one does.
 std::optional<SearchEnd> limit_reached(LearningSearch& w) {
   if (w.node_limit > 0 && w.created_nodes >= w.node_limit) return SearchEnd::node_limit;
-  const std::int64_t work = w.work;
-  w.work = 0;
-  if (w.clock.spent_after(work)) return SearchEnd::time_limit;
+  if (budget_spent(w)) return SearchEnd::time_limit;
   return std::nullopt;
 }
 
@@ -59,6 +57,7 @@ void reset_search(LearningSearch& w) {
   w.created_nodes = 0;
   w.decisions = 0;
   w.conflicts = 0;
+  w.probes = 0;
   w.restarts = 0;
   w.restart_conflicts = 0;
   w.work = 0;
@@ -83,9 +82,15 @@ void price_at_root(LearningSearch& w) {
   w.priced_nodes = w.settings.use_prices_in_nodes && w.root_lagrangian < learning_pair_bound(w);
 }
 
-// After a conflict: learn, jump back, decay, and now and then cut the store
-// or restart.
-void learn_from_conflict(LearningSearch& w, int jump) {
+}  // namespace
+
+bool budget_spent(LearningSearch& w) {
+  const std::int64_t work = w.work;
+  w.work = 0;
+  return w.clock.spent_after(work);
+}
+
+void learn_after_conflict(LearningSearch& w, int jump) {
   const LearningSettings& settings = w.settings;
   backjump(w, jump);
   learn_and_assert(w);
@@ -102,6 +107,19 @@ void learn_from_conflict(LearningSearch& w, int jump) {
     backjump(w, 0);
     if (w.garbage > w.learnt_count) collect_nogoods(w);
   }
+}
+
+namespace {
+
+// A failed propagation: learn from it; false when the search is complete.
+bool learn_from_failure(LearningSearch& w) {
+  ++w.conflicts;
+  ++w.restart_conflicts;
+  const int jump = analyze_conflict(w);
+  if (jump < 0) return false;
+  learn_after_conflict(w, jump);
+  ++w.created_nodes;
+  return true;
 }
 
 }  // namespace
@@ -133,21 +151,19 @@ SearchEnd continue_learning(LearningSearch& w, const SearchLimits& limits) {
   w.end = SearchEnd::complete;
   while (!w.complete) {
     if (!propagate(w)) {
-      ++w.conflicts;
-      ++w.restart_conflicts;
-      const int jump = analyze_conflict(w);
-      if (jump < 0) {
-        w.complete = true;
-        break;
-      }
-      learn_from_conflict(w, jump);
-      ++w.created_nodes;
+      w.complete = !learn_from_failure(w);
       continue;
     }
     if (const std::optional<SearchEnd> stop = limit_reached(w)) {
       w.stopped = true;
       w.end = *stop;
       break;
+    }
+    if (w.has_incumbent && settings.use_shaving) {
+      const ShaveOutcome shaved = shave_node(w);
+      if (shaved == ShaveOutcome::complete) w.complete = true;
+      if (shaved == ShaveOutcome::failed) w.complete = !learn_from_failure(w);
+      if (shaved != ShaveOutcome::kept) continue;
     }
     if (w.level == 0 && !w.priced && w.has_incumbent && settings.price_iterations > 0 &&
         w.problem.resource_count > 0)
