@@ -4,7 +4,7 @@
 #include <limits>
 #include <sstream>
 
-#include "formats/instance_file.hpp"
+#include "formats/deadline_file.hpp"
 
 namespace rcpspdc {
 
