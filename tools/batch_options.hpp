@@ -35,6 +35,7 @@ struct BatchOptions {
   double interest_rate = 0.01;    // continuous discount rate per period
   std::string engine = "start-times";  // the engine's name (see engine_names)
   double time_limit = 60.0;            // seconds per instance, fractions allowed (0 = none)
+  std::int64_t node_limit = 0;         // created nodes per search, each engine's count (0 = none)
   std::uint32_t seed = 1;              // generator seed, mixed with each instance
   bool unmixed_seed = false;           // every instance drawn from the seed alone (older runs)
   std::string cash_flows;              // info.out or flows CSV to take the flows from ("" = draw)
