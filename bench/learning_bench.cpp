@@ -12,7 +12,7 @@
 //     --seconds S     and a time limit (default none)
 //     --step K        every K-th instance from FIRST (default 1)
 //     --no-restarts --no-pair-orders --no-pair-bound --no-lifting
-//     --no-narrowing --no-value-impact --no-shaving --network --prices N --prices-in-nodes
+//     --no-narrowing --no-value-impact --shaving --network --prices N --prices-in-nodes
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     else if (arg == "--no-lifting") settings.use_lifting = false;
     else if (arg == "--no-narrowing") settings.use_objective_narrowing = false;
     else if (arg == "--no-value-impact") settings.use_value_impact = false;
-    else if (arg == "--no-shaving") settings.use_shaving = false;
+    else if (arg == "--shaving") settings.use_shaving = true;
     else if (arg == "--network") settings.use_network_bound = true;
     else if (arg == "--prices") settings.price_iterations = std::atoi(value), ++a;
     else if (arg == "--prices-in-nodes") settings.use_prices_in_nodes = true;

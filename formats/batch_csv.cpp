@@ -33,10 +33,28 @@ std::string csv_field(const std::string& text) {
   return quoted + '"';
 }
 
+const char* status_word(RowStatus kind) {
+  switch (kind) {
+    case RowStatus::optimal: return "optimal";
+    case RowStatus::infeasible: return "infeasible";
+    case RowStatus::time_limit: return "time limit";
+    case RowStatus::node_limit: return "node limit";
+    case RowStatus::error: break;
+  }
+  return "";
+}
+
+RowStatus status_kind(const std::string& status) {
+  for (const RowStatus kind :
+       {RowStatus::optimal, RowStatus::infeasible, RowStatus::time_limit, RowStatus::node_limit})
+    if (status == status_word(kind)) return kind;
+  return RowStatus::error;
+}
+
 const std::vector<std::string>& settings_columns() {
   static const std::vector<std::string> names = {
-      "engine", "offset",         "deadline_factor", "rate",       "negative",
-      "seed",   "cash_flow_file", "makespans",       "time_limit", "file"};
+      "engine",         "offset",    "deadline_factor", "rate",       "negative", "seed",
+      "cash_flow_file", "makespans", "time_limit",      "node_limit", "file"};
   return names;
 }
 
@@ -49,7 +67,8 @@ std::vector<std::string> settings_fields(const RunSettings& s) {
           s.seed < 0 ? std::string() : std::to_string(s.seed) + (s.unmixed_seed ? " unmixed" : ""),
           s.cash_flows,
           s.makespans,
-          shortest(s.time_limit)};
+          shortest(s.time_limit),
+          optional_int(s.node_limit > 0 ? s.node_limit : -1)};
 }
 
 std::string csv_header() {

@@ -11,7 +11,15 @@
 
 namespace rcpspdc {
 
-enum class RowStatus { optimal, infeasible, time_limit, error };
+// How a row ended: a complete search (optimal, infeasible), one stopped by
+// the time or the node limit, or an instance that was not solved.
+enum class RowStatus { optimal, infeasible, time_limit, node_limit, error };
+
+// The status word of a row that was solved ("optimal", "infeasible", "time
+// limit", "node limit"); an error row's status says what went wrong instead.
+const char* status_word(RowStatus kind);
+// The kind a status word names; any other text is an error row's.
+RowStatus status_kind(const std::string& status);
 
 // One instance's outcome. Fields that do not apply stay at -1 (or
 // has_value false) and are written as empty CSV fields.
@@ -27,7 +35,7 @@ struct BatchRow {
   double seconds = -1.0;     // wall time of the search alone
   double cpu_seconds = 0.0;  // processor time of the search's thread (not in the CSV)
   RowStatus kind = RowStatus::error;
-  std::string status;  // optimal, infeasible, time limit, or what went wrong
+  std::string status;  // status_word(kind), or what went wrong
   // The largest value a schedule could still have: the value after a complete
   // search, the open bound after a stopped one; not finite when unknown.
   double bound = 0.0;
@@ -45,16 +53,17 @@ struct BatchRow {
 // a JSON line), so a resumed run or a merge of shards can tell the rows of
 // another run apart.
 struct RunSettings {
-  std::string engine;         // start-times or delaying
-  int offset = 0;             // periods added to the makespan (unused with a factor)
-  long long factor = 0;       // or: the makespan's factor in millionths (0: an offset)
-  double rate = 0.0;          // interest rate
-  int negative = -1;          // percentage of negative flows; -1: unused (flows from a file)
-  long long seed = -1;        // -1: the flows come from a file
-  bool unmixed_seed = false;  // every instance drawn from the seed alone
-  std::string cash_flows;     // the info.out the flows come from ("" = drawn)
-  std::string makespans;      // the makespan table of named files ("" = none)
-  double time_limit = 0.0;    // seconds, 0 = none
+  std::string engine;           // start-times or delaying
+  int offset = 0;               // periods added to the makespan (unused with a factor)
+  long long factor = 0;         // or: the makespan's factor in millionths (0: an offset)
+  double rate = 0.0;            // interest rate
+  int negative = -1;            // percentage of negative flows; -1: unused (flows from a file)
+  long long seed = -1;          // -1: the flows come from a file
+  bool unmixed_seed = false;    // every instance drawn from the seed alone
+  std::string cash_flows;       // the info.out the flows come from ("" = drawn)
+  std::string makespans;        // the makespan table of named files ("" = none)
+  double time_limit = 0.0;      // seconds, 0 = none
+  std::int64_t node_limit = 0;  // created nodes per search, 0 = none (written empty)
 };
 
 // The names of the settings columns, in order, and the file column last.

@@ -4,7 +4,7 @@
 #include <limits>
 #include <sstream>
 
-#include "formats/instance_file.hpp"
+#include "formats/deadline_file.hpp"
 
 namespace rcpspdc {
 
@@ -69,6 +69,7 @@ nlohmann::ordered_json json_header(const RunHeader& h) {
     head["cash_flows"] = h.cash_flows;
   if (h.unmixed_seed) head["unmixed_seed"] = true;
   head["time_limit"] = h.time_limit;
+  head["node_limit"] = optional_count(h.node_limit > 0 ? h.node_limit : -1);
   head["jobs"] = h.jobs;
   head["threads"] = h.threads;
   head["shard"] = std::to_string(h.shard_index) + "/" + std::to_string(h.shard_count);
@@ -114,6 +115,7 @@ nlohmann::ordered_json settings_json(const RunSettings& s) {
   keys["makespans"] =
       s.makespans.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.makespans);
   keys["time_limit"] = s.time_limit;
+  keys["node_limit"] = optional_count(s.node_limit > 0 ? s.node_limit : -1);
   return keys;
 }
 
@@ -137,6 +139,9 @@ RunSettings settings_from_json(const nlohmann::json& line) {
   s.cash_flows = text("cash_flow_file");
   s.makespans = text("makespans");
   s.time_limit = number("time_limit", 0.0);
+  const auto nodes = line.find("node_limit");
+  s.node_limit =
+      nodes != line.end() && nodes->is_number_integer() ? nodes->get<std::int64_t>() : 0;
   return s;
 }
 
@@ -214,6 +219,8 @@ FileOutcome read_json_schedule(const nlohmann::json& object, JsonSchedule& sched
   }
   const nlohmann::json from = field("deadline_from");
   schedule.deadline_from = from.is_string() ? from.get<std::string>() : "";
+  const nlohmann::json created = field("created_nodes");
+  schedule.created_nodes = created.is_number_integer() ? created.get<std::int64_t>() : -1;
   schedule.settings = settings_from_json(object);
   return {};
 }

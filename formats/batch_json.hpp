@@ -33,6 +33,7 @@ struct RunHeader {
   std::string cash_flows;  // or: the info.out the flows come from
   bool unmixed_seed = false;
   double time_limit = 0.0;
+  std::int64_t node_limit = 0;  // 0: none (written null)
   int jobs = 1;
   int threads = 1;  // searches on each instance at once
   int shard_index = 0;
@@ -88,8 +89,9 @@ struct JsonSchedule {
   std::string status;
   bool has_bound = false;
   double bound = 0.0;
-  std::string deadline_from;  // instance files: makespans or critical path
-  RunSettings settings;       // of the line's grid point
+  std::string deadline_from;        // instance files: makespans or critical path
+  std::int64_t created_nodes = -1;  // -1: not given
+  RunSettings settings;             // of the line's grid point
 };
 
 // Reads one object of such a line (see find_json_schedule for what fails).

@@ -30,11 +30,15 @@ std::string json_text(const nlohmann::ordered_json& value) {
   return line.substr(0, line.size() - 1);
 }
 
+// A setting as messages show it: unset (an empty CSV field, JSON null) is "none".
+std::string shown(const std::string& value) {
+  return value.empty() || value == "null" ? "none" : value;
+}
+
 FileOutcome settings_differ(const std::string& path, const std::string& key,
                             const std::string& theirs, const std::string& ours) {
-  return invalid(path + " holds rows made with another " + option_of(key) + " (" +
-                 (theirs.empty() ? "none" : theirs) +
-                 "; this run: " + (ours.empty() ? "none" : ours) + ")");
+  return invalid(path + " holds rows made with another " + option_of(key) + " (" + shown(theirs) +
+                 "; this run: " + shown(ours) + ")");
 }
 
 FileOutcome check_csv_header(const std::string& path, const std::string& line) {

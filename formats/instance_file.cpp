@@ -6,6 +6,7 @@
 
 #include "formats/integer_tokens.hpp"
 #include "formats/text_file.hpp"
+#include "model/network.hpp"
 
 namespace rcpspdc {
 
@@ -44,28 +45,22 @@ FileOutcome check_structure(const InstanceData& d) {
       return invalid("the demands on " + res(k) + " sum to " + std::to_string(total) + ", above " +
                      std::to_string(LANE_LIMIT));
   }
-  // Cycles: peel off activities without unpeeled predecessors; whatever stays
-  // lies on a cycle or behind one. Walking back along unpeeled predecessors
-  // from any of them ends on a cycle within n steps.
-  std::vector<std::vector<int>> preds(static_cast<std::size_t>(n));
-  std::vector<int> indegree(static_cast<std::size_t>(n), 0);
-  for (int p = 0; p < n; ++p)
-    for (int s : d.successors[static_cast<std::size_t>(p)]) {
-      preds[static_cast<std::size_t>(s)].push_back(p);
-      ++indegree[static_cast<std::size_t>(s)];
-    }
-  std::vector<int> queue;
-  for (int i = 0; i < n; ++i)
-    if (indegree[static_cast<std::size_t>(i)] == 0) queue.push_back(i);
-  for (std::size_t head = 0; head < queue.size(); ++head)
-    for (int s : d.successors[static_cast<std::size_t>(queue[head])])
-      if (--indegree[static_cast<std::size_t>(s)] == 0) queue.push_back(s);
-  if (static_cast<int>(queue.size()) < n) {
+  // Cycles: whatever a topological order leaves out lies on a cycle or
+  // behind one. Walking back along left-out predecessors from any of them
+  // ends on a cycle within n steps.
+  const std::vector<int> order = topological_order(d, ReadyRule::first_ready);
+  if (static_cast<int>(order.size()) < n) {
+    std::vector<char> left_out(static_cast<std::size_t>(n), 1);
+    for (const int i : order) left_out[static_cast<std::size_t>(i)] = 0;
+    std::vector<std::vector<int>> preds(static_cast<std::size_t>(n));
+    for (int p = 0; p < n; ++p)
+      for (const int s : d.successors[static_cast<std::size_t>(p)])
+        preds[static_cast<std::size_t>(s)].push_back(p);
     int on_cycle = 0;
-    while (indegree[static_cast<std::size_t>(on_cycle)] == 0) ++on_cycle;
+    while (left_out[static_cast<std::size_t>(on_cycle)] == 0) ++on_cycle;
     for (int step = 0; step < n; ++step)
-      for (int p : preds[static_cast<std::size_t>(on_cycle)])
-        if (indegree[static_cast<std::size_t>(p)] > 0) {
+      for (const int p : preds[static_cast<std::size_t>(on_cycle)])
+        if (left_out[static_cast<std::size_t>(p)] != 0) {
           on_cycle = p;
           break;
         }

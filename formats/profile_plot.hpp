@@ -13,7 +13,7 @@ struct ProfileSeries {
   std::string name;                    // in the legend
   int instances = 0;                   // every row of the series, errors too
   std::vector<double> proven_seconds;  // of the searches that ended complete
-  int stopped = 0;                     // searches stopped by the time limit
+  int stopped = 0;                     // searches stopped by the time or the node limit
   std::vector<double> gaps;            // relative gaps of those with a schedule and a bound
   int errors = 0;                      // rows not solved at all
 };

@@ -6,7 +6,7 @@
 
 #include "formats/instance_file.hpp"
 #include "formats/text_file.hpp"
-#include "model/activity_set.hpp"
+#include "model/instance_data.hpp"
 
 namespace rcpspdc {
 

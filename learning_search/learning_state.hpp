@@ -98,7 +98,9 @@ struct LearningSettings {
   bool use_lifting = true;              // weaken the bounds that explain the pair bound's failures
   bool use_objective_narrowing = true;  // remove starts that alone cost the bound's lead
   bool use_value_impact = true;         // once a schedule is known, branch where value varies most
-  bool use_shaving = true;             // once a schedule is known, probe window ends at every node
+  // Once a schedule is known, probe window ends at every node; off: on the
+  // hard j60 instances it costs more time than it saves.
+  bool use_shaving = false;
   bool use_network_bound = false;       // bound every node by its network, resources aside
   int price_iterations = 0;             // steps pricing resources at the root; 0: none
   bool use_prices_in_nodes = false;     // ... and bound every node with the prices

@@ -9,8 +9,8 @@
 # Usage: scripts/merge-shards.sh [--expect N] SHARD.csv... > merged.csv
 #
 # Exits 1 when the headers differ, rows were made with other settings (the
-# seed or cash-flow file, makespans or time limit: the columns every row
-# carries), the instances do not all have the same grid points in the same
+# seed or cash-flow file, makespans, time limit or node limit: the columns
+# every row carries), the instances do not all have the same grid points in the same
 # order (shards of different grids, or a shard stopped within an instance),
 # an instance appears twice at a grid point (shards of different runs mixed
 # up), or a file's last line
@@ -77,6 +77,7 @@ awk '
       if (name[k] ~ /^(seed|makespans)$/) option[k] = "--" name[k]
       if (name[k] == "cash_flow_file") option[k] = "--cash-flows"
       if (name[k] == "time_limit") option[k] = "--time-limit"
+      if (name[k] == "node_limit") option[k] = "--node-limit"
       if (name[k] ~ /^(engine|offset|deadline_factor|rate|negative)$/) grid[k] = 1
     }
     next

@@ -92,13 +92,15 @@ TEST(BatchOptions, DefaultsAndEveryOption) {
   EXPECT_EQ(d.problem, "pat");
   EXPECT_EQ(d.first, 7);
   EXPECT_EQ(d.last, 7);
+  EXPECT_EQ(d.node_limit, 0);
   EXPECT_FALSE(d.help);
 
   const OptionsOutcome all =
       parse_batch_options({"--problem=j30", "--first",      "-2",     "--last=40",   "--dir",
                            "data/x",        "--negative",   "0",      "--offset=-3", "--rate",
                            "0.025",         "--time-limit", "0.25",   "--seed",      "4294967295",
-                           "--csv",         "o.csv",        "--json", "-",           "--verbose"});
+                           "--csv",         "o.csv",        "--json", "-",           "--verbose",
+                           "--node-limit",  "250000"});
   ASSERT_TRUE(all.ok()) << all.error;
   const BatchOptions& o = all.options;
   EXPECT_EQ(o.problem, "j30");
@@ -109,6 +111,7 @@ TEST(BatchOptions, DefaultsAndEveryOption) {
   EXPECT_EQ(o.deadline_offset, -3);
   EXPECT_EQ(o.interest_rate, 0.025);
   EXPECT_EQ(o.time_limit, 0.25);
+  EXPECT_EQ(o.node_limit, 250000);
   EXPECT_EQ(o.seed, 4294967295u);
   EXPECT_EQ(o.csv, "o.csv");
   EXPECT_EQ(o.json, "-");
@@ -145,6 +148,10 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
       {{"--problem", "pat", "--first", "1", "--rate", "nan"}, "rates of 0 or more"},
       {{"--problem", "pat", "--first", "1", "--rate", "1%"}, "rates of 0 or more"},
       {{"--problem", "pat", "--first", "1", "--time-limit", "-1"}, "0 (no limit) or more"},
+      {{"--problem", "pat", "--first", "1", "--node-limit", "-1"}, "nodes, 0 (no limit) or more"},
+      {{"--problem", "pat", "--first", "1", "--node-limit", "1e6"}, "nodes, 0 (no limit)"},
+      {{"--problem", "pat", "--first", "1", "--node-limit", "99999999999999999999"},
+       "nodes, 0 (no limit)"},
       {{"--problem", "pat", "--first", "1", "--seed", "-1"}, "from 0 to 4294967295"},
       {{"--problem", "pat", "--first", "1", "--seed", "4294967296"}, "from 0 to 4294967295"},
       {{"--problem", "pat", "--first", "1", "--seed", "2", "--cash-flows", "i"},
@@ -182,7 +189,7 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
             "number,activities,resources,deadline,created_nodes,branched_nodes,npv,seconds,status,"
             "bound,seconds_to_best,engine,offset,deadline_factor,rate,negative,seed,cash_flow_"
             "file,makespans,"
-            "time_limit,file\n");
+            "time_limit,node_limit,file\n");
   RunSettings drawn;
   drawn.engine = "start-times";
   drawn.offset = 5;
@@ -217,7 +224,7 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   solved.finish = {0, 3, 9, 9};
   EXPECT_EQ(csv_row(solved, drawn),
             "12,4,3,41,7154,2194,-2315.4808768764706,0.027270,optimal,-2315.4808768764706,"
-            "0.009000,start-times,5,,0.01,60,7,,,60,dir/pat12.rcp\n");
+            "0.009000,start-times,5,,0.01,60,7,,,60,,dir/pat12.rcp\n");
   // Seconds as rounded, not 0.009000000000000001; the settings behind the schedule.
   EXPECT_EQ(json_row(solved, drawn),
             "{\"number\":12,\"file\":\"dir/pat12.rcp\",\"activities\":4,\"resources\":3,"
@@ -226,14 +233,15 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
             "\"branched_nodes\":2194,\"seconds\":0.02727,\"seconds_to_best\":0.009,"
             "\"finish\":[0,3,9,9],\"engine\":\"start-times\",\"offset\":5,\"deadline_factor\":"
             "null,\"negative\":60,"
-            "\"seed\":7,\"cash_flow_file\":null,\"makespans\":null,\"time_limit\":60.0}\n");
+            "\"seed\":7,\"cash_flow_file\":null,\"makespans\":null,\"time_limit\":60.0,"
+            "\"node_limit\":null}\n");
   EXPECT_EQ(rounded_seconds(0.0090004), 0.009);
   EXPECT_EQ(fixed_decimals(rounded_seconds(2.0000005), 6), "2.000001");
   solved.npv = 0.1;  // full precision, not the shortest form
   solved.bound = 0.30000000000000004;
   EXPECT_EQ(csv_row(solved, replayed),
             "12,4,3,41,7154,2194,0.10000000000000001,0.027270,optimal,0.30000000000000004,"
-            "0.009000,delaying,-3,,0.30000000000000004,,,\"runs/info,1.out\",j30opt.sm,0.5,"
+            "0.009000,delaying,-3,,0.30000000000000004,,,\"runs/info,1.out\",j30opt.sm,0.5,,"
             "dir/pat12.rcp\n");
   BatchRow stopped;
   stopped.number = 5;
@@ -250,7 +258,26 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   stopped.file = "a \"b\".sm";
   EXPECT_EQ(csv_row(stopped, drawn),
             "5,30,4,60,123456789012,98765,,61.500000,time limit,-12.5,,start-times,5,,0.01,60,7,,,"
-            "60,\"a \"\"b\"\".sm\"\n");
+            "60,,\"a \"\"b\"\".sm\"\n");
+  // A search the node limit stopped says so; the limit stands among the settings.
+  RunSettings counted = drawn;
+  counted.time_limit = 0.0;
+  counted.node_limit = 5000;
+  stopped.created_nodes = 5000;
+  stopped.kind = RowStatus::node_limit;
+  stopped.status = status_word(stopped.kind);
+  EXPECT_EQ(csv_row(stopped, counted),
+            "5,30,4,60,5000,98765,,61.500000,node limit,-12.5,,start-times,5,,0.01,60,7,,,0,5000,"
+            "\"a \"\"b\"\".sm\"\n");
+  const std::string counted_line = json_row(stopped, counted);
+  EXPECT_NE(counted_line.find("\"status\":\"node limit\""), std::string::npos) << counted_line;
+  EXPECT_NE(counted_line.find(",\"time_limit\":0.0,\"node_limit\":5000}"), std::string::npos)
+      << counted_line;
+  EXPECT_EQ(settings_from_json(nlohmann::json::parse(counted_line)).node_limit, 5000);
+  for (const RowStatus kind :
+       {RowStatus::optimal, RowStatus::infeasible, RowStatus::time_limit, RowStatus::node_limit})
+    EXPECT_EQ(status_kind(status_word(kind)), kind);
+  EXPECT_EQ(status_kind("deadline -1 is below zero"), RowStatus::error);
   BatchRow unread;
   unread.number = -3;
   unread.status = "invalid instance: unexpected \"x,y\" after the last activity";
@@ -258,13 +285,13 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
   const std::string unread_row = csv_row(unread, drawn);
   EXPECT_EQ(unread_row,
             "-3,,,,,,,,\"invalid instance: unexpected \"\"x,y\"\" after the last activity\",,,"
-            "start-times,5,,0.01,60,7,,,60,bad\xff.rcp\n");
+            "start-times,5,,0.01,60,7,,,60,,bad\xff.rcp\n");
   // The fields read back as written, quotes and all.
   std::vector<std::string> fields;
   ASSERT_TRUE(split_csv_line(unread_row.substr(0, unread_row.size() - 1), fields));
-  ASSERT_EQ(fields.size(), 21u);
+  ASSERT_EQ(fields.size(), 22u);
   EXPECT_EQ(fields[8], unread.status);
-  EXPECT_EQ(fields[20], unread.file);
+  EXPECT_EQ(fields[21], unread.file);
   EXPECT_FALSE(split_csv_line("1,\"open", fields));
   // Quotes and control characters escaped as JSON wants them; no value, no
   // schedule; a byte that is no UTF-8 becomes U+FFFD.
@@ -276,7 +303,7 @@ TEST(BatchCsv, HeaderAndRowsAreByteExact) {
             "\"seconds\":null,\"seconds_to_best\":null,\"finish\":null,\"engine\":\"delaying\","
             "\"offset\":-3,\"deadline_factor\":null,\"negative\":null,\"seed\":null,\"cash_flow_"
             "file\":\"runs/info,1.out\","
-            "\"makespans\":\"j30opt.sm\",\"time_limit\":0.5}\n");
+            "\"makespans\":\"j30opt.sm\",\"time_limit\":0.5,\"node_limit\":null}\n");
   // A line read back gives what was written.
   JsonSchedule back;
   ASSERT_TRUE(find_json_schedule("{\"program\":\"rcpspdc-batch\"}\n" + json_row(unread, drawn) +
@@ -366,7 +393,7 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
     for (std::string word; words >> word;) w.push_back(word);
     std::vector<std::string> field;
     ASSERT_TRUE(split_csv_line(replay.csv[r + 1], field));
-    ASSERT_EQ(field.size(), 21u) << replay.csv[r + 1];
+    ASSERT_EQ(field.size(), 22u) << replay.csv[r + 1];
     ASSERT_EQ(w.size(), 6u) << console_line;
     EXPECT_EQ(w[0], field[0]);
     EXPECT_EQ(w.back(), "optimal");
@@ -381,8 +408,8 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
     const std::string replayed = without_seconds(replay.csv[r + 1]);
     EXPECT_EQ(drawn.substr(0, drawn.find(",delaying,")),
               replayed.substr(0, replayed.find(",delaying,")));
-    EXPECT_NE(drawn.find(",delaying,5,,0.01,60,1000,,,10,pat"), std::string::npos) << drawn;
-    EXPECT_NE(replayed.find(",delaying,5,,0.01,,,info.out,,10,pat"), std::string::npos)
+    EXPECT_NE(drawn.find(",delaying,5,,0.01,60,1000,,,10,,pat"), std::string::npos) << drawn;
+    EXPECT_NE(replayed.find(",delaying,5,,0.01,,,info.out,,10,,pat"), std::string::npos)
         << replayed;
   }
   EXPECT_EQ(summary_value(replay.out, "errors"), "0");
@@ -396,10 +423,11 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
   ASSERT_EQ(other.csv.size(), 8u);
   EXPECT_EQ(other.csv[1],
             "1,14,3,19,,,,,\"cash flows recorded for deadline 24, the files give 19\",,,"
-            "learning,0,,0.01,,,info.out,,60,pat1.rcp");
-  EXPECT_EQ(other.csv[7],
-            "7,9,1,8,,,,,no cash flows for this instance in the info.out file,,,learning,0,,0.01,"
-            ",,info.out,,60,pat7.rcp");
+            "learning,0,,0.01,,,info.out,,60,,pat1.rcp");
+  EXPECT_EQ(
+      other.csv[7],
+      "7,9,1,8,,,,,no cash flows for this instance in the info.out file,,,learning,0,,0.01,"
+      ",,info.out,,60,,pat7.rcp");
 }
 
 // Every engine, stopped at its first clock reading on the Patterson rows the
@@ -699,6 +727,8 @@ TEST(BatchRun, ResumeRefusesRowsOfAnotherRun) {
   refused({"--seed", "9"}, "run.csv holds rows made with another --seed (1; this run: 9)");
   refused({"--time-limit", "5"},
           "run.csv holds rows made with another --time-limit (60; this run: 5)");
+  refused({"--node-limit", "500"},
+          "run.csv holds rows made with another --node-limit (none; this run: 500)");
   refused({"--last", "3"},
           "run.csv holds instance 4, which this run does not solve (see --first, --last, "
           "--shard)");
@@ -709,6 +739,13 @@ TEST(BatchRun, ResumeRefusesRowsOfAnotherRun) {
   EXPECT_EQ(longer.err,
             "rcpspdc-batch: --resume: run.jsonl holds rows made with another --last (4; this "
             "run: 5); nothing was changed\n");
+  // A setting the earlier run did not have is none, in JSON as in CSV.
+  const BatchResult limited =
+      run_batch_with({"--problem", "pat", "--first", "1", "--last", "4", "--json", "run.jsonl",
+                      "--node-limit", "500", "--resume"});
+  EXPECT_EQ(limited.err,
+            "rcpspdc-batch: --resume: run.jsonl holds rows made with another --node-limit (none; "
+            "this run: 500); nothing was changed\n");
   // The same row twice.
   const std::vector<std::string> rows = lines_of(csv);
   csv += rows[2] + "\n";
@@ -904,9 +941,10 @@ TEST(BatchRun, DeadlinesOutOfRangeCostTheirRowOnly) {
   copy_patterson({1, 2, 3});
   for (const char* engine : {"start-times", "delaying"}) {
     SCOPED_TRACE(engine);
+    // On one thread: rows are named on stderr as they finish.
     const BatchResult low =
         run_batch_with({"--problem", "pat", "--first", "1", "--last", "3", "--offset", "-20",
-                        "--engine", engine, "--csv", "low.csv", "--quiet"});
+                        "--engine", engine, "--csv", "low.csv", "--quiet", "--jobs", "1"});
     EXPECT_EQ(low.status, 1);
     ASSERT_EQ(low.csv.size(), 4u);
     EXPECT_EQ(low.csv[1].rfind("1,,,,,,,,deadline -1 is below zero,,,", 0), 0u) << low.csv[1];
@@ -1009,18 +1047,33 @@ TEST(BatchGrid, ReportCountsEveryGridPoint) {
   const std::vector<std::string> table = lines_of(csv_report.out);
   ASSERT_EQ(table.size(), 9u);
   EXPECT_EQ(table[0],
-            "set,engine,deadline,rate,negative,seed,cash_flows,makespans,time_limit,instances,"
-            "proven,optimal,infeasible,stopped_with,stopped_without,errors,mean_gap_percent,"
-            "largest_gap_percent,median_seconds,geomean_seconds");
+            "set,engine,deadline,rate,negative,seed,cash_flows,makespans,time_limit,node_limit,"
+            "instances,proven,optimal,infeasible,stopped_with,stopped_without,errors,mean_gap_"
+            "percent,largest_gap_percent,median_seconds,geomean_seconds");
   EXPECT_EQ(table[1].substr(0, table[1].find(",-,-,")),
-            ",start-times,+0,0.005,60,1,,,60,4,4,4,0,0,0,0");
+            ",start-times,+0,0.005,60,1,,,60,,4,4,4,0,0,0,0");
   EXPECT_EQ(table[8].substr(0, table[8].find(",-,-,")),
-            ",delaying,+5,0.01,60,1,,,60,4,4,4,0,0,0,0");
+            ",delaying,+5,0.01,60,1,,,60,,4,4,4,0,0,0,0");
+  // The CSV of an older version, without the node_limit column, reads alike.
+  std::string older;
+  for (const std::string& line : lines_of(slurp("grid.csv"))) {
+    std::vector<std::string> fields;
+    ASSERT_TRUE(split_csv_line(line, fields));
+    fields.erase(fields.begin() + 20);
+    std::string joined;
+    for (const std::string& field : fields)
+      joined += (joined.empty() ? "" : ",") + csv_field(field);
+    older += joined + '\n';
+  }
+  write_text("older.csv", older);
+  csv_report = run_batch_with({"--report", "older.csv", "--format", "csv"});
+  ASSERT_EQ(csv_report.status, 0) << csv_report.err;
+  EXPECT_EQ(lines_of(csv_report.out), table);
   // The JSON Lines know the set; the counts agree.
   const std::vector<std::string> from_json = lines_of(json_report.out);
   ASSERT_EQ(from_json.size(), 9u);
   EXPECT_EQ(from_json[1].substr(0, from_json[1].find(",-,-,")),
-            "pat,start-times,+0,0.005,60,1,,,60,4,4,4,0,0,0,0");
+            "pat,start-times,+0,0.005,60,1,,,60,,4,4,4,0,0,0,0");
   const BatchResult markdown = run_batch_with({"--report", "grid.jsonl", "grid.jsonl"});
   EXPECT_NE(markdown.out.find("Every row: negative 60, seed 1, time_limit 60."), std::string::npos)
       << markdown.out;

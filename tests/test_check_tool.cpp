@@ -7,9 +7,11 @@
 #include <cmath>
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 
 #include <nlohmann/json.hpp>
 
+#include "formats/batch_csv.hpp"
 #include "formats/instance_file.hpp"
 #include "formats/schedule_file.hpp"
 #include "tests/console_harness.hpp"
@@ -434,6 +436,80 @@ TEST(CheckTool, AllLinesOfARunAndOneTamperedLine) {
   EXPECT_EQ(check("tampered.jsonl", said), 1);
   EXPECT_FALSE(parse_check_options({"--json", "x", "--all", "--number", "1"}).ok());
   EXPECT_FALSE(parse_check_options({"--all"}).ok());
+}
+
+}  // namespace
+}  // namespace rcpspdc::test
+
+namespace rcpspdc::test {
+namespace {
+
+// A run its node limit stops: the rows say "node limit" in the CSV and the
+// JSON Lines, and so do the summary, the report and the checker's count. A
+// line that names a limit its run did not set, or stops below its node
+// limit, fails the check.
+TEST(CheckTool, NodeLimitRowsSayWhatStoppedThem) {
+  ScopedWorkDir dir;
+  for (const char* name : {"deadline.pat", "pat11.rcp", "pat12.rcp"})
+    std::filesystem::copy_file(data_dir() / "pat" / name, name);
+  const auto batch = [](const std::vector<std::string>& args) {
+    const OptionsOutcome parsed = parse_batch_options(args);
+    EXPECT_TRUE(parsed.ok()) << parsed.error;
+    fake_clock_step = 0;
+    std::FILE* out = std::tmpfile();
+    EXPECT_EQ(run_batch(parsed.options, out, stderr, false), 0);
+    const std::string said = read_all(out);
+    std::fclose(out);
+    return said;
+  };
+  // Either engine stops on pat12 within 10 nodes and proves pat11.
+  const std::string summary = batch(
+      {"--problem", "pat", "--first", "11", "--last", "12", "--engine", "start-times,delaying",
+       "--time-limit", "0", "--node-limit", "10", "--csv", "run.csv", "--json", "run.jsonl"});
+  EXPECT_NE(summary.find("stopped by the time limit                    0\n"
+                         "stopped by the node limit                    2\n"),
+            std::string::npos)
+      << summary;
+  std::istringstream csv(slurp("run.csv"));
+  std::vector<std::string> statuses;
+  for (std::string line; std::getline(csv, line);) {
+    std::vector<std::string> fields;
+    ASSERT_TRUE(split_csv_line(line, fields));
+    statuses.push_back(fields[0] + " " + fields[8] + " " + fields[11] + " " + fields[20]);
+  }
+  EXPECT_EQ(statuses, (std::vector<std::string>{
+                          "number status engine node_limit", "11 optimal start-times 10",
+                          "11 optimal delaying 10", "12 node limit start-times 10",
+                          "12 node limit delaying 10"}));
+  const std::string report = batch({"--report", "run.jsonl", "--format", "csv"});
+  EXPECT_NE(report.find(",start-times,+0,0.01,60,1,,,0,10,2,1,1,0,1,0,0,"), std::string::npos)
+      << report;
+  EXPECT_NE(report.find(",delaying,+0,0.01,60,1,,,0,10,2,1,1,0,"), std::string::npos) << report;
+  Checked checked = check({"--json", "run.jsonl", "--all"});
+  EXPECT_EQ(checked.status, 0) << checked.out;
+  EXPECT_EQ(checked.out,
+            "run.jsonl: 4 rows checked, 2 node limit, 2 optimal, 0 not solved by the run; 0 "
+            "failures\n");
+  // The line of pat12 by the start-time search, changed one way at a time.
+  const std::string text = slurp("run.jsonl");
+  std::size_t line4 = 0;
+  for (int k = 0; k < 3; ++k) line4 = text.find('\n', line4) + 1;
+  const std::size_t end4 = text.find('\n', line4);
+  const nlohmann::ordered_json original =
+      nlohmann::ordered_json::parse(text.substr(line4, end4 - line4));
+  ASSERT_EQ(original["status"], "node limit");
+  for (const auto& [key, value, says] :
+       {std::tuple<std::string, nlohmann::ordered_json, std::string>{
+            "node_limit", nullptr, "node limit, but the run had none"},
+        {"created_nodes", 9, "node limit at 9 nodes, below the limit 10"},
+        {"status", "time limit", "time limit, but the run had none"}}) {
+    nlohmann::ordered_json changed = original;
+    changed[key] = value;
+    write_text("changed.jsonl", text.substr(0, line4) + changed.dump() + text.substr(end4));
+    checked = check({"--json", "changed.jsonl", "--all"});
+    EXPECT_EQ(checked.status, 1) << key;
+    EXPECT_EQ(checked.out.rfind("line 4: instance 12: " + says + "\n", 0), 0u) << checked.out;
+  }
 }
 
 }  // namespace

@@ -44,6 +44,7 @@ const LearningVariant LEARNING_VARIANTS[] = {
        s.use_prices_in_nodes = true;
      }},
     {"no lifting", [](LearningSettings& s) { s.use_lifting = false; }},
+    {"shaving", [](LearningSettings& s) { s.use_shaving = true; }},
 };
 
 // The best schedule by enumeration: its value and start times.

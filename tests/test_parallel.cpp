@@ -8,8 +8,9 @@
 
 #include <algorithm>
 #include <csignal>
-
 #include <cstdlib>
+#include <map>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "formats/batch_csv.hpp"
@@ -276,6 +277,68 @@ TEST(BatchParallel, GridShardsMergeIntoTheWholeGrid) {
   EXPECT_EQ(shell(merge + " shard-0.csv other.csv shard-2.csv > mixed.csv 2> mixed.txt"), 1);
   EXPECT_NE(slurp("mixed.txt").find("has other grid points than instance 1"), std::string::npos)
       << slurp("mixed.txt");
+}
+
+// The rows of JSON Lines files without the header, the closing line and the
+// fields that depend on timing, sorted: every row names its instance and
+// grid point, so the rows of one run compare in any order.
+std::vector<std::string> timeless_json_rows(const std::vector<std::string>& paths) {
+  std::vector<std::string> rows;
+  for (const std::string& path : paths) {
+    std::istringstream in(slurp(path));
+    for (std::string line; std::getline(in, line);) {
+      nlohmann::ordered_json row = nlohmann::ordered_json::parse(line);
+      if (!row.contains("number")) continue;
+      row.erase("seconds");
+      row.erase("seconds_to_best");
+      rows.push_back(row.dump());
+    }
+  }
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+// A node limit bounds the work, not the time: without a time limit, a run on
+// one thread and the same run on two threads in two shards give the same
+// rows, schedules included, but for the seconds. The rows the limit stopped
+// say so; the start-time search stops at the limit exactly, the delaying
+// search within one branching of it. Shards of another node limit are not
+// merged.
+TEST(BatchParallel, NodeLimitGivesTheSameRowsOnAnyJobsAndShards) {
+  ScopedWorkDir dir;
+  const auto command = [](const std::string& extra) {
+    return std::string(RCPSPDC_BATCH) + " --problem pat --first 1 --last 20 --dir " +
+           (data_dir() / "pat").string() +
+           " --engine start-times,delaying --time-limit 0 --quiet " + extra + " 2> /dev/null";
+  };
+  // pat9 and pat13, both in shard 0, cannot be read.
+  ASSERT_EQ(shell(command("--node-limit 10 --jobs 1 --csv whole.csv --json whole.jsonl")), 1);
+  ASSERT_EQ(shell(command("--node-limit 10 --jobs 2 --shard 0/2 --csv a.csv --json a.jsonl")), 1);
+  ASSERT_EQ(shell(command("--node-limit 10 --jobs 2 --shard 1/2 --csv b.csv --json b.jsonl")), 0);
+  const std::string merge = std::string(RCPSPDC_SCRIPTS) + "/merge-shards.sh --expect 2 ";
+  ASSERT_EQ(shell(merge + "a.csv b.csv > merged.csv"), 0);
+  EXPECT_EQ(grid_rows("merged.csv"), grid_rows("whole.csv"));
+  const std::vector<std::string> whole = timeless_json_rows({"whole.jsonl"});
+  EXPECT_EQ(timeless_json_rows({"a.jsonl", "b.jsonl"}), whole);
+  ASSERT_EQ(whole.size(), 40u);
+  std::map<std::string, int> stopped;
+  for (const std::string& line : whole) {
+    const nlohmann::json row = nlohmann::json::parse(line);
+    if (row["status"] != "node limit") continue;
+    const std::string engine = row["engine"];
+    ++stopped[engine];
+    EXPECT_EQ(row["node_limit"], 10);
+    if (engine == "start-times")
+      EXPECT_EQ(row["created_nodes"], 10) << line;
+    else
+      EXPECT_GE(row["created_nodes"].get<int>(), 10) << line;
+  }
+  EXPECT_EQ(stopped["start-times"], 4);
+  EXPECT_EQ(stopped["delaying"], 12);
+  ASSERT_EQ(shell(command("--node-limit 20 --shard 1/2 --csv c.csv")), 0);
+  EXPECT_EQ(shell(merge + "a.csv c.csv > ac.csv 2> ac.txt"), 1);
+  EXPECT_EQ(slurp("ac.txt"),
+            "merge-shards: c.csv holds rows made with another --node-limit (20; a.csv: 10)\n");
 }
 
 // Ctrl-C stops a grid run at once with a summary and the command that goes

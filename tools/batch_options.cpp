@@ -93,6 +93,10 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
                           return true;
                         })},
       {"--time-limit", "seconds, 0 (no limit) or more, such as 0.5", set_rate(o.time_limit)},
+      {"--node-limit", "a number of nodes, 0 (no limit) or more, such as 100000",
+       [&o](const std::string& value) {
+         return to_number(value, o.node_limit) && o.node_limit >= 0;
+       }},
       {"--seed", "an integer from 0 to 4294967295",
        [&o](const std::string& value) { return to_number(value, o.seed); }, &have_seed},
       {"--cash-flows", "an info.out or a flows CSV file", set_text(o.cash_flows)},
@@ -236,6 +240,16 @@ std::string batch_usage() {
          "  --rate R,...       continuous interest rate per period (default: 0.01)\n"
          "  --time-limit S     time limit per instance in seconds, fractions allowed, 0 for\n"
          "                     none (default: 60)\n"
+         "  --node-limit N     stop each search once it has created N nodes, 0 for none\n"
+         "                     (default: 0). A node is the engine's own: with delaying a\n"
+         "                     bound evaluation (the limit is looked at before each\n"
+         "                     branching, so a search may pass it by one node's\n"
+         "                     children), with start-times a node of the exact search\n"
+         "                     whose windows were propagated (it stops at N exactly; the\n"
+         "                     heuristics' own searches have fixed budgets and are not\n"
+         "                     counted). A budget of work, not of time: with no time limit\n"
+         "                     (or one that does not strike) a run gives the same rows on\n"
+         "                     any machine, for any --jobs and --shard\n"
          "  --seed N           seed of the cash-flow generator (std::mt19937), mixed anew\n"
          "                     with every instance's number (instance files: with the file's\n"
          "                     name without directory and extension), so an instance's flows\n"
@@ -265,7 +279,8 @@ std::string batch_usage() {
          "                     resources,deadline,created_nodes,branched_nodes,npv,seconds,\n"
          "                     status,bound,seconds_to_best, then the row's settings:\n"
          "                     engine,offset,deadline_factor,rate,negative,seed,\n"
-         "                     cash_flow_file,makespans,time_limit, and its instance file\n"
+         "                     cash_flow_file,makespans,time_limit,node_limit, and its\n"
+         "                     instance file\n"
          "  --json FILE        write JSON Lines to FILE (- for standard output): a header\n"
          "                     object with the version, every option, the date, host,\n"
          "                     processor and the SHA-256 of every input file, then one\n"
@@ -279,7 +294,7 @@ std::string batch_usage() {
          "  --plot FILE.svg    the performance profile: the share of instances proven\n"
          "                     within a time, on a log axis, one line per engine and grid\n"
          "                     point, the time limit marked\n"
-         "  --gap-plot F.svg   the gap profile of the searches stopped by the time limit\n"
+         "  --gap-plot F.svg   the gap profile of the searches stopped by a limit\n"
          "  --report RUN...    summarize finished runs (their --json or --csv files, shards\n"
          "                     too): per set, engine and grid point the rows proven, stopped\n"
          "                     with a schedule or without, errors, mean and largest gap,\n"
@@ -304,7 +319,8 @@ std::string batch_usage() {
          "  --help             show this text\n"
          "\n"
          "status is optimal, infeasible (complete search, no feasible schedule), time limit,\n"
-         "or the reason the instance could not be solved; the run goes on after such a row.\n"
+         "node limit (the search was stopped by that limit), or the reason the instance\n"
+         "could not be solved; the run goes on after such a row.\n"
          "npv is printed with 17 significant digits and is empty without a feasible schedule.\n"
          "bound is the largest value a schedule could still have: npv after a complete\n"
          "search, the best bound left open after a stopped one. seconds_to_best is when\n"

@@ -26,18 +26,12 @@ enum Setting : std::size_t {
   SEED,
   CASH_FLOWS,
   MAKESPANS,
-  TIME_LIMIT
+  TIME_LIMIT,
+  NODE_LIMIT
 };
 
 FileOutcome invalid(std::string reason) {
   return FileOutcome{FileFault::invalid, std::move(reason)};
-}
-
-RowStatus kind_of(const std::string& status) {
-  if (status == "optimal") return RowStatus::optimal;
-  if (status == "infeasible") return RowStatus::infeasible;
-  if (status == "time limit") return RowStatus::time_limit;
-  return RowStatus::error;
 }
 
 // A CSV field that may be empty: false when present but no number.
@@ -55,23 +49,27 @@ FileOutcome csv_rows(const std::string& path, const std::vector<std::string>& li
   for (const char* needed : {"status", "npv", "bound", "seconds"})
     if (column.count(needed) == 0)
       return invalid(path + ": the header has no column " + std::string(needed));
+  // Runs of older versions have no node_limit column: they had no node limit.
   for (const std::string& name : settings_columns())
-    if (column.count(name) == 0) return invalid(path + ": the header has no column " + name);
+    if (column.count(name) == 0 && name != "node_limit")
+      return invalid(path + ": the header has no column " + name);
   std::vector<std::string> fields;
   for (std::size_t k = 1; k < lines.size(); ++k) {
     const std::string where = path + ", line " + std::to_string(k + 1) + ": ";
     if (!split_csv_line(lines[k], fields) || fields.size() != names.size())
       return invalid(where + "not a row of the header's columns");
     ReportRow row;
-    row.kind = kind_of(fields[column["status"]]);
+    row.kind = status_kind(fields[column["status"]]);
     bool searched = false;
     if (!optional_double(fields[column["npv"]], row.has_value, row.value) ||
         !optional_double(fields[column["bound"]], row.has_bound, row.bound) ||
         !optional_double(fields[column["seconds"]], searched, row.seconds))
       return invalid(where + "npv, bound or seconds is not a number");
     if (!searched) row.seconds = -1.0;
-    for (std::size_t s = 0; s + 1 < settings_columns().size(); ++s)
-      row.key.push_back(fields[column[settings_columns()[s]]]);
+    for (std::size_t s = 0; s + 1 < settings_columns().size(); ++s) {
+      const auto at = column.find(settings_columns()[s]);
+      row.key.push_back(at == column.end() ? std::string() : fields[at->second]);
+    }
     rows.push_back(std::move(row));
   }
   return {};
@@ -95,7 +93,7 @@ FileOutcome json_rows(const std::string& path, const std::vector<std::string>& l
     row.key = settings_fields(settings_from_json(line));
     const auto status = line.find("status");
     row.kind =
-        kind_of(status != line.end() && status->is_string() ? status->get<std::string>() : "");
+        status_kind(status != line.end() && status->is_string() ? status->get<std::string>() : "");
     const auto number = [&line](const char* key, bool& present, double& value) {
       const auto at = line.find(key);
       present = at != line.end() && at->is_number();
@@ -145,6 +143,7 @@ const std::vector<Column>& setting_columns() {
       {"cash_flows", [](const ReportGroup& g) { return g.key[CASH_FLOWS]; }},
       {"makespans", [](const ReportGroup& g) { return g.key[MAKESPANS]; }},
       {"time_limit", [](const ReportGroup& g) { return g.key[TIME_LIMIT]; }},
+      {"node_limit", [](const ReportGroup& g) { return g.key[NODE_LIMIT]; }},
   };
   return columns;
 }
@@ -243,6 +242,7 @@ std::vector<ReportGroup> group_rows(const std::vector<ReportRow>& rows) {
         g.proven_seconds.push_back(std::max(row.seconds, 0.0));
         break;
       case RowStatus::time_limit:
+      case RowStatus::node_limit:
         ++(row.has_value ? g.stopped_with : g.stopped_without);
         if (row.has_value && row.has_bound) g.gaps.push_back(relative_gap(row.bound, row.value));
         break;
@@ -288,7 +288,7 @@ std::string report_table(const std::vector<ReportGroup>& groups, bool csv) {
   if (!csv)
     text +=
         "\nproven: complete searches (optimal or infeasible); stopped_with / stopped_without: "
-        "stopped by the time limit with or without a schedule; gaps: (bound - value) / "
+        "stopped by the time or node limit with or without a schedule; gaps: (bound - value) / "
         "max(|value|, 1) of those stopped with one; seconds: of every search, the geometric mean "
         "counting 0 as 0.000001 (the resolution of the rows).\n";
   return text;

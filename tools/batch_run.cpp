@@ -57,12 +57,13 @@ std::string compact(double value) {
   return text;
 }
 
-// The request for the engine: the instance and its rate within the time limit.
+// The request for the engine: the instance and its rate within the limits.
 SearchRequest engine_request(const BatchOptions& options, const InstanceData& data) {
   SearchRequest request;
   request.instance = &data;
   request.interest_rate = options.interest_rate;
   request.limits.time = TimeBudget::starting_now(options.time_limit);
+  request.limits.node_limit = options.node_limit;
   return request;
 }
 
@@ -221,6 +222,7 @@ RunSettings run_settings(const BatchOptions& o) {
   s.cash_flows = o.cash_flows;
   s.makespans = o.makespans;
   s.time_limit = o.time_limit;
+  s.node_limit = o.node_limit;
   return s;
 }
 
@@ -241,6 +243,7 @@ RunHeader run_header(const BatchOptions& o) {
           .cash_flows = o.cash_flows,
           .unmixed_seed = o.unmixed_seed,
           .time_limit = o.time_limit,
+          .node_limit = o.node_limit,
           .jobs = o.jobs > 0 ? o.jobs : default_jobs(),
           .threads = o.threads,
           .shard_index = o.shard_index,
@@ -342,12 +345,11 @@ bool record_outcome(const BatchOptions& options, const InstanceData& data,
   }
   row.has_bound = std::isfinite(run.bound);
   row.bound = row.has_bound ? run.bound : 0.0;
-  row.kind = run.end != SearchEnd::complete ? RowStatus::time_limit
-             : run.has_incumbent            ? RowStatus::optimal
-                                            : RowStatus::infeasible;
-  row.status = row.kind == RowStatus::time_limit ? "time limit"
-               : run.has_incumbent               ? "optimal"
-                                                 : "infeasible";
+  row.kind = run.end == SearchEnd::time_limit   ? RowStatus::time_limit
+             : run.end == SearchEnd::node_limit ? RowStatus::node_limit
+             : run.has_incumbent                ? RowStatus::optimal
+                                                : RowStatus::infeasible;
+  row.status = status_word(row.kind);
   return true;
 }
 
@@ -418,7 +420,7 @@ std::string verbose_line(const BatchRow& row) {
   std::string text = "instance " + std::to_string(row.number) + ": " + row.status;
   if (row.deadline_from == "critical path") text += " (deadline over the critical path)";
   if (row.has_value) text += ", value " + fixed_decimals(row.npv, 2);
-  if (row.kind == RowStatus::time_limit && row.has_bound)
+  if ((row.kind == RowStatus::time_limit || row.kind == RowStatus::node_limit) && row.has_bound)
     text += ", bound " + fixed_decimals(row.bound, 2);
   if (row.created_nodes >= 0) text += ", " + std::to_string(row.created_nodes) + " nodes";
   if (row.seconds >= 0.0) text += ", " + fixed_decimals(row.seconds, 3) + " s";

@@ -63,8 +63,9 @@ struct RunInterrupt {
 // instance by instance and within an instance in the grid's order, the
 // summary to `out`, messages and the progress (when `progress` is set) to
 // `err`. With options.report, the report of the runs named instead. Returns
-// the exit status: 0 when every row is optimal, infeasible or time limit, 1
-// when a row is an error, 2 when a file cannot be read or written.
+// the exit status: 0 when every row was solved (optimal, infeasible, or
+// stopped by a limit), 1 when a row is an error, 2 when a file cannot be
+// read or written.
 int run_batch(const BatchOptions& options, std::FILE* out, std::FILE* err, bool progress,
               RunInterrupt* interrupt = nullptr);
 

@@ -38,7 +38,9 @@ BatchSummary summarize(const std::vector<BatchRow>& rows) {
       case RowStatus::optimal: ++sum.optimal; break;
       case RowStatus::infeasible: ++sum.infeasible; break;
       case RowStatus::time_limit:
+      case RowStatus::node_limit:
         ++sum.stopped;
+        sum.stopped_by_nodes += row.kind == RowStatus::node_limit;
         if (row.has_value && row.has_bound) {
           const double gap = relative_gap(row);
           ++sum.gap_instances;
@@ -81,7 +83,8 @@ std::string format_summary(const BatchSummary& s) {
   line("instances", std::to_string(s.instances));
   line("optimal", std::to_string(s.optimal));
   line("infeasible", std::to_string(s.infeasible));
-  line("stopped by the time limit", std::to_string(s.stopped));
+  line("stopped by the time limit", std::to_string(s.stopped - s.stopped_by_nodes));
+  line("stopped by the node limit", std::to_string(s.stopped_by_nodes));
   line("errors", std::to_string(s.errors));
   if (s.stopped > 0) {
     line("stopped with a schedule", std::to_string(s.gap_instances));

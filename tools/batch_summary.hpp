@@ -14,7 +14,8 @@ struct BatchSummary {
   int instances = 0;
   int optimal = 0;               // complete searches with a feasible schedule
   int infeasible = 0;            // complete searches without one
-  int stopped = 0;               // stopped by the time limit
+  int stopped = 0;               // stopped by the time or the node limit
+  int stopped_by_nodes = 0;      // of them, by the node limit
   int errors = 0;                // not read, or not solved
   int gap_instances = 0;         // stopped instances with a schedule and a bound
   double mean_gap = 0.0;         // their mean relative gap

@@ -109,8 +109,10 @@ std::string check_usage() {
          "                       the --makespans table or critical path (instance files)\n"
          "                       with the line's offset or factor; the status against the\n"
          "                       value, bound and schedule (optimal: a schedule whose value\n"
-         "                       is the bound; infeasible: none; time limit: a bound not\n"
-         "                       below the value). Prints each failure and one summary;\n"
+         "                       is the bound; infeasible: none; time limit or node limit:\n"
+         "                       a bound not below the value, a limit the run set, and at\n"
+         "                       least as many created nodes as the node limit). Prints\n"
+         "                       each failure and one summary;\n"
          "                       exit 1 on any failure. Rows the run could not solve are\n"
          "                       counted, not failed\n"
          "  --version            print the version and stop\n"
@@ -248,6 +250,40 @@ std::string expected_deadline(RunFiles& files, const JsonSchedule& line, const I
   return {};
 }
 
+// What is wrong with a solved line's status, "" when nothing: against its
+// value, bound and schedule, and against the limits of its settings (a
+// search stopped by a limit the run did not set, or by the node limit
+// before it had created that many nodes).
+std::string status_faults(const JsonSchedule& line) {
+  const bool has_schedule = !line.finish.empty();
+  const RowStatus kind = status_kind(line.status);
+  const bool stopped = kind == RowStatus::time_limit || kind == RowStatus::node_limit;
+  const std::int64_t limit = line.settings.node_limit;
+  switch (kind) {
+    case RowStatus::optimal:
+      if (!has_schedule || !line.has_value || !line.has_bound || line.bound != line.value)
+        return "optimal, but without a schedule whose value is the bound";
+      break;
+    case RowStatus::infeasible:
+      if (has_schedule || line.has_value) return "infeasible, but with a schedule";
+      break;
+    case RowStatus::time_limit:
+      if (line.settings.time_limit <= 0.0) return "time limit, but the run had none";
+      break;
+    case RowStatus::node_limit:
+      if (limit <= 0) return "node limit, but the run had none";
+      if (line.created_nodes < limit)
+        return "node limit at " + std::to_string(line.created_nodes) + " nodes, below the limit " +
+               std::to_string(limit);
+      break;
+    case RowStatus::error: return "status \"" + line.status + "\" with a deadline (a solved row)";
+  }
+  if (stopped && line.has_value && line.has_bound &&
+      line.bound < line.value - 1e-9 * std::max(1.0, std::fabs(line.value)))
+    return "the bound is below the value";
+  return {};
+}
+
 // Everything wrong with one solved line, "" when nothing.
 std::string line_faults(RunFiles& files, const JsonSchedule& line) {
   const InstanceData* instance = instance_of(files, line.file);
@@ -270,16 +306,8 @@ std::string line_faults(RunFiles& files, const JsonSchedule& line) {
            " cash flows for " + std::to_string(data.activity_count) + " activities";
   data.cash_flow = line.cash_flow;
   const bool has_schedule = !line.finish.empty();
-  if (line.status == "optimal" &&
-      (!has_schedule || !line.has_value || !line.has_bound || line.bound != line.value))
-    fault("optimal, but without a schedule whose value is the bound");
-  if (line.status == "infeasible" && (has_schedule || line.has_value))
-    fault("infeasible, but with a schedule");
-  if (line.status == "time limit" && line.has_value && line.has_bound &&
-      line.bound < line.value - 1e-9 * std::max(1.0, std::fabs(line.value)))
-    fault("the bound is below the value");
-  if (line.status != "optimal" && line.status != "infeasible" && line.status != "time limit")
-    fault("status \"" + line.status + "\" with a deadline (a solved row)");
+  const std::string status = status_faults(line);
+  if (!status.empty()) fault(status);
   if (has_schedule != line.has_value) fault("a value without a schedule, or the other way");
   if (!has_schedule) return faults;
   if (line.finish.size() != static_cast<std::size_t>(data.activity_count))
