@@ -43,20 +43,34 @@ int main(int argc, char** argv) {
   for (int a = 5; a < argc; ++a) {
     const std::string arg = argv[a];
     const char* value = a + 1 < argc ? argv[a + 1] : "0";
-    if (arg == "--offset") offset = std::atoi(value), ++a;
-    else if (arg == "--nodes") nodes = std::atoll(value), ++a;
-    else if (arg == "--seconds") seconds = std::atof(value), ++a;
-    else if (arg == "--step") step = std::max(1, std::atoi(value)), ++a;
-    else if (arg == "--no-restarts") settings.use_restarts = false;
-    else if (arg == "--no-pair-orders") settings.use_pair_orders = false;
-    else if (arg == "--no-pair-bound") settings.use_pair_bound = false;
-    else if (arg == "--no-lifting") settings.use_lifting = false;
-    else if (arg == "--no-narrowing") settings.use_objective_narrowing = false;
-    else if (arg == "--no-value-impact") settings.use_value_impact = false;
-    else if (arg == "--shaving") settings.use_shaving = true;
-    else if (arg == "--network") settings.use_network_bound = true;
-    else if (arg == "--prices") settings.price_iterations = std::atoi(value), ++a;
-    else if (arg == "--prices-in-nodes") settings.use_prices_in_nodes = true;
+    if (arg == "--offset")
+      offset = std::atoi(value), ++a;
+    else if (arg == "--nodes")
+      nodes = std::atoll(value), ++a;
+    else if (arg == "--seconds")
+      seconds = std::atof(value), ++a;
+    else if (arg == "--step")
+      step = std::max(1, std::atoi(value)), ++a;
+    else if (arg == "--no-restarts")
+      settings.use_restarts = false;
+    else if (arg == "--no-pair-orders")
+      settings.use_pair_orders = false;
+    else if (arg == "--no-pair-bound")
+      settings.use_pair_bound = false;
+    else if (arg == "--no-lifting")
+      settings.use_lifting = false;
+    else if (arg == "--no-narrowing")
+      settings.use_objective_narrowing = false;
+    else if (arg == "--no-value-impact")
+      settings.use_value_impact = false;
+    else if (arg == "--shaving")
+      settings.use_shaving = true;
+    else if (arg == "--network")
+      settings.use_network_bound = true;
+    else if (arg == "--prices")
+      settings.price_iterations = std::atoi(value), ++a;
+    else if (arg == "--prices-in-nodes")
+      settings.use_prices_in_nodes = true;
     else {
       std::fprintf(stderr, "unknown option %s\n", arg.c_str());
       return 2;
@@ -90,9 +104,9 @@ int main(int argc, char** argv) {
     scheduled += r.has_incumbent;
     created += r.created_nodes;
     total += took;
-    std::printf("%d %s %lld %.3f %s\n", number,
-                r.end == SearchEnd::complete ? "proven" : "stopped",
-                static_cast<long long>(r.created_nodes), took, r.has_incumbent ? "schedule" : "none");
+    std::printf(
+        "%d %s %lld %.3f %s\n", number, r.end == SearchEnd::complete ? "proven" : "stopped",
+        static_cast<long long>(r.created_nodes), took, r.has_incumbent ? "schedule" : "none");
     std::fflush(stdout);
   }
   std::printf("instances %d, proven %d, with a schedule %d, created nodes %lld, seconds %.1f\n",

@@ -101,9 +101,9 @@ struct LearningSettings {
   // Once a schedule is known, probe window ends at every node; off: on the
   // hard j60 instances it costs more time than it saves.
   bool use_shaving = false;
-  bool use_network_bound = false;       // bound every node by its network, resources aside
-  int price_iterations = 0;             // steps pricing resources at the root; 0: none
-  bool use_prices_in_nodes = false;     // ... and bound every node with the prices
+  bool use_network_bound = false;    // bound every node by its network, resources aside
+  int price_iterations = 0;          // steps pricing resources at the root; 0: none
+  bool use_prices_in_nodes = false;  // ... and bound every node with the prices
   // A schedule known to be optimal (start times), for finding the first wrong
   // prune in tests: no bound may move past it while it is worth more than
   // the incumbent and no branching has left it.
@@ -207,7 +207,7 @@ struct LearningSearch {
   std::int64_t created_nodes = 0;  // nodes propagated: the root, branchings and jumps back
   std::int64_t decisions = 0;      // branchings
   std::int64_t conflicts = 0;
-  std::int64_t probes = 0;             // window ends shaving tried
+  std::int64_t probes = 0;  // window ends shaving tried
   std::int64_t restarts = 0;
   std::int64_t restart_conflicts = 0;   // conflicts since the last restart
   std::int64_t work = 0;                // propagation steps since the clock was last told
