@@ -71,6 +71,7 @@ nlohmann::ordered_json json_header(const RunHeader& h) {
   head["time_limit"] = h.time_limit;
   head["node_limit"] = optional_count(h.node_limit > 0 ? h.node_limit : -1);
   head["jobs"] = h.jobs;
+  head["threads"] = h.threads;
   head["shard"] = std::to_string(h.shard_index) + "/" + std::to_string(h.shard_count);
   head["date"] = h.date;
   head["host"] = h.host;
@@ -83,7 +84,7 @@ nlohmann::ordered_json json_header(const RunHeader& h) {
 }
 
 const std::vector<std::string>& header_circumstances() {
-  static const std::vector<std::string> keys = {"version", "jobs",      "date",
+  static const std::vector<std::string> keys = {"version", "jobs",      "threads",          "date",
                                                 "host",    "processor", "processor_threads"};
   return keys;
 }

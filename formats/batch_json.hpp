@@ -35,6 +35,7 @@ struct RunHeader {
   double time_limit = 0.0;
   std::int64_t node_limit = 0;  // 0: none (written null)
   int jobs = 1;
+  int threads = 1;  // searches on each instance at once
   int shard_index = 0;
   int shard_count = 1;
   // Where and when the run began (not compared when a run resumes):

@@ -5,8 +5,9 @@
 // checker with the reported value, bit for bit. A network of at most 8
 // activities is searched to the end, and its value must be the best that
 // enumerating every schedule finds, when enumeration is cheap enough; the
-// start-time search runs on every input too, under a node budget. Both are
-// run as the programs run them, through their engines.
+// start-time and learning searches run on every input too, under a node
+// budget, and must agree with it where they complete. All are run as the
+// programs run them, through their engines.
 //
 // Header, 11 bytes: deadline mode, deadline (4 bytes, little-endian), cash
 // flow seed (4 bytes), percentage of negative cash flows, interest rate.
@@ -23,6 +24,7 @@
 
 #include "check/schedule_check.hpp"
 #include "formats/instance_file.hpp"
+#include "learning_search/learning_engine.hpp"
 #include "model/cash_flows.hpp"
 #include "search/delaying_search.hpp"
 #include "window_search/start_time_engine.hpp"
@@ -180,6 +182,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const SearchResult& w = *by_windows.result;
   require_checked(d, w, rate);
 
+  // The learning search likewise, its nogoods behind every prune.
+  static const auto learning = std::make_unique<LearningEngine>();
+  KeptResult by_learning;
+  learning->solve(request, by_learning);
+  require(by_learning.result.has_value());
+  const SearchResult& l = *by_learning.result;
+  require_checked(d, l, rate);
+
   static const auto delaying = std::make_unique<DelayingSearch>();
   const bool small = d.activity_count <= COMPLETE_UP_TO;
   request.limits.node_limit = small ? 0 : BUDGET;
@@ -204,8 +214,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const double best = enumerated_best(d, paths, rate);
   require(s.has_incumbent == (best > -std::numeric_limits<double>::infinity()));
   if (s.has_incumbent) require(std::fabs(best - s.value) <= 1e-9 * std::max(1.0, std::fabs(best)));
-  if (w.end != SearchEnd::complete) return 0;
-  require(w.has_incumbent == s.has_incumbent);
-  if (w.has_incumbent) require(std::fabs(best - w.value) <= 1e-9 * std::max(1.0, std::fabs(best)));
+  for (const SearchResult* other : {&w, &l}) {
+    if (other->end != SearchEnd::complete) continue;
+    require(other->has_incumbent == s.has_incumbent);
+    if (other->has_incumbent)
+      require(std::fabs(best - other->value) <= 1e-9 * std::max(1.0, std::fabs(best)));
+  }
   return 0;
 }

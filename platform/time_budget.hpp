@@ -12,6 +12,7 @@
 // depend on it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/platform.hpp"
@@ -21,19 +22,25 @@ namespace rcpspdc {
 struct TimeBudget {
   double seconds = 0.0;       // 0: no limit; below 0: spent from the start
   std::int64_t start_ms = 0;  // clock_ms() when the budget began
+  // When not null, another thread may end the budget early by setting it
+  // (the searches of one instance on several threads stop together).
+  const std::atomic<bool>* cancel = nullptr;
 
   // A budget of `seconds` from now.
   static TimeBudget starting_now(double seconds) { return {seconds, clock_ms()}; }
 
-  bool limited() const { return seconds != 0.0; }
+  bool limited() const { return seconds != 0.0 || cancel != nullptr; }
   // Seconds since the start: the milliseconds times the single-precision
   // 0.001, widened, as the console has always counted them.
   double elapsed() const {
     return static_cast<double>(clock_ms() - start_ms) * static_cast<double>(0.001f);
   }
-  bool spent() const { return limited() && elapsed() > seconds; }
+  bool spent() const {
+    return (cancel != nullptr && cancel->load(std::memory_order_relaxed)) ||
+           (seconds != 0.0 && elapsed() > seconds);
+  }
   // `fraction` of the seconds from the same start; no limit stays none.
-  TimeBudget share(double fraction) const { return {seconds * fraction, start_ms}; }
+  TimeBudget share(double fraction) const { return {seconds * fraction, start_ms, cancel}; }
 };
 
 // Work between two readings of the clock: about a millisecond of simple loop

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "formats/instance_file.hpp"
+#include "learning_search/solve_learning.hpp"
 #include "model/cash_flows.hpp"
 #include "model/project_model.hpp"
 #include "search/search_state.hpp"
@@ -93,6 +94,31 @@ TEST(NodeLoop, StartTimeSearchAllocatesNothingOnceItsTablesHaveGrown) {
     EXPECT_EQ(w->created_nodes, created);
     EXPECT_GT(created, shaving ? 100 : 1000);
   }
+}
+
+// The learning search: its trail, nogood store and watch lists grow as the
+// search learns, geometrically and outside the propagation loops; a second
+// search of the same instance learns the same nogoods, so once they have
+// grown it allocates nothing, restarts and cuts of the store included.
+TEST(NodeLoop, LearningSearchAllocatesNothingOnceItsTablesHaveGrown) {
+  InstanceData data;
+  ASSERT_TRUE(
+      read_instance_files("j30_", 62, 0, data, std::string(RCPSPDC_TEST_DATA) + "/j30").ok());
+  std::mt19937 generator(1);
+  draw_cash_flows(data, generator, 60);
+  auto w = std::make_unique<LearningSearch>();
+  const SearchLimits limits{TimeBudget{1000000, 0}, 30000};
+  begin_learning(*w, data, 0.01, limits.time, nullptr);
+  continue_learning(*w, limits);
+  const auto conflicts = w->conflicts;
+
+  begin_learning(*w, data, 0.01, limits.time, nullptr);
+  allocations = 0;
+  continue_learning(*w, limits);
+  EXPECT_EQ(allocations.load(), 0);
+  EXPECT_EQ(w->conflicts, conflicts);
+  EXPECT_GT(conflicts, 5000);
+  EXPECT_GT(w->restarts, 10);
 }
 
 }  // namespace

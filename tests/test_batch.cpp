@@ -157,7 +157,8 @@ TEST(BatchOptions, BadArgumentsAreRefusedWithAReason) {
       {{"--problem", "pat", "--first", "1", "--seed", "2", "--cash-flows", "i"},
        "exclude each other"},
       {{"--problem", "pat", "--first", "1", "--csv="}, "--csv \"\": expected a file name"},
-      {{"--problem", "pat", "--first", "1", "--threads", "2"}, "unknown option --threads"},
+      {{"--problem", "pat", "--first", "1", "--threads", "4"}, "from 1 to 3"},
+      {{"--problem", "pat", "--first", "1", "--thread", "2"}, "unknown option --thread"},
       {{"--problem", "pat", "--first", "1", "extra"},
        "instance files on the command line exclude"},
       {{"--problem", "pat", "--first", "1", "--verbose", "--quiet"}, "exclude each other"},
@@ -421,28 +422,30 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
   EXPECT_EQ(other.status, 1);
   ASSERT_EQ(other.csv.size(), 8u);
   EXPECT_EQ(other.csv[1],
-            "1,14,3,19,,,,,\"cash flows recorded for deadline 24, the files give 19\",,,start-"
-            "times,0,,0.01,,,info.out,,60,,pat1.rcp");
+            "1,14,3,19,,,,,\"cash flows recorded for deadline 24, the files give 19\",,,"
+            "learning,0,,0.01,,,info.out,,60,,pat1.rcp");
   EXPECT_EQ(
       other.csv[7],
-      "7,9,1,8,,,,,no cash flows for this instance in the info.out file,,,start-times,0,,0.01,"
+      "7,9,1,8,,,,,no cash flows for this instance in the info.out file,,,learning,0,,0.01,"
       ",,info.out,,60,,pat7.rcp");
 }
 
-// Both engines, stopped at their first clock reading on the Patterson rows the
+// Every engine, stopped at its first clock reading on the Patterson rows the
 // reference proves optimal: the bound left open is never below the optimum,
 // and the schedule found never above it. Completed searches reach it.
 TEST(BatchBound, StoppedSearchesNeverBoundBelowTheOptimum) {
   auto workspace = std::make_unique<Workspace>();
-  int stopped[2] = {0, 0};
+  const std::vector<std::string> engines = {"delaying", "start-times", "learning"};
+  std::vector<int> stopped(engines.size(), 0);
   for (const ReferenceRow& ref : reference_rows()) {
-    if (!ref.readable || !ref.optimal || ref.offset != 0 || ref.number > 60) continue;
+    if (!ref.readable || !ref.optimal || ref.offset != 0) continue;
     InfoRecords records;
     InfoRecord& record = records[ref.number];
     record.number = ref.number;
     record.deadline = ref.instance.deadline;
     record.cash_flow.assign(ref.instance.cash_flow.begin() + 1, ref.instance.cash_flow.end() - 1);
-    for (const std::string engine : {"delaying", "start-times"}) {
+    for (std::size_t e = 0; e < engines.size(); ++e) {
+      const std::string& engine = engines[e];
       BatchOptions options;
       options.problem = "pat";
       options.dir = (data_dir() / "pat").string();
@@ -464,13 +467,12 @@ TEST(BatchBound, StoppedSearchesNeverBoundBelowTheOptimum) {
         EXPECT_NEAR(row.npv, ref.npv, 1e-6);
         EXPECT_EQ(row.bound, row.npv);
       } else {
-        ++stopped[engine == "start-times"];
+        ++stopped[e];
       }
     }
   }
   // Enough stopped searches of each engine for the test to mean something.
-  EXPECT_GE(stopped[0], 5);
-  EXPECT_GE(stopped[1], 5);
+  for (std::size_t e = 0; e < engines.size(); ++e) EXPECT_GE(stopped[e], 5) << engines[e];
 }
 
 TEST(BatchSeed, RunsRepeatAndRowsDoNotDependOnTheRange) {
@@ -637,7 +639,7 @@ TEST(BatchRun, StandardOutputVerboseAndQuiet) {
   const std::vector<std::string> lines = lines_of(quiet.out);
   ASSERT_EQ(lines.size(), 5u);  // the header, three rows, the closing line
   EXPECT_EQ(lines[0].rfind("{\"program\":\"rcpspdc-batch\",\"version\":\"", 0), 0u);
-  EXPECT_NE(lines[0].find("\"engine\":[\"start-times\"],\"problem\":\"pat\",\"first\":1,"
+  EXPECT_NE(lines[0].find("\"engine\":[\"learning\"],\"problem\":\"pat\",\"first\":1,"
                           "\"last\":3,\"dir\":\"\",\"offset\":[0],\"rate\":[0.01],"
                           "\"negative\":[60],\"seed\":1,\"time_limit\":0.0,"),
             std::string::npos)
@@ -720,7 +722,7 @@ TEST(BatchRun, ResumeRefusesRowsOfAnotherRun) {
   };
   refused(
       {"--last", "8", "--offset", "5", "--seed", "9", "--rate", "0.05", "--engine", "delaying"},
-      "run.csv holds rows made with another --engine (start-times; this run: delaying)");
+      "run.csv holds rows made with another --engine (learning; this run: delaying)");
   refused({"--offset", "5"}, "run.csv holds rows made with another --offset (0; this run: 5)");
   refused({"--seed", "9"}, "run.csv holds rows made with another --seed (1; this run: 9)");
   refused({"--time-limit", "5"},

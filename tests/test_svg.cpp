@@ -273,7 +273,7 @@ TEST(SchedulePicture, BatchDrawsEveryInstanceWithASchedule) {
   // The title names the instance, deadline, rate and value; bars show theirs on hover.
   EXPECT_EQ(
       pic.all[2]->text.rfind(
-          "t2: start-times, deadline 9 (makespan + 0), rate 0.01, optimal, net present value ", 0),
+          "t2: learning, deadline 9 (makespan + 0), rate 0.01, optimal, net present value ", 0),
       0u)
       << pic.all[2]->text;
   BatchOptions blocked = parsed_options.options;

@@ -5,6 +5,8 @@
 
 #include <functional>
 
+#include "learning_search/learning_engine.hpp"
+#include "portfolio/portfolio_engine.hpp"
 #include "search/delaying_search.hpp"
 #include "window_search/start_time_engine.hpp"
 
@@ -15,6 +17,11 @@ namespace rcpspdc {
 struct Workspace {
   DelayingSearch delaying;
   StartTimeEngine start_times;
+  LearningEngine learning;
+  // Several searches on one instance (--threads), made on first use for the
+  // engine that comes first in it.
+  std::string portfolio_first;
+  std::unique_ptr<PortfolioEngine> portfolio;
 };
 
 // The number of hardware threads, at least 1.

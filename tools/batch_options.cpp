@@ -103,6 +103,8 @@ OptionsOutcome parse_batch_options(const std::vector<std::string>& args) {
       {"--flows-out", "a CSV file name", set_text(o.flows_out)},
       {"--jobs", "a number of instances solved at once, from 1 to " + std::to_string(MAX_JOBS),
        set_int(o.jobs, 1, MAX_JOBS)},
+      {"--threads", "a number of searches on each instance at once, from 1 to 3",
+       set_int(o.threads, 1, 3)},
       {"--shard", "I/N, shard I of N with 0 <= I < N, such as 0/4",
        [&o](const std::string& value) { return to_shard(value, o.shard_index, o.shard_count); }},
       {"--csv", "a file name", set_text(o.csv)},
@@ -264,6 +266,11 @@ std::string batch_usage() {
          "                     number,instance,negative,seed,activity,flow\n"
          "  --jobs N           solve N instances at once, one thread each; completed searches\n"
          "                     give the same rows for every N (default: the number of cores)\n"
+         "  --threads N        search each instance with N engines at once, one thread each\n"
+         "                     (the named engine, the other start-time engine, a learning\n"
+         "                     search that branches by conflicts alone); the first to complete\n"
+         "                     decides, so status and value do not depend on N (default: 1;\n"
+         "                     not with the delaying engine, which runs alone)\n"
          "  --shard I/N        solve only the numbers n with (n - A) mod N = I, shard I of N\n"
          "                     (0 <= I < N), to spread one run over N machines; a shard\n"
          "                     takes whole instances, every grid point of each\n"
@@ -293,9 +300,10 @@ std::string batch_usage() {
          "                     with a schedule or without, errors, mean and largest gap,\n"
          "                     median and geometric-mean seconds; solves nothing\n"
          "  --format F         of the report: markdown (default) or csv\n"
-         "  --engine NAME,...  start-times (default): branch-and-bound over start-time\n"
-         "                     windows with resource propagation, after a first-schedule\n"
-         "                     heuristic; fastest at tight deadlines. delaying: the console\n"
+         "  --engine NAME,...  learning (default): search over start-time windows that\n"
+         "                     learns a nogood from every failure, after a first-schedule\n"
+         "                     heuristic; proves the most. start-times: the same windows,\n"
+         "                     branch-and-bound with shaving. delaying: the console\n"
          "                     program's search over delaying alternatives, node for node\n"
          "  --resume           go on with a stopped run: instances already in the --csv or\n"
          "                     --json files are skipped (with both, those in both), the\n"

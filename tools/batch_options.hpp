@@ -24,7 +24,7 @@ struct BatchOptions {
   // deadline (an offset, or a factor), a rate and a share of negative flows.
   // The scalars below hold one point of it: the first value after parsing,
   // the point's value in the options handed to solve_one (see grid_points).
-  std::vector<std::string> engines = {"start-times"};
+  std::vector<std::string> engines = {"learning"};
   std::vector<int> offsets = {0};
   std::vector<long long> factors;  // deadline factors in millionths; empty: offsets
   std::vector<double> rates = {0.01};
@@ -33,7 +33,7 @@ struct BatchOptions {
   int deadline_offset = 0;        // periods added to the makespan
   long long deadline_factor = 0;  // or: deadline ceil(factor x makespan), millionths (0: none)
   double interest_rate = 0.01;    // continuous discount rate per period
-  std::string engine = "start-times";  // the engine's name (see engine_names)
+  std::string engine = "learning";     // the engine's name (see engine_names)
   double time_limit = 60.0;            // seconds per instance, fractions allowed (0 = none)
   std::int64_t node_limit = 0;         // created nodes per search, each engine's count (0 = none)
   std::uint32_t seed = 1;              // generator seed, mixed with each instance
@@ -43,6 +43,7 @@ struct BatchOptions {
   std::string csv;                     // per-instance rows go here ("" = no file, "-" = stdout)
   std::string json;                    // JSON Lines go here ("" = no file, "-" = stdout)
   int jobs = 0;                        // instances solved at once (0 = one per core)
+  int threads = 1;                     // searches on each instance at once
   int shard_index = 0;                 // --shard I/N: only the numbers n with
   int shard_count = 1;                 // (n - first) mod N = I
   std::string svg_dir;                 // a picture of every schedule found goes here ("" = none)

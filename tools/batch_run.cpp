@@ -75,6 +75,7 @@ struct EngineRow {
 };
 
 const EngineRow ENGINES[] = {
+    {"learning", [](Workspace& w) -> SearchEngine& { return w.learning; }},
     {"start-times", [](Workspace& w) -> SearchEngine& { return w.start_times; }},
     {"delaying", [](Workspace& w) -> SearchEngine& { return w.delaying; }},
 };
@@ -244,6 +245,7 @@ RunHeader run_header(const BatchOptions& o) {
           .time_limit = o.time_limit,
           .node_limit = o.node_limit,
           .jobs = o.jobs > 0 ? o.jobs : default_jobs(),
+          .threads = o.threads,
           .shard_index = o.shard_index,
           .shard_count = o.shard_count,
           .date = utc_timestamp(),
@@ -297,10 +299,18 @@ std::optional<SearchResult> run_engine(const BatchOptions& options, const Instan
   const EngineRow* engine = &ENGINES[0];
   for (const EngineRow& candidate : ENGINES)
     if (options.engine == candidate.name) engine = &candidate;
+  SearchEngine* chosen = &engine->engine(workspace);
+  if (options.threads > 1 && options.engine != "delaying") {
+    if (!workspace.portfolio || workspace.portfolio_first != options.engine) {
+      workspace.portfolio = make_portfolio(options.engine, options.threads);
+      workspace.portfolio_first = options.engine;
+    }
+    chosen = workspace.portfolio.get();
+  }
   const double cpu_start = thread_cpu_seconds();
   const double wall_start = wall_seconds();
   KeptResult kept;
-  engine->engine(workspace).solve(engine_request(options, data), kept);
+  chosen->solve(engine_request(options, data), kept);
   // Rounded once, so the CSV and the JSON give one time, and the best
   // schedule is never found after the search ended.
   row.seconds = rounded_seconds(wall_seconds() - wall_start);

@@ -245,31 +245,13 @@ bool propagate_windows(WindowSearch& w, Windows& win) {
         precedence_pass(p, win, w.culprit) && time_table(w, win, changed) &&
         disjoint_pairs(p, win, changed, w.culprit) &&
         (!w.settings.use_objective_windows || objective_windows(w, win, changed));
-    if (w.clock.spent_after(p.round_work)) {
+    if (w.clock.spent_after(w.round_work)) {
       w.interrupted = true;
       return false;
     }
     if (!consistent) return false;
     if (!changed) return true;
   }
-}
-
-double window_bound(const WindowProblem& p, const Windows& win) {
-  // Each cash flow at the best finish its window allows: positive flows as
-  // early, negative ones as late as possible. Every term is at least the
-  // term of any schedule in the windows, rounding included, and the terms are
-  // summed in the checker's order, so the sum bounds the computed value too.
-  return sum_over_real_activities(p.activity_count, [&](int i) {
-    const int c = p.cash_flow[i];
-    const int finish = (c >= 0 ? win.early[i] : win.late[i]) + p.duration[i];
-    return c * p.discount[static_cast<std::size_t>(finish)];
-  });
-}
-
-double fixed_schedule_value(const WindowProblem& p, const Windows& win) {
-  return sum_over_real_activities(p.activity_count, [&](int i) {
-    return p.cash_flow[i] * p.discount[static_cast<std::size_t>(win.early[i] + p.duration[i])];
-  });
 }
 
 }  // namespace rcpspdc

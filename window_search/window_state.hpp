@@ -20,46 +20,9 @@
 #include "model/instance_data.hpp"
 #include "model/packed_resources.hpp"
 #include "platform/time_budget.hpp"
+#include "windows/window_problem.hpp"
 
 namespace rcpspdc {
-
-// Two activities that run in order: `second` after `first`, or, when
-// `either_order`, one after the other in either order.
-struct ActivityPair {
-  int first = 0;
-  int second = 0;
-  bool either_order = false;
-};
-
-// A pair whose best starts clash, and the value it loses against them.
-struct PairLoss {
-  double loss = 0.0;
-  int first = 0;
-  int second = 0;
-};
-
-// The instance as the start-time search reads it, in fixed rows.
-struct WindowProblem {
-  int activity_count = 0;  // including both dummies
-  int end_activity = 0;    // activity_count - 1
-  int resource_count = 0;  // renewable resource types
-  int deadline = 0;        // latest finish of every activity
-  int capacity[MAX_RESOURCES] = {};
-  int duration[ACTIVITY_ROWS] = {};
-  int demand[ACTIVITY_ROWS][MAX_RESOURCES] = {};
-  int cash_flow[ACTIVITY_ROWS] = {};
-  int order[ACTIVITY_ROWS] = {};                 // a topological order, breadth first
-  int succ_count[ACTIVITY_ROWS] = {};            // direct successors from the file
-  int succ[ACTIVITY_ROWS][MAX_ACTIVITIES] = {};  // their indices
-  ActivitySet incompatible[ACTIVITY_ROWS] = {};  // activities that can never overlap with i
-  bool uses_resources[ACTIVITY_ROWS] = {};       // some demand above 0 and duration above 0
-  Packed packed_capacity = 0;                    // capacities, one lane per resource type
-  Packed overflow_mask = 0;                      // top bit of every used lane
-  Packed packed_demand[ACTIVITY_ROWS] = {};      // demands, packed the same way
-  std::vector<ActivityPair> pairs;               // precedences and incompatible pairs with cash
-  std::vector<double> discount;                  // discount[t] = e^(-rate * t), t = 0..deadline
-  std::int64_t round_work = 0;  // work of one propagation round, less time-tabling
-};
 
 // One node: the start window of every activity.
 struct Windows {
@@ -97,6 +60,7 @@ struct WindowSearch {
   std::vector<Packed> profile;
 
   std::vector<PairLoss> pair_losses;  // scratch of the pair bound, one row per pair
+  std::int64_t round_work = 0;        // work of one propagation round, less time-tabling
   Windows before_propagation = {};    // the node as branched, for shaving
   Windows shave_scratch[2] = {};      // a probe, and the windows before a removal
 
@@ -139,15 +103,16 @@ bool propagate_windows(WindowSearch& w, Windows& win);
 // window went. Stops early, as propagation does, when interrupted.
 bool shave_windows(WindowSearch& w, Windows& win, const Windows& before);
 
-// Precedences and incompatible pairs that the pair bound tries (at load).
-void build_pairs(WindowProblem& p);
-
-// The window bound less the losses of a matching of ordered pairs whose best
-// starts clash; credit[i] is the loss charged to i's pair (0 if unmatched).
-double pair_bound(WindowSearch& w, const Windows& win, double* credit);
+// The pair bound of `win` (windows/window_problem.hpp); credit[i] is the
+// loss charged to i's pair (0 if unmatched).
+inline double pair_bound(WindowSearch& w, const Windows& win, double* credit) {
+  return pair_bound(w.problem, win.early, win.late, w.pair_losses.data(), credit);
+}
 
 // An upper bound on the net present value of every schedule inside `win`.
-double window_bound(const WindowProblem& p, const Windows& win);
+inline double window_bound(const WindowProblem& p, const Windows& win) {
+  return window_bound(p, win.early, win.late);
+}
 
 // The largest value any schedule not yet ruled out could have: the incumbent
 // or the window bound of an open node, whichever is larger. After a complete
@@ -155,7 +120,9 @@ double window_bound(const WindowProblem& p, const Windows& win);
 double open_bound(const WindowSearch& w);
 
 // The value of a schedule whose windows are all fixed, summed as the checker sums.
-double fixed_schedule_value(const WindowProblem& p, const Windows& win);
+inline double fixed_schedule_value(const WindowProblem& p, const Windows& win) {
+  return window_schedule_value(p, win.early);
+}
 
 // The search in two steps: begin_search resets the state to the root
 // (incumbents are timed from `time`'s start; `seed_finish`, when not null, is

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "window_search/window_state.hpp"
+#include "windows/window_problem.hpp"
 
 namespace rcpspdc {
 
@@ -19,24 +19,20 @@ namespace {
 
 constexpr double NO_VALUE = -std::numeric_limits<double>::infinity();
 
-double term(const WindowProblem& p, int i, int start) {
-  return p.cash_flow[i] * p.discount[static_cast<std::size_t>(start + p.duration[i])];
-}
-
 // The largest value of the terms of a and b with b starting no earlier than
 // a finishes, inside their windows; NO_VALUE when the order fits no starts.
-double ordered_pair(const WindowProblem& p, const Windows& win, int a, int b) {
-  const int ea = win.early[a];
-  const int la = std::min(win.late[a], win.late[b] - p.duration[a]);
+double ordered_pair(const WindowProblem& p, const int* early, const int* late, int a, int b) {
+  const int ea = early[a];
+  const int la = std::min(late[a], late[b] - p.duration[a]);
   if (ea > la) return NO_VALUE;
-  const int eb = win.early[b];
-  const int lb = win.late[b];
+  const int eb = early[b];
+  const int lb = late[b];
   const int push = std::clamp(eb - p.duration[a], ea, la);  // later starts of a push b
   const int candidates[3] = {ea, la, push};
   double best = NO_VALUE;
   for (const int sa : candidates) {
     const int sb = p.cash_flow[b] >= 0 ? std::max(eb, sa + p.duration[a]) : lb;
-    const double value = term(p, a, sa) + term(p, b, sb);
+    const double value = window_term(p, a, sa) + window_term(p, b, sb);
     if (value > best) best = value;
   }
   return best;
@@ -44,29 +40,20 @@ double ordered_pair(const WindowProblem& p, const Windows& win, int a, int b) {
 
 }  // namespace
 
-void build_pairs(WindowProblem& p) {
-  p.pairs.clear();
-  for (int i = 1; i < p.end_activity; ++i) {
-    for (int e = 0; e < p.succ_count[i]; ++e) {
-      const int j = p.succ[i][e];
-      if (j == p.end_activity || (p.cash_flow[i] == 0 && p.cash_flow[j] == 0)) continue;
-      p.pairs.push_back({i, j, false});
-    }
-    for_each_member(p.incompatible[i], [&](int j) {
-      if (j <= i || j == p.end_activity || (p.cash_flow[i] == 0 && p.cash_flow[j] == 0)) return;
-      p.pairs.push_back({i, j, true});
-    });
-  }
+double pair_value(const WindowProblem& p, const int* early, const int* late, int a, int b,
+                  bool either_order) {
+  const double value = ordered_pair(p, early, late, a, b);
+  return either_order ? std::max(value, ordered_pair(p, early, late, b, a)) : value;
 }
 
-double pair_bound(WindowSearch& w, const Windows& win, double* credit) {
-  const WindowProblem& p = w.problem;
+double pair_bound(const WindowProblem& p, const int* early, const int* late, PairLoss* losses,
+                  double* credit, int* partner, bool* either_order) {
   int best_start[ACTIVITY_ROWS];
   double separate[ACTIVITY_ROWS];
   double bound = 0.0;
   for (int i = 0; i < p.activity_count; ++i) {
-    best_start[i] = p.cash_flow[i] >= 0 ? win.early[i] : win.late[i];
-    separate[i] = (i == 0 || i == p.end_activity) ? 0.0 : term(p, i, best_start[i]);
+    best_start[i] = p.cash_flow[i] >= 0 ? early[i] : late[i];
+    separate[i] = (i == 0 || i == p.end_activity) ? 0.0 : window_term(p, i, best_start[i]);
     bound += separate[i];
     credit[i] = 0.0;
   }
@@ -78,20 +65,25 @@ double pair_bound(WindowSearch& w, const Windows& win, double* credit) {
     const bool b_after = best_start[a] + p.duration[a] <= best_start[b];
     const bool a_after = best_start[b] + p.duration[b] <= best_start[a];
     if (b_after || (pair.either_order && a_after)) continue;
-    double value = ordered_pair(p, win, a, b);
-    if (pair.either_order) value = std::max(value, ordered_pair(p, win, b, a));
+    const double value = pair_value(p, early, late, a, b, pair.either_order);
     const double loss = separate[a] + separate[b] - value;  // infinite when no order fits
-    if (loss > 0.0) w.pair_losses[count++] = {loss, a, b};
+    if (loss > 0.0) losses[count++] = {loss, a, b, pair.either_order};
   }
-  std::sort(w.pair_losses.begin(), w.pair_losses.begin() + static_cast<std::ptrdiff_t>(count),
+  std::sort(losses, losses + count,
             [](const PairLoss& x, const PairLoss& y) { return x.loss > y.loss; });
   bool matched[ACTIVITY_ROWS] = {};
+  for (int i = 0; i < p.activity_count && partner != nullptr; ++i) partner[i] = 0;
   for (std::size_t x = 0; x < count; ++x) {
-    const PairLoss& l = w.pair_losses[x];
+    const PairLoss& l = losses[x];
     if (matched[l.first] || matched[l.second]) continue;
     matched[l.first] = matched[l.second] = true;
     bound -= l.loss;
     credit[l.first] = credit[l.second] = l.loss;
+    if (partner != nullptr) {
+      partner[l.first] = l.second;
+      partner[l.second] = l.first;
+    }
+    if (either_order != nullptr) either_order[l.first] = either_order[l.second] = l.either_order;
   }
   return bound;
 }

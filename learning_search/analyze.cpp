@@ -1,0 +1,131 @@
+// Conflict analysis. The failing literals are traced back through the
+// reasons of the entries made at the deepest decision level, newest first,
+// until a single entry of that level remains (the first unique implication
+// point): the nogood is that entry's literal with the literals of lower
+// levels. Its clause is unit after jumping back to the deepest of those lower
+// levels and narrows a window there, so the search does not enter the same
+// conflict again.
+//
+// Each entry is asked only for the bound the nogood needs, which may be
+// weaker than the bound it set, and literals of one activity and side are
+// merged into the strongest.
+#include <algorithm>
+
+#include "learning_search/learning_state.hpp"
+
+namespace rcpspdc {
+
+namespace {
+
+constexpr double ACTIVITY_RESCALE = 1e100;
+
+void bump(LearningSearch& w, int var) {
+  w.activity[var] += w.activity_increment;
+  if (w.activity[var] > ACTIVITY_RESCALE) {
+    for (int i = 0; i < w.problem.activity_count; ++i) w.activity[i] /= ACTIVITY_RESCALE;
+    w.activity_increment /= ACTIVITY_RESCALE;
+  }
+}
+
+void bump_clause(LearningSearch& w, std::int32_t index) {
+  Clause& c = w.clauses[static_cast<std::size_t>(index)];
+  c.activity += w.clause_increment;
+  if (c.activity > 1e20f) {
+    for (Clause& other : w.clauses) other.activity *= 1e-20f;
+    w.clause_increment *= 1e-20f;
+  }
+}
+
+int stronger(int a, int b, bool upper) { return upper ? std::min(a, b) : std::max(a, b); }
+
+}  // namespace
+
+int analyze_conflict(LearningSearch& w) {
+  int conflict_level = 0;
+  for (const Lit l : w.conflict)
+    conflict_level = std::max(conflict_level, level_of(w, entry_of(w, l)));
+  if (conflict_level == 0) return -1;
+  // A propagator may find a conflict that already held at a lower level.
+  if (conflict_level < w.level) backjump(w, conflict_level);
+
+  if (w.need.size() < w.trail.size()) {
+    w.need.resize(w.trail.size());
+    w.seen.resize(w.trail.size());
+  }
+  int counter = 0;  // marked entries of the deepest level not yet traced
+  w.marked.clear();
+  w.touched.clear();
+  auto add = [&](Lit l) {
+    const std::int32_t e = entry_of(w, l);
+    if (e < 0) return;
+    const auto x = static_cast<std::size_t>(e);
+    const int lv = w.trail[x].level;
+    if (lv == 0) return;
+    bump(w, l.var);
+    const bool up = l.upper != 0;
+    if (lv == w.level) {
+      if (w.seen[x] == 0) {
+        w.seen[x] = 1;
+        w.need[x] = l.value;
+        w.marked.push_back(e);
+        ++counter;
+      } else {
+        w.need[x] = stronger(w.need[x], l.value, up);
+      }
+      return;
+    }
+    if (!w.lower_seen[l.var][l.upper]) {
+      w.lower_seen[l.var][l.upper] = true;
+      w.lower_need[l.var][l.upper] = l.value;
+      w.touched.push_back(l);
+    } else {
+      w.lower_need[l.var][l.upper] = stronger(w.lower_need[l.var][l.upper], l.value, up);
+    }
+  };
+  for (const Lit l : w.conflict) add(l);
+
+  const auto floor =
+      static_cast<std::size_t>(w.level_start[static_cast<std::size_t>(w.level - 1)]);
+  std::size_t x = w.trail_size;
+  std::int32_t uip = -1;
+  while (x > floor) {
+    --x;
+    if (w.seen[x] == 0) continue;
+    if (counter == 1) {
+      uip = static_cast<std::int32_t>(x);
+      break;
+    }
+    w.seen[x] = 0;
+    --counter;
+    const TrailEntry& e = w.trail[x];
+    if (e.reason.kind == ReasonKind::clause) bump_clause(w, e.reason.a);
+    w.scratch.clear();
+    explain(w, e.reason, e.var, e.upper != 0, w.need[x], static_cast<std::int32_t>(x), w.scratch);
+    for (const Lit l : w.scratch) add(l);
+  }
+
+  const TrailEntry& u = w.trail[static_cast<std::size_t>(uip)];
+  w.learnt.clear();
+  w.learnt.push_back(negate(Lit{w.need[static_cast<std::size_t>(uip)], u.var, u.upper}));
+  int jump = 0;
+  std::int32_t levels[2 * ACTIVITY_ROWS];
+  int distinct = 0;
+  for (const Lit t : w.touched) {
+    w.lower_seen[t.var][t.upper] = false;
+    // The point's own side is implied by its stronger literal.
+    if (t.var == u.var && t.upper == u.upper) continue;
+    const Lit l{w.lower_need[t.var][t.upper], t.var, t.upper};
+    const int lv = level_of(w, entry_of(w, l));
+    if (std::find(levels, levels + distinct, lv) == levels + distinct) levels[distinct++] = lv;
+    w.learnt.push_back(negate(l));
+    if (lv > jump) {
+      jump = lv;
+      std::swap(w.learnt[1], w.learnt.back());
+    }
+  }
+  w.learnt_lbd = distinct + 1;
+  for (const std::int32_t e : w.marked) w.seen[static_cast<std::size_t>(e)] = 0;
+  return jump;
+}
+
+}  // namespace rcpspdc

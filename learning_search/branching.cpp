@@ -1,0 +1,70 @@
+// Branching. While no schedule is known the search is after feasibility:
+// the activity most involved in recent conflicts (its activity, bumped by
+// every conflict analysis and decaying) starts as early as its window allows.
+// Once a schedule is known it is mostly a proof: the window whose cash flow's
+// worth varies most across it, weighted by its conflict activity, is split
+// first, so the bound falls fastest, and the activity starts at the end of
+// its window its cash flow prefers.
+#include <cmath>
+
+#include "learning_search/learning_state.hpp"
+
+namespace rcpspdc {
+
+namespace {
+
+constexpr double MIN_IMPACT = 1e-9;  // keeps activities whose flow cannot move in the order
+
+// The worth of i's cash flow at its earliest finish less at its latest.
+double value_impact(const LearningSearch& w, int i) {
+  const WindowProblem& p = w.problem;
+  const double magnitude = std::abs(static_cast<double>(p.cash_flow[i]));
+  return magnitude * (p.discount[static_cast<std::size_t>(w.lower[i] + p.duration[i])] -
+                      p.discount[static_cast<std::size_t>(w.upper[i] + p.duration[i])]);
+}
+
+}  // namespace
+
+bool choose_decision(const LearningSearch& w, Lit& decision) {
+  const WindowProblem& p = w.problem;
+  const bool by_value = w.has_incumbent && w.settings.use_value_impact;
+  int best = -1;
+  double best_key = 0.0;
+  int best_width = 0;
+  for (int i = 1; i < p.end_activity; ++i) {
+    const int width = w.upper[i] - w.lower[i];
+    if (width == 0) continue;
+    // Activities count relative to the current increment, so old conflicts
+    // weigh less.
+    double key = w.activity[i] / w.activity_increment;
+    if (by_value) key = (1.0 + key) * (value_impact(w, i) + MIN_IMPACT) / (width + 1);
+    // Ties (all activities are 0 before the first conflict): the smaller window.
+    if (best < 0 || key > best_key || (key == best_key && width < best_width)) {
+      best = i;
+      best_key = key;
+      best_width = width;
+    }
+  }
+  if (best < 0) return false;
+  const bool late = w.has_incumbent && p.cash_flow[best] < 0;
+  decision = late ? lower_lit(best, w.upper[best]) : upper_lit(best, w.lower[best]);
+  return true;
+}
+
+std::int64_t luby(std::int64_t x) {
+  // 1, 1, 2, 1, 1, 2, 4, 1, 1, 2, 1, 1, 2, 4, 8, ...
+  std::int64_t size = 1;
+  int power = 0;
+  while (size < x + 1) {
+    ++power;
+    size = 2 * size + 1;
+  }
+  while (size - 1 != x) {
+    size = (size - 1) >> 1;
+    --power;
+    x = x % size;
+  }
+  return std::int64_t{1} << power;
+}
+
+}  // namespace rcpspdc

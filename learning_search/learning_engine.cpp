@@ -1,0 +1,69 @@
+#include "learning_search/learning_engine.hpp"
+
+#include "heuristics/heuristics.hpp"
+#include "learning_search/solve_learning.hpp"
+
+namespace rcpspdc {
+
+namespace {
+
+// Generations of the first-schedule heuristic for the value; nodes the
+// search gets before the incumbent is raised by neighbourhood search; the
+// share of the time limit the first schedule may take, and the share
+// (counted from the start) the raise may take.
+constexpr int HEURISTIC_BUDGET = 1000;
+constexpr std::int64_t PROBE_NODES = 20000;
+constexpr double FIRST_SCHEDULE_SHARE = 0.5;
+constexpr double RAISE_SHARE = 0.1;
+
+}  // namespace
+
+LearningSearchEngine::LearningSearchEngine(const LearningSettings& settings)
+    : search_(std::make_unique<LearningSearch>()) {
+  search_->settings = settings;
+}
+
+void LearningSearchEngine::solve(const SearchRequest& request, ResultSink& sink) {
+  LearningSearch& w = *search_;
+  begin_learning(w, *request.instance, request.interest_rate, request.limits.time,
+                 request.first_schedule);
+  continue_learning(w, request.limits);
+  fill_learning_result(w, result_);
+  sink.report(result_);
+}
+
+LearningEngine::LearningEngine(const LearningSettings& settings)
+    : search_(std::make_unique<LearningSearch>()) {
+  search_->settings = settings;
+}
+
+void LearningEngine::solve(const SearchRequest& request, ResultSink& sink) {
+  LearningSearch& w = *search_;
+  const InstanceData& instance = *request.instance;
+  const double rate = request.interest_rate;
+  const SearchLimits& limits = request.limits;
+  const std::optional<std::vector<int>> first = first_schedule(
+      instance, rate, HEURISTIC_BUDGET, limits.time.share(FIRST_SCHEDULE_SHARE), neighbourhoods_);
+  begin_learning(w, instance, rate, limits.time, first ? &*first : nullptr);
+  if (request.first_schedule != nullptr) offer_learning_schedule(w, *request.first_schedule);
+  // Most instances are solved within a few thousand nodes; only the others
+  // pay for raising the incumbent by neighbourhood search. Every nogood
+  // learnt so far holds against a better incumbent too.
+  const bool probe = limits.node_limit == 0 || limits.node_limit > PROBE_NODES;
+  const SearchEnd end =
+      continue_learning(w, probe ? SearchLimits{limits.time, PROBE_NODES} : limits);
+  if (probe && end == SearchEnd::node_limit) {
+    const TimeBudget raise_time = limits.time.share(RAISE_SHARE);
+    if (w.has_incumbent && !raise_time.spent()) {
+      const std::vector<int> incumbent(w.best_finish, w.best_finish + instance.activity_count);
+      const std::optional<std::vector<int>> better =
+          better_schedule(instance, rate, incumbent, w.best_npv, raise_time, neighbourhoods_);
+      if (better) offer_learning_schedule(w, *better);
+    }
+    continue_learning(w, limits);
+  }
+  fill_learning_result(w, result_);
+  sink.report(result_);
+}
+
+}  // namespace rcpspdc

@@ -1,0 +1,35 @@
+// The learning search, in steps: begin_learning loads an instance and resets
+// the search to its root; continue_learning runs until the search completes
+// or a limit stops it, and may be called again with larger limits, going on
+// where it stopped. Nogoods may be given in between (add_nogood) and
+// schedules found elsewhere offered.
+#pragma once
+
+#include <vector>
+
+#include "learning_search/learning_state.hpp"
+
+namespace rcpspdc {
+
+// Incumbents are timed from the start of `time`; `seed_finish`, when not
+// null, is offered as the first incumbent.
+void begin_learning(LearningSearch& w, const InstanceData& instance, double interest_rate,
+                    const TimeBudget& time, const std::vector<int>* seed_finish);
+// How the run ended: complete (w.complete: the incumbent is optimal, or no
+// schedule meets the deadline), or the limit that stopped it.
+SearchEnd continue_learning(LearningSearch& w, const SearchLimits& limits);
+
+// Offers a schedule (finish times) found elsewhere; it becomes the incumbent
+// when it is worth more.
+void offer_learning_schedule(LearningSearch& w, const std::vector<int>& finish);
+
+// The largest value a schedule not yet ruled out could have: the incumbent's
+// after a complete search, otherwise the larger of it and the bound of the
+// root windows as the nogoods learnt have narrowed them (the priced bound
+// where resources were priced). Leaves the search at its root.
+double learning_open_bound(LearningSearch& w);
+
+// The outcome as every engine reports it.
+void fill_learning_result(LearningSearch& w, SearchResult& result);
+
+}  // namespace rcpspdc

@@ -1,0 +1,110 @@
+#include "portfolio/portfolio_engine.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "learning_search/learning_engine.hpp"
+#include "window_search/start_time_engine.hpp"
+
+namespace rcpspdc {
+
+namespace {
+
+// Reports to the member's record and ends every search of the portfolio
+// once one of them has completed.
+struct MemberSink : ResultSink {
+  KeptResult& kept;
+  std::atomic<bool>& done;
+  MemberSink(KeptResult& k, std::atomic<bool>& d) : kept(k), done(d) {}
+  void report(const SearchResult& result) override {
+    kept.report(result);
+    if (result.end == SearchEnd::complete) done.store(true, std::memory_order_relaxed);
+  }
+};
+
+// The second learning search differs where searches diverge most: where it
+// branches once a schedule is known, and how often it restarts.
+constexpr int DIVERSE_RESTART_UNIT = 300;
+
+}  // namespace
+
+std::unique_ptr<PortfolioEngine> make_portfolio(const std::string& first, int threads) {
+  std::vector<std::unique_ptr<SearchEngine>> members;
+  LearningSettings diverse;
+  diverse.use_value_impact = false;
+  diverse.restart_unit = DIVERSE_RESTART_UNIT;
+  if (first == "start-times") {
+    members.push_back(std::make_unique<StartTimeEngine>());
+    members.push_back(std::make_unique<LearningEngine>());
+  } else {
+    members.push_back(std::make_unique<LearningEngine>());
+    members.push_back(std::make_unique<StartTimeEngine>());
+  }
+  members.push_back(std::make_unique<LearningEngine>(diverse));
+  return std::make_unique<PortfolioEngine>(std::move(members), threads);
+}
+
+PortfolioEngine::PortfolioEngine(std::vector<std::unique_ptr<SearchEngine>> members, int threads)
+    : members_(std::move(members)),
+      threads_(std::clamp(threads, 1, static_cast<int>(members_.size()))),
+      kept_(members_.size()) {}
+
+void PortfolioEngine::solve(const SearchRequest& request, ResultSink& sink) {
+  const auto count = static_cast<std::size_t>(threads_);
+  if (count == 1) {
+    members_[0]->solve(request, sink);
+    return;
+  }
+  std::atomic<bool> done{false};
+  SearchRequest shared = request;
+  shared.limits.time.cancel = &done;
+  for (std::size_t m = 0; m < count; ++m) kept_[m].result.reset();
+  auto run = [&](std::size_t m) {
+    MemberSink member(kept_[m], done);
+    members_[m]->solve(shared, member);
+  };
+  std::vector<std::thread> others;
+  for (std::size_t m = 1; m < count; ++m) others.emplace_back(run, m);
+  run(0);
+  for (std::thread& t : others) t.join();
+
+  // A complete search decides; the first member that completed, in order.
+  const SearchResult* decided = nullptr;
+  for (std::size_t m = 0; m < count && decided == nullptr; ++m)
+    if (kept_[m].result && kept_[m].result->end == SearchEnd::complete)
+      decided = &*kept_[m].result;
+  std::int64_t created = 0;
+  std::int64_t branched = 0;
+  double seconds = 0.0;
+  for (std::size_t m = 0; m < count; ++m) {
+    if (!kept_[m].result) continue;
+    created += kept_[m].result->created_nodes;
+    branched += kept_[m].result->branched_nodes;
+    seconds = std::max(seconds, kept_[m].result->seconds);
+  }
+  if (decided != nullptr) {
+    result_ = *decided;
+  } else {
+    // Stopped everywhere: the best incumbent, the lowest bound.
+    result_ = SearchResult{};
+    result_.end = SearchEnd::time_limit;
+    for (std::size_t m = 0; m < count; ++m) {
+      if (!kept_[m].result) continue;
+      const SearchResult& r = *kept_[m].result;
+      if (m == 0) result_.end = r.end;
+      result_.bound = std::min(result_.bound, r.bound);
+      if (r.has_incumbent && (!result_.has_incumbent || r.value > result_.value)) {
+        set_incumbent(result_, true, r.value, r.finish.data(), static_cast<int>(r.finish.size()));
+        result_.seconds_to_best = r.seconds_to_best;
+      }
+    }
+    if (result_.has_incumbent) result_.bound = std::max(result_.bound, result_.value);
+  }
+  result_.created_nodes = created;
+  result_.branched_nodes = branched;
+  result_.seconds = seconds;
+  sink.report(result_);
+}
+
+}  // namespace rcpspdc

@@ -1,0 +1,239 @@
+// Exactness of the learning search: tiny random instances against brute
+// force with every switch, each run watched by the known optimal schedule so
+// that the first propagation or nogood that cuts it off is caught; a nogood
+// that is unsound on purpose must be caught the same way; Patterson rows
+// with proven optima.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <random>
+
+#include "check/schedule_check.hpp"
+#include "learning_search/learning_engine.hpp"
+#include "learning_search/solve_learning.hpp"
+#include "tests/brute_force.hpp"
+#include "tests/search_checks.hpp"
+
+namespace rcpspdc::test {
+namespace {
+
+struct LearningVariant {
+  const char* name;
+  void (*adjust)(LearningSettings&);
+};
+
+const LearningVariant LEARNING_VARIANTS[] = {
+    {"default", [](LearningSettings&) {}},
+    {"no restarts", [](LearningSettings& s) { s.use_restarts = false; }},
+    {"restart at every conflict", [](LearningSettings& s) { s.restart_unit = 1; }},
+    {"no pair orders", [](LearningSettings& s) { s.use_pair_orders = false; }},
+    {"no objective narrowing", [](LearningSettings& s) { s.use_objective_narrowing = false; }},
+    {"network bound", [](LearningSettings& s) { s.use_network_bound = true; }},
+    {"network bound alone",
+     [](LearningSettings& s) {
+       s.use_network_bound = true;
+       s.use_pair_bound = false;
+       s.use_objective_narrowing = false;
+     }},
+    {"no value impact", [](LearningSettings& s) { s.use_value_impact = false; }},
+    {"resource prices in every node",
+     [](LearningSettings& s) {
+       s.price_iterations = 30;
+       s.use_prices_in_nodes = true;
+     }},
+    {"no lifting", [](LearningSettings& s) { s.use_lifting = false; }},
+    {"shaving", [](LearningSettings& s) { s.use_shaving = true; }},
+};
+
+// The best schedule by enumeration: its value and start times.
+struct Known {
+  double value = -std::numeric_limits<double>::infinity();
+  std::vector<int> start;
+};
+
+Known enumerate_best(const InstanceData& d, double rate) {
+  Known best;
+  Enumerator(d, rate).each([&](const std::vector<int>& finish, double value) {
+    if (value <= best.value) return;
+    best.value = value;
+    best.start.assign(finish.size(), 0);
+    for (std::size_t i = 0; i < finish.size(); ++i) best.start[i] = finish[i] - d.duration[i];
+    // The end starts when the last real activity finishes.
+    int end = 0;
+    for (std::size_t i = 0; i + 1 < finish.size(); ++i) end = std::max(end, finish[i]);
+    best.start.back() = end;
+  });
+  return best;
+}
+
+void expect_checked(const InstanceData& d, double rate, const LearningSearch& w) {
+  if (!w.has_incumbent) return;
+  const std::vector<int> finish(w.best_finish, w.best_finish + d.activity_count);
+  const ScheduleCheck check = check_schedule(d, finish, rate);
+  ASSERT_TRUE(check.feasible()) << check.violations.front();
+  EXPECT_EQ(check.npv, w.best_npv);
+}
+
+bool close(double a, double b) { return std::abs(a - b) <= 1e-9 * std::max(1.0, std::abs(b)); }
+
+TEST(LearningBruteForce, EverySwitchMatchesEnumerationAndNeverCutsTheOptimumOff) {
+  std::mt19937 rng(20261208);
+  auto w = std::make_unique<LearningSearch>();  // reused, as the batch runner reuses its own
+  const double rates[] = {0.005, 0.01, 0.05, 0.1};
+  int infeasible = 0, tight = 0, loose = 0, conflicts = 0, restarted = 0;
+  for (int round = 0; round < 400; ++round) {
+    // Enumeration grows fast with the deadline: the loosest deadlines go to
+    // the smaller instances.
+    const int real = round % 5 == 3 ? 3 + round % 3 : 3 + round % 5;
+    InstanceData d = random_instance(rng, real, round % 11 == 0 ? 1000 : 1);
+    const int shortest = feasible_makespan(d);
+    int total = 0;
+    for (int dur : d.duration) total += dur;
+    switch (round % 5) {
+      case 0: d.deadline = shortest; break;
+      case 1: d.deadline = shortest + 1; break;
+      case 2: d.deadline = std::max(1, shortest - 1); break;  // no schedule
+      case 3: d.deadline = total; break;
+      default:
+        d.deadline = shortest + std::uniform_int_distribution<int>(0, total - shortest)(rng);
+    }
+    const double rate = rates[round / 5 % 4];
+    const Known known = enumerate_best(d, rate);
+    const bool feasible = !std::isinf(known.value);
+    infeasible += !feasible;
+    tight += d.deadline <= shortest + 1;
+    loose += d.deadline == total;
+    SCOPED_TRACE("round " + std::to_string(round));
+    for (const LearningVariant& v : LEARNING_VARIANTS) {
+      SCOPED_TRACE(v.name);
+      LearningSettings& s = w->settings;
+      s = {};
+      if (feasible) {
+        s.debug_start = known.start.data();
+        s.debug_value = known.value;
+      }
+      v.adjust(s);
+      begin_learning(*w, d, rate, {}, nullptr);
+      continue_learning(*w, {});
+      ASSERT_TRUE(w->complete);
+      EXPECT_EQ(w->debug_faults, 0) << "first wrong prune at trail entry " << w->debug_first_fault;
+      ASSERT_EQ(w->has_incumbent, feasible);
+      if (!feasible) continue;
+      EXPECT_TRUE(close(w->best_npv, known.value)) << w->best_npv << " vs " << known.value;
+      expect_checked(d, rate, *w);
+      conflicts += w->conflicts > 0;
+      restarted += w->restarts > 0;
+    }
+  }
+  // The mix is wide enough to mean something.
+  EXPECT_GT(infeasible, 50);
+  EXPECT_GT(tight, 150);
+  EXPECT_GT(loose, 50);
+  EXPECT_GT(conflicts, 1000);
+  EXPECT_GT(restarted, 100);
+}
+
+// The watch on the known schedule is what the test above relies on: a nogood
+// that forbids the optimum's start of one activity must be reported as the
+// wrong prune it is, and the search then misses the optimum.
+TEST(LearningBruteForce, AnUnsoundNogoodIsCaught) {
+  std::mt19937 rng(77);
+  auto w = std::make_unique<LearningSearch>();
+  int caught = 0, missed_optimum = 0;
+  for (int round = 0; round < 40; ++round) {
+    InstanceData d = random_instance(rng, 5, 1);
+    d.deadline = feasible_makespan(d) + round % 3;
+    const double rate = 0.05;
+    const Known known = enumerate_best(d, rate);
+    const int victim = 1 + round % 5;
+    w->settings = {};
+    w->settings.debug_start = known.start.data();
+    w->settings.debug_value = known.value;
+    begin_learning(*w, d, rate, {}, nullptr);
+    const int at = known.start[static_cast<std::size_t>(victim)];
+    add_nogood(*w, {lower_lit(victim, at), upper_lit(victim, at)});
+    continue_learning(*w, {});
+    caught += w->debug_faults > 0;
+    missed_optimum += !w->has_incumbent || w->best_npv < known.value - 1e-9;
+    // Whenever the optimum was missed, the watch said so.
+    if (!w->has_incumbent || w->best_npv < known.value - 1e-9) {
+      EXPECT_GT(w->debug_faults, 0);
+    }
+  }
+  EXPECT_GT(missed_optimum, 10);
+  EXPECT_GE(caught, missed_optimum);
+}
+
+// The network bound is the exact best value of the network with resources
+// aside: equal to enumeration without resources (capacities raised out of
+// reach), and with resource prices from the root never below the optimum.
+TEST(LearningBruteForce, NetworkBoundIsExactAndPricesKeepItABound) {
+  std::mt19937 rng(4242);
+  auto w = std::make_unique<LearningSearch>();
+  int priced_below_plain = 0;
+  for (int round = 0; round < 150; ++round) {
+    InstanceData d = random_instance(rng, 3 + round % 4, 1);
+    const int shortest = feasible_makespan(d);
+    d.deadline = shortest + round % 5;
+    const double rate = 0.05;
+    const Known known = enumerate_best(d, rate);
+    InstanceData free = d;
+    for (int& c : free.capacity) c = 1000;
+    const Known unlimited = enumerate_best(free, rate);
+    SCOPED_TRACE("round " + std::to_string(round));
+    w->settings = {};
+    begin_learning(*w, d, rate, {}, nullptr);
+    ASSERT_TRUE(propagate_root_arcs(*w));
+    const double plain = network_bound(*w, w->lower, w->upper);
+    EXPECT_NEAR(plain, unlimited.value, 1e-9 * std::max(1.0, std::abs(unlimited.value)));
+    if (std::isinf(known.value)) continue;
+    w->has_incumbent = true;
+    w->best_npv = known.value - 1.0;  // the step size aims below the optimum
+    price_resources(*w, 60);
+    EXPECT_GE(w->root_lagrangian, known.value - 1e-9 * std::max(1.0, std::abs(known.value)));
+    priced_below_plain += w->root_lagrangian < plain - 1e-9;
+  }
+  EXPECT_GT(priced_below_plain, 20);  // the prices do tighten the bound
+}
+
+// Every row with a proven optimum: a search that completes must reach it,
+// one that a node limit stops must not claim more.
+TEST(LearningReference, PattersonRowsReachTheProvenOptimum) {
+  LearningEngine engine;  // as the programs run it: heuristics, probe, raise
+  int solved = 0, rows = 0;
+  for (const ReferenceRow& row : reference_rows()) {
+    if (!row.readable || !row.optimal) continue;
+    SCOPED_TRACE("pat" + std::to_string(row.number) + " offset " + std::to_string(row.offset));
+    SearchRequest request;
+    request.instance = &row.instance;
+    request.interest_rate = row.rate;
+    request.limits.node_limit = 30000;
+    KeptResult kept;
+    engine.solve(request, kept);
+    const SearchResult& r = *kept.result;
+    ++rows;
+    if (r.has_incumbent) {
+      const ScheduleCheck check = check_schedule(row.instance, r.finish, row.rate);
+      ASSERT_TRUE(check.feasible()) << check.violations.front();
+      EXPECT_EQ(check.npv, r.value);
+    }
+    EXPECT_GE(r.bound, row.npv - 1e-6);
+    if (r.end != SearchEnd::complete) {
+      EXPECT_EQ(r.end, SearchEnd::node_limit);
+      if (r.has_incumbent) {
+        EXPECT_LE(r.value, row.npv + 1e-6);
+      }
+      continue;
+    }
+    ASSERT_TRUE(r.has_incumbent);
+    EXPECT_NEAR(r.value, row.npv, 1e-6);
+    ++solved;
+  }
+  EXPECT_EQ(rows, 215);
+  EXPECT_GE(solved, 200);
+}
+
+}  // namespace
+}  // namespace rcpspdc::test
