@@ -261,11 +261,17 @@ FileOutcome read_json_run(const std::string& path, std::vector<JsonRunLine>& lin
     if (!object.is_object()) {
       line.message = "not a JSON object";
     } else if (object.contains("program")) {
-      line.kind = JsonRunLine::Kind::header;
-      const std::string problem = object.value("problem", "");
-      if (!problem.empty())
-        line.deadline_file =
-            (std::filesystem::path(object.value("dir", "")) / ("deadline." + problem)).string();
+      const nlohmann::json problem = object.value("problem", nlohmann::json(""));
+      const nlohmann::json dir = object.value("dir", nlohmann::json(""));
+      if (!problem.is_string() || !dir.is_string()) {
+        line.message = "the header's \"problem\" and \"dir\" are not both text";
+      } else {
+        line.kind = JsonRunLine::Kind::header;
+        if (!problem.get<std::string>().empty())
+          line.deadline_file = (std::filesystem::path(dir.get<std::string>()) /
+                                ("deadline." + problem.get<std::string>()))
+                                   .string();
+      }
     } else if (!object.contains("number")) {
       continue;  // the closing line
     } else {
