@@ -1,10 +1,12 @@
 #include "formats/batch_json.hpp"
 
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <sstream>
 
 #include "formats/deadline_file.hpp"
+#include "formats/text_file.hpp"
 
 namespace rcpspdc {
 
@@ -242,6 +244,53 @@ FileOutcome find_json_schedule(const std::string& text, int number, JsonSchedule
     return {};
   }
   return invalid("no object for instance " + std::to_string(number));
+}
+
+FileOutcome read_json_run(const std::string& path, std::vector<JsonRunLine>& lines) {
+  std::string text;
+  const FileOutcome read = read_text_file(path, text);
+  if (!read.ok()) return read;
+  int line_number = 0;
+  std::istringstream in(text);
+  for (std::string raw; std::getline(in, raw);) {
+    ++line_number;
+    if (raw.find_first_not_of(" \t\r") == std::string::npos) continue;
+    JsonRunLine line;
+    line.line_number = line_number;
+    const nlohmann::json object = nlohmann::json::parse(raw, nullptr, false);
+    if (!object.is_object()) {
+      line.message = "not a JSON object";
+    } else if (object.contains("program")) {
+      const nlohmann::json problem = object.value("problem", nlohmann::json(""));
+      const nlohmann::json dir = object.value("dir", nlohmann::json(""));
+      if (!problem.is_string() || !dir.is_string()) {
+        line.message = "the header's \"problem\" and \"dir\" are not both text";
+      } else {
+        line.kind = JsonRunLine::Kind::header;
+        if (!problem.get<std::string>().empty())
+          line.deadline_file = (std::filesystem::path(dir.get<std::string>()) /
+                                ("deadline." + problem.get<std::string>()))
+                                   .string();
+      }
+    } else if (!object.contains("number")) {
+      continue;  // the closing line
+    } else {
+      const FileOutcome parsed = read_json_schedule(object, line.schedule);
+      // A row the run could not solve (its status says why) has no deadline,
+      // and then no schedule either.
+      const bool unsolved_row = object.value("deadline", nlohmann::json()).is_null() &&
+                                object.value("status", nlohmann::json()).is_string();
+      if (unsolved_row && object.value("finish", nlohmann::json()).is_null() &&
+          object.value("value", nlohmann::json()).is_null())
+        line.kind = JsonRunLine::Kind::unsolved;
+      else if (!parsed.ok())
+        line.message = parsed.message;
+      else
+        line.kind = JsonRunLine::Kind::solved;
+    }
+    lines.push_back(std::move(line));
+  }
+  return {};
 }
 
 }  // namespace rcpspdc

@@ -104,4 +104,24 @@ FileOutcome read_json_schedule(const nlohmann::json& object, JsonSchedule& sched
 // integers of 32 bits).
 FileOutcome find_json_schedule(const std::string& text, int number, JsonSchedule& schedule);
 
+// One line of a run's JSON Lines, as a reader of the whole run takes it.
+struct JsonRunLine {
+  enum class Kind {
+    header,    // an object with "program": the run's header
+    solved,    // an instance's object, read into `schedule`
+    unsolved,  // an instance the run could not solve (its status says why): no deadline,
+               // schedule or value
+    invalid,   // not a JSON object, or an instance's field not as the run writes it
+  };
+  Kind kind = Kind::invalid;
+  int line_number = 0;        // from 1, blank lines counted
+  std::string deadline_file;  // header of a numbered series: DIR/deadline.PROBLEM ("" otherwise)
+  JsonSchedule schedule;      // solved
+  std::string message;        // invalid: what is wrong
+};
+
+// Reads every line of the run's JSON Lines at `path`, in order; blank lines
+// and the closing line are passed over. Fails only with "cannot open PATH".
+FileOutcome read_json_run(const std::string& path, std::vector<JsonRunLine>& lines);
+
 }  // namespace rcpspdc

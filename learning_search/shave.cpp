@@ -27,7 +27,9 @@ ActivitySet probe_set(const LearningSearch& w) {
   ActivitySet moved;
   set_clear(moved);
   const std::size_t from =
-      w.level == 0 ? 0 : static_cast<std::size_t>(w.level_start[static_cast<std::size_t>(w.level - 1)]);
+      w.level == 0
+          ? 0
+          : static_cast<std::size_t>(w.level_start[static_cast<std::size_t>(w.level - 1)]);
   for (std::size_t x = from; x < w.trail_size; ++x) set_add(moved, w.trail[x].var);
   if (w.level == 0)
     for (int i = 1; i < p.end_activity; ++i) set_add(moved, i);

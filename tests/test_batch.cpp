@@ -424,10 +424,9 @@ TEST(BatchRoundTrip, AgreesWithTheConsoleOnItsCashFlows) {
   EXPECT_EQ(other.csv[1],
             "1,14,3,19,,,,,\"cash flows recorded for deadline 24, the files give 19\",,,"
             "learning,0,,0.01,,,info.out,,60,,pat1.rcp");
-  EXPECT_EQ(
-      other.csv[7],
-      "7,9,1,8,,,,,no cash flows for this instance in the info.out file,,,learning,0,,0.01,"
-      ",,info.out,,60,,pat7.rcp");
+  EXPECT_EQ(other.csv[7],
+            "7,9,1,8,,,,,no cash flows for this instance in the info.out file,,,learning,0,,0.01,"
+            ",,info.out,,60,,pat7.rcp");
 }
 
 // Every engine, stopped at its first clock reading on the Patterson rows the

@@ -434,6 +434,13 @@ TEST(CheckTool, AllLinesOfARunAndOneTamperedLine) {
   moved["finish"][1] = moved["finish"][1].get<int>() + 1;
   write_text("tampered.jsonl", text.substr(0, line7) + moved.dump() + text.substr(end7));
   EXPECT_EQ(check("tampered.jsonl", said), 1);
+  // A header whose names are not text is a failing line, not a crash.
+  const std::size_t end1 = text.find('\n');
+  nlohmann::ordered_json header = nlohmann::ordered_json::parse(text.substr(0, end1));
+  header["problem"] = 7;
+  write_text("tampered.jsonl", header.dump() + text.substr(end1));
+  EXPECT_EQ(check("tampered.jsonl", said), 1);
+  EXPECT_NE(said.find("line 1: "), std::string::npos) << said;
   EXPECT_FALSE(parse_check_options({"--json", "x", "--all", "--number", "1"}).ok());
   EXPECT_FALSE(parse_check_options({"--all"}).ok());
 }

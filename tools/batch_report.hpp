@@ -9,30 +9,15 @@
 #include <vector>
 
 #include "formats/batch_csv.hpp"
+#include "formats/batch_results.hpp"
 #include "formats/file_outcome.hpp"
 #include "formats/profile_plot.hpp"
 #include "tools/batch_options.hpp"
 
 namespace rcpspdc {
 
-// A row as the report needs it.
-struct ReportRow {
-  std::string set;               // the instance set (the problem name), "" when unknown
-  std::vector<std::string> key;  // its settings as the CSV writes them (settings_fields)
-  RowStatus kind = RowStatus::error;
-  bool has_value = false;
-  double value = 0.0;
-  bool has_bound = false;
-  double bound = 0.0;
-  double seconds = -1.0;  // -1: not searched
-};
-
+// A row of the run in hand, as reading it back from its file would give it.
 ReportRow report_row(const BatchRow& row, const RunSettings& settings, const std::string& set);
-
-// Reads the rows of a run's JSON Lines or CSV (told apart by the first
-// line); the set comes from a JSON header's problem. Closing lines are
-// passed over. Fails (invalid) naming the line.
-FileOutcome read_report_rows(const std::string& path, std::vector<ReportRow>& rows);
 
 // One engine at one grid point of one set, with its counts.
 struct ReportGroup {

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <limits>
 #include <map>
-#include <sstream>
 
 #include "check/schedule_check.hpp"
 #include "formats/batch_json.hpp"
@@ -323,60 +322,39 @@ std::string line_faults(RunFiles& files, const JsonSchedule& line) {
 
 // Every line of a run's JSON Lines.
 int check_all_lines(const CheckOptions& o, std::FILE* out, std::FILE* err) {
-  std::string text;
-  const FileOutcome read = read_text_file(o.json, text);
+  std::vector<JsonRunLine> lines;
+  const FileOutcome read = read_json_run(o.json, lines);
   if (!read.ok()) {
     std::fprintf(err, "rcpspdc-check: %s\n", read.message.c_str());
     return 2;
   }
   RunFiles files;
-  int line_number = 0;
   int failures = 0;
   int solved = 0;
   int unsolved = 0;
   std::map<std::string, int> statuses;
   bool header = false;
-  std::istringstream in(text);
-  for (std::string raw; std::getline(in, raw);) {
-    ++line_number;
-    if (raw.find_first_not_of(" \t\r") == std::string::npos) continue;
+  for (const JsonRunLine& line : lines) {
     const auto fail = [&](const std::string& what) {
       ++failures;
-      std::fprintf(out, "line %d: %s\n", line_number, what.c_str());
+      std::fprintf(out, "line %d: %s\n", line.line_number, what.c_str());
     };
-    const nlohmann::json object = nlohmann::json::parse(raw, nullptr, false);
-    if (!object.is_object()) {
-      fail("not a JSON object");
-      continue;
+    switch (line.kind) {
+      case JsonRunLine::Kind::header:
+        header = true;
+        if (!line.deadline_file.empty()) files.deadline_file = line.deadline_file;
+        break;
+      case JsonRunLine::Kind::unsolved: ++unsolved; break;
+      case JsonRunLine::Kind::invalid: fail(line.message); break;
+      case JsonRunLine::Kind::solved: {
+        ++solved;
+        ++statuses[line.schedule.status];
+        const std::string faults = line_faults(files, line.schedule);
+        if (!faults.empty())
+          fail("instance " + std::to_string(line.schedule.number) + ": " + faults);
+        break;
+      }
     }
-    if (object.contains("program")) {
-      header = true;
-      const std::string problem = object.value("problem", "");
-      if (!problem.empty())
-        files.deadline_file =
-            (std::filesystem::path(object.value("dir", "")) / ("deadline." + problem)).string();
-      continue;
-    }
-    if (!object.contains("number")) continue;  // the closing line
-    JsonSchedule line;
-    const FileOutcome parsed = read_json_schedule(object, line);
-    // A row the run could not solve (its status says why) has no deadline,
-    // and then no schedule either.
-    const bool unsolved_row = object.value("deadline", nlohmann::json()).is_null() &&
-                              object.value("status", nlohmann::json()).is_string();
-    if (unsolved_row && object.value("finish", nlohmann::json()).is_null() &&
-        object.value("value", nlohmann::json()).is_null()) {
-      ++unsolved;
-      continue;
-    }
-    if (!parsed.ok()) {
-      fail(parsed.message);
-      continue;
-    }
-    ++solved;
-    ++statuses[line.status];
-    const std::string faults = line_faults(files, line);
-    if (!faults.empty()) fail("instance " + std::to_string(line.number) + ": " + faults);
   }
   if (!header) {
     ++failures;
