@@ -104,6 +104,11 @@ struct LearningSettings {
   bool use_network_bound = false;    // bound every node by its network, resources aside
   int price_iterations = 0;          // steps pricing resources at the root; 0: none
   bool use_prices_in_nodes = false;  // ... and bound every node with the prices
+  // Nogoods the store may hold: its limit grows with the search up to this,
+  // so that a search of hours keeps to about a hundred megabytes at worst (a
+  // nogood holds at most one literal per window side). A full store's cuts
+  // take the shortest-range nogoods too.
+  std::size_t max_nogoods = 50000;
   // A schedule known to be optimal (start times), for finding the first wrong
   // prune in tests: no bound may move past it while it is worth more than
   // the incumbent and no branching has left it.

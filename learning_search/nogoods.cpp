@@ -149,9 +149,10 @@ bool add_nogood(LearningSearch& w, const std::vector<Lit>& nogood) {
 void reduce_nogoods(LearningSearch& w) {
   std::vector<std::int32_t>& order = w.reduce_order;
   order.clear();
+  const bool full = w.learnt_count >= w.settings.max_nogoods;
   for (std::size_t x = 0; x < w.clauses.size(); ++x) {
     const Clause& c = w.clauses[x];
-    if (c.deleted || c.lbd <= 2) continue;  // short-range nogoods are kept
+    if (c.deleted || (c.lbd <= 2 && !full)) continue;  // short-range nogoods are kept
     order.push_back(static_cast<std::int32_t>(x));
   }
   std::sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {

@@ -48,7 +48,7 @@ void reset_search(LearningSearch& w) {
   }
   w.learnt_count = 0;
   w.garbage = 0;
-  w.learnt_limit = FIRST_LEARNT_LIMIT;
+  w.learnt_limit = std::min(FIRST_LEARNT_LIMIT, w.settings.max_nogoods);
   w.clause_increment = 1.0f;
   w.activity_increment = 1.0;
   w.has_incumbent = false;
@@ -98,8 +98,9 @@ void learn_after_conflict(LearningSearch& w, int jump) {
   w.clause_increment /= CLAUSE_DECAY;
   if (w.learnt_count >= w.learnt_limit) {
     reduce_nogoods(w);
-    w.learnt_limit =
-        static_cast<std::size_t>(static_cast<double>(w.learnt_limit) * LEARNT_LIMIT_GROWTH);
+    w.learnt_limit = std::min(
+        settings.max_nogoods,
+        static_cast<std::size_t>(static_cast<double>(w.learnt_limit) * LEARNT_LIMIT_GROWTH));
   }
   if (settings.use_restarts && w.restart_conflicts >= settings.restart_unit * luby(w.restarts)) {
     ++w.restarts;

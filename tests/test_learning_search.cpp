@@ -45,6 +45,7 @@ const LearningVariant LEARNING_VARIANTS[] = {
      }},
     {"no lifting", [](LearningSettings& s) { s.use_lifting = false; }},
     {"shaving", [](LearningSettings& s) { s.use_shaving = true; }},
+    {"a store of four nogoods", [](LearningSettings& s) { s.max_nogoods = 4; }},
 };
 
 // The best schedule by enumeration: its value and start times.
