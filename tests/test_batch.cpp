@@ -745,6 +745,15 @@ TEST(BatchRun, ResumeRefusesRowsOfAnotherRun) {
   EXPECT_EQ(limited.err,
             "rcpspdc-batch: --resume: run.jsonl holds rows made with another --node-limit (none; "
             "this run: 500); nothing was changed\n");
+  // An instance file whose content changed since (a line added at its end).
+  const std::string third = slurp("pat3.rcp");
+  write_text("pat3.rcp", third + "\n");
+  const BatchResult changed = run_batch_with(
+      {"--problem", "pat", "--first", "1", "--last", "4", "--json", "run.jsonl", "--resume"});
+  EXPECT_EQ(changed.status, 2);
+  EXPECT_NE(changed.err.find("content of an input file"), std::string::npos) << changed.err;
+  EXPECT_EQ(slurp("run.jsonl"), json);
+  write_text("pat3.rcp", third);
   // The same row twice.
   const std::vector<std::string> rows = lines_of(csv);
   csv += rows[2] + "\n";
