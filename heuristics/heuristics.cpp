@@ -51,4 +51,14 @@ std::optional<std::vector<int>> better_schedule(const InstanceData& instance, do
   return std::move(better.finish);
 }
 
+std::optional<std::vector<int>> raised_incumbent(const InstanceData& instance,
+                                                 double interest_rate, const int* finish,
+                                                 double value, const TimeBudget& limit,
+                                                 SearchEngine& exact) {
+  const TimeBudget raise_time = limit.share(RAISE_SHARE);
+  if (finish == nullptr || raise_time.spent()) return std::nullopt;
+  const std::vector<int> incumbent(finish, finish + instance.activity_count);
+  return better_schedule(instance, interest_rate, incumbent, value, raise_time, exact);
+}
+
 }  // namespace rcpspdc

@@ -6,6 +6,7 @@
 // heuristics know no engine and the engines call the heuristics only here.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -14,6 +15,14 @@
 #include "platform/time_budget.hpp"
 
 namespace rcpspdc {
+
+// How an exact engine spends its limits on the heuristics around it: the
+// nodes its search gets before the incumbent is raised by neighbourhood
+// search; the share of the time limit the first schedule may take, and the
+// share (counted from the start) the raise may take.
+constexpr std::int64_t PROBE_NODES = 20000;
+constexpr double FIRST_SCHEDULE_SHARE = 0.5;
+constexpr double RAISE_SHARE = 0.1;
 
 // A feasible schedule within the deadline (finish times per activity):
 // serial schedule generation with `budget` generations for the value once a
@@ -31,5 +40,14 @@ std::optional<std::vector<int>> first_schedule(const InstanceData& instance, dou
 std::optional<std::vector<int>> better_schedule(const InstanceData& instance, double interest_rate,
                                                 const std::vector<int>& incumbent, double value,
                                                 const TimeBudget& time, SearchEngine& exact);
+
+// The incumbent an exact search holds after its probe (`finish`, nullptr
+// when it has none, worth `value`), raised by better_schedule within
+// RAISE_SHARE of `limit`. Empty when there is nothing to raise, no time
+// left, or no better schedule found.
+std::optional<std::vector<int>> raised_incumbent(const InstanceData& instance,
+                                                 double interest_rate, const int* finish,
+                                                 double value, const TimeBudget& limit,
+                                                 SearchEngine& exact);
 
 }  // namespace rcpspdc

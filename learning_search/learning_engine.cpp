@@ -7,14 +7,8 @@ namespace rcpspdc {
 
 namespace {
 
-// Generations of the first-schedule heuristic for the value; nodes the
-// search gets before the incumbent is raised by neighbourhood search; the
-// share of the time limit the first schedule may take, and the share
-// (counted from the start) the raise may take.
+// Generations of the first-schedule heuristic for the value.
 constexpr int HEURISTIC_BUDGET = 1000;
-constexpr std::int64_t PROBE_NODES = 20000;
-constexpr double FIRST_SCHEDULE_SHARE = 0.5;
-constexpr double RAISE_SHARE = 0.1;
 
 }  // namespace
 
@@ -53,13 +47,10 @@ void LearningEngine::solve(const SearchRequest& request, ResultSink& sink) {
   const SearchEnd end =
       continue_learning(w, probe ? SearchLimits{limits.time, PROBE_NODES} : limits);
   if (probe && end == SearchEnd::node_limit) {
-    const TimeBudget raise_time = limits.time.share(RAISE_SHARE);
-    if (w.has_incumbent && !raise_time.spent()) {
-      const std::vector<int> incumbent(w.best_finish, w.best_finish + instance.activity_count);
-      const std::optional<std::vector<int>> better =
-          better_schedule(instance, rate, incumbent, w.best_npv, raise_time, neighbourhoods_);
-      if (better) offer_learning_schedule(w, *better);
-    }
+    const std::optional<std::vector<int>> better =
+        raised_incumbent(instance, rate, w.has_incumbent ? w.best_finish : nullptr, w.best_npv,
+                         limits.time, neighbourhoods_);
+    if (better) offer_learning_schedule(w, *better);
     continue_learning(w, limits);
   }
   fill_learning_result(w, result_);

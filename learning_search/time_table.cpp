@@ -59,41 +59,30 @@ bool propagate_time_table(LearningSearch& w, bool& changed) {
     if (!p.uses_resources[i] || w.lower[i] == w.upper[i]) continue;
     const Packed demand = p.packed_demand[i];
     const int d = p.duration[i];
-    // Earliest start: the last full slot of the run from s, scanning down.
-    int s = w.lower[i];
-    while (ok) {
-      int clash = -1;
-      for (int t = s + d - 1; t >= s; --t) {
-        const Packed load = (lo[i] <= t && t < hi[i]) ? profile[t] : profile[t] + demand;
-        if (overloaded(p.packed_capacity - load, p.overflow_mask)) {
-          clash = t;
-          break;
-        }
-      }
+    // The first slot of the d slots from `first`, stepping by `step`, where
+    // i started there would not fit beside the others' compulsory parts
+    // (its own part is in the profile already); -1: none.
+    const auto full_slot = [&](int first, int step) {
       w.work += d;
-      if (clash < 0) break;
+      for (int x = 0, t = first; x < d; ++x, t += step) {
+        const Packed load = (lo[i] <= t && t < hi[i]) ? profile[t] : profile[t] + demand;
+        if (overloaded(p.packed_capacity - load, p.overflow_mask)) return t;
+      }
+      return -1;
+    };
+    const auto reason = [&](int clash) {
       const int k = overloaded_resource(p, p.packed_capacity - (profile[clash] + demand));
-      ok = set_lower(w, i, clash + 1, {ReasonKind::time_table, clash, k});
+      return Reason{ReasonKind::time_table, clash, k};
+    };
+    // Earliest start: the last full slot of the run from s, scanning down.
+    for (int s = w.lower[i], clash; ok && (clash = full_slot(s + d - 1, -1)) >= 0; s = clash + 1) {
+      ok = set_lower(w, i, clash + 1, reason(clash));
       changed = true;
-      s = clash + 1;
     }
     // Latest start: the first full slot of the run from s, scanning up.
-    s = w.upper[i];
-    while (ok) {
-      int clash = -1;
-      for (int t = s; t < s + d; ++t) {
-        const Packed load = (lo[i] <= t && t < hi[i]) ? profile[t] : profile[t] + demand;
-        if (overloaded(p.packed_capacity - load, p.overflow_mask)) {
-          clash = t;
-          break;
-        }
-      }
-      w.work += d;
-      if (clash < 0) break;
-      const int k = overloaded_resource(p, p.packed_capacity - (profile[clash] + demand));
-      ok = set_upper(w, i, clash - d, {ReasonKind::time_table, clash, k});
+    for (int s = w.upper[i], clash; ok && (clash = full_slot(s, 1)) >= 0; s = clash - d) {
+      ok = set_upper(w, i, clash - d, reason(clash));
       changed = true;
-      s = clash - d;
     }
   }
   clear_profile(w, lo, hi);

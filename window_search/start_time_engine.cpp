@@ -4,17 +4,6 @@
 
 namespace rcpspdc {
 
-namespace {
-
-// Nodes the search gets before the incumbent is raised by neighbourhood
-// search; the share of the time limit the first schedule may take, and the
-// share (counted from the start) the raise may take.
-constexpr std::int64_t PROBE_NODES = 20000;
-constexpr double FIRST_SCHEDULE_SHARE = 0.5;
-constexpr double RAISE_SHARE = 0.1;
-
-}  // namespace
-
 WindowSearchEngine::WindowSearchEngine(const WindowSettings& settings)
     : search_(std::make_unique<WindowSearch>()) {
   search_->settings = settings;
@@ -62,13 +51,10 @@ void StartTimeEngine::solve(const SearchRequest& request, ResultSink& sink) {
       budget > 0 && may_be_feasible && (limits.node_limit == 0 || limits.node_limit > PROBE_NODES);
   SearchEnd end = continue_search(w, probe ? SearchLimits{limits.time, PROBE_NODES} : limits);
   if (probe && end == SearchEnd::node_limit) {
-    const TimeBudget raise_time = limits.time.share(RAISE_SHARE);
-    if (w.has_incumbent && !raise_time.spent()) {
-      const std::vector<int> incumbent(w.best_finish, w.best_finish + instance.activity_count);
-      const std::optional<std::vector<int>> better =
-          better_schedule(instance, rate, incumbent, w.best_npv, raise_time, neighbourhoods_);
-      if (better) offer_schedule(w, *better);
-    }
+    const std::optional<std::vector<int>> better =
+        raised_incumbent(instance, rate, w.has_incumbent ? w.best_finish : nullptr, w.best_npv,
+                         limits.time, neighbourhoods_);
+    if (better) offer_schedule(w, *better);
     continue_search(w, limits);
   }
   fill_result(w, result_);
