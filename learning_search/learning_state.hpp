@@ -101,7 +101,8 @@ struct LearningSettings {
   // Once a schedule is known, probe window ends at every node; off: on the
   // hard j60 instances it costs more time than it saves.
   bool use_shaving = false;
-  bool use_network_bound = false;    // bound every node by its network, resources aside
+  bool use_root_network = true;      // bound the root by its network, resources aside
+  bool use_network_bound = false;    // ... and every node
   int price_iterations = 0;          // steps pricing resources at the root; 0: none
   bool use_prices_in_nodes = false;  // ... and bound every node with the prices
   // Nogoods the store may hold: its limit grows with the search up to this,
@@ -197,6 +198,8 @@ struct LearningSearch {
   double root_lagrangian = 0.0;           // the root bound with `prices`
   bool priced = false;                    // the resources were priced at the root
   bool priced_nodes = false;              // ... and the nodes bound with the prices
+  bool root_networked = false;            // the root was bounded by its network
+  double root_network = 0.0;              // ... to this value
   std::int64_t network_calls = 0;
   std::int64_t network_prunes = 0;
 
