@@ -98,6 +98,9 @@ struct LearningSettings {
   bool use_lifting = true;              // weaken the bounds that explain the pair bound's failures
   bool use_objective_narrowing = true;  // remove starts that alone cost the bound's lead
   bool use_value_impact = true;         // once a schedule is known, branch where value varies most
+  // While no schedule is known, an activity starts where the deepest descent
+  // so far had it, if its window still holds that start.
+  bool use_phase_saving = true;
   // Once a schedule is known, probe window ends at every node; off: on the
   // hard j60 instances it costs more time than it saves.
   bool use_shaving = false;
@@ -168,6 +171,8 @@ struct LearningSearch {
 
   // Branching.
   double activity[ACTIVITY_ROWS] = {};
+  int saved_start[ACTIVITY_ROWS] = {};  // starts of the deepest descent's fixed activities
+  int saved_depth = 0;                  // its fixed activities
   double activity_increment = 1.0;
 
   // Pair bound scratch: one row per pair, and the loss charged to each activity.

@@ -50,8 +50,10 @@ void reset_search(LearningSearch& w) {
   for (int i = 0; i < ACTIVITY_ROWS; ++i) {
     w.activity[i] = 0.0;
     w.best_finish[i] = 0;
+    w.saved_start[i] = -1;
   }
   w.learnt_count = 0;
+  w.saved_depth = 0;
   w.garbage = 0;
   w.learnt_limit = std::min(FIRST_LEARNT_LIMIT, w.settings.max_nogoods);
   w.clause_increment = 1.0f;
@@ -165,8 +167,23 @@ void learn_after_conflict(LearningSearch& w, int jump) {
 
 namespace {
 
+// Saves the starts of the fixed activities when a descent fixed more of them
+// than any before it. Saving at every conflict instead, as a satisfiability
+// solver saves its phases, keeps the starts of the shallow descents that
+// restarts make most of, and finds fewer schedules.
+void save_phase(LearningSearch& w) {
+  const WindowProblem& p = w.problem;
+  int fixed = 0;
+  for (int i = 1; i < p.end_activity; ++i) fixed += w.lower[i] == w.upper[i];
+  if (fixed <= w.saved_depth) return;
+  w.saved_depth = fixed;
+  for (int i = 1; i < p.end_activity; ++i)
+    w.saved_start[i] = w.lower[i] == w.upper[i] ? w.lower[i] : -1;
+}
+
 // A failed propagation: learn from it; false when the search is complete.
 bool learn_from_failure(LearningSearch& w) {
+  if (!w.has_incumbent && w.settings.use_phase_saving) save_phase(w);
   ++w.conflicts;
   ++w.restart_conflicts;
   const int jump = analyze_conflict(w);
