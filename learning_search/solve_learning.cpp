@@ -91,6 +91,13 @@ void price_at_root(LearningSearch& w) {
   w.priced_nodes = w.settings.use_prices_in_nodes && w.root_lagrangian < learning_pair_bound(w);
 }
 
+// True when the windows leave few enough starts for the network bound.
+bool network_fits(const LearningSearch& w) {
+  std::int64_t starts = 0;
+  for (int i = 1; i < w.problem.end_activity; ++i) starts += w.upper[i] - w.lower[i];
+  return starts <= NETWORK_STARTS;
+}
+
 // True when the starts keep every resource within its capacity.
 bool fits_resources(LearningSearch& w, const int* start) {
   const WindowProblem& p = w.problem;
@@ -119,9 +126,7 @@ bool fits_resources(LearningSearch& w, const int* start) {
 void bound_root_by_network(LearningSearch& w) {
   const WindowProblem& p = w.problem;
   w.root_networked = true;
-  std::int64_t starts = 0;
-  for (int i = 1; i < p.end_activity; ++i) starts += w.upper[i] - w.lower[i];
-  if (starts > NETWORK_STARTS) return;
+  if (!network_fits(w)) return;
   const double bound = network_bound(w, w.lower, w.upper);
   int* start = w.network_start;
   int end = 0;
@@ -270,10 +275,7 @@ double learning_open_bound(LearningSearch& w, bool tighten) {
   bound = std::min(bound, w.root_network + margin);
   if (tighten) {
     bound = std::min(bound, learning_pair_bound(w) + margin);
-    std::int64_t starts = 0;
-    for (int i = 1; i < w.problem.end_activity; ++i) starts += w.upper[i] - w.lower[i];
-    if (starts <= NETWORK_STARTS)
-      bound = std::min(bound, network_bound(w, w.lower, w.upper) + margin);
+    if (network_fits(w)) bound = std::min(bound, network_bound(w, w.lower, w.upper) + margin);
   }
   return std::max(w.best_npv, bound);
 }
