@@ -12,7 +12,9 @@
 //     --seconds S     and a time limit (default none)
 //     --step K        every K-th instance from FIRST (default 1)
 //     --no-restarts --no-pair-orders --no-pair-bound --no-lifting
-//     --no-narrowing --no-value-impact --shaving --network --prices N --prices-in-nodes
+//     --no-narrowing --no-value-impact --no-phase-saving --shaving --network
+//     --prices N --prices-in-nodes
+//     --plain         the search alone, without the heuristics around it
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -40,6 +42,7 @@ int main(int argc, char** argv) {
   std::int64_t nodes = 100000;
   double seconds = 0.0;
   LearningSettings settings;
+  bool plain = false;
   for (int a = 5; a < argc; ++a) {
     const std::string arg = argv[a];
     const char* value = a + 1 < argc ? argv[a + 1] : "0";
@@ -69,6 +72,10 @@ int main(int argc, char** argv) {
       settings.use_network_bound = true;
     else if (arg == "--prices")
       settings.price_iterations = std::atoi(value), ++a;
+    else if (arg == "--plain")
+      plain = true;
+    else if (arg == "--no-phase-saving")
+      settings.use_phase_saving = false;
     else if (arg == "--prices-in-nodes")
       settings.use_prices_in_nodes = true;
     else {
@@ -76,7 +83,9 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  LearningEngine engine(settings);
+  LearningEngine full(settings);
+  LearningSearchEngine plain_engine(settings);
+  SearchEngine& engine = plain ? static_cast<SearchEngine&>(plain_engine) : full;
   int count = 0, proven = 0, scheduled = 0;
   std::int64_t created = 0;
   double total = 0.0;

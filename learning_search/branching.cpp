@@ -1,6 +1,9 @@
 // Branching. While no schedule is known the search is after feasibility:
 // the activity most involved in recent conflicts (its activity, bumped by
-// every conflict analysis and decaying) starts as early as its window allows.
+// every conflict analysis and decaying) starts where the deepest descent so
+// far had it (phase saving: restarts then return to the largest partial
+// schedule found, repaired where the nogoods learnt since forbid it), else as
+// early as its window allows.
 // Once a schedule is known it is mostly a proof: the window whose cash flow's
 // worth varies most across it, weighted by its conflict activity, is split
 // first, so the bound falls fastest, and the activity starts at the end of
@@ -46,6 +49,13 @@ bool choose_decision(const LearningSearch& w, Lit& decision) {
     }
   }
   if (best < 0) return false;
+  if (!w.has_incumbent && w.settings.use_phase_saving) {
+    const int saved = w.saved_start[best];
+    if (saved > w.lower[best] && saved <= w.upper[best]) {
+      decision = lower_lit(best, saved);
+      return true;
+    }
+  }
   const bool late = w.has_incumbent && p.cash_flow[best] < 0;
   decision = late ? lower_lit(best, w.upper[best]) : upper_lit(best, w.lower[best]);
   return true;

@@ -53,7 +53,7 @@ void LearningEngine::solve(const SearchRequest& request, ResultSink& sink) {
     if (better) offer_learning_schedule(w, *better);
     continue_learning(w, limits);
   }
-  fill_learning_result(w, result_);
+  fill_learning_result(w, result_, true);
   sink.report(result_);
 }
 

@@ -98,10 +98,14 @@ struct LearningSettings {
   bool use_lifting = true;              // weaken the bounds that explain the pair bound's failures
   bool use_objective_narrowing = true;  // remove starts that alone cost the bound's lead
   bool use_value_impact = true;         // once a schedule is known, branch where value varies most
+  // While no schedule is known, an activity starts where the deepest descent
+  // so far had it, if its window still holds that start.
+  bool use_phase_saving = true;
   // Once a schedule is known, probe window ends at every node; off: on the
   // hard j60 instances it costs more time than it saves.
   bool use_shaving = false;
-  bool use_network_bound = false;    // bound every node by its network, resources aside
+  bool use_root_network = true;      // bound the root by its network, resources aside
+  bool use_network_bound = false;    // ... and every node
   int price_iterations = 0;          // steps pricing resources at the root; 0: none
   bool use_prices_in_nodes = false;  // ... and bound every node with the prices
   // Nogoods the store may hold: its limit grows with the search up to this,
@@ -167,6 +171,8 @@ struct LearningSearch {
 
   // Branching.
   double activity[ACTIVITY_ROWS] = {};
+  int saved_start[ACTIVITY_ROWS] = {};  // starts of the deepest descent's fixed activities
+  int saved_depth = 0;                  // its fixed activities
   double activity_increment = 1.0;
 
   // Pair bound scratch: one row per pair, and the loss charged to each activity.
@@ -197,6 +203,8 @@ struct LearningSearch {
   double root_lagrangian = 0.0;           // the root bound with `prices`
   bool priced = false;                    // the resources were priced at the root
   bool priced_nodes = false;              // ... and the nodes bound with the prices
+  bool root_networked = false;            // the root was bounded by its network
+  double root_network = 0.0;              // ... to this value
   std::int64_t network_calls = 0;
   std::int64_t network_prunes = 0;
 

@@ -7,6 +7,7 @@
 #include "learning_search/solve_learning.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <optional>
 
@@ -18,6 +19,10 @@ constexpr double ACTIVITY_DECAY = 0.95;           // branching activity kept per
 constexpr float CLAUSE_DECAY = 0.999f;            // nogood activity kept per conflict
 constexpr std::size_t FIRST_LEARNT_LIMIT = 4000;  // nogoods kept before the first cut
 constexpr double LEARNT_LIMIT_GROWTH = 1.1;
+// The network bound runs at the root and for the open bound a stopped search
+// reports while its flow graph stays small: a node per start, about a
+// hundred bytes each.
+constexpr std::int64_t NETWORK_STARTS = 250000;
 
 double elapsed(const LearningSearch& w) {
   return static_cast<double>(clock_ms() - w.started_ms) * 0.001;
@@ -45,8 +50,10 @@ void reset_search(LearningSearch& w) {
   for (int i = 0; i < ACTIVITY_ROWS; ++i) {
     w.activity[i] = 0.0;
     w.best_finish[i] = 0;
+    w.saved_start[i] = -1;
   }
   w.learnt_count = 0;
+  w.saved_depth = 0;
   w.garbage = 0;
   w.learnt_limit = std::min(FIRST_LEARNT_LIMIT, w.settings.max_nogoods);
   w.clause_increment = 1.0f;
@@ -66,6 +73,8 @@ void reset_search(LearningSearch& w) {
   w.complete = false;
   w.priced = false;
   w.priced_nodes = false;
+  w.root_networked = false;
+  w.root_network = std::numeric_limits<double>::infinity();
   w.root_lagrangian = std::numeric_limits<double>::infinity();
   w.network_calls = 0;
   w.network_prunes = 0;
@@ -80,6 +89,57 @@ void price_at_root(LearningSearch& w) {
   price_resources(w, w.settings.price_iterations);
   w.priced = true;
   w.priced_nodes = w.settings.use_prices_in_nodes && w.root_lagrangian < learning_pair_bound(w);
+}
+
+// True when the windows leave few enough starts for the network bound.
+bool network_fits(const LearningSearch& w) {
+  std::int64_t starts = 0;
+  for (int i = 1; i < w.problem.end_activity; ++i) starts += w.upper[i] - w.lower[i];
+  return starts <= NETWORK_STARTS;
+}
+
+// True when the starts keep every resource within its capacity.
+bool fits_resources(LearningSearch& w, const int* start) {
+  const WindowProblem& p = w.problem;
+  Packed* profile = w.profile.data();
+  bool fits = true;
+  int loaded = 0;  // activities whose slots are in the profile
+  for (; loaded < p.activity_count && fits; ++loaded) {
+    if (!p.uses_resources[loaded]) continue;
+    for (int t = start[loaded]; t < start[loaded] + p.duration[loaded]; ++t) {
+      profile[t] += p.packed_demand[loaded];
+      if (overloaded(p.packed_capacity - profile[t], p.overflow_mask)) fits = false;
+    }
+  }
+  for (int i = 0; i < loaded; ++i)
+    if (p.uses_resources[i])
+      for (int t = start[i]; t < start[i] + p.duration[i]; ++t) profile[t] = 0;
+  return fits;
+}
+
+// Once, at the propagated root, where the windows leave few starts: the best
+// schedule of the network, resources aside, is the best of all when it keeps
+// the resources too; and any incumbent that reaches the network's bound ends
+// the search (within the margin every bound of this search prunes with).
+// Where deadlines are loose this settles what the search would prove slowly,
+// if at all: the windows are too wide for the bounds of its nodes.
+void bound_root_by_network(LearningSearch& w) {
+  const WindowProblem& p = w.problem;
+  w.root_networked = true;
+  if (!network_fits(w)) return;
+  const double bound = network_bound(w, w.lower, w.upper);
+  int* start = w.network_start;
+  int end = 0;
+  for (int i = 1; i < p.end_activity; ++i) end = std::max(end, start[i] + p.duration[i]);
+  start[p.end_activity] = end;
+  if (fits_resources(w, start) && window_schedule_value(p, start) > w.best_npv)
+    record_incumbent(w, start);
+  w.root_network = bound;
+}
+
+// An incumbent that reaches the root's network bound is the best schedule.
+bool reaches_root_network(const LearningSearch& w) {
+  return w.has_incumbent && w.root_network <= w.best_npv + 1e-9 * (1.0 + std::fabs(w.best_npv));
 }
 
 }  // namespace
@@ -112,8 +172,23 @@ void learn_after_conflict(LearningSearch& w, int jump) {
 
 namespace {
 
+// Saves the starts of the fixed activities when a descent fixed more of them
+// than any before it. Saving at every conflict instead, as a satisfiability
+// solver saves its phases, keeps the starts of the shallow descents that
+// restarts make most of, and finds fewer schedules.
+void save_phase(LearningSearch& w) {
+  const WindowProblem& p = w.problem;
+  int fixed = 0;
+  for (int i = 1; i < p.end_activity; ++i) fixed += w.lower[i] == w.upper[i];
+  if (fixed <= w.saved_depth) return;
+  w.saved_depth = fixed;
+  for (int i = 1; i < p.end_activity; ++i)
+    w.saved_start[i] = w.lower[i] == w.upper[i] ? w.lower[i] : -1;
+}
+
 // A failed propagation: learn from it; false when the search is complete.
 bool learn_from_failure(LearningSearch& w) {
+  if (!w.has_incumbent && w.settings.use_phase_saving) save_phase(w);
   ++w.conflicts;
   ++w.restart_conflicts;
   const int jump = analyze_conflict(w);
@@ -151,6 +226,10 @@ SearchEnd continue_learning(LearningSearch& w, const SearchLimits& limits) {
   w.stopped = false;
   w.end = SearchEnd::complete;
   while (!w.complete) {
+    if (reaches_root_network(w)) {
+      w.complete = true;
+      break;
+    }
     if (!propagate(w)) {
       w.complete = !learn_from_failure(w);
       continue;
@@ -165,6 +244,10 @@ SearchEnd continue_learning(LearningSearch& w, const SearchLimits& limits) {
       if (shaved == ShaveOutcome::complete) w.complete = true;
       if (shaved == ShaveOutcome::failed) w.complete = !learn_from_failure(w);
       if (shaved != ShaveOutcome::kept) continue;
+    }
+    if (w.level == 0 && !w.root_networked && w.has_incumbent && settings.use_root_network) {
+      bound_root_by_network(w);
+      continue;  // the incumbent may be new: propagate it
     }
     if (w.level == 0 && !w.priced && w.has_incumbent && settings.price_iterations > 0 &&
         w.problem.resource_count > 0)
@@ -182,16 +265,25 @@ SearchEnd continue_learning(LearningSearch& w, const SearchLimits& limits) {
   return w.end;
 }
 
-double learning_open_bound(LearningSearch& w) {
+double learning_open_bound(LearningSearch& w, bool tighten) {
   if (w.complete) return w.best_npv;
   backjump(w, 0);
-  return std::max(w.best_npv, std::min(learning_window_bound(w), w.root_lagrangian));
+  double bound = std::min(learning_window_bound(w), w.root_lagrangian);
+  // The others are summed in another order than the checker's: a margin far
+  // above their rounding keeps them above every schedule's value.
+  const double margin = 1e-9 * (1.0 + std::fabs(bound));
+  bound = std::min(bound, w.root_network + margin);
+  if (tighten) {
+    bound = std::min(bound, learning_pair_bound(w) + margin);
+    if (network_fits(w)) bound = std::min(bound, network_bound(w, w.lower, w.upper) + margin);
+  }
+  return std::max(w.best_npv, bound);
 }
 
-void fill_learning_result(LearningSearch& w, SearchResult& result) {
+void fill_learning_result(LearningSearch& w, SearchResult& result, bool tighten) {
   result.end = w.end;
   set_incumbent(result, w.has_incumbent, w.best_npv, w.best_finish, w.problem.activity_count);
-  result.bound = learning_open_bound(w);
+  result.bound = learning_open_bound(w, tighten);
   result.created_nodes = w.created_nodes;
   result.branched_nodes = w.decisions;
   result.seconds = elapsed(w);

@@ -26,10 +26,14 @@ void offer_learning_schedule(LearningSearch& w, const std::vector<int>& finish);
 // The largest value a schedule not yet ruled out could have: the incumbent's
 // after a complete search, otherwise the larger of it and the bound of the
 // root windows as the nogoods learnt have narrowed them (the priced bound
-// where resources were priced). Leaves the search at its root.
-double learning_open_bound(LearningSearch& w);
+// where resources were priced). With `tighten`, also the pair bound and,
+// where the windows leave few starts, the network bound of those windows,
+// which keeps precedence and is far tighter where windows are wide: once per
+// run, not for every neighbourhood the heuristics search. Leaves the search
+// at its root.
+double learning_open_bound(LearningSearch& w, bool tighten = false);
 
 // The outcome as every engine reports it.
-void fill_learning_result(LearningSearch& w, SearchResult& result);
+void fill_learning_result(LearningSearch& w, SearchResult& result, bool tighten = false);
 
 }  // namespace rcpspdc

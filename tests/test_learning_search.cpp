@@ -30,6 +30,7 @@ const LearningVariant LEARNING_VARIANTS[] = {
     {"restart at every conflict", [](LearningSettings& s) { s.restart_unit = 1; }},
     {"no pair orders", [](LearningSettings& s) { s.use_pair_orders = false; }},
     {"no objective narrowing", [](LearningSettings& s) { s.use_objective_narrowing = false; }},
+    {"no root network", [](LearningSettings& s) { s.use_root_network = false; }},
     {"network bound", [](LearningSettings& s) { s.use_network_bound = true; }},
     {"network bound alone",
      [](LearningSettings& s) {
@@ -38,6 +39,7 @@ const LearningVariant LEARNING_VARIANTS[] = {
        s.use_objective_narrowing = false;
      }},
     {"no value impact", [](LearningSettings& s) { s.use_value_impact = false; }},
+    {"no phase saving", [](LearningSettings& s) { s.use_phase_saving = false; }},
     {"resource prices in every node",
      [](LearningSettings& s) {
        s.price_iterations = 30;
@@ -83,7 +85,7 @@ TEST(LearningBruteForce, EverySwitchMatchesEnumerationAndNeverCutsTheOptimumOff)
   std::mt19937 rng(20261208);
   auto w = std::make_unique<LearningSearch>();  // reused, as the batch runner reuses its own
   const double rates[] = {0.005, 0.01, 0.05, 0.1};
-  int infeasible = 0, tight = 0, loose = 0, conflicts = 0, restarted = 0;
+  int infeasible = 0, tight = 0, loose = 0, conflicts = 0, restarted = 0, networked = 0;
   for (int round = 0; round < 400; ++round) {
     // Enumeration grows fast with the deadline: the loosest deadlines go to
     // the smaller instances.
@@ -126,6 +128,8 @@ TEST(LearningBruteForce, EverySwitchMatchesEnumerationAndNeverCutsTheOptimumOff)
       expect_checked(d, rate, *w);
       conflicts += w->conflicts > 0;
       restarted += w->restarts > 0;
+      // Settled by the network bound of the root: its schedule was the best.
+      networked += w->root_networked && close(w->root_network, w->best_npv);
     }
   }
   // The mix is wide enough to mean something.
@@ -134,6 +138,39 @@ TEST(LearningBruteForce, EverySwitchMatchesEnumerationAndNeverCutsTheOptimumOff)
   EXPECT_GT(loose, 50);
   EXPECT_GT(conflicts, 1000);
   EXPECT_GT(restarted, 100);
+  EXPECT_GT(networked, 1000);
+}
+
+// A stopped search reports the largest value a schedule it has not ruled
+// out could have; tightened by the pair and network bounds it must still be
+// at least the optimum, and never above the plain window bound.
+TEST(LearningBruteForce, AStoppedSearchNeverReportsABoundBelowTheOptimum) {
+  std::mt19937 rng(20261209);
+  auto w = std::make_unique<LearningSearch>();
+  int stopped = 0, tighter = 0;
+  for (int round = 0; round < 150; ++round) {
+    InstanceData d = random_instance(rng, 3 + round % 4, round % 7 == 0 ? 1000 : 1);
+    const int shortest = feasible_makespan(d);
+    int total = 0;
+    for (int dur : d.duration) total += dur;
+    d.deadline = round % 2 == 0 ? total : shortest + round % 3;  // wide and narrow windows
+    const double rate = round % 3 == 0 ? 0.1 : 0.01;
+    const Known known = enumerate_best(d, rate);
+    SCOPED_TRACE("round " + std::to_string(round));
+    for (const std::int64_t nodes : {2, 6, 20}) {
+      w->settings = {};
+      begin_learning(*w, d, rate, {}, nullptr);
+      if (continue_learning(*w, {{}, nodes}) != SearchEnd::node_limit) continue;
+      ++stopped;
+      const double plain = learning_open_bound(*w);
+      const double tight = learning_open_bound(*w, true);
+      EXPECT_GE(tight, known.value - 1e-9 * std::max(1.0, std::abs(known.value)));
+      EXPECT_LE(tight, plain);
+      tighter += tight < plain - 1e-9;
+    }
+  }
+  EXPECT_GT(stopped, 200);
+  EXPECT_GT(tighter, 150);
 }
 
 // The watch on the known schedule is what the test above relies on: a nogood
