@@ -35,12 +35,18 @@ std::optional<SearchEnd> limit_reached(LearningSearch& w) {
   return std::nullopt;
 }
 
+// An incumbent that reaches the root's network bound is the best schedule.
+bool reaches_root_network(const LearningSearch& w) {
+  return w.has_incumbent && w.root_network <= w.best_npv + 1e-9 * (1.0 + std::fabs(w.best_npv));
+}
+
 void record_incumbent(LearningSearch& w, const int* start) {
   const WindowProblem& p = w.problem;
   w.has_incumbent = true;
   w.best_npv = window_schedule_value(p, start);
   for (int i = 0; i < p.activity_count; ++i) w.best_finish[i] = start[i] + p.duration[i];
   w.seconds_to_best = elapsed(w);
+  if (reaches_root_network(w)) w.complete = true;
 }
 
 void reset_search(LearningSearch& w) {
@@ -135,11 +141,7 @@ void bound_root_by_network(LearningSearch& w) {
   if (fits_resources(w, start) && window_schedule_value(p, start) > w.best_npv)
     record_incumbent(w, start);
   w.root_network = bound;
-}
-
-// An incumbent that reaches the root's network bound is the best schedule.
-bool reaches_root_network(const LearningSearch& w) {
-  return w.has_incumbent && w.root_network <= w.best_npv + 1e-9 * (1.0 + std::fabs(w.best_npv));
+  if (reaches_root_network(w)) w.complete = true;
 }
 
 }  // namespace
@@ -226,10 +228,6 @@ SearchEnd continue_learning(LearningSearch& w, const SearchLimits& limits) {
   w.stopped = false;
   w.end = SearchEnd::complete;
   while (!w.complete) {
-    if (reaches_root_network(w)) {
-      w.complete = true;
-      break;
-    }
     if (!propagate(w)) {
       w.complete = !learn_from_failure(w);
       continue;
