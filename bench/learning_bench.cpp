@@ -76,6 +76,8 @@ int main(int argc, char** argv) {
       plain = true;
     else if (arg == "--no-phase-saving")
       settings.use_phase_saving = false;
+    else if (arg == "--no-window-split")
+      settings.use_window_split = false;
     else if (arg == "--prices-in-nodes")
       settings.use_prices_in_nodes = true;
     else {

@@ -6,8 +6,11 @@
 // early as its window allows.
 // Once a schedule is known it is mostly a proof: the window whose cash flow's
 // worth varies most across it, weighted by its conflict activity, is split
-// first, so the bound falls fastest, and the activity starts at the end of
-// its window its cash flow prefers.
+// first, so the bound falls fastest; the quarter of the window at the end
+// its cash flow prefers goes first. Fixing the activity at that end instead
+// moves it one period per conflict; a split lets the bound and the nogoods
+// rule out the far part of the window at once, and proves the instances of
+// j30 to j90 at tight deadlines in fewer nodes.
 #include <cmath>
 
 #include "learning_search/learning_state.hpp"
@@ -17,6 +20,9 @@ namespace rcpspdc {
 namespace {
 
 constexpr double MIN_IMPACT = 1e-9;  // keeps activities whose flow cannot move in the order
+// A split takes this share of the window first (on j90 instances left open
+// at 10 s, halves need more nodes and eighths prove fewer).
+constexpr int WINDOW_SPLIT = 4;
 
 // The worth of i's cash flow at its earliest finish less at its latest.
 double value_impact(const LearningSearch& w, int i) {
@@ -57,6 +63,12 @@ bool choose_decision(const LearningSearch& w, Lit& decision) {
     }
   }
   const bool late = w.has_incumbent && p.cash_flow[best] < 0;
+  if (w.has_incumbent && w.settings.use_window_split) {
+    const int part = (w.upper[best] - w.lower[best]) / WINDOW_SPLIT;
+    decision =
+        late ? lower_lit(best, w.upper[best] - part) : upper_lit(best, w.lower[best] + part);
+    return true;
+  }
   decision = late ? lower_lit(best, w.upper[best]) : upper_lit(best, w.lower[best]);
   return true;
 }

@@ -98,6 +98,10 @@ struct LearningSettings {
   bool use_lifting = true;              // weaken the bounds that explain the pair bound's failures
   bool use_objective_narrowing = true;  // remove starts that alone cost the bound's lead
   bool use_value_impact = true;         // once a schedule is known, branch where value varies most
+  // Once a schedule is known, a branching splits the window: the quarter
+  // at the end the cash flow prefers, then the rest (off: the activity is
+  // fixed at that end, then moved off it by one).
+  bool use_window_split = true;
   // While no schedule is known, an activity starts where the deepest descent
   // so far had it, if its window still holds that start.
   bool use_phase_saving = true;

@@ -39,6 +39,7 @@ const LearningVariant LEARNING_VARIANTS[] = {
        s.use_objective_narrowing = false;
      }},
     {"no value impact", [](LearningSettings& s) { s.use_value_impact = false; }},
+    {"no window split", [](LearningSettings& s) { s.use_window_split = false; }},
     {"no phase saving", [](LearningSettings& s) { s.use_phase_saving = false; }},
     {"resource prices in every node",
      [](LearningSettings& s) {
