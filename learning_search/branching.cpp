@@ -63,13 +63,12 @@ bool choose_decision(const LearningSearch& w, Lit& decision) {
     }
   }
   const bool late = w.has_incumbent && p.cash_flow[best] < 0;
-  if (w.has_incumbent && w.settings.use_window_split) {
-    const int part = (w.upper[best] - w.lower[best]) / WINDOW_SPLIT;
-    decision =
-        late ? lower_lit(best, w.upper[best] - part) : upper_lit(best, w.lower[best] + part);
-    return true;
-  }
-  decision = late ? lower_lit(best, w.upper[best]) : upper_lit(best, w.lower[best]);
+  // The share of the window the first branch keeps; none: the activity is
+  // fixed at its end (so are windows narrower than WINDOW_SPLIT periods).
+  const int part = w.has_incumbent && w.settings.use_window_split
+                       ? (w.upper[best] - w.lower[best]) / WINDOW_SPLIT
+                       : 0;
+  decision = late ? lower_lit(best, w.upper[best] - part) : upper_lit(best, w.lower[best] + part);
   return true;
 }
 
