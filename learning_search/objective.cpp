@@ -151,19 +151,21 @@ bool propagate_objective(LearningSearch& w, bool& changed) {
   const double margin = 1e-9 * (1.0 + std::fabs(w.best_npv));
   const bool pairs = w.settings.use_pair_bound;
   double lead = bound - w.best_npv + margin;
-  if (pairs) {
-    lead = learning_pair_bound(w) - w.best_npv + margin;
-    if (lead <= 0.0) {
-      w.conflict.clear();
-      pair_bound_literals(w, w.settings.use_lifting ? -lead : 0.0, w.conflict);
-      return false;
-    }
-  }
+  // The arc prices first: they cost a scan of the windows that moved, and
+  // where they prune the pair bound need not be summed.
   if (w.arcs_priced && w.settings.use_arc_prices) {
     const double arc_lead = arc_priced_bound(w) - w.best_npv + margin;
     if (arc_lead <= 0.0) {
       w.conflict.clear();
       arc_price_literals(w, w.settings.use_lifting ? -arc_lead : 0.0, w.conflict);
+      return false;
+    }
+  }
+  if (pairs) {
+    lead = learning_pair_bound(w) - w.best_npv + margin;
+    if (lead <= 0.0) {
+      w.conflict.clear();
+      pair_bound_literals(w, w.settings.use_lifting ? -lead : 0.0, w.conflict);
       return false;
     }
   }
