@@ -24,9 +24,9 @@ constexpr double IMPLICATION = 1e299;  // the flow graph's implications have no 
 
 // The best value of i over starts lo .. hi, from its table.
 double best_in(const LearningSearch& w, int i, int lo, int hi) {
-  const double* value = w.arc_value.data() + w.arc_first[i] - w.arc_lower[i];
-  double best = value[lo];
-  for (int s = lo + 1; s <= hi; ++s) best = std::max(best, value[s]);
+  const double* value = w.arc_value.data() + w.arc_first[i] + (lo - w.arc_lower[i]);
+  double best = value[0];
+  for (int x = 1; x <= hi - lo; ++x) best = std::max(best, value[x]);
   return best;
 }
 
