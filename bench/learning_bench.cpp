@@ -78,6 +78,8 @@ int main(int argc, char** argv) {
       settings.use_phase_saving = false;
     else if (arg == "--no-window-split")
       settings.use_window_split = false;
+    else if (arg == "--no-arc-prices")
+      settings.use_arc_prices = false;
     else if (arg == "--prices-in-nodes")
       settings.use_prices_in_nodes = true;
     else {

@@ -109,6 +109,7 @@ struct LearningSettings {
   // hard j60 instances it costs more time than it saves.
   bool use_shaving = false;
   bool use_root_network = true;      // bound the root by its network, resources aside
+  bool use_arc_prices = true;        // ... and every node by the prices of its arcs' flow
   bool use_network_bound = false;    // ... and every node
   int price_iterations = 0;          // steps pricing resources at the root; 0: none
   bool use_prices_in_nodes = false;  // ... and bound every node with the prices
@@ -209,6 +210,18 @@ struct LearningSearch {
   bool priced_nodes = false;              // ... and the nodes bound with the prices
   bool root_networked = false;            // the root was bounded by its network
   double root_network = 0.0;              // ... to this value
+  // The arc prices of the root network's flow (arc_prices.cpp): per
+  // activity, the value of each start of its window at pricing time, from
+  // `arc_first`; and each activity's best over its window when last asked.
+  std::vector<double> arc_value;
+  std::int32_t arc_first[ACTIVITY_ROWS] = {};
+  int arc_lower[ACTIVITY_ROWS] = {};
+  int arc_upper[ACTIVITY_ROWS] = {};
+  double arc_best[ACTIVITY_ROWS] = {};
+  int arc_best_lower[ACTIVITY_ROWS] = {};  // the window arc_best is of; -1: none yet
+  int arc_best_upper[ACTIVITY_ROWS] = {};
+  double arc_constant = 0.0;  // the priced capacities, with resource prices
+  bool arcs_priced = false;
   std::int64_t network_calls = 0;
   std::int64_t network_prunes = 0;
 
@@ -329,6 +342,17 @@ inline double learning_pair_bound(LearningSearch& w) {
 // so it stays an upper bound on every resource-feasible schedule.
 double network_bound(LearningSearch& w, const int* lower, const int* upper,
                      const double* prices = nullptr);
+// Prices the arcs from the flow the network bound just found for the
+// windows of the root (arc_prices.cpp); w.arcs_priced tells whether it could.
+// With `prices`, those the network bound was just given, the resources
+// are priced too.
+void price_arcs(LearningSearch& w, const double* prices = nullptr);
+// The bound of the node by the arc prices: each activity's best start in
+// its window; infinite where a window reaches past the priced ones.
+double arc_priced_bound(LearningSearch& w);
+// After arc_priced_bound failed: the window bounds that explain it, each
+// given back to its root value while the bound stays `slack` short at most.
+void arc_price_literals(LearningSearch& w, double slack, std::vector<Lit>& out);
 // Prices for the resources by subgradient steps on the root windows
 // (lagrangian.cpp): w.prices holds the best found, w.root_lagrangian its bound.
 void price_resources(LearningSearch& w, int iterations);

@@ -3,7 +3,8 @@
 // it prefers (positive flows early, negative ones late); it depends on one
 // bound per activity, and those bounds explain a failure. A start whose
 // own term's drop alone uses up the bound's lead over the incumbent is
-// removed, explained by the other activities' bounds.
+// removed, explained by the other activities' bounds. Once the root's
+// network is priced, the arc prices bound each node too (arc_prices.cpp).
 #include <algorithm>
 #include <cmath>
 
@@ -150,6 +151,16 @@ bool propagate_objective(LearningSearch& w, bool& changed) {
   const double margin = 1e-9 * (1.0 + std::fabs(w.best_npv));
   const bool pairs = w.settings.use_pair_bound;
   double lead = bound - w.best_npv + margin;
+  // The arc prices first: they cost a scan of the windows that moved, and
+  // where they prune the pair bound need not be summed.
+  if (w.arcs_priced && w.settings.use_arc_prices) {
+    const double arc_lead = arc_priced_bound(w) - w.best_npv + margin;
+    if (arc_lead <= 0.0) {
+      w.conflict.clear();
+      arc_price_literals(w, w.settings.use_lifting ? -arc_lead : 0.0, w.conflict);
+      return false;
+    }
+  }
   if (pairs) {
     lead = learning_pair_bound(w) - w.best_npv + margin;
     if (lead <= 0.0) {

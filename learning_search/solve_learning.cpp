@@ -80,6 +80,7 @@ void reset_search(LearningSearch& w) {
   w.priced = false;
   w.priced_nodes = false;
   w.root_networked = false;
+  w.arcs_priced = false;
   w.root_network = std::numeric_limits<double>::infinity();
   w.root_lagrangian = std::numeric_limits<double>::infinity();
   w.network_calls = 0;
@@ -94,6 +95,11 @@ void reset_search(LearningSearch& w) {
 void price_at_root(LearningSearch& w) {
   price_resources(w, w.settings.price_iterations);
   w.priced = true;
+  // The arcs priced again beside the resources, where that bounds lower.
+  if (w.settings.use_arc_prices && w.root_lagrangian < w.root_network) {
+    network_bound(w, w.lower, w.upper, w.prices.data());
+    price_arcs(w, w.prices.data());
+  }
   w.priced_nodes = w.settings.use_prices_in_nodes && w.root_lagrangian < learning_pair_bound(w);
 }
 
@@ -134,6 +140,7 @@ void bound_root_by_network(LearningSearch& w) {
   w.root_networked = true;
   if (!network_fits(w)) return;
   const double bound = network_bound(w, w.lower, w.upper);
+  if (w.settings.use_arc_prices) price_arcs(w);
   int* start = w.network_start;
   int end = 0;
   for (int i = 1; i < p.end_activity; ++i) end = std::max(end, start[i] + p.duration[i]);

@@ -40,6 +40,7 @@ const LearningVariant LEARNING_VARIANTS[] = {
      }},
     {"no value impact", [](LearningSettings& s) { s.use_value_impact = false; }},
     {"no window split", [](LearningSettings& s) { s.use_window_split = false; }},
+    {"no arc prices", [](LearningSettings& s) { s.use_arc_prices = false; }},
     {"no phase saving", [](LearningSettings& s) { s.use_phase_saving = false; }},
     {"resource prices in every node",
      [](LearningSettings& s) {
@@ -235,6 +236,83 @@ TEST(LearningBruteForce, NetworkBoundIsExactAndPricesKeepItABound) {
     priced_below_plain += w->root_lagrangian < plain - 1e-9;
   }
   EXPECT_GT(priced_below_plain, 20);  // the prices do tighten the bound
+}
+
+// The arc prices of the root's flow split the network bound by activity: at
+// the root they give the network bound itself, in any narrower windows at
+// least the network bound of those windows (a relaxation of it), and with
+// resource prices at least the optimum wherever the windows hold it.
+TEST(LearningBruteForce, ArcPricesBoundEveryNarrowerWindow) {
+  std::mt19937 rng(9090);
+  auto w = std::make_unique<LearningSearch>();
+  int windows = 0, above = 0;
+  for (int round = 0; round < 150; ++round) {
+    InstanceData d = random_instance(rng, 3 + round % 4, round % 5 == 0 ? 1000 : 1);
+    int total = 0;
+    for (int dur : d.duration) total += dur;
+    d.deadline = feasible_makespan(d) + round % 3 * (total / 4);
+    const double rate = 0.05;
+    const Known known = enumerate_best(d, rate);
+    SCOPED_TRACE("round " + std::to_string(round));
+    w->settings = {};
+    begin_learning(*w, d, rate, {}, nullptr);
+    ASSERT_TRUE(propagate_root_arcs(*w));
+    if (!propagate(*w)) continue;  // the windows as the root's search has them
+    const double tolerance = 1e-9 * std::max(1.0, std::abs(known.value));
+    for (const bool priced : {false, true}) {
+      if (priced) {
+        if (std::isinf(known.value)) break;
+        w->has_incumbent = true;
+        w->best_npv = known.value - 1.0;
+        price_resources(*w, 30);
+      }
+      const double* prices = priced ? w->prices.data() : nullptr;
+      const double root = network_bound(*w, w->lower, w->upper, prices);
+      price_arcs(*w, prices);
+      ASSERT_TRUE(w->arcs_priced);
+      EXPECT_NEAR(arc_priced_bound(*w), root, tolerance);
+      const int n = d.activity_count;
+      const std::vector<int> lower(w->lower, w->lower + n), upper(w->upper, w->upper + n);
+      for (int trial = 0; trial < 20; ++trial) {
+        // Each window cut to a random part of itself; every fifth trial
+        // keeps the optimum inside.
+        const bool keep = trial % 5 == 0 && !std::isinf(known.value);
+        for (int i = 1; i + 1 < n; ++i) {
+          std::uniform_int_distribution<int> pick(lower[i], upper[i]);
+          int a = pick(rng), b = pick(rng);
+          if (a > b) std::swap(a, b);
+          if (keep) {
+            a = std::min(a, known.start[i]);
+            b = std::max(b, known.start[i]);
+          }
+          w->lower[i] = a;
+          w->upper[i] = b;
+        }
+        // The arcs narrow the cut windows as propagation would.
+        const WindowProblem& p = w->problem;
+        for (int x = 0; x < n; ++x)
+          for (int e = 0, i = p.order[x]; e < p.succ_count[i]; ++e)
+            w->lower[p.succ[i][e]] = std::max(w->lower[p.succ[i][e]], w->lower[i] + p.duration[i]);
+        for (int x = n - 1; x >= 0; --x)
+          for (int e = 0, i = p.order[x]; e < p.succ_count[i]; ++e)
+            w->upper[i] = std::min(w->upper[i], w->upper[p.succ[i][e]] - p.duration[i]);
+        bool empty = false;
+        for (int i = 0; i < n; ++i) empty = empty || w->lower[i] > w->upper[i];
+        if (empty) continue;
+        const double bound = arc_priced_bound(*w);
+        EXPECT_GE(bound, network_bound(*w, w->lower, w->upper, prices) - tolerance);
+        if (keep) {
+          EXPECT_GE(bound, known.value - tolerance);
+        }
+        ++windows;
+        above += bound > network_bound(*w, w->lower, w->upper, prices) + tolerance;
+      }
+      std::copy(lower.begin(), lower.end(), w->lower);
+      std::copy(upper.begin(), upper.end(), w->upper);
+    }
+  }
+  EXPECT_GT(windows, 3000);
+  EXPECT_GT(above, 200);  // the relaxation is not the network bound itself
 }
 
 // Every row with a proven optimum: a search that completes must reach it,
