@@ -84,15 +84,7 @@ void price_arcs(LearningSearch& w, const double* prices) {
     double sum = 0.0;
     for (int s = w.lower[i]; s <= w.upper[i]; ++s) {
       sum += value[s - w.lower[i]];
-      double term = window_term(p, i, s);
-      if (running != nullptr) {
-        const std::size_t from = static_cast<std::size_t>(s) * MAX_RESOURCES;
-        const std::size_t to = static_cast<std::size_t>(s + p.duration[i]) * MAX_RESOURCES;
-        for (int k = 0; k < p.resource_count; ++k)
-          term -= p.demand[i][k] * (running[to + static_cast<std::size_t>(k)] -
-                                    running[from + static_cast<std::size_t>(k)]);
-      }
-      value[s - w.lower[i]] = term + sum;
+      value[s - w.lower[i]] = priced_term(p, running, i, s) + sum;
     }
     w.arc_best_lower[i] = -1;
     w.arc_best_upper[i] = -1;

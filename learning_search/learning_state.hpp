@@ -340,6 +340,10 @@ inline double learning_pair_bound(LearningSearch& w) {
 // the resources enter as a Lagrangian relaxation: each activity pays for
 // the capacity it occupies, and the bound adds the priced capacities back,
 // so it stays an upper bound on every resource-feasible schedule.
+// Activity i's term at start s, less what it pays for the capacity it
+// occupies where `running` (running sums of resource prices, as the network
+// bound keeps them in w.price_sums) is given.
+double priced_term(const WindowProblem& p, const double* running, int i, int s);
 double network_bound(LearningSearch& w, const int* lower, const int* upper,
                      const double* prices = nullptr);
 // Prices the arcs from the flow the network bound just found for the

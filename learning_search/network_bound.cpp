@@ -117,6 +117,18 @@ double blocking_flow(LearningSearch::FlowTables& f, int nodes, double tiny) {
 
 }  // namespace
 
+double priced_term(const WindowProblem& p, const double* running, int i, int s) {
+  double v = window_term(p, i, s);
+  if (running != nullptr) {
+    const std::size_t from = static_cast<std::size_t>(s) * MAX_RESOURCES;
+    const std::size_t to = static_cast<std::size_t>(s + p.duration[i]) * MAX_RESOURCES;
+    for (int k = 0; k < p.resource_count; ++k)
+      v -= p.demand[i][k] * (running[to + static_cast<std::size_t>(k)] -
+                             running[from + static_cast<std::size_t>(k)]);
+  }
+  return v;
+}
+
 double network_bound(LearningSearch& w, const int* lower, const int* upper, const double* prices) {
   const WindowProblem& p = w.problem;
   LearningSearch::FlowTables& f = w.flow;
@@ -141,17 +153,7 @@ double network_bound(LearningSearch& w, const int* lower, const int* upper, cons
     }
     running = w.price_sums.data();
   }
-  auto value_at = [&](int i, int s) {
-    double v = window_term(p, i, s);
-    if (running != nullptr) {
-      const std::size_t from = static_cast<std::size_t>(s) * MAX_RESOURCES;
-      const std::size_t to = static_cast<std::size_t>(s + p.duration[i]) * MAX_RESOURCES;
-      for (int k = 0; k < p.resource_count; ++k)
-        v -= p.demand[i][k] * (running[to + static_cast<std::size_t>(k)] -
-                               running[from + static_cast<std::size_t>(k)]);
-    }
-    return v;
-  };
+  auto value_at = [&](int i, int s) { return priced_term(p, running, i, s); };
   int nodes = 2;
   for (int i = 1; i < p.end_activity; ++i) {
     f.base[i] = nodes;
