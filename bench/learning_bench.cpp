@@ -2,9 +2,10 @@
 // the batch runner runs it (first schedule, probe, raised incumbent), on a
 // numbered series with one setting changed, under a node limit, so that the
 // counts are the same on every machine, and prints per instance the status,
-// created nodes and seconds, then how many were proven and how many found a
-// schedule. Cash flows are drawn as the batch runner draws them (--seed 1,
-// 60 % negative, the instance number mixed into the seed), rate 0.01.
+// created nodes, seconds, value and bound, then how many were proven and how
+// many found a schedule. Cash flows are drawn as the batch runner draws them
+// (--seed 1, 60 % negative, the instance number mixed into the seed), rate
+// 0.01.
 //
 //   rcpspdc-learning-bench DIR PROBLEM FIRST LAST [options]
 //     --offset D      periods added to the makespan (default 0)
@@ -13,7 +14,7 @@
 //     --step K        every K-th instance from FIRST (default 1)
 //     --no-restarts --no-pair-orders --no-pair-bound --no-lifting
 //     --no-narrowing --no-value-impact --no-phase-saving --shaving --network
-//     --prices N --prices-in-nodes
+//     --prices N --prices-in-nodes --no-arc-prices --no-arc-narrowing
 //     --plain         the search alone, without the heuristics around it
 #include <cmath>
 #include <cstdio>
@@ -80,6 +81,8 @@ int main(int argc, char** argv) {
       settings.use_window_split = false;
     else if (arg == "--no-arc-prices")
       settings.use_arc_prices = false;
+    else if (arg == "--no-arc-narrowing")
+      settings.use_arc_narrowing = false;
     else if (arg == "--prices-in-nodes")
       settings.use_prices_in_nodes = true;
     else {
@@ -117,9 +120,10 @@ int main(int argc, char** argv) {
     scheduled += r.has_incumbent;
     created += r.created_nodes;
     total += took;
-    std::printf(
-        "%d %s %lld %.3f %s\n", number, r.end == SearchEnd::complete ? "proven" : "stopped",
-        static_cast<long long>(r.created_nodes), took, r.has_incumbent ? "schedule" : "none");
+    std::printf("%d %s %lld %.3f %s %.2f %.2f\n", number,
+                r.end == SearchEnd::complete ? "proven" : "stopped",
+                static_cast<long long>(r.created_nodes), took,
+                r.has_incumbent ? "schedule" : "none", r.value, r.bound);
     std::fflush(stdout);
   }
   std::printf("instances %d, proven %d, with a schedule %d, created nodes %lld, seconds %.1f\n",

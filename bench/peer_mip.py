@@ -88,8 +88,9 @@ class Result:
     finish: list
 
 
-def solve(inst, deadline, cash_flow, rate, time_limit):
-    """cash_flow[j] per activity (0 for the dummies)."""
+def solve(inst, deadline, cash_flow, rate, time_limit, relax=False):
+    """cash_flow[j] per activity (0 for the dummies). With relax, the linear
+    program alone (x in [0, 1]): its value, and no schedule."""
     n = len(inst.duration)
     w = windows(inst, deadline)
     if w is None:
@@ -97,7 +98,8 @@ def solve(inst, deadline, cash_flow, rate, time_limit):
     early, late = w
     d = inst.duration
     prob = pulp.LpProblem("rcpspdc", pulp.LpMaximize)
-    x = {(j, f): pulp.LpVariable(f"x_{j}_{f}", cat="Binary")
+    x = {(j, f): (pulp.LpVariable(f"x_{j}_{f}", 0, 1) if relax
+                  else pulp.LpVariable(f"x_{j}_{f}", cat="Binary"))
          for j in range(n) for f in range(early[j], late[j] + 1)}
     prob += pulp.lpSum(cash_flow[j] * math.exp(-rate * f) * x[j, f] for (j, f) in x if cash_flow[j])
     for j in range(n):
@@ -127,5 +129,7 @@ def solve(inst, deadline, cash_flow, rate, time_limit):
     status = "optimal" if prob.sol_status == pulp.LpSolutionOptimal else "time limit"
     if prob.sol_status not in (pulp.LpSolutionOptimal, pulp.LpSolutionIntegerFeasible):
         return Result(status, None, seconds, None)
+    if relax:
+        return Result(status, pulp.value(prob.objective), seconds, None)
     finish = [next(f for f in range(early[j], late[j] + 1) if x[j, f].varValue > 0.5) for j in range(n)]
     return Result(status, npv(cash_flow, finish, rate), seconds, finish)

@@ -9,6 +9,8 @@
 // equals the network bound; in a node each activity takes the best start
 // its window leaves, which costs a scan per window that moved instead of a
 // flow per node, and still sees the precedence where windows are wide.
+// The same prices remove the starts whose value alone would sink the bound
+// below the incumbent.
 #include <algorithm>
 #include <limits>
 
@@ -137,6 +139,39 @@ void arc_price_literals(LearningSearch& w, double slack, std::vector<Lit>& out) 
       }
     }
   }
+}
+
+bool narrow_by_arc_prices(LearningSearch& w, double lead, bool& changed) {
+  const WindowProblem& p = w.problem;
+  std::int32_t stored = -1;
+  std::int32_t count = 0;
+  for (int i = 1; i < p.end_activity; ++i) {
+    const int lo = w.lower[i];
+    const int hi = w.upper[i];
+    if (lo == hi) continue;
+    // arc_priced_bound left each activity's best for its window; the best
+    // start itself drops nothing, so both scans stop at it.
+    const double* value = w.arc_value.data() + w.arc_first[i] - w.arc_lower[i];
+    const double best = w.arc_best[i];
+    int new_lo = lo;
+    while (best - value[new_lo] >= lead) ++new_lo;
+    int new_hi = hi;
+    while (best - value[new_hi] >= lead) --new_hi;
+    w.work += (new_lo - lo) + (hi - new_hi) + 2;
+    if (new_lo == lo && new_hi == hi) continue;
+    if (stored < 0) {
+      // One explanation for every narrowing of this pass; each leaves out
+      // its own activity's bounds, which its drop does not depend on.
+      stored = static_cast<std::int32_t>(w.explanations.size());
+      arc_price_literals(w, 0.0, w.explanations);
+      count = static_cast<std::int32_t>(w.explanations.size()) - stored;
+    }
+    changed = true;
+    const Reason reason{ReasonKind::objective, stored, count};
+    if (new_lo != lo && !set_lower(w, i, new_lo, reason)) return false;
+    if (new_hi != hi && !set_upper(w, i, new_hi, reason)) return false;
+  }
+  return true;
 }
 
 }  // namespace rcpspdc

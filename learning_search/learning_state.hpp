@@ -110,6 +110,7 @@ struct LearningSettings {
   bool use_shaving = false;
   bool use_root_network = true;      // bound the root by its network, resources aside
   bool use_arc_prices = true;        // ... and every node by the prices of its arcs' flow
+  bool use_arc_narrowing = true;     // ... and remove the starts those prices rule out
   bool use_network_bound = false;    // ... and every node
   int price_iterations = 0;          // steps pricing resources at the root; 0: none
   bool use_prices_in_nodes = false;  // ... and bound every node with the prices
@@ -357,6 +358,12 @@ double arc_priced_bound(LearningSearch& w);
 // After arc_priced_bound failed: the window bounds that explain it, each
 // given back to its root value while the bound stays `slack` short at most.
 void arc_price_literals(LearningSearch& w, double slack, std::vector<Lit>& out);
+// After arc_priced_bound passed with `lead` over the incumbent: removes from
+// the ends of each window the starts whose drop from the activity's best
+// uses up the lead, explained by the others' bounds that cost value (none
+// given back: a lifted explanation would remove fewer starts, and measured
+// slower). False on a conflict.
+bool narrow_by_arc_prices(LearningSearch& w, double lead, bool& changed);
 // Prices for the resources by subgradient steps on the root windows
 // (lagrangian.cpp): w.prices holds the best found, w.root_lagrangian its bound.
 void price_resources(LearningSearch& w, int iterations);

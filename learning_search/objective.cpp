@@ -4,7 +4,8 @@
 // bound per activity, and those bounds explain a failure. A start whose
 // own term's drop alone uses up the bound's lead over the incumbent is
 // removed, explained by the other activities' bounds. Once the root's
-// network is priced, the arc prices bound each node too (arc_prices.cpp).
+// network is priced, the arc prices bound each node too and remove the
+// starts they rule out (arc_prices.cpp).
 #include <algorithm>
 #include <cmath>
 
@@ -159,6 +160,16 @@ bool propagate_objective(LearningSearch& w, bool& changed) {
       w.conflict.clear();
       arc_price_literals(w, w.settings.use_lifting ? -arc_lead : 0.0, w.conflict);
       return false;
+    }
+    // Starts the prices rule out go first; the pair bound is summed once
+    // the queue they wake is quiet again.
+    if (w.settings.use_arc_narrowing) {
+      bool narrowed = false;
+      if (!narrow_by_arc_prices(w, arc_lead, narrowed)) return false;
+      if (narrowed) {
+        changed = true;
+        return true;
+      }
     }
   }
   if (pairs) {

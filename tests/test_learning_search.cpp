@@ -41,6 +41,7 @@ const LearningVariant LEARNING_VARIANTS[] = {
     {"no value impact", [](LearningSettings& s) { s.use_value_impact = false; }},
     {"no window split", [](LearningSettings& s) { s.use_window_split = false; }},
     {"no arc prices", [](LearningSettings& s) { s.use_arc_prices = false; }},
+    {"no arc narrowing", [](LearningSettings& s) { s.use_arc_narrowing = false; }},
     {"no phase saving", [](LearningSettings& s) { s.use_phase_saving = false; }},
     {"resource prices in every node",
      [](LearningSettings& s) {
