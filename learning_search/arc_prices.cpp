@@ -143,6 +143,9 @@ void arc_price_literals(LearningSearch& w, double slack, std::vector<Lit>& out) 
 
 bool narrow_by_arc_prices(LearningSearch& w, double lead, bool& changed) {
   const WindowProblem& p = w.problem;
+  // An infinite lead: some window reaches past the priced ones, whose
+  // tables (and the bests after it) do not cover it.
+  if (!(lead < std::numeric_limits<double>::infinity())) return true;
   std::int32_t stored = -1;
   std::int32_t count = 0;
   for (int i = 1; i < p.end_activity; ++i) {
