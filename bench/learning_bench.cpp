@@ -14,7 +14,7 @@
 //     --step K        every K-th instance from FIRST (default 1)
 //     --no-restarts --no-pair-orders --no-pair-bound --no-lifting
 //     --no-narrowing --no-value-impact --no-phase-saving --shaving --network
-//     --prices N --prices-in-nodes --no-arc-prices --no-arc-narrowing
+//     --prices N --prices-in-nodes --no-arc-prices --no-arc-narrowing --no-reprice
 //     --plain         the search alone, without the heuristics around it
 #include <cmath>
 #include <cstdio>
@@ -85,6 +85,8 @@ int main(int argc, char** argv) {
       settings.use_arc_narrowing = false;
     else if (arg == "--prices-in-nodes")
       settings.use_prices_in_nodes = true;
+    else if (arg == "--no-reprice")
+      settings.reprice_share = 0.0;
     else {
       std::fprintf(stderr, "unknown option %s\n", arg.c_str());
       return 2;

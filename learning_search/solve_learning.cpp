@@ -80,6 +80,7 @@ void reset_search(LearningSearch& w) {
   w.priced = false;
   w.priced_nodes = false;
   w.root_networked = false;
+  w.root_pricings = 0;
   w.arcs_priced = false;
   w.root_network = std::numeric_limits<double>::infinity();
   w.root_lagrangian = std::numeric_limits<double>::infinity();
@@ -103,12 +104,15 @@ void price_at_root(LearningSearch& w) {
   w.priced_nodes = w.settings.use_prices_in_nodes && w.root_lagrangian < learning_pair_bound(w);
 }
 
-// True when the windows leave few enough starts for the network bound.
-bool network_fits(const LearningSearch& w) {
+// The starts the windows leave past their earliest, summed.
+std::int64_t window_starts(const LearningSearch& w) {
   std::int64_t starts = 0;
   for (int i = 1; i < w.problem.end_activity; ++i) starts += w.upper[i] - w.lower[i];
-  return starts <= NETWORK_STARTS;
+  return starts;
 }
+
+// True when the windows leave few enough starts for the network bound.
+bool network_fits(const LearningSearch& w) { return window_starts(w) <= NETWORK_STARTS; }
 
 // True when the starts keep every resource within its capacity.
 bool fits_resources(LearningSearch& w, const int* start) {
@@ -138,7 +142,9 @@ bool fits_resources(LearningSearch& w, const int* start) {
 void bound_root_by_network(LearningSearch& w) {
   const WindowProblem& p = w.problem;
   w.root_networked = true;
+  w.networked_width = window_starts(w);
   if (!network_fits(w)) return;
+  ++w.root_pricings;
   const double bound = network_bound(w, w.lower, w.upper);
   if (w.settings.use_arc_prices) price_arcs(w);
   int* start = w.network_start;
@@ -147,8 +153,19 @@ void bound_root_by_network(LearningSearch& w) {
   start[p.end_activity] = end;
   if (fits_resources(w, start) && window_schedule_value(p, start) > w.best_npv)
     record_incumbent(w, start);
-  w.root_network = bound;
+  w.root_network = std::min(w.root_network, bound);
   if (reaches_root_network(w)) w.complete = true;
+}
+
+// True when the root windows have narrowed enough since the network last
+// bounded them (nogoods learnt at the root, the incumbent's narrowing) for
+// a new flow, and new arc prices, to pay. Not once the resources are
+// priced: those arc prices carry resource prices the new flow would lose.
+bool root_narrowed(const LearningSearch& w) {
+  const double share = w.settings.reprice_share;
+  return share > 0.0 && w.root_networked && !w.priced &&
+         static_cast<double>(window_starts(w)) <=
+             (1.0 - share) * static_cast<double>(w.networked_width);
 }
 
 }  // namespace
@@ -250,7 +267,8 @@ SearchEnd continue_learning(LearningSearch& w, const SearchLimits& limits) {
       if (shaved == ShaveOutcome::failed) w.complete = !learn_from_failure(w);
       if (shaved != ShaveOutcome::kept) continue;
     }
-    if (w.level == 0 && !w.root_networked && w.has_incumbent && settings.use_root_network) {
+    if (w.level == 0 && w.has_incumbent && settings.use_root_network &&
+        (!w.root_networked || root_narrowed(w))) {
       bound_root_by_network(w);
       continue;  // the incumbent may be new: propagate it
     }

@@ -42,6 +42,12 @@ const LearningVariant LEARNING_VARIANTS[] = {
     {"no window split", [](LearningSettings& s) { s.use_window_split = false; }},
     {"no arc prices", [](LearningSettings& s) { s.use_arc_prices = false; }},
     {"no arc narrowing", [](LearningSettings& s) { s.use_arc_narrowing = false; }},
+    {"no repricing", [](LearningSettings& s) { s.reprice_share = 0.0; }},
+    {"reprice at every narrowing of the root",
+     [](LearningSettings& s) {
+       s.reprice_share = 1e-9;
+       s.restart_unit = 1;
+     }},
     {"no phase saving", [](LearningSettings& s) { s.use_phase_saving = false; }},
     {"resource prices in every node",
      [](LearningSettings& s) {
@@ -88,7 +94,8 @@ TEST(LearningBruteForce, EverySwitchMatchesEnumerationAndNeverCutsTheOptimumOff)
   std::mt19937 rng(20261208);
   auto w = std::make_unique<LearningSearch>();  // reused, as the batch runner reuses its own
   const double rates[] = {0.005, 0.01, 0.05, 0.1};
-  int infeasible = 0, tight = 0, loose = 0, conflicts = 0, restarted = 0, networked = 0;
+  int infeasible = 0, tight = 0, loose = 0, conflicts = 0, restarted = 0, networked = 0,
+      repriced = 0;
   for (int round = 0; round < 400; ++round) {
     // Enumeration grows fast with the deadline: the loosest deadlines go to
     // the smaller instances.
@@ -133,6 +140,7 @@ TEST(LearningBruteForce, EverySwitchMatchesEnumerationAndNeverCutsTheOptimumOff)
       restarted += w->restarts > 0;
       // Settled by the network bound of the root: its schedule was the best.
       networked += w->root_networked && close(w->root_network, w->best_npv);
+      repriced += w->root_pricings > 1;
     }
   }
   // The mix is wide enough to mean something.
@@ -142,6 +150,7 @@ TEST(LearningBruteForce, EverySwitchMatchesEnumerationAndNeverCutsTheOptimumOff)
   EXPECT_GT(conflicts, 1000);
   EXPECT_GT(restarted, 100);
   EXPECT_GT(networked, 1000);
+  EXPECT_GT(repriced, 100);
 }
 
 // A stopped search reports the largest value a schedule it has not ruled
