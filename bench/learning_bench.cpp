@@ -16,6 +16,11 @@
 //     --no-narrowing --no-value-impact --no-phase-saving --shaving --network
 //     --prices N --prices-in-nodes --no-arc-prices --no-arc-narrowing --no-reprice
 //     --plain         the search alone, without the heuristics around it
+//     --rerun         solve each instance twice, the second time given the
+//                     first run's best schedule from the start (is the
+//                     incumbent or the bound what a proof waits for?)
+//     --seeded-phases the search starts where the heuristics' shortest
+//                     schedule past the deadline has its activities
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +49,7 @@ int main(int argc, char** argv) {
   double seconds = 0.0;
   LearningSettings settings;
   bool plain = false;
+  bool rerun = false;
   for (int a = 5; a < argc; ++a) {
     const std::string arg = argv[a];
     const char* value = a + 1 < argc ? argv[a + 1] : "0";
@@ -87,6 +93,10 @@ int main(int argc, char** argv) {
       settings.use_prices_in_nodes = true;
     else if (arg == "--no-reprice")
       settings.reprice_share = 0.0;
+    else if (arg == "--seeded-phases")
+      settings.use_seeded_phases = true;
+    else if (arg == "--rerun")
+      rerun = true;
     else {
       std::fprintf(stderr, "unknown option %s\n", arg.c_str());
       return 2;
@@ -108,6 +118,15 @@ int main(int argc, char** argv) {
     request.interest_rate = 0.01;
     request.limits = {TimeBudget::starting_now(seconds), nodes};
     KeptResult kept;
+    std::vector<int> known;
+    if (rerun) {
+      engine.solve(request, kept);
+      if (kept.result->has_incumbent) {
+        known = kept.result->finish;
+        request.first_schedule = &known;
+      }
+      request.limits.time = TimeBudget::starting_now(seconds);
+    }
     const double start = wall_seconds();
     engine.solve(request, kept);
     const double took = wall_seconds() - start;

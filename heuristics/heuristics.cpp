@@ -21,7 +21,7 @@ constexpr int RAISE_PATIENCE = 100;
 
 std::optional<std::vector<int>> first_schedule(const InstanceData& instance, double interest_rate,
                                                int budget, const TimeBudget& time,
-                                               SearchEngine& exact) {
+                                               SearchEngine& exact, std::vector<int>* nearest) {
   HeuristicSettings heuristic;
   heuristic.schedule_budget = budget;
   heuristic.search_budget = SEARCH_BUDGET_FACTOR * budget;
@@ -34,7 +34,10 @@ std::optional<std::vector<int>> first_schedule(const InstanceData& instance, dou
   tighten.time = time;
   NeighbourhoodResult shorter =
       find_tight_schedule(instance, interest_rate, tighten, rounds, exact);
-  if (!shorter.found) return std::nullopt;
+  if (!shorter.found) {
+    if (nearest != nullptr) *nearest = std::move(shorter.finish);
+    return std::nullopt;
+  }
   return std::move(shorter.finish);
 }
 

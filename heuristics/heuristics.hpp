@@ -29,10 +29,12 @@ constexpr double RAISE_SHARE = 0.1;
 // schedule meets the deadline; while none does, fresh populations, then
 // neighbourhoods of schedules made for a slightly later deadline, shortened
 // by `exact` one period at a time; all in proportion to `budget` and within
-// `time`. Empty when none was found.
+// `time`. Empty when none was found; then `nearest`, when given, receives
+// the shortest schedule reached past the deadline (empty if none).
 std::optional<std::vector<int>> first_schedule(const InstanceData& instance, double interest_rate,
                                                int budget, const TimeBudget& time,
-                                               SearchEngine& exact);
+                                               SearchEngine& exact,
+                                               std::vector<int>* nearest = nullptr);
 
 // A schedule worth more than `incumbent`, which is feasible and worth `value`
 // as the engines value it, by neighbourhoods searched by `exact` within

@@ -126,7 +126,7 @@ NeighbourhoodResult raise_schedule_value(const InstanceData& instance, double in
 NeighbourhoodResult find_tight_schedule(const InstanceData& instance, double interest_rate,
                                         const NeighbourhoodSettings& settings, int rounds,
                                         SearchEngine& exact) {
-  NeighbourhoodResult result;
+  NeighbourhoodResult result;  // the shortest schedule of the rounds
   InstanceData loose = instance;
   for (int round = 0; round < rounds && !result.found && !settings.time.spent(); ++round) {
     // A schedule with room to spare, its cash flows pulled to their ends, is
@@ -140,7 +140,8 @@ NeighbourhoodResult find_tight_schedule(const InstanceData& instance, double int
     if (!start.found) continue;
     NeighbourhoodSettings round_settings = settings;
     round_settings.seed = heuristic.seed;
-    result = tighten_schedule(instance, start.finish, round_settings, exact);
+    NeighbourhoodResult reached = tighten_schedule(instance, start.finish, round_settings, exact);
+    if (result.finish.empty() || reached.makespan < result.makespan) result = std::move(reached);
   }
   return result;
 }

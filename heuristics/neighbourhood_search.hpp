@@ -47,7 +47,7 @@ NeighbourhoodResult tighten_schedule(const InstanceData& instance, const std::ve
 // Up to `rounds` rounds of: a first schedule for a deadline a few periods
 // later (the heuristic, seeded anew each round), then tighten_schedule from
 // it with `settings`; ends at the first schedule within the deadline or when
-// the time limit passes.
+// the time limit passes. Without one, the shortest schedule reached.
 NeighbourhoodResult find_tight_schedule(const InstanceData& instance, double interest_rate,
                                         const NeighbourhoodSettings& settings, int rounds,
                                         SearchEngine& exact);

@@ -36,9 +36,12 @@ void LearningEngine::solve(const SearchRequest& request, ResultSink& sink) {
   const InstanceData& instance = *request.instance;
   const double rate = request.interest_rate;
   const SearchLimits& limits = request.limits;
-  const std::optional<std::vector<int>> first = first_schedule(
-      instance, rate, HEURISTIC_BUDGET, limits.time.share(FIRST_SCHEDULE_SHARE), neighbourhoods_);
+  std::vector<int> nearest;
+  const std::optional<std::vector<int>> first =
+      first_schedule(instance, rate, HEURISTIC_BUDGET, limits.time.share(FIRST_SCHEDULE_SHARE),
+                     neighbourhoods_, &nearest);
   begin_learning(w, instance, rate, limits.time, first ? &*first : nullptr);
+  if (!first && !nearest.empty() && w.settings.use_seeded_phases) seed_phases(w, nearest);
   if (request.first_schedule != nullptr) offer_learning_schedule(w, *request.first_schedule);
   // Most instances are solved within a few thousand nodes; only the others
   // pay for raising the incumbent by neighbourhood search. Every nogood

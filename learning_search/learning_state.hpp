@@ -105,6 +105,11 @@ struct LearningSettings {
   // While no schedule is known, an activity starts where the deepest descent
   // so far had it, if its window still holds that start.
   bool use_phase_saving = true;
+  // Where the heuristics found no schedule, the first descents start where
+  // the shortest schedule they reached past the deadline has its activities
+  // (off: on j60 and j90 it finds some schedules the search alone misses,
+  // and misses others it finds; a portfolio member runs with it).
+  bool use_seeded_phases = false;
   // Once a schedule is known, probe window ends at every node; off: on the
   // hard j60 instances it costs more time than it saves.
   bool use_shaving = false;

@@ -234,6 +234,18 @@ void offer_learning_schedule(LearningSearch& w, const std::vector<int>& finish) 
   if (window_schedule_value(p, start) > w.best_npv) record_incumbent(w, start);
 }
 
+void seed_phases(LearningSearch& w, const std::vector<int>& finish) {
+  const WindowProblem& p = w.problem;
+  for (int i = 1; i < p.end_activity; ++i) {
+    const int s = finish[static_cast<std::size_t>(i)] - p.duration[i];
+    w.saved_start[i] = s >= w.lower[i] && s <= w.upper[i] ? s : -1;
+  }
+  // Kept only until a descent of the search's own fails: counting the
+  // seeded starts as its depth instead keeps them longer and found no
+  // schedule on the j60 rows where this finds three.
+  w.saved_depth = 0;
+}
+
 void begin_learning(LearningSearch& w, const InstanceData& instance, double interest_rate,
                     const TimeBudget& time, const std::vector<int>* seed_finish) {
   load_learning_problem(w, instance, interest_rate);

@@ -23,6 +23,12 @@ SearchEnd continue_learning(LearningSearch& w, const SearchLimits& limits);
 // when it is worth more.
 void offer_learning_schedule(LearningSearch& w, const std::vector<int>& finish);
 
+// Starts the search's first descents where `finish` (a schedule past the
+// deadline, say the shortest the heuristics reached) has its activities,
+// wherever the windows hold those starts, until a descent of its own fixes
+// more activities.
+void seed_phases(LearningSearch& w, const std::vector<int>& finish);
+
 // The largest value a schedule not yet ruled out could have: the incumbent's
 // after a complete search, otherwise the larger of it and the bound of the
 // root windows as the nogoods learnt have narrowed them (the priced bound

@@ -23,7 +23,7 @@ struct MemberSink : ResultSink {
   }
 };
 
-// The second learning search differs where searches diverge most: where it
+// The diverse learning search differs where searches diverge most: where it
 // branches once a schedule is known, and how often it restarts.
 constexpr int DIVERSE_RESTART_UNIT = 300;
 
@@ -31,17 +31,24 @@ constexpr int DIVERSE_RESTART_UNIT = 300;
 
 std::unique_ptr<PortfolioEngine> make_portfolio(const std::string& first, int threads) {
   std::vector<std::unique_ptr<SearchEngine>> members;
+  // Where the heuristics found no schedule, the second learning search
+  // starts where their shortest schedule past the deadline has its
+  // activities: it finds schedules the first misses, and misses some the
+  // first finds.
+  LearningSettings seeded;
+  seeded.use_seeded_phases = true;
   LearningSettings diverse;
   diverse.use_value_impact = false;
   diverse.restart_unit = DIVERSE_RESTART_UNIT;
   if (first == "start-times") {
     members.push_back(std::make_unique<StartTimeEngine>());
     members.push_back(std::make_unique<LearningEngine>());
+    members.push_back(std::make_unique<LearningEngine>(diverse));
   } else {
     members.push_back(std::make_unique<LearningEngine>());
+    members.push_back(std::make_unique<LearningEngine>(seeded));
     members.push_back(std::make_unique<StartTimeEngine>());
   }
-  members.push_back(std::make_unique<LearningEngine>(diverse));
   return std::make_unique<PortfolioEngine>(std::move(members), threads);
 }
 
