@@ -34,9 +34,11 @@ std::unique_ptr<PortfolioEngine> make_portfolio(const std::string& first, int th
   // Where the heuristics found no schedule, the second learning search
   // starts where their shortest schedule past the deadline has its
   // activities: it finds schedules the first misses, and misses some the
-  // first finds.
+  // first finds. Where they found one it would search as the first does,
+  // so once a schedule is known it branches by conflicts alone.
   LearningSettings seeded;
   seeded.use_seeded_phases = true;
+  seeded.use_value_impact = false;
   LearningSettings diverse;
   diverse.use_value_impact = false;
   diverse.restart_unit = DIVERSE_RESTART_UNIT;
