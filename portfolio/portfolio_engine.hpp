@@ -31,7 +31,8 @@ class PortfolioEngine final : public SearchEngine {
 // The portfolio the programs run: `first` ("start-times" or "learning")
 // searches alone on one thread. More threads add, to the learning engine, a
 // learning engine that starts from the heuristics' shortest schedule past
-// the deadline, then the start-time engine; to the start-time engine, the
+// the deadline and branches by conflicts alone once it knows a schedule,
+// then the start-time engine; to the start-time engine, the
 // learning engine, then a learning search that branches by conflicts alone
 // and restarts less often.
 std::unique_ptr<PortfolioEngine> make_portfolio(const std::string& first, int threads);
