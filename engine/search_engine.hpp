@@ -12,6 +12,8 @@
 #include <optional>
 #include <vector>
 
+#include "engine/shared_incumbent.hpp"
+#include "engine/shared_nogoods.hpp"
 #include "model/instance_data.hpp"
 #include "platform/time_budget.hpp"
 
@@ -38,6 +40,13 @@ struct SearchRequest {
   // A schedule found elsewhere (finish times per activity), feasible within
   // the deadline, taken as the first incumbent; null for none.
   const std::vector<int>* first_schedule = nullptr;
+  // When not null, the searches of this instance on other threads post
+  // their incumbents here, and this search posts and takes them too; and
+  // likewise short nogoods, which a search of another kind leaves alone.
+  // `origin` tells this search's posts from the others'.
+  SharedIncumbent* shared = nullptr;
+  SharedNogoods* shared_nogoods = nullptr;
+  int origin = 0;
 };
 
 // The outcome of one search. Node counts are each engine's own (its README

@@ -19,6 +19,9 @@ LearningSearchEngine::LearningSearchEngine(const LearningSettings& settings)
 
 void LearningSearchEngine::solve(const SearchRequest& request, ResultSink& sink) {
   LearningSearch& w = *search_;
+  w.shared = request.shared;
+  w.shared_nogoods = request.shared_nogoods;
+  w.shared_origin = request.origin;
   begin_learning(w, *request.instance, request.interest_rate, request.limits.time,
                  request.first_schedule);
   continue_learning(w, request.limits);
@@ -26,8 +29,8 @@ void LearningSearchEngine::solve(const SearchRequest& request, ResultSink& sink)
   sink.report(result_);
 }
 
-LearningEngine::LearningEngine(const LearningSettings& settings)
-    : search_(std::make_unique<LearningSearch>()) {
+LearningEngine::LearningEngine(const LearningSettings& settings, bool heuristics_first)
+    : search_(std::make_unique<LearningSearch>()), heuristics_first_(heuristics_first) {
   search_->settings = settings;
 }
 
@@ -37,9 +40,14 @@ void LearningEngine::solve(const SearchRequest& request, ResultSink& sink) {
   const double rate = request.interest_rate;
   const SearchLimits& limits = request.limits;
   std::vector<int> nearest;
-  const std::optional<std::vector<int>> first =
-      first_schedule(instance, rate, HEURISTIC_BUDGET, limits.time.share(FIRST_SCHEDULE_SHARE),
-                     neighbourhoods_, &nearest);
+  w.shared = request.shared;
+  w.shared_nogoods = request.shared_nogoods;
+  w.shared_origin = request.origin;
+  std::optional<std::vector<int>> first;
+  // Alone, or with no board to take another member's from, it runs them.
+  if (heuristics_first_ || request.shared == nullptr)
+    first = first_schedule(instance, rate, HEURISTIC_BUDGET,
+                           limits.time.share(FIRST_SCHEDULE_SHARE), neighbourhoods_, &nearest);
   begin_learning(w, instance, rate, limits.time, first ? &*first : nullptr);
   if (!first && !nearest.empty() && w.settings.use_seeded_phases) seed_phases(w, nearest);
   if (request.first_schedule != nullptr) offer_learning_schedule(w, *request.first_schedule);

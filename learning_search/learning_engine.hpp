@@ -27,7 +27,10 @@ class LearningSearchEngine final : public SearchEngine {
 
 class LearningEngine final : public SearchEngine {
  public:
-  explicit LearningEngine(const LearningSettings& settings = {});
+  // Without `heuristics_first` the search starts at once where the request
+  // has a board of shared schedules: in a portfolio, another member runs the
+  // same heuristics and posts what they find there.
+  explicit LearningEngine(const LearningSettings& settings = {}, bool heuristics_first = true);
   void solve(const SearchRequest& request, ResultSink& sink) override;
   // Taken by the next solve.
   LearningSettings& settings() { return search_->settings; }
@@ -37,6 +40,7 @@ class LearningEngine final : public SearchEngine {
  private:
   std::unique_ptr<LearningSearch> search_;  // the exact search
   LearningSearchEngine neighbourhoods_;     // the heuristics' searches, on tables of their own
+  bool heuristics_first_ = true;
   SearchResult result_;
 };
 

@@ -259,6 +259,23 @@ struct LearningSearch {
   bool stopped = false;
   bool complete = false;
 
+  // The incumbents of the searches of this instance on other threads; null
+  // when this search runs alone. `shared_seen`: the version last taken or
+  // posted; `shared_finish`: scratch for taking.
+  SharedIncumbent* shared = nullptr;
+  std::uint64_t shared_seen = 0;
+  std::vector<int> shared_finish;
+  // Short nogoods likewise: posted as learnt, taken at the root (after a
+  // restart) once a schedule is known: before that the searches find more
+  // schedules apart. `shared_taken`: the next entry to look at; the rest
+  // scratch.
+  SharedNogoods* shared_nogoods = nullptr;
+  int shared_origin = 0;
+  std::size_t shared_taken = 0;
+  std::vector<std::uint64_t> shared_words;
+  std::vector<int> shared_sizes;
+  std::vector<Lit> shared_lits;
+
   // The known schedule's watch (settings.debug_start): the lowest level whose
   // branching left it (above every level while none has), and the first
   // entry that cut it off wrongly.

@@ -24,6 +24,23 @@ constexpr double LEARNT_LIMIT_GROWTH = 1.1;
 // hundred bytes each.
 constexpr std::int64_t NETWORK_STARTS = 250000;
 
+// Nogoods of at most this many bounds go to the searches on other threads:
+// the short ones prune most widely and cost least to give.
+constexpr int SHARED_NOGOOD_SIZE = 6;
+
+std::uint64_t lit_word(Lit l) {
+  return static_cast<std::uint64_t>(static_cast<std::uint32_t>(l.value)) |
+         static_cast<std::uint64_t>(l.var) << 32 | static_cast<std::uint64_t>(l.upper) << 48;
+}
+
+Lit word_lit(std::uint64_t word) {
+  Lit l;
+  l.value = static_cast<std::int32_t>(static_cast<std::uint32_t>(word & 0xffffffffu));
+  l.var = static_cast<std::uint16_t>(word >> 32);
+  l.upper = static_cast<std::uint16_t>(word >> 48);
+  return l;
+}
+
 double elapsed(const LearningSearch& w) {
   return static_cast<double>(clock_ms() - w.started_ms) * 0.001;
 }
@@ -46,6 +63,10 @@ void record_incumbent(LearningSearch& w, const int* start) {
   w.best_npv = window_schedule_value(p, start);
   for (int i = 0; i < p.activity_count; ++i) w.best_finish[i] = start[i] + p.duration[i];
   w.seconds_to_best = elapsed(w);
+  if (w.shared != nullptr) {
+    const std::uint64_t version = w.shared->post(w.best_npv, w.best_finish, p.activity_count);
+    if (version != 0) w.shared_seen = version;
+  }
   if (reaches_root_network(w)) w.complete = true;
 }
 
@@ -60,6 +81,8 @@ void reset_search(LearningSearch& w) {
   }
   w.learnt_count = 0;
   w.saved_depth = 0;
+  w.shared_seen = 0;
+  w.shared_taken = 0;
   w.garbage = 0;
   w.learnt_limit = std::min(FIRST_LEARNT_LIMIT, w.settings.max_nogoods);
   w.clause_increment = 1.0f;
@@ -180,6 +203,16 @@ void learn_after_conflict(LearningSearch& w, int jump) {
   const LearningSettings& settings = w.settings;
   backjump(w, jump);
   learn_and_assert(w);
+  if (w.shared_nogoods != nullptr && w.learnt.size() <= SHARED_NOGOOD_SIZE) {
+    // Given as the bounds it forbids together, as add_nogood takes them.
+    std::uint64_t words[SHARED_NOGOOD_SIZE];
+    const int size = static_cast<int>(w.learnt.size());
+    for (int k = 0; k < size; ++k)
+      words[k] = lit_word(negate(w.learnt[static_cast<std::size_t>(k)]));
+    w.shared_nogoods->post(w.shared_origin,
+                           w.has_incumbent ? w.best_npv : -std::numeric_limits<double>::infinity(),
+                           words, size);
+  }
   w.activity_increment /= ACTIVITY_DECAY;
   w.clause_increment /= CLAUSE_DECAY;
   if (w.learnt_count >= w.learnt_limit) {
@@ -210,6 +243,25 @@ void save_phase(LearningSearch& w) {
   w.saved_depth = fixed;
   for (int i = 1; i < p.end_activity; ++i)
     w.saved_start[i] = w.lower[i] == w.upper[i] ? w.lower[i] : -1;
+}
+
+// Takes the nogoods the searches on other threads posted since the last
+// look, at the root; false when one of them rules out every schedule left.
+// Those learnt against a better incumbent than this search's are passed
+// over: they may rule out schedules only this search still needs.
+bool take_shared_nogoods(LearningSearch& w) {
+  w.shared_words.clear();
+  w.shared_sizes.clear();
+  const double incumbent = w.has_incumbent ? w.best_npv : -std::numeric_limits<double>::infinity();
+  w.shared_taken = w.shared_nogoods->take(w.shared_origin, incumbent, w.shared_taken,
+                                          w.shared_words, w.shared_sizes);
+  std::size_t at = 0;
+  for (const int size : w.shared_sizes) {
+    w.shared_lits.clear();
+    for (int k = 0; k < size; ++k) w.shared_lits.push_back(word_lit(w.shared_words[at++]));
+    if (!add_nogood(w, w.shared_lits)) return false;
+  }
+  return true;
 }
 
 // A failed propagation: learn from it; false when the search is complete.
@@ -264,6 +316,16 @@ SearchEnd continue_learning(LearningSearch& w, const SearchLimits& limits) {
   w.stopped = false;
   w.end = SearchEnd::complete;
   while (!w.complete) {
+    // A better schedule from another thread, taken between nodes.
+    if (w.shared != nullptr && w.shared->version() != w.shared_seen) {
+      w.shared_seen = w.shared->take(w.shared_finish);
+      offer_learning_schedule(w, w.shared_finish);
+      if (w.complete) break;
+    }
+    if (w.level == 0 && w.has_incumbent && w.shared_nogoods != nullptr && !take_shared_nogoods(w)) {
+      w.complete = true;
+      break;
+    }
     if (!propagate(w)) {
       w.complete = !learn_from_failure(w);
       continue;

@@ -47,7 +47,10 @@ std::unique_ptr<PortfolioEngine> make_portfolio(const std::string& first, int th
     members.push_back(std::make_unique<LearningEngine>());
     members.push_back(std::make_unique<LearningEngine>(diverse));
   } else {
-    members.push_back(std::make_unique<LearningEngine>());
+    // The seeded search runs the heuristics (it starts where they ended);
+    // the first, beside it, searches from the start and takes the schedule
+    // they find from the board.
+    members.push_back(std::make_unique<LearningEngine>(LearningSettings{}, threads < 2));
     members.push_back(std::make_unique<LearningEngine>(seeded));
     members.push_back(std::make_unique<StartTimeEngine>());
   }
@@ -66,12 +69,23 @@ void PortfolioEngine::solve(const SearchRequest& request, ResultSink& sink) {
     return;
   }
   std::atomic<bool> done{false};
+  SharedIncumbent incumbents;
+  SharedNogoods nogoods;
   SearchRequest shared = request;
   shared.limits.time.cancel = &done;
+  // Under a node limit each search runs as it would alone, so the row can be
+  // reproduced; taking from the others would make it depend on when their
+  // schedules and nogoods arrive.
+  if (request.limits.node_limit == 0) {
+    shared.shared = &incumbents;
+    shared.shared_nogoods = &nogoods;
+  }
   for (std::size_t m = 0; m < count; ++m) kept_[m].result.reset();
   auto run = [&](std::size_t m) {
     MemberSink member(kept_[m], done);
-    members_[m]->solve(shared, member);
+    SearchRequest own = shared;
+    own.origin = static_cast<int>(m);
+    members_[m]->solve(own, member);
   };
   std::vector<std::thread> others;
   for (std::size_t m = 1; m < count; ++m) others.emplace_back(run, m);

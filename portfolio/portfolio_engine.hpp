@@ -1,6 +1,8 @@
 // Several engines on one instance at once, one thread each: the portfolio.
-// The searches are exact and independent; the first to complete proves the
-// result, and the others stop then. Searches that all stop at a limit give
+// The searches are exact and share what holds for all of them: their
+// incumbents (each takes a better schedule another has found, and prunes
+// against it) and the learning searches' short nogoods; the first to
+// complete proves the result, and the others stop then. Searches that all stop at a limit give
 // the best incumbent among them and the lowest bound (each bounds every
 // schedule). So the status and the value do not depend on the number of
 // threads, only how soon they come.

@@ -26,6 +26,10 @@ void record_schedule(WindowSearch& w, const Windows& win, double value) {
   w.best_npv = value;
   for (int i = 0; i < p.activity_count; ++i) w.best_finish[i] = win.early[i] + p.duration[i];
   w.seconds_to_best = static_cast<double>(clock_ms() - w.started_ms) * 0.001;
+  if (w.shared != nullptr) {
+    const std::uint64_t version = w.shared->post(value, w.best_finish, p.activity_count);
+    if (version != 0) w.shared_seen = version;
+  }
 }
 
 // The branching decision of a node: activity and start time, or -1 when
@@ -120,6 +124,7 @@ void begin_search(WindowSearch& w, const TimeBudget& time, const std::vector<int
   w.branched_nodes = 0;
   w.started_ms = time.start_ms;
   w.seconds_to_best = 0.0;
+  w.shared_seen = 0;
   w.stopped = false;
   w.end = SearchEnd::complete;
   w.pending_count = 0;
@@ -139,6 +144,11 @@ SearchEnd continue_search(WindowSearch& w, const SearchLimits& limits) {
   w.clock = WorkClock(limits.time);
   w.interrupted = false;
   for (;;) {
+    // A better schedule from another thread, taken between nodes.
+    if (w.shared != nullptr && w.shared->version() != w.shared_seen) {
+      w.shared_seen = w.shared->take(w.shared_finish);
+      offer_schedule(w, w.shared_finish);
+    }
     if (limit_reached(w, limits)) {
       w.stopped = true;
       break;

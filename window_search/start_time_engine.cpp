@@ -29,6 +29,7 @@ void StartTimeEngine::solve(const SearchRequest& request, ResultSink& sink) {
   const SearchLimits& limits = request.limits;
   const int budget = w.settings.heuristic_budget;
   load_window_problem(w, instance, rate);
+  w.shared = request.shared;
   // Where propagation alone empties a window, no heuristic can succeed.
   w.has_incumbent = false;
   w.clock = WorkClock(limits.time);

@@ -82,6 +82,12 @@ struct WindowSearch {
   double seconds_to_best = 0.0;         // when the incumbent was found
   bool stopped = false;                 // a limit ended the search
   SearchEnd end = SearchEnd::complete;  // how the last run ended
+  // The incumbents of the searches of this instance on other threads; null
+  // when this search runs alone. `shared_seen`: the version last taken or
+  // posted; `shared_finish`: scratch for taking.
+  SharedIncumbent* shared = nullptr;
+  std::uint64_t shared_seen = 0;
+  std::vector<int> shared_finish;
 };
 
 // Fills the problem tables from a validated instance with its cash flows and
