@@ -322,7 +322,8 @@ SearchEnd continue_learning(LearningSearch& w, const SearchLimits& limits) {
       offer_learning_schedule(w, w.shared_finish);
       if (w.complete) break;
     }
-    if (w.level == 0 && w.has_incumbent && w.shared_nogoods != nullptr && !take_shared_nogoods(w)) {
+    if (w.level == 0 && w.has_incumbent && w.shared_nogoods != nullptr &&
+        !take_shared_nogoods(w)) {
       w.complete = true;
       break;
     }
