@@ -46,6 +46,23 @@ void build_neighbourhood(const InstanceData& instance, const std::vector<int>& f
   }
 }
 
+// Frees the activities in progress during a random stretch of the schedule,
+// `size` in `real` of its makespan long. Shortening a schedule means
+// repacking some stretch of it one period tighter; random parts rarely free
+// a whole stretch, and the activities kept there pin it. (An activity
+// without duration is in progress where it starts.)
+void free_a_stretch(const InstanceData& instance, const std::vector<int>& finish, int makespan,
+                    int size, int real, std::mt19937& generator, std::vector<char>& freed) {
+  const int span = std::max(1, size * makespan / real);
+  const int first =
+      static_cast<int>(generator() % static_cast<unsigned>(std::max(1, makespan - span + 1)));
+  for (int i = 1; i <= real; ++i) {
+    const auto row = static_cast<std::size_t>(i);
+    const int start = finish[row] - instance.duration[row];
+    if (start < first + span && (finish[row] > first || start >= first)) freed[row] = 1;
+  }
+}
+
 // The shared loop. Shortening asks each neighbourhood for a schedule ending
 // a period before the current one; raising keeps the deadline and offers
 // the current schedule as the incumbent, so only better ones are taken.
@@ -82,7 +99,10 @@ NeighbourhoodResult run_neighbourhoods(const InstanceData& instance, double inte
   while (!done()) {
     ++result.iterations;
     std::fill(freed.begin(), freed.end(), 0);
-    for (int x = 0; x < size; ++x) freed[1 + generator() % static_cast<unsigned>(real)] = 1;
+    if (!raise && settings.stretch_every > 0 && result.iterations % settings.stretch_every == 0)
+      free_a_stretch(instance, result.finish, result.makespan, size, real, generator, freed);
+    else
+      for (int x = 0; x < size; ++x) freed[1 + generator() % static_cast<unsigned>(real)] = 1;
     build_neighbourhood(instance, result.finish, freed,
                         raise ? instance.deadline : result.makespan - 1, sub);
     request.first_schedule = raise ? &result.finish : nullptr;

@@ -1,5 +1,6 @@
 // Large neighbourhood search over schedules: free a random part of the
-// activities, keep the order of every other pair that shares a resource as
+// activities (or, shortening, those in progress during a stretch of the
+// schedule), keep the order of every other pair that shares a resource as
 // a precedence arc, and let an exact search, under a node limit, look for
 // something better inside. The exact search is any SearchEngine the caller
 // hands in (the start-time engine hands in its plain window search), so this
@@ -26,8 +27,12 @@ struct NeighbourhoodSettings {
   int free_percent = 40;           // share of the activities freed at first
   int stall_iterations = 64;       // failures in a row before one more activity is freed
   int patience = 0;                // failures in a row that end the run; 0 = none
-  std::uint32_t seed = 1;          // for the choice of the freed activities
-  TimeBudget time;                 // for the whole run, its exact searches included
+  // Shortening: every this many neighbourhoods, the activities in progress
+  // during a stretch of the schedule are freed instead of a random part (a
+  // stretch as long as that share of the makespan); 0: never.
+  int stretch_every = 2;
+  std::uint32_t seed = 1;  // for the choice of the freed activities
+  TimeBudget time;         // for the whole run, its exact searches included
 };
 
 struct NeighbourhoodResult {

@@ -38,32 +38,38 @@ void expect_schedule_within(InstanceData d, const std::vector<int>& finish, int 
   EXPECT_TRUE(check.feasible()) << check.violations.front();
 }
 
+// Each kind of neighbourhood alone (random parts; stretches of the
+// schedule) and the two alternating.
 TEST(NeighbourhoodSearch, TinyInstancesReachTheShortestMakespan) {
   static WindowSearchEngine scratch;
-  std::mt19937 rng(5501);
-  int reached = 0;
-  const int rounds = 200;
-  for (int round = 0; round < rounds; ++round) {
-    InstanceData d = random_instance(rng, 3 + round % 6);
-    const int shortest = feasible_makespan(d);
-    const std::vector<int> start = one_after_another(d);
-    const int start_makespan = std::ranges::max(start);
-    SCOPED_TRACE("round " + std::to_string(round) + ", shortest " + std::to_string(shortest));
-    NeighbourhoodSettings settings;
-    settings.seed = static_cast<std::uint32_t>(round);
-    // Below the shortest makespan nothing can be found; at it, nearly always.
-    for (const int deadline : {shortest - 1, shortest}) {
-      d.deadline = deadline;
-      const NeighbourhoodResult r = tighten_schedule(d, start, settings, scratch);
-      EXPECT_LE(r.makespan, start_makespan);
-      EXPECT_GE(r.makespan, shortest);
-      EXPECT_EQ(r.makespan, std::ranges::max(r.finish));
-      expect_schedule_within(d, r.finish, r.makespan);
-      EXPECT_EQ(r.found, r.makespan <= deadline);
-      if (deadline == shortest) reached += r.found;
+  for (const int stretch_every : {0, 1, 2}) {
+    SCOPED_TRACE("a stretch every " + std::to_string(stretch_every));
+    std::mt19937 rng(5501);
+    int reached = 0;
+    const int rounds = 200;
+    for (int round = 0; round < rounds; ++round) {
+      InstanceData d = random_instance(rng, 3 + round % 6);
+      const int shortest = feasible_makespan(d);
+      const std::vector<int> start = one_after_another(d);
+      const int start_makespan = std::ranges::max(start);
+      SCOPED_TRACE("round " + std::to_string(round) + ", shortest " + std::to_string(shortest));
+      NeighbourhoodSettings settings;
+      settings.seed = static_cast<std::uint32_t>(round);
+      settings.stretch_every = stretch_every;
+      // Below the shortest makespan nothing can be found; at it, nearly always.
+      for (const int deadline : {shortest - 1, shortest}) {
+        d.deadline = deadline;
+        const NeighbourhoodResult r = tighten_schedule(d, start, settings, scratch);
+        EXPECT_LE(r.makespan, start_makespan);
+        EXPECT_GE(r.makespan, shortest);
+        EXPECT_EQ(r.makespan, std::ranges::max(r.finish));
+        expect_schedule_within(d, r.finish, r.makespan);
+        EXPECT_EQ(r.found, r.makespan <= deadline);
+        if (deadline == shortest) reached += r.found;
+      }
     }
+    EXPECT_GE(reached, rounds * 9 / 10);
   }
-  EXPECT_GE(reached, rounds * 9 / 10);
 }
 
 // Raising the value on tiny instances with a deadline a little above the
