@@ -67,6 +67,8 @@ int main(int argc, char** argv) {
       settings.use_pair_orders = false;
     else if (arg == "--no-pair-bound")
       settings.use_pair_bound = false;
+    else if (arg == "--no-minimization")
+      settings.use_minimization = false;
     else if (arg == "--no-lifting")
       settings.use_lifting = false;
     else if (arg == "--no-narrowing")

@@ -38,6 +38,38 @@ void bump_clause(LearningSearch& w, std::int32_t index) {
 
 int stronger(int a, int b, bool upper) { return upper ? std::min(a, b) : std::max(a, b); }
 
+// True when the nogood's literals (the lower-level ones still in it, by
+// w.lower_seen and w.lower_need, and the point) or the root imply `l`.
+bool implied(const LearningSearch& w, Lit l, Lit point) {
+  if (l.var == point.var && l.upper == point.upper)
+    return stronger(point.value, l.value, l.upper != 0) == point.value;
+  if (w.lower_seen[l.var][l.upper] && stronger(w.lower_need[l.var][l.upper], l.value,
+                                               l.upper != 0) == w.lower_need[l.var][l.upper])
+    return true;
+  return level_of(w, entry_of(w, l)) == 0;
+}
+
+// Drops from the nogood each lower-level literal whose own reason the rest
+// of the nogood implies: the rest then implies it, so the shorter nogood
+// holds as well, and it prunes more. One at a time, so no literal is
+// dropped on the strength of one dropped before it.
+void drop_implied(LearningSearch& w, Lit point) {
+  for (const Lit t : w.touched) {
+    if (!w.lower_seen[t.var][t.upper]) continue;
+    const Lit l{w.lower_need[t.var][t.upper], t.var, t.upper};
+    const std::int32_t e = entry_of(w, l);
+    const Reason reason = w.trail[static_cast<std::size_t>(e)].reason;
+    if (reason.kind == ReasonKind::decision) continue;
+    w.scratch.clear();
+    explain(w, reason, l.var, l.upper != 0, l.value, e, w.scratch);
+    // Not on the strength of itself.
+    w.lower_seen[t.var][t.upper] = false;
+    const bool redundant = std::all_of(w.scratch.begin(), w.scratch.end(),
+                                       [&](Lit m) { return implied(w, m, point); });
+    if (!redundant) w.lower_seen[t.var][t.upper] = true;
+  }
+}
+
 }  // namespace
 
 int analyze_conflict(LearningSearch& w) {
@@ -105,15 +137,18 @@ int analyze_conflict(LearningSearch& w) {
   }
 
   const TrailEntry& u = w.trail[static_cast<std::size_t>(uip)];
+  const Lit point{w.need[static_cast<std::size_t>(uip)], u.var, u.upper};
+  // The point's own side is implied by its stronger literal.
+  w.lower_seen[u.var][u.upper] = false;
+  if (w.settings.use_minimization) drop_implied(w, point);
   w.learnt.clear();
-  w.learnt.push_back(negate(Lit{w.need[static_cast<std::size_t>(uip)], u.var, u.upper}));
+  w.learnt.push_back(negate(point));
   int jump = 0;
   std::int32_t levels[2 * ACTIVITY_ROWS];
   int distinct = 0;
   for (const Lit t : w.touched) {
+    if (!w.lower_seen[t.var][t.upper]) continue;  // the point's side, or implied by the rest
     w.lower_seen[t.var][t.upper] = false;
-    // The point's own side is implied by its stronger literal.
-    if (t.var == u.var && t.upper == u.upper) continue;
     const Lit l{w.lower_need[t.var][t.upper], t.var, t.upper};
     const int lv = level_of(w, entry_of(w, l));
     if (std::find(levels, levels + distinct, lv) == levels + distinct) levels[distinct++] = lv;

@@ -55,6 +55,7 @@ const LearningVariant LEARNING_VARIANTS[] = {
        s.use_prices_in_nodes = true;
      }},
     {"no lifting", [](LearningSettings& s) { s.use_lifting = false; }},
+    {"no nogood minimization", [](LearningSettings& s) { s.use_minimization = false; }},
     {"shaving", [](LearningSettings& s) { s.use_shaving = true; }},
     {"a store of four nogoods", [](LearningSettings& s) { s.max_nogoods = 4; }},
 };
