@@ -20,8 +20,7 @@ namespace rcpspdc {
 
 namespace {
 
-constexpr int SOURCE = 0;
-constexpr int SINK = 1;
+constexpr int SINK = 1;  // the flow graph's sink node, as the network bound numbers it
 constexpr double IMPLICATION = 1e299;  // the flow graph's implications have no capacity limit
 
 // The best value of i over starts lo .. hi, from its table.

@@ -240,8 +240,31 @@ struct LearningSearch {
   std::int64_t network_calls = 0;
   std::int64_t network_prunes = 0;
 
-  // Time-tabling scratch: one packed word per slot.
+  // Scratch of checking a whole schedule: one packed word per slot, zero
+  // between uses.
   std::vector<Packed> profile;
+
+  // The pair orders and the time-table look again only at what moved since
+  // they last began a pass (trail position `since`; `all`: everything, as
+  // after a reset): every other pair, and every other activity whose runs
+  // meet no slot whose load changed, is where that pass left it. A jump
+  // back restores the windows of a node every propagator had finished with,
+  // so it only lowers the position to the trail it keeps.
+  struct Marks {
+    std::size_t since = 0;
+    bool all = true;
+  };
+  Marks pair_marks;
+  Marks table_marks;
+  ActivitySet moved_pairs;  // activities moved since the pair pass's mark
+  // The time-table's profile: the compulsory parts [table_lo[i],
+  // table_hi[i]) as they were when its last pass began (or its mark was
+  // last lowered), one packed word per slot; and scratch of a pass.
+  std::vector<Packed> table;
+  int table_lo[ACTIVITY_ROWS] = {};
+  int table_hi[ACTIVITY_ROWS] = {};
+  std::vector<std::uint8_t> table_changed;  // per slot: its load changed
+  std::vector<int> table_changed_below;     // per slot: changed slots before it
 
   // Outcome.
   bool has_incumbent = false;
@@ -349,6 +372,8 @@ void explain_full_slot(const LearningSearch& w, int slot, int resource, int extr
 bool propagate_nogoods(LearningSearch& w, std::int32_t entry);
 // Time-tabling over compulsory parts (time_table.cpp).
 bool propagate_time_table(LearningSearch& w, bool& changed);
+// Brings the time-table's profile to the compulsory parts of the windows.
+void sync_time_table(LearningSearch& w);
 // Pairs that can never overlap (pair_orders.cpp).
 bool propagate_pair_orders(LearningSearch& w, bool& changed);
 // The incumbent: fails when no schedule in the windows is worth more, and

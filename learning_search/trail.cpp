@@ -76,6 +76,8 @@ void reset_trail(LearningSearch& w) {
   w.level_start.clear();
   w.explanations.clear();
   w.explanation_mark.clear();
+  w.pair_marks = {};
+  w.table_marks = {};
   for (int i = 0; i < p.activity_count; ++i) {
     w.root_lower[i] = 0;
     w.root_upper[i] = i == 0 ? 0 : p.deadline - p.duration[i];
@@ -110,6 +112,13 @@ void backjump(LearningSearch& w, int level) {
   w.explanation_mark.resize(static_cast<std::size_t>(level));
   w.level = level;
   w.propagated = std::min(w.propagated, w.trail_size);
+  // The windows left are those of a node every propagator had finished
+  // with; the time-table's profile is brought back to them.
+  w.pair_marks.since = std::min(w.pair_marks.since, w.trail_size);
+  if (w.table_marks.since > w.trail_size) {
+    w.table_marks.since = w.trail_size;
+    sync_time_table(w);
+  }
 }
 
 bool set_lower(LearningSearch& w, int var, int value, Reason reason) {

@@ -77,6 +77,13 @@ inline ActivitySet set_xor(const ActivitySet& a, const ActivitySet& b) {
   return r;
 }
 inline void set_union(ActivitySet& into, const ActivitySet& other) { into = set_or(into, other); }
+inline ActivitySet set_and(const ActivitySet& a, const ActivitySet& b) {
+  using namespace set_detail;
+  ActivitySet r;
+  set_half(r, 0, half(a, 0) & half(b, 0));
+  set_half(r, 1, half(a, 1) & half(b, 1));
+  return r;
+}
 // Containment of b in a: b AND NOT a is empty in every word.
 inline bool set_is_subset(const ActivitySet& b, const ActivitySet& a) {
   using namespace set_detail;
@@ -98,6 +105,17 @@ inline int set_highest(const ActivitySet& s) {
   using namespace set_detail;
   if (const std::uint64_t h = half(s, 1)) return 127 - std::countl_zero(h);
   if (const std::uint64_t l = half(s, 0)) return 63 - std::countl_zero(l);
+  return -1;
+}
+
+// Highest member of s below `limit`, or -1 when there is none.
+inline int set_highest_below(const ActivitySet& s, int limit) {
+  using namespace set_detail;
+  const auto below = [](int bits) {
+    return bits >= 64 ? ~std::uint64_t{0} : bits <= 0 ? 0 : (std::uint64_t{1} << bits) - 1;
+  };
+  if (const std::uint64_t h = half(s, 1) & below(limit - 64)) return 127 - std::countl_zero(h);
+  if (const std::uint64_t l = half(s, 0) & below(limit)) return 63 - std::countl_zero(l);
   return -1;
 }
 

@@ -11,8 +11,10 @@
 #include <random>
 
 #include "check/schedule_check.hpp"
+#include "formats/instance_file.hpp"
 #include "learning_search/learning_engine.hpp"
 #include "learning_search/solve_learning.hpp"
+#include "model/cash_flows.hpp"
 #include "tests/brute_force.hpp"
 #include "tests/search_checks.hpp"
 
@@ -354,6 +356,94 @@ TEST(LearningBruteForce, ArcPricesBoundEveryNarrowerWindow) {
   }
   EXPECT_GT(windows, 3000);
   EXPECT_GT(above, 200);  // the relaxation is not the network bound itself
+}
+
+// The pair orders and the time-table look only at what moved since their
+// last pass and keep the profile between passes; wherever the search stops
+// after propagating, a pass over everything from scratch must find nothing
+// to move: every slot within capacity, the kept profile the compulsory
+// parts' own, every activity's run from either end of its window fitting
+// beside the others' parts, and every pair left one order settled.
+void expect_full_fixed_point(const LearningSearch& w) {
+  const WindowProblem& p = w.problem;
+  const int n = p.activity_count;
+  const int slots = p.deadline + 1;
+  std::vector<int> load(static_cast<std::size_t>(slots * p.resource_count), 0);
+  std::vector<Packed> packed(static_cast<std::size_t>(slots), 0);
+  std::vector<int> lo(static_cast<std::size_t>(n)), hi(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    lo[i] = w.upper[i];
+    hi[i] = p.uses_resources[i] ? std::max(lo[i], w.lower[i] + p.duration[i]) : lo[i];
+    for (int t = lo[i]; t < hi[i]; ++t) {
+      packed[t] += p.packed_demand[i];
+      for (int k = 0; k < p.resource_count; ++k) load[t * p.resource_count + k] += p.demand[i][k];
+    }
+  }
+  for (int t = 0; t < slots; ++t) {
+    ASSERT_EQ(w.table[static_cast<std::size_t>(t)], packed[t]) << "kept profile, slot " << t;
+    for (int k = 0; k < p.resource_count; ++k)
+      ASSERT_LE(load[t * p.resource_count + k], p.capacity[k]) << "slot " << t;
+  }
+  for (int i = 0; i < n; ++i) {
+    if (!p.uses_resources[i] || w.lower[i] == w.upper[i]) continue;
+    for (const int s : {w.lower[i], w.upper[i]})
+      for (int t = s; t < s + p.duration[i]; ++t)
+        for (int k = 0; k < p.resource_count; ++k) {
+          const int own = lo[i] <= t && t < hi[i] ? p.demand[i][k] : 0;
+          ASSERT_LE(load[t * p.resource_count + k] - own + p.demand[i][k], p.capacity[k])
+              << "activity " << i << " from " << s << ", slot " << t;
+        }
+  }
+  if (!w.settings.use_pair_orders) return;
+  for (int i = 1; i < n; ++i)
+    for_each_member(p.incompatible[i], [&](int j) {
+      const bool i_first = w.lower[i] + p.duration[i] <= w.upper[j];
+      const bool j_first = w.lower[j] + p.duration[j] <= w.upper[i];
+      ASSERT_TRUE(i_first || j_first) << i << " and " << j;
+      if (i_first && !j_first) {
+        ASSERT_GE(w.lower[j], w.lower[i] + p.duration[i]) << i << " before " << j;
+        ASSERT_LE(w.upper[i], w.upper[j] - p.duration[i]) << i << " before " << j;
+      }
+    });
+}
+
+TEST(LearningFixedPoint, EveryNodeIsWhereAFullPassLeavesIt) {
+  std::mt19937 rng(20261209);
+  auto w = std::make_unique<LearningSearch>();
+  std::int64_t nodes = 0, jumps = 0;
+  for (int round = 0; round < 48; ++round) {
+    // j30 rows at their minimum makespan, and random ones at deadlines from
+    // a third to two thirds of their summed durations.
+    InstanceData d;
+    if (round < 8) {
+      const int rows[] = {61, 62, 141, 143, 221, 13, 29, 45};
+      ASSERT_TRUE(
+          read_instance_files("j30_", rows[round], 0, d, std::string(RCPSPDC_TEST_DATA) + "/j30")
+              .ok());
+      draw_cash_flows(d, rng, 60);
+    } else {
+      d = random_instance(rng, 10 + round % 8);
+      int total = 0;
+      for (const int duration : d.duration) total += duration;
+      d.deadline = total * (33 + round % 34) / 100;
+    }
+    SCOPED_TRACE("round " + std::to_string(round));
+    w->settings = {};
+    if (round % 4 == 1) w->settings.use_pair_orders = false;
+    if (round % 4 == 2) w->settings.restart_unit = 1;
+    begin_learning(*w, d, 0.01, {}, nullptr);
+    // A node limit stops the search right after a node's propagation.
+    for (int step = 0; step < (round < 8 ? 4000 : 1000) && !w->complete; ++step) {
+      const std::int64_t conflicts = w->conflicts;
+      if (continue_learning(*w, {{}, w->created_nodes + 1}) == SearchEnd::complete) break;
+      jumps += w->conflicts > conflicts;
+      ++nodes;
+      expect_full_fixed_point(*w);
+      if (HasFatalFailure()) return;
+    }
+  }
+  EXPECT_GT(nodes, 20000);
+  EXPECT_GT(jumps, 5000);
 }
 
 // Every row with a proven optimum: a search that completes must reach it,
