@@ -79,17 +79,27 @@ void explain_overload(LearningSearch& w) {
   explain_full_slot(w, slot, resource, 0, -1, static_cast<std::int32_t>(w.trail_size), w.conflict);
 }
 
-}  // namespace
-
-void sync_time_table(LearningSearch& w) {
+// Brings every part in the table to the current windows (flagging slots as
+// move_part does); true when any part moved.
+bool update_table(LearningSearch& w, std::uint8_t* changed) {
   const WindowProblem& p = w.problem;
-  if (p.resource_count == 0) return;
+  bool any = false;
   for (int i = 0; i < p.activity_count; ++i) {
     int lo;
     int hi;
     compulsory_part(w, i, lo, hi);
-    if (lo != w.table_lo[i] || hi != w.table_hi[i]) move_part(w, i, lo, hi, nullptr);
+    if (lo == w.table_lo[i] && hi == w.table_hi[i]) continue;
+    w.work += hi - lo;
+    move_part(w, i, lo, hi, changed);
+    any = true;
   }
+  return any;
+}
+
+}  // namespace
+
+void sync_time_table(LearningSearch& w) {
+  if (w.problem.resource_count > 0) update_table(w, nullptr);
 }
 
 bool propagate_time_table(LearningSearch& w, bool& changed) {
@@ -104,16 +114,7 @@ bool propagate_time_table(LearningSearch& w, bool& changed) {
   // The profile brought up to date, the slots whose load changed flagged,
   // and an overload looked for where load was added.
   std::uint8_t* flagged = w.table_changed.data();
-  bool any_changed = false;
-  for (int i = 0; i < n; ++i) {
-    int lo;
-    int hi;
-    compulsory_part(w, i, lo, hi);
-    if (lo == w.table_lo[i] && hi == w.table_hi[i]) continue;
-    w.work += hi - lo;
-    move_part(w, i, lo, hi, flagged);
-    any_changed = true;
-  }
+  const bool any_changed = update_table(w, flagged);
   const int slots = static_cast<int>(w.table.size());
   int* below = w.table_changed_below.data();  // flagged slots before each slot
   if (any_changed) {
