@@ -18,6 +18,9 @@ namespace rcpspdc {
 namespace {
 
 constexpr double ACTIVITY_RESCALE = 1e100;
+constexpr std::uint8_t DERIVE_DONE = 1;
+constexpr std::uint8_t DERIVE_FAILED = 2;
+constexpr int DERIVE_BUDGET = 64;  // explanations one literal's trace may cost
 
 void bump(LearningSearch& w, int var) {
   w.activity[var] += w.activity_increment;
@@ -49,11 +52,57 @@ bool implied(const LearningSearch& w, Lit l, Lit point) {
   return level_of(w, entry_of(w, l)) == 0;
 }
 
+// True when the rest of the nogood and the root imply the true literal `l`
+// through the reasons of the trail: each literal on the way is implied
+// directly, or by its own reason's literals in turn, and no decision is
+// met. Reasons point to earlier entries only, so the trace ends. A trace
+// that costs more than `budget` explanations gives up (the literal stays).
+bool derivable(LearningSearch& w, Lit l, Lit point, int& budget) {
+  std::vector<Lit>& stack = w.derive_stack;
+  const std::size_t base = stack.size();
+  stack.push_back(l);
+  bool ok = true;
+  while (ok && stack.size() > base) {
+    const Lit m = stack.back();
+    stack.pop_back();
+    if (implied(w, m, point)) continue;
+    const std::int32_t e = entry_of(w, m);
+    const auto x = static_cast<std::size_t>(e);
+    if (w.derive_mark[x] == DERIVE_FAILED) {
+      ok = false;
+      break;
+    }
+    if (w.derive_mark[x] == DERIVE_DONE &&
+        stronger(w.derive_value[x], m.value, m.upper != 0) == w.derive_value[x])
+      continue;
+    const Reason reason = w.trail[x].reason;
+    if (reason.kind == ReasonKind::decision || --budget < 0) {
+      w.derive_mark[x] = DERIVE_FAILED;
+      w.derive_touched.push_back(e);
+      ok = false;
+      break;
+    }
+    if (w.derive_mark[x] == 0) w.derive_touched.push_back(e);
+    // Counted as derived before its reason is: a failure below abandons the
+    // whole trace, and the marks of this trace are cleared with it.
+    w.derive_mark[x] = DERIVE_DONE;
+    w.derive_value[x] = m.value;
+    explain(w, reason, m.var, m.upper != 0, m.value, e, stack);
+  }
+  stack.resize(base);
+  return ok;
+}
+
 // Drops from the nogood each lower-level literal whose own reason the rest
-// of the nogood implies: the rest then implies it, so the shorter nogood
-// holds as well, and it prunes more. One at a time, so no literal is
-// dropped on the strength of one dropped before it.
+// of the nogood implies, directly or through the reasons of the trail: the
+// rest then implies it, so the shorter nogood holds as well, and it prunes
+// more. One at a time, so no literal is dropped on the strength of one
+// dropped before it.
 void drop_implied(LearningSearch& w, Lit point) {
+  if (w.derive_mark.size() < w.trail.size()) {
+    w.derive_mark.resize(w.trail.size());
+    w.derive_value.resize(w.trail.size());
+  }
   for (const Lit t : w.touched) {
     if (!w.lower_seen[t.var][t.upper]) continue;
     const Lit l{w.lower_need[t.var][t.upper], t.var, t.upper};
@@ -64,10 +113,24 @@ void drop_implied(LearningSearch& w, Lit point) {
     explain(w, reason, l.var, l.upper != 0, l.value, e, w.scratch);
     // Not on the strength of itself.
     w.lower_seen[t.var][t.upper] = false;
-    const bool redundant = std::all_of(w.scratch.begin(), w.scratch.end(),
-                                       [&](Lit m) { return implied(w, m, point); });
+    // Through the trail only while no schedule is known: there the shorter
+    // nogoods find schedules sooner; once one is known the traces cost the
+    // proofs more than the shorter nogoods buy them (budget 0: directly only).
+    int budget = w.has_incumbent ? 0 : DERIVE_BUDGET;
+    bool redundant = true;
+    for (const Lit m : w.scratch)
+      if (!derivable(w, m, point, budget)) {
+        redundant = false;
+        break;
+      }
+    // What was derived leaned on this literal; only failures carry over.
+    for (const std::int32_t d : w.derive_touched)
+      if (w.derive_mark[static_cast<std::size_t>(d)] == DERIVE_DONE)
+        w.derive_mark[static_cast<std::size_t>(d)] = 0;
     if (!redundant) w.lower_seen[t.var][t.upper] = true;
   }
+  for (const std::int32_t d : w.derive_touched) w.derive_mark[static_cast<std::size_t>(d)] = 0;
+  w.derive_touched.clear();
 }
 
 }  // namespace

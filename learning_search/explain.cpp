@@ -20,11 +20,13 @@ void explain_full_slot(const LearningSearch& w, int slot, int resource, int extr
   int candidate[ACTIVITY_ROWS];
   int rank[ACTIVITY_ROWS];
   int count = 0;
-  for (int j = 1; j < p.end_activity; ++j) {
-    if (j == except || p.demand[j][resource] == 0) continue;
+  const int* users = p.users[resource];
+  for (int x = 0; x < p.user_count[resource]; ++x) {
+    const int j = users[x];
+    // Covers the slot from every start left: earliest finish past it, latest start at or before.
+    if (w.lower[j] + p.duration[j] <= slot || w.upper[j] > slot || j == except) continue;
     const Lit from = lower_lit(j, slot + 1 - p.duration[j]);
     const Lit to = upper_lit(j, slot);
-    if (!is_true(w, from) || !is_true(w, to)) continue;
     const std::int32_t e_from = entry_of(w, from);
     const std::int32_t e_to = entry_of(w, to);
     if (e_from >= position || e_to >= position) continue;

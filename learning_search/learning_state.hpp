@@ -110,8 +110,11 @@ struct LearningSettings {
   // (off: on j60 and j90 it finds some schedules the search alone misses,
   // and misses others it finds; a portfolio member runs with it).
   bool use_seeded_phases = false;
-  // Drop from each nogood the bounds the others imply by their own reasons
-  // (tracing reasons further back as well measured no faster on j90).
+  // Drop from each nogood the bounds the others imply by their own reasons;
+  // while no schedule is known, also those they imply through the reasons of
+  // the trail (that finds more first schedules on j60 and j120; once a
+  // schedule is known it shortens the nogoods as much but proves no more
+  // rows, and slows the proofs on j90 and j120).
   bool use_minimization = true;
   // Once a schedule is known, probe window ends at every node; off: on the
   // hard j60 instances it costs more time than it saves.
@@ -186,6 +189,10 @@ struct LearningSearch {
   std::vector<Lit> touched;          // activity sides with a lower-level literal
   std::int32_t lower_need[ACTIVITY_ROWS][2] = {};  // strongest lower-level literal per side
   bool lower_seen[ACTIVITY_ROWS][2] = {};
+  std::vector<Lit> derive_stack;             // literals a minimization trace has still to reach
+  std::vector<std::uint8_t> derive_mark;     // per trail entry: derived, or failed, this conflict
+  std::vector<std::int32_t> derive_value;    // per trail entry: the bound derived
+  std::vector<std::int32_t> derive_touched;  // entries marked
 
   // Branching.
   double activity[ACTIVITY_ROWS] = {};

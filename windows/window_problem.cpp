@@ -60,6 +60,7 @@ void load_window_rows(WindowProblem& p, const InstanceData& instance, double int
     p.succ_count[i] = 0;
     p.pred_count[i] = 0;
   }
+  for (int& count : p.user_count) count = 0;
   for (int i = 0; i < n; ++i) {
     const auto row = static_cast<std::size_t>(i);
     p.duration[i] = instance.duration[row];
@@ -69,6 +70,7 @@ void load_window_rows(WindowProblem& p, const InstanceData& instance, double int
       p.demand[i][k] =
           k < p.resource_count ? instance.requirement[row][static_cast<std::size_t>(k)] : 0;
       if (p.demand[i][k] > 0 && p.duration[i] > 0) p.uses_resources[i] = true;
+      if (p.demand[i][k] > 0 && i > 0 && i < n - 1) p.users[k][p.user_count[k]++] = i;
     }
     p.packed_demand[i] = pack_amounts(p.demand[i], p.resource_count);
     for (const int s : instance.successors[row]) {

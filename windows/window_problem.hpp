@@ -49,6 +49,8 @@ struct WindowProblem {
   int pred[ACTIVITY_ROWS][MAX_ACTIVITIES] = {};  // their indices, ascending
   ActivitySet incompatible[ACTIVITY_ROWS] = {};  // activities that can never overlap with i
   bool uses_resources[ACTIVITY_ROWS] = {};       // some demand above 0 and duration above 0
+  int user_count[MAX_RESOURCES] = {};            // real activities with a demand for k
+  int users[MAX_RESOURCES][ACTIVITY_ROWS] = {};  // their indices, ascending
   Packed packed_capacity = 0;                    // capacities, one lane per resource type
   Packed overflow_mask = 0;                      // top bit of every used lane
   Packed packed_demand[ACTIVITY_ROWS] = {};      // demands, packed the same way
