@@ -115,11 +115,12 @@ void drop_implied(LearningSearch& w, Lit point) {
     w.lower_seen[t.var][t.upper] = false;
     // Through the trail only while no schedule is known: there the shorter
     // nogoods find schedules sooner; once one is known the traces cost the
-    // proofs more than the shorter nogoods buy them (budget 0: directly only).
-    int budget = w.has_incumbent ? 0 : DERIVE_BUDGET;
+    // proofs more than the shorter nogoods buy them (directly only).
+    const bool trace = !w.has_incumbent;
+    int budget = DERIVE_BUDGET;
     bool redundant = true;
     for (const Lit m : w.scratch)
-      if (!derivable(w, m, point, budget)) {
+      if (trace ? !derivable(w, m, point, budget) : !implied(w, m, point)) {
         redundant = false;
         break;
       }
