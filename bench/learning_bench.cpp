@@ -13,7 +13,9 @@
 //     --seconds S     and a time limit (default none)
 //     --step K        every K-th instance from FIRST (default 1)
 //     --no-restarts --no-pair-orders --no-pair-bound --no-lifting
-//     --no-narrowing --no-value-impact --no-phase-saving --shaving --network
+//     --no-narrowing --no-value-impact --no-phase-saving --shaving
+//     --no-node-network (no network bound in the nodes)
+//     --network-flow  (that bound by a flow over every start, not by ascent)
 //     --prices N --prices-in-nodes --no-arc-prices --no-arc-narrowing --no-reprice
 //     --plain         the search alone, without the heuristics around it
 //     --rerun         solve each instance twice, the second time given the
@@ -77,8 +79,10 @@ int main(int argc, char** argv) {
       settings.use_value_impact = false;
     else if (arg == "--shaving")
       settings.use_shaving = true;
-    else if (arg == "--network")
-      settings.use_network_bound = true;
+    else if (arg == "--no-node-network")
+      settings.use_network_bound = false;
+    else if (arg == "--network-flow")
+      settings.use_network_ascent = false;
     else if (arg == "--prices")
       settings.price_iterations = std::atoi(value), ++a;
     else if (arg == "--plain")

@@ -93,6 +93,15 @@ void window_literals(const LearningSearch& w, std::vector<Lit>& out) {
   }
 }
 
+// The network bound of a node: by steepest ascent where no resource prices
+// enter and it is asked for, else by the flow.
+double node_network_bound(LearningSearch& w, const int* lower, const int* upper,
+                          const double* prices, int slot = 0) {
+  if (prices == nullptr && w.settings.use_network_ascent)
+    return ascent_network_bound(w, lower, upper, slot);
+  return network_bound(w, lower, upper, prices);
+}
+
 // Why the network bound failed: the schedule it found is optimal for the
 // linear program of the network in continuous time (the same maximum), and
 // a bound that schedule does not meet can go without changing the maximum;
@@ -121,7 +130,7 @@ void network_literals(LearningSearch& w, double margin, const double* prices,
       hi[i] = std::min(hi[i], hi[p.succ[i][e]] - p.duration[i]);
   }
   const std::size_t before = out.size();
-  if (network_bound(w, lo, hi, prices) - w.best_npv + margin <= 0.0) {
+  if (node_network_bound(w, lo, hi, prices, 1) - w.best_npv + margin <= 0.0) {
     for (int i = 1; i < p.end_activity; ++i) {
       if (lo[i] == w.lower[i] && w.lower[i] != w.root_lower[i])
         out.push_back(lower_lit(i, w.lower[i]));
@@ -184,7 +193,7 @@ bool propagate_objective(LearningSearch& w, bool& changed) {
     // With resource prices from the root, the network bound sees resources too.
     const double* prices = w.priced_nodes ? w.prices.data() : nullptr;
     ++w.network_calls;
-    if (network_bound(w, w.lower, w.upper, prices) - w.best_npv + margin <= 0.0) {
+    if (node_network_bound(w, w.lower, w.upper, prices) - w.best_npv + margin <= 0.0) {
       ++w.network_prunes;
       w.conflict.clear();
       network_literals(w, margin, prices, w.conflict);

@@ -34,6 +34,8 @@ const LearningVariant LEARNING_VARIANTS[] = {
     {"no objective narrowing", [](LearningSettings& s) { s.use_objective_narrowing = false; }},
     {"no root network", [](LearningSettings& s) { s.use_root_network = false; }},
     {"network bound", [](LearningSettings& s) { s.use_network_bound = true; }},
+    {"network bound by ascent",
+     [](LearningSettings& s) { s.use_network_bound = s.use_network_ascent = true; }},
     {"network bound alone",
      [](LearningSettings& s) {
        s.use_network_bound = true;
@@ -281,6 +283,21 @@ TEST(LearningBruteForce, NetworkBoundIsExactAndPricesKeepItABound) {
   EXPECT_GT(priced_below_plain, 20);  // the prices do tighten the bound
 }
 
+// The arcs narrow cut windows as propagation would; false when one empties.
+bool narrow_by_arcs(LearningSearch& w) {
+  const WindowProblem& p = w.problem;
+  const int n = p.activity_count;
+  for (int x = 0; x < n; ++x)
+    for (int e = 0, i = p.order[x]; e < p.succ_count[i]; ++e)
+      w.lower[p.succ[i][e]] = std::max(w.lower[p.succ[i][e]], w.lower[i] + p.duration[i]);
+  for (int x = n - 1; x >= 0; --x)
+    for (int e = 0, i = p.order[x]; e < p.succ_count[i]; ++e)
+      w.upper[i] = std::min(w.upper[i], w.upper[p.succ[i][e]] - p.duration[i]);
+  for (int i = 0; i < n; ++i)
+    if (w.lower[i] > w.upper[i]) return false;
+  return true;
+}
+
 // The arc prices of the root's flow split the network bound by activity: at
 // the root they give the network bound itself, in any narrower windows at
 // least the network bound of those windows (a relaxation of it), and with
@@ -331,17 +348,7 @@ TEST(LearningBruteForce, ArcPricesBoundEveryNarrowerWindow) {
           w->lower[i] = a;
           w->upper[i] = b;
         }
-        // The arcs narrow the cut windows as propagation would.
-        const WindowProblem& p = w->problem;
-        for (int x = 0; x < n; ++x)
-          for (int e = 0, i = p.order[x]; e < p.succ_count[i]; ++e)
-            w->lower[p.succ[i][e]] = std::max(w->lower[p.succ[i][e]], w->lower[i] + p.duration[i]);
-        for (int x = n - 1; x >= 0; --x)
-          for (int e = 0, i = p.order[x]; e < p.succ_count[i]; ++e)
-            w->upper[i] = std::min(w->upper[i], w->upper[p.succ[i][e]] - p.duration[i]);
-        bool empty = false;
-        for (int i = 0; i < n; ++i) empty = empty || w->lower[i] > w->upper[i];
-        if (empty) continue;
+        if (!narrow_by_arcs(*w)) continue;
         const double bound = arc_priced_bound(*w);
         EXPECT_GE(bound, network_bound(*w, w->lower, w->upper, prices) - tolerance);
         if (keep) {
@@ -356,6 +363,64 @@ TEST(LearningBruteForce, ArcPricesBoundEveryNarrowerWindow) {
   }
   EXPECT_GT(windows, 3000);
   EXPECT_GT(above, 200);  // the relaxation is not the network bound itself
+}
+
+// The ascent reaches the flow's network bound in any windows that hold their
+// arcs, whatever schedule the last call left it to start from: narrower
+// and wider windows in turn, on instances of up to 40 activities with tight
+// and loose deadlines and large cash flows, and its schedule lies inside the
+// windows and keeps every arc.
+TEST(LearningBruteForce, AscentReachesTheFlowBoundFromAnyWarmStart) {
+  std::mt19937 rng(4711);
+  auto w = std::make_unique<LearningSearch>();
+  int windows = 0, moved = 0;
+  for (int round = 0; round < 120; ++round) {
+    InstanceData d = random_instance(rng, 4 + round % 37, round % 5 == 0 ? 1000 : 1);
+    int total = 0;
+    for (int dur : d.duration) total += dur;
+    // From half the durations' sum (too short for some) to all of it.
+    d.deadline = total * (2 + round % 3) / 4;
+    SCOPED_TRACE("round " + std::to_string(round));
+    w->settings = {};
+    begin_learning(*w, d, 0.01 + 0.02 * (round % 3), {}, nullptr);
+    if (!propagate_root_arcs(*w)) continue;
+    const WindowProblem& p = w->problem;
+    const int n = d.activity_count;
+    const std::vector<int> lower(w->lower, w->lower + n), upper(w->upper, w->upper + n);
+    for (int trial = 0; trial < 40; ++trial) {
+      // Every other trial the root's windows, the rest cut at random.
+      for (int i = 1; i + 1 < n; ++i) {
+        std::uniform_int_distribution<int> pick(lower[i], upper[i]);
+        int a = pick(rng), b = pick(rng);
+        if (a > b) std::swap(a, b);
+        w->lower[i] = trial % 2 == 0 ? lower[i] : a;
+        w->upper[i] = trial % 2 == 0 ? upper[i] : b;
+      }
+      if (!narrow_by_arcs(*w)) continue;
+      const double flow = network_bound(*w, w->lower, w->upper);
+      const std::int64_t steps = w->ascent_steps;
+      const double ascent = ascent_network_bound(*w, w->lower, w->upper, trial % 3 == 0 ? 1 : 0);
+      moved += w->ascent_steps > steps;
+      EXPECT_NEAR(ascent, flow, 1e-9 * std::max(1.0, std::abs(flow)));
+      // Asked again in the same windows, it keeps its bound without a step.
+      EXPECT_EQ(ascent_network_bound(*w, w->lower, w->upper, trial % 3 == 0 ? 1 : 0), ascent);
+      EXPECT_GE(ascent, flow - 1e-12 * std::max(1.0, std::abs(flow)));
+      std::vector<int> start(w->network_start, w->network_start + n);
+      start[static_cast<std::size_t>(n - 1)] = 0;
+      for (int i = 1; i + 1 < n; ++i) {
+        EXPECT_GE(start[static_cast<std::size_t>(i)], w->lower[i]);
+        EXPECT_LE(start[static_cast<std::size_t>(i)], w->upper[i]);
+        for (int e = 0; e < p.succ_count[i]; ++e)
+          if (p.succ[i][e] + 1 < n) {
+            EXPECT_GE(start[static_cast<std::size_t>(p.succ[i][e])],
+                      start[static_cast<std::size_t>(i)] + p.duration[i]);
+          }
+      }
+      ++windows;
+    }
+  }
+  EXPECT_GT(windows, 1500);
+  EXPECT_GT(moved, 600);  // the warm starts do have to move
 }
 
 // The pair orders and the time-table look only at what moved since their
