@@ -16,6 +16,7 @@
 //     --no-narrowing --no-value-impact --no-phase-saving --shaving
 //     --no-node-network (no network bound in the nodes)
 //     --network-flow  (that bound by a flow over every start, not by ascent)
+//     --no-network-narrowing (no starts removed by the ascent's prices)
 //     --prices N --prices-in-nodes --no-arc-prices --no-arc-narrowing --no-reprice
 //     --plain         the search alone, without the heuristics around it
 //     --rerun         solve each instance twice, the second time given the
@@ -81,6 +82,8 @@ int main(int argc, char** argv) {
       settings.use_shaving = true;
     else if (arg == "--no-node-network")
       settings.use_network_bound = false;
+    else if (arg == "--no-network-narrowing")
+      settings.use_network_narrowing = false;
     else if (arg == "--network-flow")
       settings.use_network_ascent = false;
     else if (arg == "--prices")

@@ -205,6 +205,7 @@ double ascent_network_bound(LearningSearch& w, const int* lower, const int* uppe
     break;
   }
   w.ascent_steps += steps;
+  a.priced_current = false;
   // The sums of the terms round at about 1e-16 of their sizes.
   double bound = window_schedule_value(p, start) + 1e-14 * magnitude;
   bound += open / p.discount[static_cast<std::size_t>(p.deadline)];
@@ -216,6 +217,81 @@ double ascent_network_bound(LearningSearch& w, const int* lower, const int* uppe
   w.network_start[0] = 0;
   a.bound = bound;
   w.work += static_cast<std::int64_t>(2 * steps + 2) * end;
+  return bound;
+}
+
+// The prices come from the ascent's last schedule s: in x = e^(-rate * s)
+// the network is a linear program, and its optimal duals are a flow over
+// the constraints tight at s. Each activity's term must reach time 0 (a
+// node holding the window ends) over the tight arcs, entering through the
+// earliest start it sits on or leaving through the latest; the flow over
+// an arc i -> j, divided by j's x, is that arc's price. Charging the
+// prices instead of keeping the arcs, activity i's value at start t is
+// (c_i e^(-rate * d_i) + its arcs' prices out * e^(-rate * d_i) - in) * x_i(t),
+// at least the value of every schedule that keeps the arcs, whatever the
+// prices (all of them at least 0): so a flow left short by rounding still
+// bounds, only less tightly.
+const double* ascent_prices(LearningSearch& w, int slot) {
+  const WindowProblem& p = w.problem;
+  LearningSearch::AscentTables& a = w.ascent[slot];
+  if (a.priced_current) return a.price;
+  const int end = p.end_activity;
+  const int* start = a.start;
+  LearningSearch::FlowTables& f = w.ascent_flow;
+  constexpr int ORIGIN = 2;  // time 0; activity i is node i + 2
+  const int nodes = end + 2;
+  prepare_flow(f, nodes);
+  FlowBuilder build{f};
+  double value = 0.0;
+  for (int i = 1; i < end; ++i) {
+    const double term = window_term(p, i, start[i]);
+    value += term;
+    build.weigh(i + 2, -term);
+    if (a.at_lower[i]) build.add(ORIGIN, i + 2, FLOW_UNBOUNDED);
+    if (a.at_upper[i]) build.add(i + 2, ORIGIN, FLOW_UNBOUNDED);
+    for (int y = 0; y < p.succ_count[i]; ++y) {
+      const int j = p.succ[i][y];
+      if (real(p, j) && start[j] == start[i] + p.duration[i])
+        build.add(i + 2, j + 2, FLOW_UNBOUNDED);
+    }
+  }
+  build.weigh(ORIGIN, value);
+  maximum_flow(f, nodes, 1e-13 * (build.largest > 0.0 ? build.largest : 1.0));
+  double* price = a.price;
+  double scale = 0.0;  // what the coefficients' sums may round by
+  for (int i = 1; i < end; ++i) {
+    const double carried = p.discount[static_cast<std::size_t>(p.duration[i])];
+    price[i] = p.cash_flow[i] * carried;
+    scale += std::fabs(price[i]);
+  }
+  for (int i = 1; i < end; ++i) {
+    const double carried = p.discount[static_cast<std::size_t>(p.duration[i])];
+    for (int e = f.first[static_cast<std::size_t>(i + 2)]; e >= 0;
+         e = f.next[static_cast<std::size_t>(e)]) {
+      const auto x = static_cast<std::size_t>(e);
+      const int h = f.head[x];
+      if ((e & 1) != 0 || h <= ORIGIN) continue;  // not an arc
+      const double flow = std::max(0.0, f.cap[x ^ 1]);
+      if (flow == 0.0) continue;
+      const int j = h - 2;
+      const double arc = flow / p.discount[static_cast<std::size_t>(start[j])];
+      price[i] += arc * carried;
+      price[j] -= arc;
+      scale += arc * carried + arc;
+    }
+  }
+  a.price_rounding = 1e-13 * scale;
+  a.priced = a.priced_current = true;
+  w.work += 2 * end;
+  return price;
+}
+
+double priced_window_bound(const LearningSearch& w, const double* price, double rounding,
+                           const int* lower, const int* upper) {
+  const WindowProblem& p = w.problem;
+  double bound = rounding;
+  for (int i = 1; i < p.end_activity; ++i)
+    bound += price[i] * p.discount[static_cast<std::size_t>(price[i] > 0.0 ? lower[i] : upper[i])];
   return bound;
 }
 

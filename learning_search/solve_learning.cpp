@@ -108,7 +108,7 @@ void reset_search(LearningSearch& w) {
   w.root_network = std::numeric_limits<double>::infinity();
   w.root_lagrangian = std::numeric_limits<double>::infinity();
   w.network_calls = 0;
-  w.ascent[0].ready = w.ascent[1].ready = false;
+  for (LearningSearch::AscentTables& a : w.ascent) a.ready = a.priced = a.priced_current = false;
   w.network_prunes = 0;
   w.debug_faults = 0;
   w.debug_first_fault = -1;

@@ -36,6 +36,8 @@ const LearningVariant LEARNING_VARIANTS[] = {
     {"network bound", [](LearningSettings& s) { s.use_network_bound = true; }},
     {"network bound by ascent",
      [](LearningSettings& s) { s.use_network_bound = s.use_network_ascent = true; }},
+    {"network bound by ascent without its prices",
+     [](LearningSettings& s) { s.use_network_narrowing = false; }},
     {"network bound alone",
      [](LearningSettings& s) {
        s.use_network_bound = true;
@@ -369,11 +371,12 @@ TEST(LearningBruteForce, ArcPricesBoundEveryNarrowerWindow) {
 // arcs, whatever schedule the last call left it to start from: narrower
 // and wider windows in turn, on instances of up to 40 activities with tight
 // and loose deadlines and large cash flows, and its schedule lies inside the
-// windows and keeps every arc.
+// windows and keeps every arc; its prices bound those windows as tightly
+// and every narrower window as well.
 TEST(LearningBruteForce, AscentReachesTheFlowBoundFromAnyWarmStart) {
-  std::mt19937 rng(4711);
+  std::mt19937 rng(4711), cut(815);
   auto w = std::make_unique<LearningSearch>();
-  int windows = 0, moved = 0;
+  int windows = 0, moved = 0, narrowed = 0;
   for (int round = 0; round < 120; ++round) {
     InstanceData d = random_instance(rng, 4 + round % 37, round % 5 == 0 ? 1000 : 1);
     int total = 0;
@@ -416,11 +419,32 @@ TEST(LearningBruteForce, AscentReachesTheFlowBoundFromAnyWarmStart) {
                       start[static_cast<std::size_t>(i)] + p.duration[i]);
           }
       }
+      // Its prices bound these windows as tightly as the flow, and bound
+      // every narrower window too (they are what narrows the nodes).
+      const int slot = trial % 3 == 0 ? 1 : 0;
+      const double* price = ascent_prices(*w, slot);
+      const double rounding = w->ascent[slot].price_rounding;
+      const double priced = priced_window_bound(*w, price, rounding, w->lower, w->upper);
+      EXPECT_NEAR(priced, flow, 1e-9 * std::max(1.0, std::abs(flow)));
+      EXPECT_GE(priced, flow - 1e-12 * std::max(1.0, std::abs(flow)));
+      for (int i = 1; i + 1 < n; ++i) {
+        std::uniform_int_distribution<int> pick(w->lower[i], w->upper[i]);
+        const int a = pick(cut), b = pick(cut);
+        w->lower[i] = std::min(a, b);
+        w->upper[i] = std::max(a, b);
+      }
+      if (narrow_by_arcs(*w)) {
+        const double narrower = network_bound(*w, w->lower, w->upper);
+        EXPECT_GE(priced_window_bound(*w, price, rounding, w->lower, w->upper),
+                  narrower - 1e-12 * std::max(1.0, std::abs(narrower)));
+        ++narrowed;
+      }
       ++windows;
     }
   }
   EXPECT_GT(windows, 1500);
   EXPECT_GT(moved, 600);  // the warm starts do have to move
+  EXPECT_GT(narrowed, 300);
 }
 
 // The pair orders and the time-table look only at what moved since their

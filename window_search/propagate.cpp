@@ -194,42 +194,12 @@ bool objective_windows(WindowSearch& w, Windows& win, bool& changed) {
     // A start of i lowers the bound by the drop of i's own term, less at
     // most the loss of i's pair (which the narrowed pair may no longer have).
     const double lead_i = lead + credit[i];
-    const double* discount = p.discount.data() + p.duration[i];
-    if (c > 0) {
-      const double best = c * discount[win.early[i]];
-      // The loss grows with the start: the last start whose loss stays below
-      // the lead, by bisection (windows may be thousands of periods wide).
-      int lo = win.early[i];  // loss 0: kept
-      int hi = win.late[i];
-      while (lo < hi) {
-        const int mid = lo + (hi - lo + 1) / 2;
-        if (best - c * discount[mid] >= lead_i)
-          hi = mid - 1;
-        else
-          lo = mid;
-      }
-      const int s = lo;
-      if (s != win.late[i]) {
-        win.late[i] = s;
-        changed = true;
-      }
-    } else {
-      const double best = c * discount[win.late[i]];
-      // The loss falls as the start grows: the first start below the lead.
-      int lo = win.early[i];
-      int hi = win.late[i];  // loss 0: kept
-      while (lo < hi) {
-        const int mid = lo + (hi - lo) / 2;
-        if (best - c * discount[mid] >= lead_i)
-          lo = mid + 1;
-        else
-          hi = mid;
-      }
-      const int s = lo;
-      if (s != win.early[i]) {
-        win.early[i] = s;
-        changed = true;
-      }
+    const int kept =
+        kept_end(c, p.discount.data() + p.duration[i], win.early[i], win.late[i], lead_i);
+    int& far = c > 0 ? win.late[i] : win.early[i];
+    if (kept != far) {
+      far = kept;
+      changed = true;
     }
   }
   return true;

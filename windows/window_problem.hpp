@@ -66,6 +66,35 @@ inline double window_term(const WindowProblem& p, int i, int start) {
   return p.cash_flow[i] * p.discount[static_cast<std::size_t>(start + p.duration[i])];
 }
 
+// For a value of coefficient * discount[start] over the window [lo, hi]:
+// the far end of the starts whose drop from the window's best stays below
+// `lead` (the latest for a positive coefficient, the earliest for a
+// negative one), by bisection (windows may be thousands of periods wide).
+inline int kept_end(double coefficient, const double* discount, int lo, int hi, double lead) {
+  if (coefficient > 0) {
+    const double best = coefficient * discount[lo];
+    if (best - coefficient * discount[hi] < lead) return hi;
+    while (lo < hi) {
+      const int mid = lo + (hi - lo + 1) / 2;
+      if (best - coefficient * discount[mid] >= lead)
+        hi = mid - 1;
+      else
+        lo = mid;
+    }
+    return lo;
+  }
+  const double best = coefficient * discount[hi];
+  if (best - coefficient * discount[lo] < lead) return lo;
+  while (lo < hi) {
+    const int mid = lo + (hi - lo) / 2;
+    if (best - coefficient * discount[mid] >= lead)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo;
+}
+
 // An upper bound on the value of every schedule inside the windows: each
 // cash flow at the best finish its window allows.
 double window_bound(const WindowProblem& p, const int* early, const int* late);
