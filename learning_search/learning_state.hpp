@@ -501,8 +501,8 @@ double network_bound(LearningSearch& w, const int* lower, const int* upper,
 // next call. Fills w.network_start the same way.
 double ascent_network_bound(LearningSearch& w, const int* lower, const int* upper, int slot = 0);
 // The prices of the arcs where the last ascent of `slot` stopped (kept if
-// they are already those of its schedule), folded into
-// one coefficient per activity: for every schedule inside any windows that
+// they are already those of its schedule), folded into one coefficient per
+// activity: for every schedule inside any windows that
 // keeps the arcs, its value is at most the sum over the activities of
 // coefficient * discount[start], plus the rounding kept beside them; at the
 // ascent's windows the best of that sum equals the ascent's bound.
