@@ -82,6 +82,8 @@ int main(int argc, char** argv) {
       settings.use_shaving = true;
     else if (arg == "--no-node-network")
       settings.use_network_bound = false;
+    else if (arg == "--no-shift-dominance")
+      settings.use_shift_dominance = false;
     else if (arg == "--no-network-narrowing")
       settings.use_network_narrowing = false;
     else if (arg == "--network-flow")

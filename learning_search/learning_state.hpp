@@ -100,6 +100,9 @@ struct LearningSettings {
   bool use_lifting = true;              // weaken the bounds that explain the pair bound's failures
   bool use_objective_narrowing = true;  // remove starts that alone cost the bound's lead
   bool use_value_impact = true;         // once a schedule is known, branch where value varies most
+  // Once a schedule is known, no activity is fixed where a one-period shift
+  // towards the end its cash flow prefers would be free and worth more.
+  bool use_shift_dominance = true;
   // Once a schedule is known, a branching splits the window: the quarter
   // at the end the cash flow prefers, then the rest (off: the activity is
   // fixed at that end, then moved off it by one).
@@ -418,6 +421,10 @@ bool propagate_pair_orders(LearningSearch& w, bool& changed);
 // The incumbent: fails when no schedule in the windows is worth more, and
 // narrows windows whose end alone would cost the bound's lead (objective.cpp).
 bool propagate_objective(LearningSearch& w, bool& changed);
+// Fails where an activity is fixed at a start that a one-period shift
+// towards the end its cash flow prefers would leave, free and worth more
+// (shift_dominance.cpp); w.conflict says why.
+bool check_shift_dominance(LearningSearch& w);
 // The window bound of the node: every cash flow at the best end of its window.
 inline double learning_window_bound(const LearningSearch& w) {
   return window_bound(w.problem, w.lower, w.upper);

@@ -59,6 +59,8 @@ bool propagate(LearningSearch& w) {
     if (changed) continue;
     if (!propagate_time_table(w, changed)) return false;
     if (changed) continue;
+    if (w.has_incumbent && w.settings.use_shift_dominance && !check_shift_dominance(w))
+      return false;
     if (!propagate_objective(w, changed)) return false;
     if (!changed) return true;
   }

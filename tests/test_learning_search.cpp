@@ -32,6 +32,7 @@ const LearningVariant LEARNING_VARIANTS[] = {
     {"restart at every conflict", [](LearningSettings& s) { s.restart_unit = 1; }},
     {"no pair orders", [](LearningSettings& s) { s.use_pair_orders = false; }},
     {"no objective narrowing", [](LearningSettings& s) { s.use_objective_narrowing = false; }},
+    {"no shift dominance", [](LearningSettings& s) { s.use_shift_dominance = false; }},
     {"no root network", [](LearningSettings& s) { s.use_root_network = false; }},
     {"network bound", [](LearningSettings& s) { s.use_network_bound = true; }},
     {"network bound by ascent",
