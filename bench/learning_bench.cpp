@@ -18,6 +18,9 @@
 //     --network-flow  (that bound by a flow over every start, not by ascent)
 //     --no-network-narrowing (no starts removed by the ascent's prices)
 //     --prices N --prices-in-nodes --no-arc-prices --no-arc-narrowing --no-reprice
+//     --no-shift-dominance
+//     --restart-unit N conflicts of the first restart interval (default 100)
+//     --max-nogoods N  learnt nogoods kept at most (default 50000)
 //     --plain         the search alone, without the heuristics around it
 //     --rerun         solve each instance twice, the second time given the
 //                     first run's best schedule from the start (is the
@@ -106,6 +109,10 @@ int main(int argc, char** argv) {
       settings.reprice_share = 0.0;
     else if (arg == "--seeded-phases")
       settings.use_seeded_phases = true;
+    else if (arg == "--restart-unit")
+      settings.restart_unit = std::max(1, std::atoi(value)), ++a;
+    else if (arg == "--max-nogoods")
+      settings.max_nogoods = static_cast<std::size_t>(std::max(1LL, std::atoll(value))), ++a;
     else if (arg == "--rerun")
       rerun = true;
     else {
