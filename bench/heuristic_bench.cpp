@@ -4,14 +4,21 @@
 // negative, rate 0.01), and prints per set, offset and budget how many
 // instances got a schedule within the deadline and the time taken.
 //
-//   rcpspdc-heuristic-bench INSTANCE_DIR [BUDGET ...]
-//   rcpspdc-heuristic-bench --set DIR PROBLEM LAST [BUDGET ...]
+//   rcpspdc-heuristic-bench [OPTIONS] INSTANCE_DIR [BUDGET ...]
+//   rcpspdc-heuristic-bench [OPTIONS] --set DIR PROBLEM LAST [BUDGET ...]
 //
 // INSTANCE_DIR holds j30/ and pat/ with their deadline files; the second form
-// runs instances PROBLEM1 .. PROBLEM<LAST> of DIR instead.
+// runs instances PROBLEM1 .. PROBLEM<LAST> of DIR instead. OPTIONS:
+//   --offsets A,B,...   deadline offsets (default 0,5)
+//   --search-budget N   generations while no schedule meets the deadline
+//                       (default the heuristic's own)
+//   --misses            also list, per row of the table, the instances
+//                       without a schedule
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -33,29 +40,54 @@ struct Set {
 
 int main(int argc, char** argv) {
   using namespace rcpspdc;
-  const bool one_set = argc >= 5 && std::string(argv[1]) == "--set";
-  if (argc < 2 || (std::string(argv[1]) == "--set" && !one_set)) {
-    std::fprintf(
-        stderr,
-        "usage: %s INSTANCE_DIR [BUDGET ...]\n       %s --set DIR PROBLEM LAST [BUDGET ...]\n",
-        argv[0], argv[0]);
+  std::vector<int> offsets = {0, 5};
+  int search_budget = HeuristicSettings{}.search_budget;
+  bool misses = false;
+  int first = 1;  // the first argument after the options
+  for (; first < argc; ++first) {
+    const std::string arg = argv[first];
+    if (arg == "--offsets" && first + 1 < argc) {
+      offsets.clear();
+      std::istringstream list(argv[++first]);
+      for (std::string item; std::getline(list, item, ',');)
+        offsets.push_back(std::atoi(item.c_str()));
+    } else if (arg == "--search-budget" && first + 1 < argc) {
+      search_budget = std::max(1, std::atoi(argv[++first]));
+    } else if (arg == "--misses") {
+      misses = true;
+    } else {
+      break;
+    }
+  }
+  const int rest = argc - first;
+  const bool unknown = rest >= 1 && std::string(argv[first]).rfind("--", 0) == 0 &&
+                       std::string(argv[first]) != "--set";
+  const bool one_set = rest >= 4 && std::string(argv[first]) == "--set";
+  if (rest < 1 || unknown || (std::string(argv[first]) == "--set" && !one_set) ||
+      offsets.empty()) {
+    std::fprintf(stderr,
+                 "usage: %s [OPTIONS] INSTANCE_DIR [BUDGET ...]\n"
+                 "       %s [OPTIONS] --set DIR PROBLEM LAST [BUDGET ...]\n"
+                 "OPTIONS: --offsets A,B,... --search-budget N --misses\n",
+                 argv[0], argv[0]);
     return 2;
   }
-  const std::string root = one_set ? "" : std::string(argv[1]) + "/";
+  const std::string root = one_set ? "" : std::string(argv[first]) + "/";
   std::vector<int> budgets;
-  for (int a = one_set ? 5 : 2; a < argc; ++a) budgets.push_back(std::atoi(argv[a]));
+  for (int a = first + (one_set ? 4 : 1); a < argc; ++a) budgets.push_back(std::atoi(argv[a]));
   if (budgets.empty()) budgets.push_back(HeuristicSettings{}.schedule_budget);
   const double rate = 0.01;
   std::vector<Set> sets = {{"j30", "j30_", 240}, {"pat", "pat", 110}};
-  if (one_set) sets = {{argv[2], argv[3], std::atoi(argv[4])}};
+  if (one_set) sets = {{argv[first + 1], argv[first + 2], std::atoi(argv[first + 3])}};
 
   std::printf("%-4s %6s %7s %9s %6s %8s %10s %10s %10s\n", "set", "offset", "budget", "instances",
               "found", "checked", "total_ms", "mean_ms", "max_ms");
   int faults = 0;
   for (const Set& set : sets)
-    for (int offset : {0, 5})
+    for (const int offset : offsets)
       for (int budget : budgets) {
         int read = 0, found = 0, checked = 0;
+        std::string missed;  // the instances without a schedule
         double total_ms = 0.0, max_ms = 0.0;
         for (int number = 1; number <= set.last; ++number) {
           InstanceData data;
@@ -66,12 +98,16 @@ int main(int argc, char** argv) {
           ++read;
           HeuristicSettings settings;
           settings.schedule_budget = budget;
+          settings.search_budget = search_budget;
           const double begin = wall_seconds();
           const InitialSchedule schedule = initial_schedule(data, rate, settings);
           const double ms = 1000.0 * (wall_seconds() - begin);
           total_ms += ms;
           if (ms > max_ms) max_ms = ms;
-          if (!schedule.found) continue;
+          if (!schedule.found) {
+            missed += " " + std::to_string(number);
+            continue;
+          }
           ++found;
           const ScheduleCheck check = check_schedule(data, schedule.finish, rate);
           if (check.feasible() && check.npv == schedule.npv) {
@@ -84,6 +120,8 @@ int main(int argc, char** argv) {
         }
         std::printf("%-4s %6d %7d %9d %6d %8d %10.1f %10.3f %10.3f\n", set.folder, offset, budget,
                     read, found, checked, total_ms, read > 0 ? total_ms / read : 0.0, max_ms);
+        if (misses)
+          std::printf("  without a schedule:%s\n", missed.empty() ? " none" : missed.c_str());
         std::fflush(stdout);
       }
   return faults == 0 ? 0 : 1;
