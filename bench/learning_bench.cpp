@@ -14,6 +14,8 @@
 //     --step K        every K-th instance from FIRST (default 1)
 //     --no-restarts --no-pair-orders --no-pair-bound --no-lifting
 //     --no-narrowing --no-value-impact --no-phase-saving --shaving
+//     --no-bound-impact (value impact by the cash flows alone, not by the
+//                     node network's prices)
 //     --no-node-network (no network bound in the nodes)
 //     --network-flow  (that bound by a flow over every start, not by ascent)
 //     --no-network-narrowing (no starts removed by the ascent's prices)
@@ -81,6 +83,8 @@ int main(int argc, char** argv) {
       settings.use_objective_narrowing = false;
     else if (arg == "--no-value-impact")
       settings.use_value_impact = false;
+    else if (arg == "--no-bound-impact")
+      settings.use_bound_impact = false;
     else if (arg == "--shaving")
       settings.use_shaving = true;
     else if (arg == "--no-node-network")

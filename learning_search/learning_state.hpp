@@ -100,6 +100,10 @@ struct LearningSettings {
   bool use_lifting = true;              // weaken the bounds that explain the pair bound's failures
   bool use_objective_narrowing = true;  // remove starts that alone cost the bound's lead
   bool use_value_impact = true;         // once a schedule is known, branch where value varies most
+  // ... that worth plus the node network's: an activity's price where the
+  // last ascent stopped times the fall of the discount across its window,
+  // so the branching goes where the bound the proof waits for moves most.
+  bool use_bound_impact = true;
   // Once a schedule is known, no activity is fixed where a one-period shift
   // towards the end its cash flow prefers would be free and worth more.
   bool use_shift_dominance = true;

@@ -46,6 +46,8 @@ const LearningVariant LEARNING_VARIANTS[] = {
        s.use_objective_narrowing = false;
      }},
     {"no value impact", [](LearningSettings& s) { s.use_value_impact = false; }},
+    {"value impact by the cash flows alone",
+     [](LearningSettings& s) { s.use_bound_impact = false; }},
     {"no window split", [](LearningSettings& s) { s.use_window_split = false; }},
     {"no arc prices", [](LearningSettings& s) { s.use_arc_prices = false; }},
     {"no arc narrowing", [](LearningSettings& s) { s.use_arc_narrowing = false; }},
