@@ -926,6 +926,13 @@ TEST(BatchRun, UnusableFilesStopTheRunWithAMessage) {
   EXPECT_EQ(slurp("held.csv"), "");
   close(held);
   EXPECT_EQ(run_batch_with({"--problem", "pat", "--first", "1", "--csv", "held.csv"}).status, 0);
+  // Only regular files are locked: runs that discard their rows into the
+  // same device run side by side.
+  const int sink = open("/dev/null", O_WRONLY);
+  ASSERT_GE(sink, 0);
+  ASSERT_EQ(flock(sink, LOCK_EX | LOCK_NB), 0);  // another run writing /dev/null
+  EXPECT_EQ(run_batch_with({"--problem", "pat", "--first", "1", "--csv", "/dev/null"}).status, 0);
+  close(sink);
   // A summary that cannot be written fails the run; a run that keeps its
   // rows nowhere says so first.
   const OptionsOutcome parsed = parse_batch_options({"--problem", "pat", "--first", "1"});

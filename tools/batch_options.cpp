@@ -327,12 +327,13 @@ std::string batch_usage() {
          "the best schedule was found (empty with --engine delaying, which does not record\n"
          "it). The summary gives the relative gap (bound - npv) / max(|npv|, 1) of the\n"
          "stopped instances.\n"
-         "Every output is locked while the run writes it: a second run on the same file\n"
-         "is refused. Progress (rows done, proven, time left) is shown on stderr when it\n"
-         "is a terminal. Ctrl-C stops at once, every line whole, and says how far the\n"
-         "run came and the command that goes on (with --resume). Exit status: 0\n"
-         "when every instance could be read and solved, 1 when a row has an error, 2 on\n"
-         "bad options or files that cannot be read or written.\n";
+         "Every output file is locked while the run writes it: a second run on the same\n"
+         "file is refused (devices such as /dev/null are shared). Progress (rows done,\n"
+         "proven, time left) is shown on stderr when it is a terminal. Ctrl-C stops at\n"
+         "once, every line whole, and says how far the run came and the command that\n"
+         "goes on (with --resume). Exit status: 0 when every instance could be read and\n"
+         "solved, 1 when a row has an error, 2 on bad options or files that cannot be\n"
+         "read or written.\n";
 }
 
 }  // namespace rcpspdc

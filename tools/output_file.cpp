@@ -54,7 +54,9 @@ FileOutcome OutputFile::open(const std::string& path, std::FILE* out, bool probe
   if (fd < 0) return unwritable("cannot write " + path + ": " + reason(errno));
   struct stat info {};
   fstat(fd, &info);
-  const FileOutcome problem = take_lock(fd, path);
+  // Two runs could only garble a regular file; a device or a pipe (say
+  // /dev/null for rows nobody keeps) may be shared.
+  const FileOutcome problem = S_ISREG(info.st_mode) ? take_lock(fd, path) : FileOutcome{};
   if (!problem.ok() || probe) {
     ::close(fd);
     if (!existed && !probe) unlink(path.c_str());

@@ -1,7 +1,8 @@
-// The outputs of a batch run. A named file is opened without cutting it and
-// locked (flock, exclusive) for the whole run, so a second run on the same
-// file is refused before it changes anything; it is cut only once every
-// output of the run has been opened and checked.
+// The outputs of a batch run. A named regular file is opened without cutting
+// it and locked (flock, exclusive) for the whole run, so a second run on the
+// same file is refused before it changes anything; it is cut only once every
+// output of the run has been opened and checked. Devices and pipes are not
+// locked.
 #pragma once
 
 #include <cstdio>
