@@ -28,6 +28,10 @@ constexpr std::int64_t NETWORK_STARTS = 250000;
 // the short ones prune most widely and cost least to give.
 constexpr int SHARED_NOGOOD_SIZE = 6;
 
+// Steps pricing the root of a stopped search: about as many as bring the
+// bound to the linear program's on the open j90 rows.
+constexpr int STOPPED_PRICE_ITERATIONS = 300;
+
 std::uint64_t lit_word(Lit l) {
   return static_cast<std::uint64_t>(static_cast<std::uint32_t>(l.value)) |
          static_cast<std::uint64_t>(l.var) << 32 | static_cast<std::uint64_t>(l.upper) << 48;
@@ -364,14 +368,22 @@ SearchEnd continue_learning(LearningSearch& w, const SearchLimits& limits) {
   return w.end;
 }
 
+void price_stopped_root(LearningSearch& w, const TimeBudget& time) {
+  if (w.complete || w.problem.resource_count == 0) return;
+  backjump(w, 0);
+  w.clock = WorkClock(time);
+  price_resources(w, STOPPED_PRICE_ITERATIONS);
+}
+
 double learning_open_bound(LearningSearch& w, bool tighten) {
   if (w.complete) return w.best_npv;
   backjump(w, 0);
-  double bound = std::min(learning_window_bound(w), w.root_lagrangian);
+  double bound = learning_window_bound(w);
   // The others are summed in another order than the checker's: a margin far
   // above their rounding keeps them above every schedule's value.
   const double margin = 1e-9 * (1.0 + std::fabs(bound));
   bound = std::min(bound, w.root_network + margin);
+  bound = std::min(bound, w.root_lagrangian + margin);
   if (tighten) {
     bound = std::min(bound, learning_pair_bound(w) + margin);
     if (network_fits(w)) bound = std::min(bound, network_bound(w, w.lower, w.upper) + margin);

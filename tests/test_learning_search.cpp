@@ -164,12 +164,13 @@ TEST(LearningBruteForce, EverySwitchMatchesEnumerationAndNeverCutsTheOptimumOff)
 }
 
 // A stopped search reports the largest value a schedule it has not ruled
-// out could have; tightened by the pair and network bounds it must still be
-// at least the optimum, and never above the plain window bound.
+// out could have; tightened by the pair and network bounds, and then by
+// resource prices at the root, it must still be at least the optimum, and
+// each never above the one before.
 TEST(LearningBruteForce, AStoppedSearchNeverReportsABoundBelowTheOptimum) {
   std::mt19937 rng(20261209);
   auto w = std::make_unique<LearningSearch>();
-  int stopped = 0, tighter = 0;
+  int stopped = 0, tighter = 0, priced_tighter = 0;
   for (int round = 0; round < 150; ++round) {
     InstanceData d = random_instance(rng, 3 + round % 4, round % 7 == 0 ? 1000 : 1);
     const int shortest = feasible_makespan(d);
@@ -186,13 +187,20 @@ TEST(LearningBruteForce, AStoppedSearchNeverReportsABoundBelowTheOptimum) {
       ++stopped;
       const double plain = learning_open_bound(*w);
       const double tight = learning_open_bound(*w, true);
-      EXPECT_GE(tight, known.value - 1e-9 * std::max(1.0, std::abs(known.value)));
+      const double margin = 1e-9 * std::max(1.0, std::abs(known.value));
+      EXPECT_GE(tight, known.value - margin);
       EXPECT_LE(tight, plain);
       tighter += tight < plain - 1e-9;
+      price_stopped_root(*w, {});
+      const double priced = learning_open_bound(*w, true);
+      EXPECT_GE(priced, known.value - margin);
+      EXPECT_LE(priced, tight + margin);
+      priced_tighter += priced < tight - 1e-9;
     }
   }
   EXPECT_GT(stopped, 200);
   EXPECT_GT(tighter, 150);
+  EXPECT_GT(priced_tighter, 20);
 }
 
 // Without a first schedule the engine starts the search where the shortest
