@@ -22,6 +22,7 @@
 //     --prices N --prices-in-nodes --no-arc-prices --no-arc-narrowing --no-reprice
 //     --no-shift-dominance
 //     --restart-unit N conflicts of the first restart interval (default 100)
+//     --first-restart-unit N  the same while no schedule is known (default 300)
 //     --max-nogoods N  learnt nogoods kept at most (default 50000)
 //     --plain         the search alone, without the heuristics around it
 //     --rerun         solve each instance twice, the second time given the
@@ -115,6 +116,8 @@ int main(int argc, char** argv) {
       settings.use_seeded_phases = true;
     else if (arg == "--restart-unit")
       settings.restart_unit = std::max(1, std::atoi(value)), ++a;
+    else if (arg == "--first-restart-unit")
+      settings.first_restart_unit = std::max(1, std::atoi(value)), ++a;
     else if (arg == "--max-nogoods")
       settings.max_nogoods = static_cast<std::size_t>(std::max(1LL, std::atoll(value))), ++a;
     else if (arg == "--rerun")

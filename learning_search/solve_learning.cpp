@@ -1,7 +1,8 @@
 // The search loop: propagate; on a conflict learn its nogood and jump back;
 // otherwise branch (branching.cpp). A complete schedule becomes the
 // incumbent, and the incumbent's constraint then fails at once, so the
-// search goes on to a better one. Restarts follow the Luby sequence;
+// search goes on to a better one. Restarts follow the Luby sequence, in
+// longer units while no schedule is known;
 // nogoods and activities survive them, so every descent learns from the
 // ones before. The search is complete when a conflict needs no decision.
 #include "learning_search/solve_learning.hpp"
@@ -226,7 +227,8 @@ void learn_after_conflict(LearningSearch& w, int jump) {
         settings.max_nogoods,
         static_cast<std::size_t>(static_cast<double>(w.learnt_limit) * LEARNT_LIMIT_GROWTH));
   }
-  if (settings.use_restarts && w.restart_conflicts >= settings.restart_unit * luby(w.restarts)) {
+  const int unit = w.has_incumbent ? settings.restart_unit : settings.first_restart_unit;
+  if (settings.use_restarts && w.restart_conflicts >= unit * luby(w.restarts)) {
     ++w.restarts;
     w.restart_conflicts = 0;
     backjump(w, 0);

@@ -42,6 +42,7 @@ std::unique_ptr<PortfolioEngine> make_portfolio(const std::string& first, int th
   LearningSettings diverse;
   diverse.use_value_impact = false;
   diverse.restart_unit = DIVERSE_RESTART_UNIT;
+  diverse.first_restart_unit = DIVERSE_RESTART_UNIT;
   if (first == "start-times") {
     members.push_back(std::make_unique<StartTimeEngine>());
     members.push_back(std::make_unique<LearningEngine>());

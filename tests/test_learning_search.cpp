@@ -29,7 +29,10 @@ struct LearningVariant {
 const LearningVariant LEARNING_VARIANTS[] = {
     {"default", [](LearningSettings&) {}},
     {"no restarts", [](LearningSettings& s) { s.use_restarts = false; }},
-    {"restart at every conflict", [](LearningSettings& s) { s.restart_unit = 1; }},
+    {"restart at every conflict",
+     [](LearningSettings& s) { s.restart_unit = s.first_restart_unit = 1; }},
+    {"restart at every conflict once a schedule is known",
+     [](LearningSettings& s) { s.restart_unit = 1; }},
     {"no pair orders", [](LearningSettings& s) { s.use_pair_orders = false; }},
     {"no objective narrowing", [](LearningSettings& s) { s.use_objective_narrowing = false; }},
     {"no shift dominance", [](LearningSettings& s) { s.use_shift_dominance = false; }},
@@ -55,7 +58,7 @@ const LearningVariant LEARNING_VARIANTS[] = {
     {"reprice at every narrowing of the root",
      [](LearningSettings& s) {
        s.reprice_share = 1e-9;
-       s.restart_unit = 1;
+       s.restart_unit = s.first_restart_unit = 1;
      }},
     {"no phase saving", [](LearningSettings& s) { s.use_phase_saving = false; }},
     {"resource prices in every node",
@@ -530,7 +533,7 @@ TEST(LearningFixedPoint, EveryNodeIsWhereAFullPassLeavesIt) {
     SCOPED_TRACE("round " + std::to_string(round));
     w->settings = {};
     if (round % 4 == 1) w->settings.use_pair_orders = false;
-    if (round % 4 == 2) w->settings.restart_unit = 1;
+    if (round % 4 == 2) w->settings.restart_unit = w->settings.first_restart_unit = 1;
     begin_learning(*w, d, 0.01, {}, nullptr);
     // A node limit stops the search right after a node's propagation.
     for (int step = 0; step < (round < 8 ? 4000 : 1000) && !w->complete; ++step) {

@@ -171,7 +171,7 @@ TEST(Portfolio, NogoodsPostedAgainstABetterIncumbentWaitForOne) {
     SharedNogoods nogoods;
     for (LearningSearch* w : {first.get(), second.get()}) {
       w->settings = {};
-      w->settings.restart_unit = 1;
+      w->settings.restart_unit = w->settings.first_restart_unit = 1;
       w->shared_nogoods = &nogoods;
       w->shared_origin = w == first.get() ? 0 : 1;
       begin_learning(*w, d, rate, {}, nullptr);
