@@ -1,6 +1,7 @@
 #include "heuristics/neighbourhood_search.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 
 #include "heuristics/initial_schedule.hpp"
@@ -63,9 +64,25 @@ void free_a_stretch(const InstanceData& instance, const std::vector<int>& finish
   }
 }
 
+// The starts of a schedule's real activities, each discounted at `rate`
+// and summed: larger where they come earlier.
+double discounted_starts(const InstanceData& instance, const std::vector<int>& finish,
+                         double rate) {
+  double sum = 0.0;
+  for (int i = 1; i + 1 < instance.activity_count; ++i) {
+    const auto row = static_cast<std::size_t>(i);
+    sum += std::exp(-rate * (finish[row] - instance.duration[row]));
+  }
+  return sum;
+}
+
 // The shared loop. Shortening asks each neighbourhood for a schedule ending
 // a period before the current one; raising keeps the deadline and offers
 // the current schedule as the incumbent, so only better ones are taken.
+// A sideways move of the shortening is a raise within the current makespan
+// for a cash flow of 1 on every real activity: on the plateaus where no
+// neighbourhood is one period shorter, it moves the schedule (and the
+// orders the next neighbourhoods keep) without giving up a period.
 NeighbourhoodResult run_neighbourhoods(const InstanceData& instance, double interest_rate,
                                        const std::vector<int>& finish, double npv, bool raise,
                                        const NeighbourhoodSettings& settings,
@@ -85,10 +102,11 @@ NeighbourhoodResult run_neighbourhoods(const InstanceData& instance, double inte
   int failures = 0;  // in a row
   std::mt19937 generator(settings.seed);
   InstanceData sub = instance;
+  if (!raise)  // the flows the sideways moves raise; shortening itself runs at rate 0
+    for (int i = 1; i + 1 < n; ++i) sub.cash_flow[static_cast<std::size_t>(i)] = 1;
   std::vector<char> freed(static_cast<std::size_t>(n), 0);
   SearchRequest request;
   request.instance = &sub;
-  request.interest_rate = raise ? interest_rate : 0.0;
   request.limits = {settings.time, settings.node_limit};
   KeptResult searched;
   auto done = [&] {
@@ -103,11 +121,32 @@ NeighbourhoodResult run_neighbourhoods(const InstanceData& instance, double inte
       free_a_stretch(instance, result.finish, result.makespan, size, real, generator, freed);
     else
       for (int x = 0; x < size; ++x) freed[1 + generator() % static_cast<unsigned>(real)] = 1;
+    const bool sideways = !raise && settings.sideways_every > 0 && failures > 0 &&
+                          failures % settings.sideways_every == 0;
     build_neighbourhood(instance, result.finish, freed,
-                        raise ? instance.deadline : result.makespan - 1, sub);
-    request.first_schedule = raise ? &result.finish : nullptr;
+                        raise ? instance.deadline : result.makespan - (sideways ? 0 : 1), sub);
+    request.first_schedule = raise || sideways ? &result.finish : nullptr;
+    request.interest_rate = raise ? interest_rate : (sideways ? settings.sideways_rate : 0.0);
     exact.solve(request, searched);
     const SearchResult& found = *searched.result;
+    if (sideways) {
+      // Taken only where the starts come earlier, so a move is never undone.
+      if (found.has_incumbent &&
+          discounted_starts(instance, found.finish, settings.sideways_rate) >
+              discounted_starts(instance, result.finish, settings.sideways_rate) + 1e-9) {
+        std::copy(found.finish.begin(), found.finish.end(), result.finish.begin());
+        const int reached = std::ranges::max(result.finish);
+        if (reached < result.makespan) {  // shorter after all: as a success
+          result.makespan = reached;
+          stalled = 0;
+          failures = 0;
+          size = base_size;
+          continue;
+        }
+      }
+      ++failures;
+      continue;
+    }
     const bool better = raise ? found.value > result.npv : found.has_incumbent;
     if (!better) {
       ++failures;

@@ -31,6 +31,13 @@ struct NeighbourhoodSettings {
   // during a stretch of the schedule are freed instead of a random part (a
   // stretch as long as that share of the makespan); 0: never.
   int stretch_every = 2;
+  // Shortening, once this many neighbourhoods in a row found no shorter
+  // schedule, and at every multiple of it: the next keeps the makespan and
+  // takes a schedule whose starts come earlier (their sum discounted at
+  // `sideways_rate` a period is larger), so the neighbourhoods after it
+  // start from another schedule of the same length; 0: never.
+  int sideways_every = 4;
+  double sideways_rate = 0.01;
   std::uint32_t seed = 1;  // for the choice of the freed activities
   TimeBudget time;         // for the whole run, its exact searches included
 };

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <random>
+#include <utility>
 
 #include "check/schedule_check.hpp"
 #include "formats/instance_file.hpp"
@@ -39,11 +40,16 @@ void expect_schedule_within(InstanceData d, const std::vector<int>& finish, int 
 }
 
 // Each kind of neighbourhood alone (random parts; stretches of the
-// schedule) and the two alternating.
+// schedule) and the two alternating; sideways moves as set, never, and
+// after every failure.
 TEST(NeighbourhoodSearch, TinyInstancesReachTheShortestMakespan) {
   static WindowSearchEngine scratch;
-  for (const int stretch_every : {0, 1, 2}) {
-    SCOPED_TRACE("a stretch every " + std::to_string(stretch_every));
+  const int kept = NeighbourhoodSettings{}.sideways_every;
+  for (const auto& [stretch_every, sideways_every] :
+       {std::pair{0, kept}, std::pair{1, kept}, std::pair{2, kept}, std::pair{2, 0},
+        std::pair{2, 1}}) {
+    SCOPED_TRACE("a stretch every " + std::to_string(stretch_every) + ", sideways every " +
+                 std::to_string(sideways_every));
     std::mt19937 rng(5501);
     int reached = 0;
     const int rounds = 200;
@@ -56,6 +62,7 @@ TEST(NeighbourhoodSearch, TinyInstancesReachTheShortestMakespan) {
       NeighbourhoodSettings settings;
       settings.seed = static_cast<std::uint32_t>(round);
       settings.stretch_every = stretch_every;
+      settings.sideways_every = sideways_every;
       // Below the shortest makespan nothing can be found; at it, nearly always.
       for (const int deadline : {shortest - 1, shortest}) {
         d.deadline = deadline;
