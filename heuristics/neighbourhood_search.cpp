@@ -5,6 +5,7 @@
 #include <random>
 
 #include "heuristics/initial_schedule.hpp"
+#include "model/npv.hpp"
 
 namespace rcpspdc {
 
@@ -68,12 +69,10 @@ void free_a_stretch(const InstanceData& instance, const std::vector<int>& finish
 // and summed: larger where they come earlier.
 double discounted_starts(const InstanceData& instance, const std::vector<int>& finish,
                          double rate) {
-  double sum = 0.0;
-  for (int i = 1; i + 1 < instance.activity_count; ++i) {
+  return sum_over_real_activities(instance.activity_count, [&](int i) {
     const auto row = static_cast<std::size_t>(i);
-    sum += std::exp(-rate * (finish[row] - instance.duration[row]));
-  }
-  return sum;
+    return std::exp(-rate * (finish[row] - instance.duration[row]));
+  });
 }
 
 // The shared loop. Shortening asks each neighbourhood for a schedule ending
